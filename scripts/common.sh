@@ -1,0 +1,30 @@
+# Shared by scripts/demo and scripts/test: Debian packages and the build.
+# shellcheck shell=bash
+
+REPO="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD="${MOVENDI_BUILD:-$REPO/build}"
+
+PACKAGES=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev libqt6sql6-sqlite libsqlite3-dev libxcb1-dev
+    libgtest-dev libgmock-dev
+    xvfb xdotool sqlite3
+)
+
+install_missing_packages() {
+    local missing=()
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build() {
+    cmake -S "$REPO" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$BUILD" -j 2 "$@"
+}

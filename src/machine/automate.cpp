@@ -1,0 +1,31 @@
+#include "automate.h"
+
+#include "grafcetlibrary.h"
+
+namespace Movendi::Machine {
+
+namespace {
+struct Installed
+{
+    GrafcetLibrary none;
+    MachineControl *machine = &none;
+};
+
+Installed &installed()
+{
+    static Installed instance;
+    return instance;
+}
+} // namespace
+
+MachineControl &automate()
+{
+    return *installed().machine;
+}
+
+void installAutomate(MachineControl *machine)
+{
+    installed().machine = machine ? machine : &installed().none;
+}
+
+} // namespace Movendi::Machine

@@ -1,0 +1,62 @@
+// movendi: the kiosk program.
+#include "front/fnacceuil.h"
+#include "front/kioskscreens.h"
+#include "platform/applicationfolder.h"
+#include "platform/messagebox.h"
+#include "platform/seams.h"
+#include "platform/terminationsignal.h"
+#include "platform/widgetmessagebox.h"
+#include "startup/demarrage.h"
+#include "startup/etatdemarrage.h"
+
+#include <QApplication>
+#include <memory>
+
+using namespace Movendi;
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Movendi"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    Startup::etat().dossierApplication = Platform::resolveApplicationFolder(
+        QApplication::arguments(), qEnvironmentVariable("MOVENDI_DOSSIER"), QApplication::applicationDirPath());
+
+    // Unattended runs (demo, tests) record boxes in a file instead of waiting for a touch.
+    std::unique_ptr<Platform::MessageBox> box;
+    if (const QString boxes = qEnvironmentVariable("MOVENDI_BOITES"); !boxes.isEmpty())
+        box = std::make_unique<Platform::FileMessageBox>(boxes);
+    else
+        box = std::make_unique<Platform::WidgetMessageBox>();
+    Platform::installMessageBox(box.get());
+
+    Front::KioskScreens screens;
+    Startup::installerEcrans(&screens);
+    Platform::TerminationSignal termination;
+    QObject::connect(&termination, &Platform::TerminationSignal::requested, &app, [&] {
+        if (screens.accueil())
+            screens.accueil()->terminer();
+        else
+            QCoreApplication::quit();
+    });
+
+    int code = 0;
+    switch (Startup::Main()) {
+    case Startup::IssueDemarrage::EnMarche:
+        code = QApplication::exec();
+        break;
+    case Startup::IssueDemarrage::AutreCopie:
+        code = 3;
+        break;
+    case Startup::IssueDemarrage::EchecAutomate:
+        code = 2;
+        break;
+    case Startup::IssueDemarrage::EchecSequence:
+        code = 1;
+        break;
+    }
+    Startup::installerEcrans(nullptr);
+    Platform::installMessageBox(nullptr);
+    return code;
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+namespace Movendi::Platform {
+
+class Clock;
+class MessageBox;
+
+// The installed device seams. Each starts on its real back-end; tests and the demo install
+// simulated ones. The installer keeps ownership and must reinstall (or pass nullptr, which
+// restores the real back-end) before the object goes away.
+Clock &clock();
+void installClock(Clock *clock);
+
+MessageBox &messageBox();
+void installMessageBox(MessageBox *box);
+
+} // namespace Movendi::Platform

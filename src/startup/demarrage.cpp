@@ -1,0 +1,183 @@
+#include "demarrage.h"
+
+#include "crypte.h"
+#include "ecrans.h"
+#include "erreur.h"
+#include "etatdemarrage.h"
+#include "fnkestrel.h"
+#include "fonctionutilitaires.h"
+#include "journal.h"
+#include "machine/automate.h"
+#include "machine/grafcetlibrary.h"
+#include "machine/machinecontrol.h"
+#include "platform/applicationfolder.h"
+#include "platform/messagebox.h"
+#include "platform/profilefile.h"
+#include "platform/seams.h"
+#include "platform/x11windows.h"
+
+#include <QDir>
+#include <QLockFile>
+#include <QLocale>
+
+namespace Movendi::Startup {
+
+namespace {
+
+const QString sectionBase = QStringLiteral("Base de donnée");
+
+// Refuses a second copy: a window captioned like the home screen, or the folder's lock file.
+bool autreCopieEnMarche()
+{
+    const quint32 fenetre = TrouverFenetre(QStringLiteral("acceuil"));
+    if (fenetre != 0 && Platform::x11WindowExists(fenetre))
+        return true;
+    auto verrou = std::make_unique<QLockFile>(QDir(etat().dossierApplication).filePath(QStringLiteral("movendi.lck")));
+    verrou->setStaleLockTime(0);
+    if (!verrou->tryLock(0))
+        return true;
+    etat().verrouInstance = std::move(verrou);
+    return false;
+}
+
+void echecAutomate(const QString &texteJournal, const QString &texteBoite, std::int32_t code,
+                   const QString &detail = {})
+{
+    QString journal = texteJournal + QString::number(code);
+    if (!detail.isEmpty())
+        journal += QStringLiteral(" (") + detail + QLatin1Char(')');
+    JournaliserErreur(QStringLiteral("main"), journal);
+    Platform::messageBox().show(QStringLiteral("Movendi"), texteBoite + QString::number(code));
+}
+
+// Loads the configured machine-control library and makes it the mechanism.
+std::int32_t initialiserAutomate()
+{
+    const QString ini = QDir(etat().dossierApplication).filePath(QStringLiteral("RURUDIZ.ini"));
+    etat().cheminEpi = Platform::exchangeFolder(etat().dossierApplication, ini);
+    qputenv("MOVENDI_EPI", QFile::encodeName(etat().cheminEpi));
+
+    const auto configured = Platform::readProfileString(ini, QStringLiteral("Machine"), QStringLiteral("Automate"));
+    const QString nom = configured.status == Platform::ProfileStatus::Found && !configured.value.isEmpty()
+                            ? configured.value
+                            : QStringLiteral("libgrafcet.so");
+    auto bibliotheque = std::make_unique<Machine::GrafcetLibrary>();
+    if (!bibliotheque->load(QDir(etat().dossierApplication).absoluteFilePath(nom))) {
+        echecAutomate(QStringLiteral("erreur ini_grfcet "), QStringLiteral("Erreur init grafcet "),
+                      Machine::GrafcetLibrary::NotLoaded, bibliotheque->errorText());
+        return Machine::GrafcetLibrary::NotLoaded;
+    }
+    etat().bibliothequeAutomate = std::move(bibliotheque);
+    Machine::installAutomate(etat().bibliothequeAutomate.get());
+    const std::int32_t r = Machine::automate().init_grafcet(Machine::InitGrafcetMode);
+    if (r != 0)
+        echecAutomate(QStringLiteral("erreur ini_grfcet "), QStringLiteral("Erreur init grafcet "), r);
+    return r;
+}
+
+double convertirTaux(const QString &texte)
+{
+    bool ok = false;
+    double taux = QLocale(QLocale::French, QLocale::France).toDouble(texte, &ok);
+    if (!ok)
+        taux = QLocale::c().toDouble(texte, &ok);
+    return ok ? taux / 100.0 : 0.196; // an unusable rate keeps the default
+}
+
+} // namespace
+
+QString CheminRunAuto()
+{
+    return DossierApplication() + QStringLiteral("RUNAUTO.INI");
+}
+
+void EcrireDrapeauMarche(bool enMarche)
+{
+    EcrireIniString(CheminRunAuto(), QStringLiteral("Application"), QStringLiteral("Running"),
+                    enMarche ? QStringLiteral("OUI") : QStringLiteral("NON"));
+}
+
+QTime ConvertirHeure(const QString &texte, const QTime &defaut)
+{
+    for (const char *format : {"H:m", "H:m:s"}) {
+        const QTime heure = QTime::fromString(texte.trimmed(), QLatin1String(format));
+        if (heure.isValid())
+            return heure;
+    }
+    return defaut;
+}
+
+QString ConstruireChaineConnexion(const QString &motDePasse, const QString &serveur, const QString &base)
+{
+    return QStringLiteral("uid=sa;pwd=") + motDePasse + QStringLiteral(";driver={SQL Server}; server=") + serveur +
+           QStringLiteral(";database=") + base + QStringLiteral(";dsn=''");
+}
+
+void LireConfiguration()
+{
+    EtatDemarrage &e = etat();
+    const QString &ini = e.CheminIni;
+    const QString machine = QStringLiteral("Machine");
+    const QString portCom = QStringLiteral("PortCom");
+    e.NomBase = LireIniString(ini, sectionBase, QStringLiteral("Nom"), QStringLiteral("DBMovendi"));
+    e.ServeurBase = LireIniString(ini, sectionBase, QStringLiteral("Serveur"), QStringLiteral("LOCALHOST"));
+    e.TauxTVA = convertirTaux(LireIniString(ini, QStringLiteral("TVA"), QStringLiteral("Taux"), QStringLiteral("19,6")));
+    e.TicketActif = LireIniString(ini, sectionBase, QStringLiteral("Ticket"), QStringLiteral("OUI")) == QLatin1String("OUI");
+    e.PortModem = LireIniInteger(ini, portCom, QStringLiteral("PortModem"), 3);
+    e.PortTPE = LireIniInteger(ini, portCom, QStringLiteral("PortTPE"), 1);
+    e.IdentiteMachine = LireIniString(ini, machine, QStringLiteral("Indentité Machine"), QString());
+    e.LocalisationMachine = LireIniString(ini, machine, QStringLiteral("Location"), QString());
+    e.IntervalControl = LireIniInteger(ini, machine, QStringLiteral("IntervalControl"), 24);
+    e.ChargementArriere =
+        LireIniString(ini, machine, QStringLiteral("ChargementArriere"), QStringLiteral("NON")) == QLatin1String("OUI");
+
+    const QString telecollecte = QStringLiteral("Télécollecte");
+    e.DebutTelecollecte =
+        ConvertirHeure(LireIniString(ini, telecollecte, QStringLiteral("Debut"), QStringLiteral("02:30")), QTime(2, 30));
+    e.FinTelecollecte =
+        ConvertirHeure(LireIniString(ini, telecollecte, QStringLiteral("Fin"), QStringLiteral("02:45")), QTime(2, 45));
+}
+
+IssueDemarrage Main()
+{
+    EtatDemarrage &e = etat();
+    if (autreCopieEnMarche())
+        return IssueDemarrage::AutreCopie;
+
+    e.Langue = QStringLiteral("FR");
+
+    if (initialiserAutomate() != 0)
+        return IssueDemarrage::EchecAutomate;
+    if (const std::int32_t r = Machine::automate().raz_tpv(Machine::RazTpvMode); r != 0) {
+        echecAutomate(QStringLiteral("erreur init moteur "), QStringLiteral("Erreur init moteur "), r);
+        return IssueDemarrage::EchecAutomate;
+    }
+
+    const QString dossier = e.dossierApplication;
+    e.CheminIni = dossier + QStringLiteral("/RURUDIZ.ini");
+    e.CheminImages = dossier + QStringLiteral("/image/");
+    LireConfiguration();
+
+    Ecrans *screens = ecrans();
+    try {
+        EcrireDrapeauMarche(true);
+        e.MotDePasseBase = DecrypterChaine(MotDePasseChiffre()).left(5);
+        e.ChaineConnexion = ConstruireChaineConnexion(e.MotDePasseBase, e.ServeurBase, e.NomBase);
+        if (!screens)
+            throw ErreurExecution(Erreurs::ErreurInterne, QStringLiteral("aucun écran d'accueil"));
+        screens->charger();
+        e.MontantAPayer = Monnaie();
+        screens->afficherAccueil();
+        RelancerRetourAutomatique();
+        CacherSouris();
+    } catch (const ErreurExecution &erreur) {
+        if (erreur.numero() == Erreurs::BaseDeDonnees)
+            JournaliserErreur(QStringLiteral("Main"), QStringLiteral("Problème de base de donnée"));
+        SignalerErreur(QStringLiteral("Main"), erreur);
+    } catch (const std::exception &erreur) {
+        SignalerErreur(QStringLiteral("Main"), ErreurExecution(Erreurs::ErreurInterne, QString::fromLocal8Bit(erreur.what())));
+    }
+    return screens && screens->accueilCharge() ? IssueDemarrage::EnMarche : IssueDemarrage::EchecSequence;
+}
+
+} // namespace Movendi::Startup

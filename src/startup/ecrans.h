@@ -1,0 +1,24 @@
+#pragma once
+
+namespace Movendi::Startup {
+
+/// The customer screens as start-up and the navigation routines reach them. The front end
+/// installs its implementation before Main runs and keeps it for the program's life.
+class Ecrans
+{
+public:
+    virtual ~Ecrans() = default;
+
+    /// Creates the screens once and runs their load handlers.
+    virtual void charger() = 0;
+    virtual bool accueilCharge() const = 0;
+    /// Shows the home screen (not modal) and gives it the keyboard.
+    virtual void afficherAccueil() = 0;
+    /// Restarts the home screen's automatic-return count from zero.
+    virtual void relancerTimerRetourAutomatique() = 0;
+};
+
+Ecrans *ecrans();
+void installerEcrans(Ecrans *ecrans);
+
+} // namespace Movendi::Startup

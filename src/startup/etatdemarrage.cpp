@@ -1,0 +1,35 @@
+#include "etatdemarrage.h"
+
+#include "machine/automate.h"
+#include "machine/grafcetlibrary.h"
+
+#include <QLockFile>
+
+namespace Movendi::Startup {
+
+EtatDemarrage::EtatDemarrage() = default;
+EtatDemarrage::~EtatDemarrage() = default;
+
+namespace {
+std::unique_ptr<EtatDemarrage> &instance()
+{
+    static std::unique_ptr<EtatDemarrage> state = std::make_unique<EtatDemarrage>();
+    return state;
+}
+} // namespace
+
+EtatDemarrage &etat()
+{
+    return *instance();
+}
+
+void reinitialiserEtat()
+{
+    const QString folder = etat().dossierApplication;
+    if (etat().bibliothequeAutomate)
+        Machine::installAutomate(nullptr);
+    instance() = std::make_unique<EtatDemarrage>();
+    etat().dossierApplication = folder;
+}
+
+} // namespace Movendi::Startup

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+namespace Movendi::Startup {
+
+// Module FonctionUtilitaires: file and folder tests, null-safe conversions of database values
+// and the timed waits.
+
+// The path with "/" appended unless it already ends with one ("" gives "/").
+QString AjouterAntislash(const QString &dossier);
+
+// True when a plain file of that name, in any letter case, is in the folder.
+bool FichierExiste(const QString &dossier, const QString &nomFichier);
+
+// True when a file can be created and deleted in the folder.
+bool DossierAccessible(const QString &dossier);
+
+// The application folder, trimmed, with a trailing "/" (letter case kept).
+QString DossierApplication();
+
+// The text without its space characters (code 32); other blanks stay.
+QString SupprimerEspaces(const QString &texte);
+
+// Empty text for a null value, else the value as text.
+QString ConvertNullStr(const QVariant &valeur);
+
+// 0 for a null value or an empty text, else the value as a number (decimal comma or point).
+// Text that is not a number is a failure for the caller (ErreurExecution).
+double ConvertNullDbl(const QVariant &valeur);
+
+// Returns after that many seconds without handling any event; sleeps, never spins.
+void Attendre(double secondes);
+
+// Waits that long while handling events; returns right after an event pass that found
+// RetourAccueilEnCours true.
+void AttendreInterruptible(double secondes);
+
+inline constexpr int TrancheAttenteMs = 20;
+
+} // namespace Movendi::Startup

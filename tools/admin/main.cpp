@@ -1,0 +1,56 @@
+// movendi-admin: the staff tool.
+#include "dossierapplication.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTextStream>
+
+using namespace Movendi;
+
+namespace {
+int usage(QTextStream &err)
+{
+    err << "usage:\n"
+           "  movendi-admin init DIR [--automate LIB]   lay out an application folder\n"
+           "  movendi-admin journal DIR                 print the error journal\n";
+    return 64;
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.size() < 2)
+        return usage(err);
+    const QString command = args.at(0);
+    const QString dossier = QDir(args.at(1)).absolutePath();
+
+    if (command == QLatin1String("init")) {
+        QString library = QCoreApplication::applicationDirPath() + QStringLiteral("/libgrafcet.so");
+        const qsizetype at = args.indexOf(QStringLiteral("--automate"));
+        if (at >= 0 && at + 1 < args.size())
+            library = args.at(at + 1);
+        const Admin::InitReport report = Admin::initialiserDossier(dossier, library);
+        for (const QString &line : report.lines)
+            (line.startsWith(QLatin1String("erreur")) ? err : out) << line << '\n';
+        out << "Dossier: " << dossier << '\n';
+        return report.ok ? 0 : 1;
+    }
+    if (command == QLatin1String("journal")) {
+        QString erreur;
+        const QStringList rows = Admin::lireJournal(dossier, &erreur);
+        if (!erreur.isEmpty()) {
+            err << "erreur: " << erreur << '\n';
+            return 1;
+        }
+        for (const QString &row : rows)
+            out << row << '\n';
+        if (rows.isEmpty())
+            out << "(journal vide)\n";
+        return 0;
+    }
+    return usage(err);
+}
