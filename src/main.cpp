@@ -21,7 +21,8 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
 
     Startup::etat().dossierApplication = Platform::resolveApplicationFolder(
-        QApplication::arguments(), qEnvironmentVariable("MOVENDI_DOSSIER"), QApplication::applicationDirPath());
+        QApplication::arguments(), qEnvironmentVariable("MOVENDI_DOSSIER"),
+        QApplication::applicationDirPath());
 
     // Unattended runs (demo, tests) record boxes in a file instead of waiting for a touch.
     std::unique_ptr<Platform::MessageBox> box;

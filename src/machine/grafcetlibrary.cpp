@@ -31,7 +31,8 @@ bool GrafcetLibrary::load(const QString &path)
     }
     m_handle = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
     if (!m_handle) {
-        m_error = QStringLiteral("bibliothèque %1 non chargée: %2").arg(path, QString::fromLocal8Bit(dlerror()));
+        m_error = QStringLiteral("bibliothèque %1 non chargée: %2")
+                      .arg(path, QString::fromLocal8Bit(dlerror()));
         return false;
     }
     QStringList missing;
@@ -48,7 +49,8 @@ bool GrafcetLibrary::load(const QString &path)
     resolve(m_openDoor, "OpenDoor");
     resolve(m_closeDoor, "CloseDoor");
     if (!missing.isEmpty()) {
-        m_error = QStringLiteral("bibliothèque %1 sans la fonction %2").arg(path, missing.join(QLatin1String(", ")));
+        m_error = QStringLiteral("bibliothèque %1 sans la fonction %2")
+                      .arg(path, missing.join(QLatin1String(", ")));
         unload();
         return false;
     }
@@ -75,7 +77,8 @@ std::int32_t GrafcetLibrary::InitMotor()
     return m_initMotor ? m_initMotor() : NotLoaded;
 }
 
-std::int32_t GrafcetLibrary::DrumPosition(std::int32_t unit, std::int32_t position, std::int32_t speed)
+std::int32_t GrafcetLibrary::DrumPosition(std::int32_t unit, std::int32_t position,
+                                          std::int32_t speed)
 {
     return m_drumPosition ? m_drumPosition(unit, position, speed) : NotLoaded;
 }

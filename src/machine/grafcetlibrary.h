@@ -28,7 +28,8 @@ public:
     std::int32_t raz_tpv(std::int32_t mode) override;
     std::int32_t CheckDoor() override;
     std::int32_t InitMotor() override;
-    std::int32_t DrumPosition(std::int32_t unit, std::int32_t position, std::int32_t speed) override;
+    std::int32_t DrumPosition(std::int32_t unit, std::int32_t position,
+                              std::int32_t speed) override;
     std::int32_t OpenDoor(std::int32_t unit, std::int32_t position, std::int32_t speed) override;
     std::int32_t CloseDoor(std::int32_t unit, std::int32_t position, std::int32_t speed) override;
 

@@ -16,9 +16,11 @@ public:
     virtual std::int32_t raz_tpv(std::int32_t mode) = 0;
     virtual std::int32_t CheckDoor() = 0;
     virtual std::int32_t InitMotor() = 0;
-    virtual std::int32_t DrumPosition(std::int32_t unit, std::int32_t position, std::int32_t speed) = 0;
+    virtual std::int32_t DrumPosition(std::int32_t unit, std::int32_t position,
+                                      std::int32_t speed) = 0;
     virtual std::int32_t OpenDoor(std::int32_t unit, std::int32_t position, std::int32_t speed) = 0;
-    virtual std::int32_t CloseDoor(std::int32_t unit, std::int32_t position, std::int32_t speed) = 0;
+    virtual std::int32_t CloseDoor(std::int32_t unit, std::int32_t position,
+                                   std::int32_t speed) = 0;
 };
 
 // The constant arguments the kiosk passes.

@@ -16,7 +16,8 @@ std::optional<QString> findFileNoCase(const QString &folder, const QString &file
         return fileName;
     const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &entry : entries) {
-        if (entry.compare(fileName, Qt::CaseInsensitive) == 0 && QFileInfo(dir.filePath(entry)).isFile())
+        if (entry.compare(fileName, Qt::CaseInsensitive) == 0 &&
+            QFileInfo(dir.filePath(entry)).isFile())
             return entry;
     }
     return std::nullopt;

@@ -149,14 +149,19 @@ std::int32_t parseProfileInt(const QString &text)
     int base = 10;
     if (i + 1 < text.size() && text.at(i) == QLatin1Char('0')) {
         const QChar p = text.at(i + 1).toLower();
-        base = p == QLatin1Char('x') ? 16 : p == QLatin1Char('o') ? 8 : p == QLatin1Char('b') ? 2 : 10;
+        base = p == QLatin1Char('x')   ? 16
+               : p == QLatin1Char('o') ? 8
+               : p == QLatin1Char('b') ? 2
+                                       : 10;
         if (base != 10)
             i += 2;
     }
     std::uint32_t value = 0;
     for (; i < text.size(); ++i) {
         const char16_t c = text.at(i).toLower().unicode();
-        const int digit = (c >= u'0' && c <= u'9') ? c - u'0' : (c >= u'a' && c <= u'f') ? c - u'a' + 10 : 99;
+        const int digit = (c >= u'0' && c <= u'9')   ? c - u'0'
+                          : (c >= u'a' && c <= u'f') ? c - u'a' + 10
+                                                     : 99;
         if (digit >= base)
             break;
         value = value * std::uint32_t(base) + std::uint32_t(digit);

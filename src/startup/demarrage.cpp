@@ -17,8 +17,8 @@
 #include "platform/x11windows.h"
 
 #include <QDir>
-#include <QLockFile>
 #include <QLocale>
+#include <QLockFile>
 
 namespace Movendi::Startup {
 
@@ -32,7 +32,8 @@ bool autreCopieEnMarche()
     const quint32 fenetre = TrouverFenetre(QStringLiteral("acceuil"));
     if (fenetre != 0 && Platform::x11WindowExists(fenetre))
         return true;
-    auto verrou = std::make_unique<QLockFile>(QDir(etat().dossierApplication).filePath(QStringLiteral("movendi.lck")));
+    auto verrou = std::make_unique<QLockFile>(
+        QDir(etat().dossierApplication).filePath(QStringLiteral("movendi.lck")));
     verrou->setStaleLockTime(0);
     if (!verrou->tryLock(0))
         return true;
@@ -57,10 +58,12 @@ std::int32_t initialiserAutomate()
     etat().cheminEpi = Platform::exchangeFolder(etat().dossierApplication, ini);
     qputenv("MOVENDI_EPI", QFile::encodeName(etat().cheminEpi));
 
-    const auto configured = Platform::readProfileString(ini, QStringLiteral("Machine"), QStringLiteral("Automate"));
-    const QString nom = configured.status == Platform::ProfileStatus::Found && !configured.value.isEmpty()
-                            ? configured.value
-                            : QStringLiteral("libgrafcet.so");
+    const auto configured =
+        Platform::readProfileString(ini, QStringLiteral("Machine"), QStringLiteral("Automate"));
+    const QString nom =
+        configured.status == Platform::ProfileStatus::Found && !configured.value.isEmpty()
+            ? configured.value
+            : QStringLiteral("libgrafcet.so");
     auto bibliotheque = std::make_unique<Machine::GrafcetLibrary>();
     if (!bibliotheque->load(QDir(etat().dossierApplication).absoluteFilePath(nom))) {
         echecAutomate(QStringLiteral("erreur ini_grfcet "), QStringLiteral("Erreur init grafcet "),
@@ -71,7 +74,8 @@ std::int32_t initialiserAutomate()
     Machine::installAutomate(etat().bibliothequeAutomate.get());
     const std::int32_t r = Machine::automate().init_grafcet(Machine::InitGrafcetMode);
     if (r != 0)
-        echecAutomate(QStringLiteral("erreur ini_grfcet "), QStringLiteral("Erreur init grafcet "), r);
+        echecAutomate(QStringLiteral("erreur ini_grfcet "), QStringLiteral("Erreur init grafcet "),
+                      r);
     return r;
 }
 
@@ -107,9 +111,11 @@ QTime ConvertirHeure(const QString &texte, const QTime &defaut)
     return defaut;
 }
 
-QString ConstruireChaineConnexion(const QString &motDePasse, const QString &serveur, const QString &base)
+QString ConstruireChaineConnexion(const QString &motDePasse, const QString &serveur,
+                                  const QString &base)
 {
-    return QStringLiteral("uid=sa;pwd=") + motDePasse + QStringLiteral(";driver={SQL Server}; server=") + serveur +
+    return QStringLiteral("uid=sa;pwd=") + motDePasse +
+           QStringLiteral(";driver={SQL Server}; server=") + serveur +
            QStringLiteral(";database=") + base + QStringLiteral(";dsn=''");
 }
 
@@ -120,22 +126,27 @@ void LireConfiguration()
     const QString machine = QStringLiteral("Machine");
     const QString portCom = QStringLiteral("PortCom");
     e.NomBase = LireIniString(ini, sectionBase, QStringLiteral("Nom"), QStringLiteral("DBMovendi"));
-    e.ServeurBase = LireIniString(ini, sectionBase, QStringLiteral("Serveur"), QStringLiteral("LOCALHOST"));
-    e.TauxTVA = convertirTaux(LireIniString(ini, QStringLiteral("TVA"), QStringLiteral("Taux"), QStringLiteral("19,6")));
-    e.TicketActif = LireIniString(ini, sectionBase, QStringLiteral("Ticket"), QStringLiteral("OUI")) == QLatin1String("OUI");
+    e.ServeurBase =
+        LireIniString(ini, sectionBase, QStringLiteral("Serveur"), QStringLiteral("LOCALHOST"));
+    e.TauxTVA = convertirTaux(
+        LireIniString(ini, QStringLiteral("TVA"), QStringLiteral("Taux"), QStringLiteral("19,6")));
+    e.TicketActif = LireIniString(ini, sectionBase, QStringLiteral("Ticket"),
+                                  QStringLiteral("OUI")) == QLatin1String("OUI");
     e.PortModem = LireIniInteger(ini, portCom, QStringLiteral("PortModem"), 3);
     e.PortTPE = LireIniInteger(ini, portCom, QStringLiteral("PortTPE"), 1);
     e.IdentiteMachine = LireIniString(ini, machine, QStringLiteral("Indentité Machine"), QString());
     e.LocalisationMachine = LireIniString(ini, machine, QStringLiteral("Location"), QString());
     e.IntervalControl = LireIniInteger(ini, machine, QStringLiteral("IntervalControl"), 24);
-    e.ChargementArriere =
-        LireIniString(ini, machine, QStringLiteral("ChargementArriere"), QStringLiteral("NON")) == QLatin1String("OUI");
+    e.ChargementArriere = LireIniString(ini, machine, QStringLiteral("ChargementArriere"),
+                                        QStringLiteral("NON")) == QLatin1String("OUI");
 
     const QString telecollecte = QStringLiteral("Télécollecte");
-    e.DebutTelecollecte =
-        ConvertirHeure(LireIniString(ini, telecollecte, QStringLiteral("Debut"), QStringLiteral("02:30")), QTime(2, 30));
-    e.FinTelecollecte =
-        ConvertirHeure(LireIniString(ini, telecollecte, QStringLiteral("Fin"), QStringLiteral("02:45")), QTime(2, 45));
+    e.DebutTelecollecte = ConvertirHeure(
+        LireIniString(ini, telecollecte, QStringLiteral("Debut"), QStringLiteral("02:30")),
+        QTime(2, 30));
+    e.FinTelecollecte = ConvertirHeure(
+        LireIniString(ini, telecollecte, QStringLiteral("Fin"), QStringLiteral("02:45")),
+        QTime(2, 45));
 }
 
 IssueDemarrage Main()
@@ -149,7 +160,8 @@ IssueDemarrage Main()
     if (initialiserAutomate() != 0)
         return IssueDemarrage::EchecAutomate;
     if (const std::int32_t r = Machine::automate().raz_tpv(Machine::RazTpvMode); r != 0) {
-        echecAutomate(QStringLiteral("erreur init moteur "), QStringLiteral("Erreur init moteur "), r);
+        echecAutomate(QStringLiteral("erreur init moteur "), QStringLiteral("Erreur init moteur "),
+                      r);
         return IssueDemarrage::EchecAutomate;
     }
 
@@ -159,8 +171,10 @@ IssueDemarrage Main()
     LireConfiguration();
 
     Ecrans *screens = ecrans();
+    bool drapeauEcrit = false;
     try {
         EcrireDrapeauMarche(true);
+        drapeauEcrit = true;
         e.MotDePasseBase = DecrypterChaine(MotDePasseChiffre()).left(5);
         e.ChaineConnexion = ConstruireChaineConnexion(e.MotDePasseBase, e.ServeurBase, e.NomBase);
         if (!screens)
@@ -175,9 +189,16 @@ IssueDemarrage Main()
             JournaliserErreur(QStringLiteral("Main"), QStringLiteral("Problème de base de donnée"));
         SignalerErreur(QStringLiteral("Main"), erreur);
     } catch (const std::exception &erreur) {
-        SignalerErreur(QStringLiteral("Main"), ErreurExecution(Erreurs::ErreurInterne, QString::fromLocal8Bit(erreur.what())));
+        SignalerErreur(
+            QStringLiteral("Main"),
+            ErreurExecution(Erreurs::ErreurInterne, QString::fromLocal8Bit(erreur.what())));
     }
-    return screens && screens->accueilCharge() ? IssueDemarrage::EnMarche : IssueDemarrage::EchecSequence;
+    if (screens && screens->accueilCharge())
+        return IssueDemarrage::EnMarche;
+    // No screen will ever write the end flag: the program ends here, so say so.
+    if (drapeauEcrit)
+        EcrireDrapeauMarche(false);
+    return IssueDemarrage::EchecSequence;
 }
 
 } // namespace Movendi::Startup

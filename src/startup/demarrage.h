@@ -26,7 +26,8 @@ void EcrireDrapeauMarche(bool enMarche);
 QTime ConvertirHeure(const QString &texte, const QTime &defaut);
 
 // The chaining of the store's connection string.
-QString ConstruireChaineConnexion(const QString &motDePasse, const QString &serveur, const QString &base);
+QString ConstruireChaineConnexion(const QString &motDePasse, const QString &serveur,
+                                  const QString &base);
 
 // The RURUDIZ.ini keys read at start-up, in their order, into the shared state.
 void LireConfiguration();

@@ -22,7 +22,8 @@ ErreurExecution typeIncompatible(const QString &valeur)
 
 ErreurExecution accesFichier(const QString &chemin, const QString &raison)
 {
-    return {AccesFichier, QStringLiteral("Erreur d'accès au chemin/fichier %1 (%2)").arg(chemin, raison)};
+    return {AccesFichier,
+            QStringLiteral("Erreur d'accès au chemin/fichier %1 (%2)").arg(chemin, raison)};
 }
 
 } // namespace Erreurs

@@ -69,7 +69,8 @@ std::int16_t LireIniInteger(const QString &chemin, const QString &section, const
         afficherErreur(QStringLiteral("LireIniInteger"), lectureImpossible(chemin));
         return 0;
     }
-    if (valeur < std::numeric_limits<std::int16_t>::min() || valeur > std::numeric_limits<std::int16_t>::max()) {
+    if (valeur < std::numeric_limits<std::int16_t>::min() ||
+        valeur > std::numeric_limits<std::int16_t>::max()) {
         afficherErreur(QStringLiteral("LireIniInteger"), Erreurs::depassement());
         return 0;
     }

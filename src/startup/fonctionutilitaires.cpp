@@ -53,7 +53,8 @@ QString ConvertNullStr(const QVariant &valeur)
     if (valeur.isNull())
         return {};
     if (!valeur.canConvert<QString>()) {
-        SignalerErreur(QStringLiteral("ConvertNullStr"), Erreurs::typeIncompatible(QLatin1String(valeur.typeName())));
+        SignalerErreur(QStringLiteral("ConvertNullStr"),
+                       Erreurs::typeIncompatible(QLatin1String(valeur.typeName())));
         return {};
     }
     return valeur.toString();

@@ -31,9 +31,11 @@ void JournaliserErreur(const QString &contexte, const QString &erreur)
     }
     sqlite3_busy_timeout(db, DelaiVerrouJournalMs);
     sqlite3_stmt *insert = nullptr;
-    if (sqlite3_prepare_v2(db, "INSERT INTO Erreurs (DateErreur, Contexte, Erreur) VALUES (?, ?, ?)",
+    if (sqlite3_prepare_v2(db,
+                           "INSERT INTO Erreurs (DateErreur, Contexte, Erreur) VALUES (?, ?, ?)",
                            -1, &insert, nullptr) == SQLITE_OK) {
-        const QByteArray date = Platform::clock().now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8();
+        const QByteArray date =
+            Platform::clock().now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8();
         const QByteArray ctx = contexte.toUtf8();
         const QByteArray text = erreur.toUtf8();
         sqlite3_bind_text(insert, 1, date.constData(), int(date.size()), SQLITE_TRANSIENT);
@@ -47,7 +49,8 @@ void JournaliserErreur(const QString &contexte, const QString &erreur)
 
 void SignalerErreur(const QString &contexte, const ErreurExecution &erreur)
 {
-    JournaliserErreur(contexte, QStringLiteral("N°: %1 %2").arg(erreur.numero()).arg(erreur.description()));
+    JournaliserErreur(contexte,
+                      QStringLiteral("N°: %1 %2").arg(erreur.numero()).arg(erreur.description()));
 }
 
 } // namespace Movendi::Startup

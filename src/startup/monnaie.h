@@ -14,7 +14,10 @@ public:
 
     constexpr Monnaie() = default;
     static constexpr Monnaie depuisUnites(std::int64_t unites) { return Monnaie(unites); }
-    static constexpr Monnaie depuisCentimes(std::int64_t centimes) { return Monnaie(centimes * 100); }
+    static constexpr Monnaie depuisCentimes(std::int64_t centimes)
+    {
+        return Monnaie(centimes * 100);
+    }
 
     constexpr std::int64_t unites() const { return m_unites; }
     // Rounded half away from zero, as amounts sent to the terminal are.
@@ -22,8 +25,16 @@ public:
 
     constexpr Monnaie operator+(Monnaie o) const { return Monnaie(m_unites + o.m_unites); }
     constexpr Monnaie operator-(Monnaie o) const { return Monnaie(m_unites - o.m_unites); }
-    constexpr Monnaie &operator+=(Monnaie o) { m_unites += o.m_unites; return *this; }
-    constexpr Monnaie &operator-=(Monnaie o) { m_unites -= o.m_unites; return *this; }
+    constexpr Monnaie &operator+=(Monnaie o)
+    {
+        m_unites += o.m_unites;
+        return *this;
+    }
+    constexpr Monnaie &operator-=(Monnaie o)
+    {
+        m_unites -= o.m_unites;
+        return *this;
+    }
     constexpr auto operator<=>(const Monnaie &) const = default;
 
 private:

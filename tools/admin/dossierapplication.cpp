@@ -13,33 +13,11 @@ namespace Movendi::Admin {
 
 namespace {
 
-// Demo site values; every start-up key is present so that staff see what can be set.
-const char *const configurationInitiale =
-    "[Base de donnée]\n"
-    "Nom=DBMovendi\n"
-    "Serveur=LOCALHOST\n"
-    "Ticket=OUI\n"
-    "CheminSauvegarde=\n"
-    "Moteur=SQLite\n"
-    "\n"
-    "[TVA]\n"
-    "Taux=19,6\n"
-    "\n"
-    "[PortCom]\n"
-    "PortModem=3\n"
-    "PortTPE=1\n"
-    "\n"
-    "[Machine]\n"
-    "Indentité Machine=KIOSQUE-DEMO-01\n"
-    "Location=Centre commercial Les Halles, Lyon\n"
-    "IntervalControl=24\n"
-    "ChargementArriere=NON\n"
-    "Automate=libgrafcet.so\n"
-    "; CheminEpi=dossier d'échange avec le mécanisme (par défaut: epi dans ce dossier)\n"
-    "\n"
-    "[Télécollecte]\n"
-    "Debut=02:30\n"
-    "Fin=02:45\n";
+QByteArray donnee(const QString &nom)
+{
+    QFile file(QStringLiteral(":/data/") + nom);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 bool ecrireFichier(const QString &chemin, const QByteArray &contenu, QString *erreur)
 {
@@ -59,14 +37,10 @@ bool creerJournal(const QString &chemin, QString *erreur)
     int rc = sqlite3_open_v2(QFile::encodeName(chemin).constData(), &db,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     char *message = nullptr;
+    const QByteArray schema = donnee(QStringLiteral("mainten.sql"));
     if (rc == SQLITE_OK)
-        rc = sqlite3_exec(db,
-                          "CREATE TABLE IF NOT EXISTS Erreurs ("
-                          " NumErreur INTEGER PRIMARY KEY AUTOINCREMENT,"
-                          " DateErreur TEXT NOT NULL,"
-                          " Contexte TEXT NOT NULL,"
-                          " Erreur TEXT NOT NULL)",
-                          nullptr, nullptr, &message);
+        rc = schema.isEmpty() ? SQLITE_ERROR
+                              : sqlite3_exec(db, schema.constData(), nullptr, nullptr, &message);
     if (rc != SQLITE_OK && erreur)
         *erreur = QString::fromUtf8(message ? message : sqlite3_errmsg(db));
     sqlite3_free(message);
@@ -84,14 +58,15 @@ QStringList lireJournal(const QString &dossier, QString *erreur)
     }
     sqlite3 *db = nullptr;
     sqlite3_stmt *query = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(QDir(dossier).filePath(*nom)).constData(), &db, SQLITE_OPEN_READONLY,
-                        nullptr) != SQLITE_OK ||
-        sqlite3_prepare_v2(db, "SELECT DateErreur, Contexte, Erreur FROM Erreurs ORDER BY rowid", -1, &query,
-                           nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(QFile::encodeName(QDir(dossier).filePath(*nom)).constData(), &db,
+                        SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(db, "SELECT DateErreur, Contexte, Erreur FROM Erreurs ORDER BY rowid",
+                           -1, &query, nullptr) != SQLITE_OK) {
         *erreur = QString::fromUtf8(sqlite3_errmsg(db));
     } else {
         auto text = [&](int column) {
-            return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(query, column)));
+            return QString::fromUtf8(
+                reinterpret_cast<const char *>(sqlite3_column_text(query, column)));
         };
         while (sqlite3_step(query) == SQLITE_ROW)
             rows.append(QStringLiteral("%1 | %2 | %3").arg(text(0), text(1), text(2)));
@@ -118,7 +93,7 @@ InitReport initialiserDossier(const QString &dossier, const QString &bibliothequ
     const QString ini = dir.filePath(QStringLiteral("RURUDIZ.ini"));
     if (Platform::findFileNoCase(dossier, QStringLiteral("RURUDIZ.ini")))
         report.lines.append(QStringLiteral("gardé: %1").arg(Platform::resolvePathNoCase(ini)));
-    else if (ecrireFichier(ini, QByteArray(configurationInitiale), &erreur))
+    else if (ecrireFichier(ini, donnee(QStringLiteral("RURUDIZ.ini")), &erreur))
         report.lines.append(QStringLiteral("créé: %1").arg(ini));
     else
         fail(QStringLiteral("erreur: %1: %2").arg(ini, erreur));
@@ -137,20 +112,24 @@ InitReport initialiserDossier(const QString &dossier, const QString &bibliothequ
         fail(QStringLiteral("erreur: impossible de créer %1").arg(epi));
     else if (QFileInfo::exists(porte))
         report.lines.append(QStringLiteral("gardé: %1").arg(porte));
-    else if (Platform::writeProfileString(porte, QStringLiteral("Porte"), QStringLiteral("Ouverte"), QStringLiteral("NON"), &erreur))
+    else if (Platform::writeProfileString(porte, QStringLiteral("Porte"), QStringLiteral("Ouverte"),
+                                          QStringLiteral("NON"), &erreur))
         report.lines.append(QStringLiteral("créé: %1").arg(porte));
     else
         fail(QStringLiteral("erreur: %1: %2").arg(porte, erreur));
 
     const QString cible = dir.filePath(QStringLiteral("libgrafcet.so"));
     if (!QFileInfo(bibliothequeAutomate).isFile()) {
-        fail(QStringLiteral("erreur: bibliothèque du mécanisme introuvable: %1").arg(bibliothequeAutomate));
-    } else if (QFileInfo(bibliothequeAutomate).canonicalFilePath() != QFileInfo(cible).canonicalFilePath()) {
+        fail(QStringLiteral("erreur: bibliothèque du mécanisme introuvable: %1")
+                 .arg(bibliothequeAutomate));
+    } else if (QFileInfo(bibliothequeAutomate).canonicalFilePath() !=
+               QFileInfo(cible).canonicalFilePath()) {
         QFile::remove(cible);
         if (QFile::copy(bibliothequeAutomate, cible))
             report.lines.append(QStringLiteral("copié: %1").arg(cible));
         else
-            fail(QStringLiteral("erreur: copie de %1 vers %2 impossible").arg(bibliothequeAutomate, cible));
+            fail(QStringLiteral("erreur: copie de %1 vers %2 impossible")
+                     .arg(bibliothequeAutomate, cible));
     }
     return report;
 }

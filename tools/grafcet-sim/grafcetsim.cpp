@@ -21,8 +21,8 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <optional>
 #include <dlfcn.h>
+#include <optional>
 
 namespace {
 
@@ -70,7 +70,8 @@ std::int32_t log(const char *function, const QString &arguments, std::int32_t re
     QFile file(exchangeFolder() + QStringLiteral("/grafcet-sim.log"));
     if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
         const QString line = QStringLiteral("%1 %2(%3) = %4\n")
-                                 .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")),
+                                 .arg(QDateTime::currentDateTime().toString(
+                                          QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")),
                                       QLatin1String(function), arguments)
                                  .arg(result);
         file.write(line.toUtf8());
@@ -79,12 +80,14 @@ std::int32_t log(const char *function, const QString &arguments, std::int32_t re
 }
 
 // The injected fault code for this call, or nothing.
-std::optional<std::int32_t> injectedFault(const char *function, std::optional<std::int32_t> position)
+std::optional<std::int32_t> injectedFault(const char *function,
+                                          std::optional<std::int32_t> position)
 {
     const QString section = QStringLiteral("Pannes");
     const QString name = QLatin1String(function);
     if (position) {
-        const auto specific = readProfileString(controlFile(), section, name + QLatin1Char('.') + QString::number(*position));
+        const auto specific = readProfileString(
+            controlFile(), section, name + QLatin1Char('.') + QString::number(*position));
         if (specific.status == ProfileStatus::Found && !specific.value.isEmpty())
             return specific.value.toInt();
     }
@@ -96,7 +99,8 @@ std::optional<std::int32_t> injectedFault(const char *function, std::optional<st
 
 bool doorBlocked(std::int32_t position)
 {
-    const auto blocked = readProfileString(controlFile(), QStringLiteral("Portes"), QStringLiteral("Bloquee"));
+    const auto blocked =
+        readProfileString(controlFile(), QStringLiteral("Portes"), QStringLiteral("Bloquee"));
     if (blocked.status != ProfileStatus::Found)
         return false;
     for (const QString &item : blocked.value.split(QLatin1Char(','), Qt::SkipEmptyParts)) {

@@ -1,0 +1,161 @@
+#include "front/fnacceuil.h"
+#include "front/kioskscreens.h"
+#include "kiosktest.h"
+#include "platform/profilefile.h"
+#include "startup/demarrage.h"
+#include "startup/ecrans.h"
+#include "startup/etatdemarrage.h"
+
+#include <QDir>
+#include <QLockFile>
+#include <QTest>
+
+using namespace Movendi;
+using namespace Movendi::Startup;
+
+namespace {
+
+class MainTest : public Test::KioskTest
+{
+protected:
+    void SetUp() override
+    {
+        KioskTest::SetUp();
+        layOutApplicationFolder();
+        installerEcrans(&m_screens);
+    }
+    void TearDown() override
+    {
+        installerEcrans(nullptr);
+        KioskTest::TearDown();
+    }
+    void injectFault(const QString &function, const QString &code) const
+    {
+        ASSERT_TRUE(Platform::writeProfileString(path(QStringLiteral("epi/grafcet-sim.ini")),
+                                                 QStringLiteral("Pannes"), function, code));
+    }
+    QString running() const
+    {
+        const auto flag =
+            Platform::readProfileString(path(QStringLiteral("RUNAUTO.INI")),
+                                        QStringLiteral("Application"), QStringLiteral("Running"));
+        return flag.status == Platform::ProfileStatus::Found ? flag.value
+                                                             : QStringLiteral("<absent>");
+    }
+    QStringList mechanismCalls() const
+    {
+        QStringList calls;
+        for (const QString &line :
+             QString::fromUtf8(readFile(QStringLiteral("epi/grafcet-sim.log")))
+                 .split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            calls.append(line.section(QLatin1Char(' '), 2));
+        return calls;
+    }
+
+    Front::KioskScreens m_screens;
+};
+
+TEST_F(MainTest, Start_ReachesTheHomeScreenAndKeyFEndsInOrder)
+{
+    ASSERT_EQ(Main(), IssueDemarrage::EnMarche);
+    EXPECT_EQ(running(), QStringLiteral("OUI"));
+    EXPECT_EQ(mechanismCalls(), (QStringList{QStringLiteral("init_grafcet(50) = 0"),
+                                             QStringLiteral("raz_tpv(1) = 0")}));
+    ASSERT_TRUE(m_screens.accueil());
+    EXPECT_TRUE(m_screens.accueil()->isVisible());
+    EXPECT_EQ(m_screens.accueil()->windowTitle(), QStringLiteral("acceuil"));
+
+    const EtatDemarrage &e = etat();
+    EXPECT_EQ(e.Langue, QStringLiteral("FR"));
+    EXPECT_EQ(e.CheminIni, folder() + QStringLiteral("/RURUDIZ.ini"));
+    EXPECT_EQ(e.CheminImages, folder() + QStringLiteral("/image/"));
+    EXPECT_EQ(e.IdentiteMachine, QStringLiteral("KIOSQUE-DEMO-01"));
+    EXPECT_EQ(e.MotDePasseBase, QStringLiteral("Mv7sK"));
+    EXPECT_EQ(
+        e.ChaineConnexion,
+        QStringLiteral(
+            "uid=sa;pwd=Mv7sK;driver={SQL Server}; server=LOCALHOST;database=DBMovendi;dsn=''"));
+    EXPECT_EQ(qEnvironmentVariable("MOVENDI_EPI"), folder() + QStringLiteral("/epi"));
+
+    QTest::keyClick(m_screens.accueil(), Qt::Key_F);
+    EXPECT_EQ(running(), QStringLiteral("NON"));
+    EXPECT_FALSE(m_screens.accueil()->isVisible());
+    EXPECT_TRUE(journalRows().isEmpty());
+    EXPECT_TRUE(m_boxes.shown().isEmpty());
+}
+
+TEST_F(MainTest, InitGrafcetFails_JournalBoxAndEndWithoutRunningFlag)
+{
+    injectFault(QStringLiteral("init_grafcet"), QStringLiteral("3"));
+    EXPECT_EQ(Main(), IssueDemarrage::EchecAutomate);
+    const auto rows = journalRows();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows.at(0).contexte, QStringLiteral("main"));
+    EXPECT_EQ(rows.at(0).erreur, QStringLiteral("erreur ini_grfcet 3"));
+    ASSERT_EQ(m_boxes.shown().size(), 1);
+    EXPECT_EQ(m_boxes.shown().at(0).text, QStringLiteral("Erreur init grafcet 3"));
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("RUNAUTO.INI"))));
+    EXPECT_FALSE(m_screens.accueilCharge());
+    EXPECT_EQ(mechanismCalls(), QStringList{QStringLiteral("init_grafcet(50) = 3")});
+}
+
+TEST_F(MainTest, RazTpvFails_JournalBoxAndEndWithoutRunningFlag)
+{
+    injectFault(QStringLiteral("raz_tpv"), QStringLiteral("7"));
+    EXPECT_EQ(Main(), IssueDemarrage::EchecAutomate);
+    const auto rows = journalRows();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows.at(0).contexte, QStringLiteral("main"));
+    EXPECT_EQ(rows.at(0).erreur, QStringLiteral("erreur init moteur 7"));
+    ASSERT_EQ(m_boxes.shown().size(), 1);
+    EXPECT_EQ(m_boxes.shown().at(0).text, QStringLiteral("Erreur init moteur 7"));
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("RUNAUTO.INI"))));
+    EXPECT_FALSE(m_screens.accueilCharge());
+}
+
+TEST_F(MainTest, LibraryMissingOrIncomplete_CountsAsInitGrafcetFailure)
+{
+    QFile::remove(path(QStringLiteral("libgrafcet.so")));
+    EXPECT_EQ(Main(), IssueDemarrage::EchecAutomate);
+    ASSERT_EQ(m_boxes.shown().size(), 1);
+    EXPECT_EQ(m_boxes.shown().at(0).text, QStringLiteral("Erreur init grafcet -1"));
+
+    reinitialiserEtat();
+    ASSERT_TRUE(Platform::writeProfileString(
+        path(QStringLiteral("RURUDIZ.ini")), QStringLiteral("Machine"), QStringLiteral("Automate"),
+        Movendi::Test::binaryPath("libgrafcet_incomplete.so")));
+    EXPECT_EQ(Main(), IssueDemarrage::EchecAutomate);
+
+    const auto rows = journalRows();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows.at(0).contexte, QStringLiteral("main"));
+    EXPECT_TRUE(rows.at(0).erreur.startsWith(QStringLiteral("erreur ini_grfcet -1 (")));
+    EXPECT_TRUE(rows.at(0).erreur.contains(QStringLiteral("introuvable")));
+    EXPECT_TRUE(rows.at(1).erreur.contains(QStringLiteral("CloseDoor")));
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("RUNAUTO.INI"))));
+}
+
+TEST_F(MainTest, FolderLockedByAnotherCopy_EndsSilentlyTouchingNothing)
+{
+    QLockFile other(path(QStringLiteral("movendi.lck")));
+    ASSERT_TRUE(other.tryLock(0));
+    const QStringList before = QDir(folder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    EXPECT_EQ(Main(), IssueDemarrage::AutreCopie);
+    EXPECT_EQ(QDir(folder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("epi/grafcet-sim.log"))));
+    EXPECT_TRUE(m_boxes.shown().isEmpty());
+    EXPECT_TRUE(journalRows().isEmpty());
+}
+
+TEST_F(MainTest, NoScreens_SequenceFailureJournalledUnderMain)
+{
+    installerEcrans(nullptr);
+    EXPECT_EQ(Main(), IssueDemarrage::EchecSequence);
+    const auto rows = journalRows();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows.at(0).contexte, QStringLiteral("Main"));
+    EXPECT_TRUE(rows.at(0).erreur.startsWith(QStringLiteral("N°: ")));
+    EXPECT_EQ(running(), QStringLiteral("NON"));
+}
+
+} // namespace

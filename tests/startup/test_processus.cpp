@@ -1,0 +1,172 @@
+// The kiosk program as an operator starts it: a separate process on a folder laid out by the
+// staff tool, on the offscreen platform or on a private X server.
+#include "kiosktest.h"
+#include "platform/profilefile.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+
+#include <csignal>
+
+using namespace Movendi;
+
+namespace {
+
+class ProcessTest : public Test::KioskTest
+{
+protected:
+    void SetUp() override
+    {
+        KioskTest::SetUp();
+        layOutApplicationFolder();
+    }
+    void TearDown() override
+    {
+        for (QProcess *p : {&m_kiosk, &m_other, &m_xserver}) {
+            if (p->state() != QProcess::NotRunning) {
+                p->kill();
+                p->waitForFinished(3000);
+            }
+        }
+        KioskTest::TearDown();
+    }
+
+    QString running() const
+    {
+        const auto flag =
+            Platform::readProfileString(path(QStringLiteral("RUNAUTO.INI")),
+                                        QStringLiteral("Application"), QStringLiteral("Running"));
+        return flag.status == Platform::ProfileStatus::Found ? flag.value : QString();
+    }
+
+    void startKiosk(QProcess &process, const QString &platform)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+        env.insert(QStringLiteral("MOVENDI_BOITES"), path(QStringLiteral("boites.txt")));
+        if (!m_display.isEmpty())
+            env.insert(QStringLiteral("DISPLAY"), m_display);
+        process.setProcessEnvironment(env);
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(Movendi::Test::binaryPath("movendi"),
+                      {QStringLiteral("--dossier"), folder()});
+        ASSERT_TRUE(process.waitForStarted(5000));
+    }
+
+    bool waitForRunning(const QString &value, int ms = 10000)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) {
+            if (running() == value)
+                return true;
+            QThread::msleep(50);
+        }
+        return false;
+    }
+
+    // A private X server; its display number comes back on the pipe given by -displayfd.
+    void startXServer()
+    {
+        m_xserver.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                                 QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                                                 QStringLiteral("-screen"), QStringLiteral("0"),
+                                                 QStringLiteral("1024x768x24")});
+        ASSERT_TRUE(m_xserver.waitForStarted(5000)) << "Xvfb is needed for the X11 tests";
+        QByteArray number;
+        QElapsedTimer t;
+        t.start();
+        while (!number.contains('\n') && t.elapsed() < 10000 && m_xserver.waitForReadyRead(500))
+            number += m_xserver.readAllStandardOutput();
+        ASSERT_TRUE(number.contains('\n')) << "Xvfb did not report its display";
+        m_display = QLatin1Char(':') + QString::fromLatin1(number.trimmed());
+    }
+
+    void showOtherWindow(const QString &caption)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("DISPLAY"), m_display);
+        m_other.setProcessEnvironment(env);
+        m_other.start(Movendi::Test::binaryPath("xwindow"), {caption});
+        ASSERT_TRUE(m_other.waitForStarted(5000));
+        ASSERT_TRUE(m_other.waitForReadyRead(10000));
+        ASSERT_TRUE(m_other.readAllStandardOutput().contains("ready"));
+    }
+
+    int xdotool(const QStringList &args)
+    {
+        QProcess tool;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), m_display);
+        tool.setProcessEnvironment(env);
+        tool.start(QStringLiteral("xdotool"), args);
+        if (!tool.waitForFinished(10000))
+            return -1;
+        return tool.exitCode();
+    }
+
+    QProcess m_kiosk;
+    QProcess m_other;
+    QProcess m_xserver;
+    QString m_display;
+};
+
+TEST_F(ProcessTest, Offscreen_RunsUntilAskedToStopAndWritesTheEndFlag)
+{
+    startKiosk(m_kiosk, QStringLiteral("offscreen"));
+    ASSERT_TRUE(waitForRunning(QStringLiteral("OUI")));
+    ::kill(pid_t(m_kiosk.processId()), SIGTERM);
+    ASSERT_TRUE(m_kiosk.waitForFinished(10000));
+    EXPECT_EQ(m_kiosk.exitCode(), 0);
+    EXPECT_EQ(running(), QStringLiteral("NON"));
+}
+
+TEST_F(ProcessTest, Offscreen_SecondCopyOnTheSameFolder_EndsAtOnce)
+{
+    startKiosk(m_kiosk, QStringLiteral("offscreen"));
+    ASSERT_TRUE(waitForRunning(QStringLiteral("OUI")));
+    QProcess second;
+    startKiosk(second, QStringLiteral("offscreen"));
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitCode(), 3);
+    EXPECT_EQ(running(), QStringLiteral("OUI"));
+    EXPECT_TRUE(journalRows().isEmpty());
+}
+
+TEST_F(ProcessTest, X11_WindowOfAnotherProgramCaptionedAcceuil_StopsStartUpTouchingNothing)
+{
+    startXServer();
+    showOtherWindow(QStringLiteral("ACCEUIL - autre programme"));
+    const QStringList before = QDir(folder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    const QDateTime journalTime = QFileInfo(path(QStringLiteral("MAINTEN.db"))).lastModified();
+
+    startKiosk(m_kiosk, QStringLiteral("xcb"));
+    ASSERT_TRUE(m_kiosk.waitForFinished(10000));
+    EXPECT_EQ(m_kiosk.exitCode(), 3);
+    EXPECT_EQ(QDir(folder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("epi/grafcet-sim.log"))));
+    EXPECT_EQ(QFileInfo(path(QStringLiteral("MAINTEN.db"))).lastModified(), journalTime);
+}
+
+TEST_F(ProcessTest, X11_OtherCaptions_DoNotStopStartUpAndKeyFEndsTheKiosk)
+{
+    startXServer();
+    showOtherWindow(QStringLiteral("Calculatrice"));
+    startKiosk(m_kiosk, QStringLiteral("xcb"));
+    ASSERT_TRUE(waitForRunning(QStringLiteral("OUI")));
+    // Give the home screen the keyboard, then type as a keyboard does (XTEST).
+    ASSERT_EQ(xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--name"),
+                       QStringLiteral("^acceuil$"), QStringLiteral("windowfocus"),
+                       QStringLiteral("--sync")}),
+              0);
+    ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("f")}), 0);
+    ASSERT_TRUE(m_kiosk.waitForFinished(10000));
+    EXPECT_EQ(m_kiosk.exitCode(), 0);
+    EXPECT_EQ(running(), QStringLiteral("NON"));
+}
+
+} // namespace

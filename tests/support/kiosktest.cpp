@@ -1,0 +1,87 @@
+#include "kiosktest.h"
+
+#include "dossierapplication.h"
+#include "platform/seams.h"
+#include "startup/etatdemarrage.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <sqlite3.h>
+
+namespace Movendi::Test {
+
+void KioskTest::SetUp()
+{
+    ASSERT_TRUE(m_dir.isValid());
+    Startup::etat().dossierApplication = m_dir.path();
+    Startup::reinitialiserEtat();
+    Platform::installClock(&m_clock);
+    Platform::installMessageBox(&m_boxes);
+}
+
+void KioskTest::TearDown()
+{
+    Startup::reinitialiserEtat();
+    Platform::installClock(nullptr);
+    Platform::installMessageBox(nullptr);
+}
+
+void KioskTest::writeFile(const QString &name, const QByteArray &content) const
+{
+    QFile file(path(name));
+    QDir().mkpath(QFileInfo(file).path());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+QByteArray KioskTest::readFile(const QString &name) const
+{
+    QFile file(path(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void KioskTest::layOutApplicationFolder() const
+{
+    const Admin::InitReport report = Admin::initialiserDossier(folder(), simulatorLibraryPath());
+    ASSERT_TRUE(report.ok) << report.lines.join(QLatin1Char('\n')).toStdString();
+}
+
+void KioskTest::createJournal() const
+{
+    QString error;
+    ASSERT_TRUE(Admin::creerJournal(path(QStringLiteral("MAINTEN.db")), &error))
+        << error.toStdString();
+}
+
+QList<JournalRow> KioskTest::journalRows() const
+{
+    QList<JournalRow> rows;
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *query = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(path(QStringLiteral("MAINTEN.db"))).constData(), &db,
+                        SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+        sqlite3_prepare_v2(db, "SELECT DateErreur, Contexte, Erreur FROM Erreurs ORDER BY rowid",
+                           -1, &query, nullptr) == SQLITE_OK) {
+        auto text = [&](int c) {
+            return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(query, c)));
+        };
+        while (sqlite3_step(query) == SQLITE_ROW)
+            rows.append({text(0), text(1), text(2)});
+    }
+    sqlite3_finalize(query);
+    sqlite3_close(db);
+    return rows;
+}
+
+QString binaryPath(const char *name)
+{
+    return QStringLiteral(MOVENDI_BINARY_DIR "/") + QLatin1String(name);
+}
+
+QString simulatorLibraryPath()
+{
+    return binaryPath("libgrafcet.so");
+}
+
+} // namespace Movendi::Test

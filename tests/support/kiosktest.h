@@ -1,0 +1,50 @@
+#pragma once
+
+#include "manualclock.h"
+#include "platform/messagebox.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace Movendi::Test {
+
+struct JournalRow
+{
+    QString date;
+    QString contexte;
+    QString erreur;
+};
+
+// Base fixture: a fresh application folder, a manual clock, a recording message box and a
+// start-up state reset to that of a program that has not started.
+class KioskTest : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    QString folder() const { return m_dir.path(); }
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    void writeFile(const QString &name, const QByteArray &content) const;
+    QByteArray readFile(const QString &name) const;
+
+    // Lays the folder out as the staff tool does (configuration, journal, exchange folder,
+    // simulated mechanism library).
+    void layOutApplicationFolder() const;
+    void createJournal() const;
+    QList<JournalRow> journalRows() const;
+
+    ManualClock m_clock;
+    Platform::RecordingMessageBox m_boxes;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Where the build put the programs and libraries the tests drive.
+QString binaryPath(const char *name);
+QString simulatorLibraryPath();
+
+} // namespace Movendi::Test
