@@ -20,6 +20,12 @@ bool KioskScreens::accueilCharge() const
     return m_accueil != nullptr;
 }
 
+QList<QWidget *> KioskScreens::ecransClients()
+{
+    charger();
+    return {m_accueil.get()};
+}
+
 void KioskScreens::afficherAccueil()
 {
     m_accueil->showFullScreen();

@@ -17,6 +17,7 @@ public:
 
     void charger() override;
     bool accueilCharge() const override;
+    QList<QWidget *> ecransClients() override;
     void afficherAccueil() override;
     void relancerTimerRetourAutomatique() override;
 

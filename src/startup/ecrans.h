@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QList>
+
+class QWidget;
+
 namespace Movendi::Startup {
 
 /// The customer screens as start-up and the navigation routines reach them. The front end
@@ -12,6 +16,9 @@ public:
     /// Creates the screens once and runs their load handlers.
     virtual void charger() = 0;
     virtual bool accueilCharge() const = 0;
+    /// The customer screens to translate, in the order home, product choice, payment; loads
+    /// them first when they are not loaded yet. Screens that do not exist yet are left out.
+    virtual QList<QWidget *> ecransClients() = 0;
     /// Shows the home screen (not modal) and gives it the keyboard.
     virtual void afficherAccueil() = 0;
     /// Restarts the home screen's automatic-return count from zero.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "constmessage.h"
 #include "monnaie.h"
 
 #include <QString>
@@ -52,6 +53,7 @@ struct EtatDemarrage
     bool RetourAccueilEnCours = false;
     bool TransfertTermine = true;
     QString CheminJournal;
+    TableMessages Messages;
 
     // Held from the single-copy check to the end of the program.
     std::unique_ptr<QLockFile> verrouInstance;

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+namespace Movendi::Startup {
+
+// Module ConstMessage: the texts the kiosk composes itself, in the current language.
+struct TableMessages
+{
+    QString MsgArticleIndisponible;
+    QString MsgDistributionEnCours;
+    QString MsgModePaiement;
+    QString MsgEnPanne;
+    QString MsgArticlesADistribuer;
+    QString MsgMonnaieInsuffisante;
+    QString MsgProblemeDistribution;
+    QString MsgTVA;
+    QString MsgHT;
+    QString MsgContacterResponsable;
+    QString MsgReclamation;
+    QString MsgTotalTTC;
+    QString MsgMontant;
+    QString MsgMerci;
+    QString MsgFacture;
+    QString MsgPrenezProduit;
+    QString MsgEchecDistribution;
+    QString MsgPrenezTicket;
+    QString MsgInsererCarte;
+    QString MsgSaisirCode;
+    QString MsgPatientez;
+    QString MsgPlusRecharge;
+    QString MsgAjouterRecharge;
+    QString MsgRetirerRecharge;
+};
+
+} // namespace Movendi::Startup
