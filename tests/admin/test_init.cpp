@@ -1,9 +1,14 @@
+#include "democatalogue.h"
 #include "dossierapplication.h"
 #include "kiosktest.h"
 #include "platform/profilefile.h"
+#include "startup/etatdemarrage.h"
 #include "startup/journal.h"
+#include "startup/storedatabase.h"
 
 #include <QFileInfo>
+#include <QImage>
+#include <QSet>
 
 using namespace Movendi;
 
@@ -69,6 +74,113 @@ TEST_F(InitTest, Init_WithoutTheMechanismLibrary_Fails)
         Admin::initialiserDossier(folder(), path(QStringLiteral("absent.so")));
     EXPECT_FALSE(report.ok);
     EXPECT_TRUE(report.lines.join(QLatin1Char('\n')).contains(QStringLiteral("absent.so")));
+}
+
+} // namespace
+
+namespace {
+
+class DemoCatalogueTest : public Movendi::Test::KioskTest
+{
+protected:
+    void SetUp() override
+    {
+        KioskTest::SetUp();
+        layOutApplicationFolder();
+    }
+};
+
+TEST(CheckDigitTest, Ean13AndLuhn_KnownCodes)
+{
+    EXPECT_EQ(Admin::chiffreControleEan13(QStringLiteral("400638133393")), 1);
+    EXPECT_TRUE(Admin::ean13Valide(QStringLiteral("4006381333931")));
+    EXPECT_FALSE(Admin::ean13Valide(QStringLiteral("4006381333932")));
+    EXPECT_FALSE(Admin::ean13Valide(QStringLiteral("400638133393")));
+    EXPECT_EQ(Admin::chiffreControleLuhn(QStringLiteral("49015420323751")),
+              8); // IMEI 490154203237518
+    EXPECT_TRUE(Admin::luhnValide(QStringLiteral("490154203237518")));
+    EXPECT_FALSE(Admin::luhnValide(QStringLiteral("490154203237519")));
+}
+
+TEST_F(DemoCatalogueTest, Catalogue_ArticlesWithPicturesDescriptionsAndValidBarcodes)
+{
+    Startup::etat().CheminIni = path(QStringLiteral("RURUDIZ.ini"));
+    Startup::StoreDatabase base;
+    EXPECT_EQ(base.lire(QStringLiteral("SELECT Nom FROM InfoSociete")).lignes.size(), 1);
+    const auto articles = base.lire(QStringLiteral(
+        "SELECT Reference, Designation, DesignationEN, Prix, Famille, CodeBar, Image "
+        "FROM ArticleEnStock ORDER BY Reference"));
+    ASSERT_GE(articles.lignes.size(), 8);
+    QSet<int> familles;
+    for (qsizetype i = 0; i < articles.lignes.size(); ++i) {
+        const QString image = articles.valeur(i, QStringLiteral("Image")).toString();
+        familles.insert(articles.valeur(i, QStringLiteral("Famille")).toInt());
+        EXPECT_TRUE(Admin::ean13Valide(articles.valeur(i, QStringLiteral("CodeBar")).toString()))
+            << image.toStdString();
+        EXPECT_FALSE(articles.valeur(i, QStringLiteral("DesignationEN")).toString().isEmpty());
+        EXPECT_GT(Startup::StoreDatabase::monnaie(articles.valeur(i, QStringLiteral("Prix"))),
+                  Startup::Monnaie());
+        EXPECT_FALSE(
+            QImage(path(QStringLiteral("image/") + image + QStringLiteral(".jpg"))).isNull())
+            << image.toStdString();
+        for (const char *suffix : {".rtf", "EN.rtf"})
+            EXPECT_TRUE(readFile(QStringLiteral("image/") + image + QLatin1String(suffix))
+                            .startsWith("{\\rtf1"));
+    }
+    EXPECT_EQ(familles, (QSet<int>{1, 2}));
+    EXPECT_TRUE(readFile(QStringLiteral("image/galaxy-a15.rtf"))
+                    .contains("\\'c9cran")); // "Écran" in the code page
+}
+
+TEST_F(DemoCatalogueTest, Drum_LevelsByFamilyAndStockedUnitsCarryValidIdentifiers)
+{
+    Startup::StoreDatabase base;
+    const auto places = base.lire(QStringLiteral(
+        "SELECT e.Colonne, e.Etage, e.Reference, e.IMEI, e.NoSIM, e.EAN13, a.Famille, a.CodeBar "
+        "FROM EmplacementsMachine1 e LEFT JOIN ArticleEnStock a ON a.Reference = e.Reference "
+        "ORDER BY e.NoEmpl"));
+    EXPECT_EQ(places.lignes.size(), Admin::ColonnesTambour * Admin::EtagesTambour);
+    int stocked = 0;
+    for (qsizetype i = 0; i < places.lignes.size(); ++i) {
+        const int colonne = places.valeur(i, QStringLiteral("Colonne")).toInt();
+        EXPECT_TRUE(colonne >= 1 && colonne <= 36);
+        if (places.valeur(i, QStringLiteral("Reference")).isNull())
+            continue;
+        ++stocked;
+        const int etage = places.valeur(i, QStringLiteral("Etage")).toInt();
+        EXPECT_EQ(places.valeur(i, QStringLiteral("EAN13")),
+                  places.valeur(i, QStringLiteral("CodeBar")));
+        if (places.valeur(i, QStringLiteral("Famille")).toInt() == 1) {
+            EXPECT_GT(etage, 2);
+            const QString imei = places.valeur(i, QStringLiteral("IMEI")).toString();
+            EXPECT_EQ(imei.size(), 15);
+            EXPECT_TRUE(Admin::luhnValide(imei)) << imei.toStdString();
+            EXPECT_TRUE(Admin::luhnValide(places.valeur(i, QStringLiteral("NoSIM")).toString()));
+        } else {
+            EXPECT_LT(etage, 3);
+            EXPECT_TRUE(places.valeur(i, QStringLiteral("IMEI")).isNull());
+            EXPECT_EQ(places.valeur(i, QStringLiteral("NoSIM")).toString().size(), 16);
+        }
+    }
+    EXPECT_GT(stocked, 0);
+    EXPECT_LT(stocked, places.lignes.size());
+}
+
+TEST_F(DemoCatalogueTest, TopUpOffers_PointAtTopUpArticles)
+{
+    Startup::StoreDatabase base;
+    for (int i = 1; i <= 5; ++i) {
+        const QString reference =
+            Platform::readProfileString(path(QStringLiteral("RURUDIZ.ini")),
+                                        QStringLiteral("Recharges"),
+                                        QStringLiteral("Reference Prix %1").arg(i))
+                .value;
+        const auto article =
+            base.lire(QStringLiteral("SELECT Famille FROM StockGlobal WHERE Reference = ?"),
+                      {reference.toInt()});
+        ASSERT_EQ(article.lignes.size(), 1) << "Reference Prix " << i;
+        EXPECT_EQ(article.lignes.at(0).at(0).toInt(), 2);
+    }
 }
 
 } // namespace

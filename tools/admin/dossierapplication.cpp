@@ -1,5 +1,6 @@
 #include "dossierapplication.h"
 
+#include "democatalogue.h"
 #include "platform/filelookup.h"
 #include "platform/profilefile.h"
 
@@ -7,6 +8,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "startup/erreur.h"
+#include "startup/storedatabase.h"
+
+#include <functional>
 #include <sqlite3.h>
 
 namespace Movendi::Admin {
@@ -84,39 +89,50 @@ InitReport initialiserDossier(const QString &dossier, const QString &bibliothequ
         report.lines.append(line);
     };
     QDir dir(dossier);
-    if (!dir.mkpath(QStringLiteral("."))) {
+    if (!dir.mkpath(QStringLiteral("epi"))) {
         fail(QStringLiteral("erreur: impossible de créer le dossier %1").arg(dossier));
         return report;
     }
-    QString erreur;
+    // What staff may have changed or what holds records is kept; only missing pieces are made.
+    auto creerSiAbsent = [&](const QString &relatif,
+                             const std::function<bool(const QString &, QString *)> &creer) {
+        const QFileInfo info(dir.filePath(relatif));
+        if (Platform::findFileNoCase(info.path(), info.fileName())) {
+            report.lines.append(
+                QStringLiteral("gardé: %1").arg(Platform::resolvePathNoCase(info.filePath())));
+            return;
+        }
+        QString erreur;
+        if (creer(info.filePath(), &erreur))
+            report.lines.append(QStringLiteral("créé: %1").arg(info.filePath()));
+        else
+            fail(QStringLiteral("erreur: %1: %2").arg(info.filePath(), erreur));
+    };
+    auto depuisDonnee = [](const QString &nom) {
+        return [nom](const QString &chemin, QString *erreur) {
+            return ecrireFichier(chemin, donnee(nom), erreur);
+        };
+    };
 
-    const QString ini = dir.filePath(QStringLiteral("RURUDIZ.ini"));
-    if (Platform::findFileNoCase(dossier, QStringLiteral("RURUDIZ.ini")))
-        report.lines.append(QStringLiteral("gardé: %1").arg(Platform::resolvePathNoCase(ini)));
-    else if (ecrireFichier(ini, donnee(QStringLiteral("RURUDIZ.ini")), &erreur))
-        report.lines.append(QStringLiteral("créé: %1").arg(ini));
-    else
-        fail(QStringLiteral("erreur: %1: %2").arg(ini, erreur));
-
-    const QString journal = dir.filePath(QStringLiteral("MAINTEN.db"));
-    if (Platform::findFileNoCase(dossier, QStringLiteral("MAINTEN.db")))
-        report.lines.append(QStringLiteral("gardé: %1").arg(Platform::resolvePathNoCase(journal)));
-    else if (creerJournal(journal, &erreur))
-        report.lines.append(QStringLiteral("créé: %1").arg(journal));
-    else
-        fail(QStringLiteral("erreur: %1: %2").arg(journal, erreur));
-
-    const QString epi = dir.filePath(QStringLiteral("epi"));
-    const QString porte = epi + QStringLiteral("/porte.ini");
-    if (!QDir().mkpath(epi))
-        fail(QStringLiteral("erreur: impossible de créer %1").arg(epi));
-    else if (QFileInfo::exists(porte))
-        report.lines.append(QStringLiteral("gardé: %1").arg(porte));
-    else if (Platform::writeProfileString(porte, QStringLiteral("Porte"), QStringLiteral("Ouverte"),
-                                          QStringLiteral("NON"), &erreur))
-        report.lines.append(QStringLiteral("créé: %1").arg(porte));
-    else
-        fail(QStringLiteral("erreur: %1: %2").arg(porte, erreur));
+    creerSiAbsent(QStringLiteral("RURUDIZ.ini"), depuisDonnee(QStringLiteral("RURUDIZ.ini")));
+    creerSiAbsent(QStringLiteral("French.lng"), depuisDonnee(QStringLiteral("French.lng")));
+    creerSiAbsent(QStringLiteral("English.lng"), depuisDonnee(QStringLiteral("English.lng")));
+    creerSiAbsent(QStringLiteral("MAINTEN.db"), creerJournal);
+    creerSiAbsent(QStringLiteral("epi/porte.ini"), [](const QString &chemin, QString *erreur) {
+        return Platform::writeProfileString(chemin, QStringLiteral("Porte"),
+                                            QStringLiteral("Ouverte"), QStringLiteral("NON"),
+                                            erreur);
+    });
+    const QString nomBase =
+        Platform::readProfileString(dir.filePath(QStringLiteral("RURUDIZ.ini")),
+                                    QStringLiteral("Base de donnée"), QStringLiteral("Nom"))
+            .value;
+    creerSiAbsent((nomBase.isEmpty() ? QStringLiteral("DBMovendi") : nomBase) +
+                      QStringLiteral(".db"),
+                  [&](const QString &chemin, QString *erreur) {
+                      return creerMagasin(chemin, dir.filePath(QStringLiteral("image")),
+                                          &report.lines, erreur);
+                  });
 
     const QString cible = dir.filePath(QStringLiteral("libgrafcet.so"));
     if (!QFileInfo(bibliothequeAutomate).isFile()) {
@@ -132,6 +148,28 @@ InitReport initialiserDossier(const QString &dossier, const QString &bibliothequ
                      .arg(bibliothequeAutomate, cible));
     }
     return report;
+}
+
+bool creerMagasin(const QString &chemin, const QString &dossierImages, QStringList *compteRendu,
+                  QString *erreur)
+{
+    const QString schema = QString::fromUtf8(donnee(QStringLiteral("schema.sql")));
+    try {
+        {
+            Startup::StoreDatabase base(chemin, true);
+            base.debuterTransaction();
+            base.executerScript(schema);
+            base.valider();
+            remplirCatalogueDemo(base, dossierImages, compteRendu);
+        }
+        return true;
+    } catch (const Startup::ErreurExecution &e) {
+        *erreur = e.description();
+        QFile::remove(chemin); // a half-made store would be kept by the next init
+        QFile::remove(chemin + QStringLiteral("-wal"));
+        QFile::remove(chemin + QStringLiteral("-shm"));
+        return false;
+    }
 }
 
 } // namespace Movendi::Admin

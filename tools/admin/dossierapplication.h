@@ -12,9 +12,14 @@ struct InitReport
 };
 
 // Lays out an application folder the kiosk starts on: RURUDIZ.ini with every start-up key,
-// the error journal MAINTEN.db, the exchange folder with porte.ini, and the machine-control
-// library. Existing configuration and journal are kept as they are; the library is replaced.
+// the language files, the error journal MAINTEN.db, the store with its demo catalogue and the
+// image folder, the exchange folder with porte.ini, and the machine-control library. What
+// exists is kept as it is; the library is replaced.
 InitReport initialiserDossier(const QString &dossier, const QString &bibliothequeAutomate);
+
+// Creates the store from the schema with the demo catalogue; false with a reason if it cannot.
+bool creerMagasin(const QString &chemin, const QString &dossierImages, QStringList *compteRendu,
+                  QString *erreur);
 
 // Creates MAINTEN.db with its table Erreurs; false with a reason if it cannot.
 bool creerJournal(const QString &chemin, QString *erreur);

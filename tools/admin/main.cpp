@@ -1,8 +1,8 @@
 // movendi-admin: the staff tool.
 #include "dossierapplication.h"
 
-#include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QTextStream>
 
 using namespace Movendi;
@@ -19,17 +19,20 @@ int usage(QTextStream &err)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // Pictures are drawn with fonts, which need a GUI application; no window is ever shown.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const QStringList args = QCoreApplication::arguments().mid(1);
+    const QStringList args = QGuiApplication::arguments().mid(1);
     if (args.size() < 2)
         return usage(err);
     const QString command = args.at(0);
     const QString dossier = QDir(args.at(1)).absolutePath();
 
     if (command == QLatin1String("init")) {
-        QString library = QCoreApplication::applicationDirPath() + QStringLiteral("/libgrafcet.so");
+        QString library = QGuiApplication::applicationDirPath() + QStringLiteral("/libgrafcet.so");
         const qsizetype at = args.indexOf(QStringLiteral("--automate"));
         if (at >= 0 && at + 1 < args.size())
             library = args.at(at + 1);

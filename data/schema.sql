@@ -1,0 +1,134 @@
+-- The store database of the kiosk (SQLite). Applied by "movendi-admin init"; the kiosk itself
+-- creates no table. Currency columns hold a count of 1/10000 euro (INTEGER); moments are text
+-- "yyyy-MM-dd HH:mm:ss", days "yyyy-MM-dd".
+
+CREATE TABLE InfoSociete (
+    Id         INTEGER PRIMARY KEY,
+    Nom        TEXT,
+    Adresse    TEXT,
+    Ville      TEXT,
+    CodePostal TEXT,
+    Tel        TEXT,
+    Fax        TEXT
+);
+
+CREATE TABLE ArticleEnStock (
+    Reference     INTEGER PRIMARY KEY,
+    Designation   TEXT NOT NULL,
+    DesignationEN TEXT,
+    Prix          INTEGER,                    -- currency, price including tax; null = no price
+    EcoTaxe       INTEGER NOT NULL DEFAULT 0, -- currency
+    Famille       INTEGER NOT NULL,           -- 1 telephone, 2 top-up voucher
+    Marque        VARCHAR(250),
+    CodeBar       VARCHAR(13),
+    Image         TEXT                        -- picture and description base name
+);
+
+CREATE TABLE EmplacementsMachine1 (
+    NoEmpl     INTEGER PRIMARY KEY,
+    Colonne    INTEGER NOT NULL CHECK (Colonne BETWEEN 1 AND 36),
+    Etage      INTEGER NOT NULL,              -- below 3 top-up vouchers, above 2 telephones
+    Reference  INTEGER REFERENCES ArticleEnStock (Reference),
+    IMEI       VARCHAR(15),
+    NoSIM      VARCHAR(50),
+    EAN13      VARCHAR(13),
+    NoCommande VARCHAR(100),
+    UNIQUE (Colonne, Etage)
+);
+
+CREATE TABLE Ventes (
+    NumVente             INTEGER PRIMARY KEY AUTOINCREMENT,
+    LaDate               TEXT NOT NULL,
+    DateTelecollecte     TEXT,
+    NoCBClient           VARCHAR(20),
+    IdentMachine         VARCHAR(50),
+    NoRemiseTelecollecte INTEGER,
+    Ticket               VARCHAR(1000)
+);
+CREATE INDEX VentesParDate ON Ventes (LaDate);
+
+CREATE TABLE DetailVente (
+    Id              INTEGER PRIMARY KEY AUTOINCREMENT,
+    NoVente         INTEGER NOT NULL REFERENCES Ventes (NumVente),
+    Montant         INTEGER,                  -- currency
+    EcoTaxe         INTEGER,                  -- currency
+    TVA             REAL,                     -- percent
+    RefProduit      VARCHAR(250) REFERENCES ArticleEnStock (Reference),
+    Designation     VARCHAR(250),
+    Marque          VARCHAR(250),
+    NoIMEI          VARCHAR(50),
+    NoSIM           VARCHAR(50),
+    EAN13recharge   VARCHAR(50),
+    NoSerieRecharge VARCHAR(50),
+    Quantite        INTEGER,
+    NoFamille       INTEGER,
+    NoCommande      VARCHAR(100),
+    TypeMouvement   INTEGER,
+    SynchroServ     INTEGER                   -- null or 0 not yet sent, 1 sent
+);
+CREATE INDEX DetailParVente ON DetailVente (NoVente);
+
+CREATE TABLE Telecollectes (
+    Id            INTEGER PRIMARY KEY AUTOINCREMENT,
+    LaDate        TEXT NOT NULL,
+    NbTransaction INTEGER,
+    Montant       INTEGER,                    -- currency
+    NoRemise      INTEGER NOT NULL,
+    Ticket        VARCHAR(2000),
+    TransmitOK    INTEGER NOT NULL DEFAULT 0
+);
+
+CREATE TABLE FichierTransfer (
+    Id         INTEGER PRIMARY KEY AUTOINCREMENT,
+    NomFichier TEXT NOT NULL,
+    Transfert  INTEGER NOT NULL DEFAULT 0
+);
+
+CREATE TABLE TransfertExportCSV (
+    Id      INTEGER PRIMARY KEY AUTOINCREMENT,
+    Fichier TEXT NOT NULL,
+    LaDate  TEXT NOT NULL DEFAULT (datetime('now', 'localtime'))
+);
+
+-- The period of the sales report, set by RapportCVSDetailVente before ExportCSVvente is read.
+CREATE TABLE PeriodeRapport (
+    Debut TEXT NOT NULL,
+    Fin   TEXT NOT NULL
+);
+
+-- The catalogue with the units in the machine, counted from the occupied locations.
+CREATE VIEW StockGlobal AS
+SELECT a.Reference, a.Designation, a.DesignationEN, a.Prix AS prix, a.EcoTaxe, a.Famille,
+       (SELECT COUNT(*) FROM EmplacementsMachine1 e WHERE e.Reference = a.Reference) AS QteEnMachine,
+       a.Image
+FROM ArticleEnStock a;
+
+-- Sale details not yet sent to the server, with their sale.
+CREATE VIEW Detail AS
+SELECT v.NumVente, v.LaDate, v.NoCBClient, d.TypeMouvement, v.IdentMachine, v.NoRemiseTelecollecte,
+       v.DateTelecollecte, v.Ticket, d.NoVente, d.Montant, d.EcoTaxe, d.TVA, d.RefProduit, d.Designation,
+       d.Marque, d.NoIMEI, d.NoSIM, d.Quantite, d.NoFamille, d.EAN13recharge, d.NoSerieRecharge,
+       d.SynchroServ, d.NoCommande, d.Id AS IdDetail
+FROM DetailVente d JOIN Ventes v ON v.NumVente = d.NoVente
+WHERE d.SynchroServ IS NULL OR d.SynchroServ <> 1;
+
+-- Accounting rows: amounts as decimal text with a comma, as the accountants' spreadsheet reads them.
+CREATE VIEW ExportCSVvente AS
+SELECT v.NumVente, v.LaDate, v.IdentMachine, d.RefProduit, d.Designation, d.NoIMEI, d.NoSIM, d.NoCommande,
+       replace(printf('%.2f', d.Montant / 10000.0), '.', ',') AS Montant,
+       replace(printf('%.2f', d.EcoTaxe / 10000.0), '.', ',') AS EcoTaxe,
+       replace(printf('%.1f', d.TVA), '.', ',') AS TVA,
+       v.NoCBClient, v.NoRemiseTelecollecte
+FROM DetailVente d JOIN Ventes v ON v.NumVente = d.NoVente
+WHERE d.NoFamille = 1
+  AND v.LaDate >= (SELECT Debut FROM PeriodeRapport LIMIT 1)
+  AND v.LaDate <= (SELECT Fin FROM PeriodeRapport LIMIT 1);
+
+CREATE VIEW ExportCSVrecharge AS
+SELECT v.NumVente, v.LaDate, v.IdentMachine, d.RefProduit, d.Designation, d.EAN13recharge, d.NoSerieRecharge,
+       d.NoCommande,
+       replace(printf('%.2f', d.Montant / 10000.0), '.', ',') AS Montant,
+       replace(printf('%.1f', d.TVA), '.', ',') AS TVA,
+       v.NoCBClient, v.NoRemiseTelecollecte, d.Id
+FROM DetailVente d JOIN Ventes v ON v.NumVente = d.NoVente
+WHERE d.NoFamille = 2;

@@ -1,0 +1,92 @@
+#include "sauvegarde.h"
+
+#include "erreur.h"
+#include "etatdemarrage.h"
+#include "fnkestrel.h"
+#include "fonctionutilitaires.h"
+#include "journal.h"
+#include "platform/applicationfolder.h"
+#include "platform/filelookup.h"
+#include "storedatabase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace Movendi::Startup {
+
+namespace {
+
+void supprimerSiPresent(const QString &dossier, const QString &nom)
+{
+    if (const auto trouve = Platform::findFileNoCase(dossier, nom)) {
+        QFile ancien(QDir(dossier).filePath(*trouve));
+        if (!ancien.remove())
+            throw Erreurs::accesFichier(ancien.fileName(), ancien.errorString());
+    }
+}
+
+// Replaces the file by the finished copy in one step, so that a failed backup never leaves the
+// kiosk without the previous one.
+void remplacer(const QString &provisoire, const QString &dossier, const QString &nom)
+{
+    supprimerSiPresent(dossier, nom);
+    QFile fichier(provisoire);
+    if (!fichier.rename(QDir(dossier).filePath(nom)))
+        throw Erreurs::accesFichier(provisoire, fichier.errorString());
+}
+
+} // namespace
+
+QString NomFichierSauvegarde()
+{
+    return QStringLiteral("Sauvegarde") + etat().NomBase + QStringLiteral(".dat");
+}
+
+QString DossierSauvegarde()
+{
+    // A path without its spaces that names a plain file: never an ordinary folder.
+    const QString sansEspaces = SupprimerEspaces(etat().dossierApplication);
+    if (QFileInfo(sansEspaces).isFile())
+        return sansEspaces;
+    if (!etat().cheminEpi.isEmpty())
+        return etat().cheminEpi;
+    return Platform::exchangeFolder(
+        etat().dossierApplication,
+        QDir(etat().dossierApplication).filePath(QStringLiteral("RURUDIZ.ini")));
+}
+
+void SauvegarderDatabase()
+{
+    try {
+        const QString dossier = DossierSauvegarde();
+        const QString nom = NomFichierSauvegarde();
+        if (!QDir().mkpath(dossier))
+            throw Erreurs::accesFichier(dossier,
+                                        QStringLiteral("dossier de sauvegarde impossible à créer"));
+
+        const QString provisoire = QDir(dossier).filePath(nom + QStringLiteral(".tmp"));
+        QFile::remove(provisoire);
+        {
+            StoreDatabase base;
+            base.executer(QStringLiteral("VACUUM INTO ?"), {provisoire});
+        }
+        remplacer(provisoire, dossier, nom);
+
+        const QString copie = LireIniString(etat().CheminIni, QStringLiteral("Base de donnée"),
+                                            QStringLiteral("CheminSauvegarde"), QString());
+        if (copie.isEmpty() || !DossierAccessible(copie))
+            return;
+        supprimerSiPresent(copie, nom);
+        Attendre(0.5);
+        const QString copieProvisoire = AjouterAntislash(copie) + nom + QStringLiteral(".tmp");
+        QFile::remove(copieProvisoire);
+        if (!QFile::copy(QDir(dossier).filePath(nom), copieProvisoire))
+            throw Erreurs::accesFichier(copieProvisoire, QStringLiteral("copie impossible"));
+        remplacer(copieProvisoire, copie, nom);
+    } catch (const ErreurExecution &erreur) {
+        SignalerErreur(QStringLiteral("SauvegarderDatabase"), erreur);
+    }
+}
+
+} // namespace Movendi::Startup

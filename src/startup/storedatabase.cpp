@@ -1,0 +1,262 @@
+#include "storedatabase.h"
+
+#include "erreur.h"
+#include "etatdemarrage.h"
+#include "fnkestrel.h"
+#include "platform/filelookup.h"
+
+#include <QAtomicInteger>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace Movendi::Startup {
+
+namespace {
+
+QString nouveauNomConnexion()
+{
+    static QAtomicInteger<quint64> compteur;
+    return QStringLiteral("magasin-%1").arg(++compteur);
+}
+
+const QString formatMoment = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+const QString formatJour = QStringLiteral("yyyy-MM-dd");
+
+} // namespace
+
+QVariant ResultatRequete::valeur(qsizetype ligne, const QString &colonne) const
+{
+    for (qsizetype c = 0; c < colonnes.size(); ++c) {
+        if (colonnes.at(c).compare(colonne, Qt::CaseInsensitive) == 0)
+            return ligne < lignes.size() ? lignes.at(ligne).value(c) : QVariant();
+    }
+    return {};
+}
+
+QDateTime dateRapport(const QString &texte)
+{
+    const QString t = texte.trimmed();
+    QDateTime moment = QDateTime::fromString(t, QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+    if (!moment.isValid())
+        moment = QDateTime(QDate::fromString(t, QStringLiteral("dd/MM/yyyy")), QTime(0, 0));
+    return moment;
+}
+
+StoreDatabase::StoreDatabase() : m_connexion(nouveauNomConnexion())
+{
+    const EtatDemarrage &e = etat();
+    const QString ini = e.CheminIni.isEmpty()
+                            ? QDir(e.dossierApplication).filePath(QStringLiteral("RURUDIZ.ini"))
+                            : e.CheminIni;
+    const QString moteur = LireIniString(ini, QStringLiteral("Base de donnée"),
+                                         QStringLiteral("Moteur"), QStringLiteral("SQLite"));
+    if (moteur.compare(QLatin1String("SQLite"), Qt::CaseInsensitive) != 0)
+        echec(ErreurOuverture, QStringLiteral("moteur de base non pris en charge"), moteur);
+    const QString nom = e.NomBase + QStringLiteral(".db");
+    const auto trouve = Platform::findFileNoCase(e.dossierApplication, nom);
+    if (!trouve)
+        echec(ErreurOuverture, QStringLiteral("base introuvable"),
+              QDir(e.dossierApplication).filePath(nom));
+    ouvrir(QDir(e.dossierApplication).filePath(*trouve));
+}
+
+StoreDatabase::StoreDatabase(const QString &fichier, bool creer)
+    : m_connexion(nouveauNomConnexion())
+{
+    if (!creer && !QFileInfo(fichier).isFile())
+        echec(ErreurOuverture, QStringLiteral("base introuvable"), fichier);
+    ouvrir(fichier);
+}
+
+StoreDatabase::~StoreDatabase()
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connexion, false);
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connexion);
+}
+
+void StoreDatabase::ouvrir(const QString &fichier)
+{
+    m_fichier = fichier;
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connexion);
+    db.setDatabaseName(fichier);
+    // A staff tool reading the store must not make a sale fail at once.
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open())
+        echec(ErreurOuverture, QStringLiteral("ouverture de la base impossible"),
+              db.lastError().text());
+    // Sales are money: every commit reaches the disk before the customer is told.
+    for (const char *pragma :
+         {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"}) {
+        QSqlQuery q(db);
+        if (!q.exec(QLatin1String(pragma)))
+            echec(ErreurOuverture, QStringLiteral("ouverture de la base impossible"),
+                  q.lastError().text());
+    }
+}
+
+void StoreDatabase::echec(int numero, const QString &quoi, const QString &detail) const
+{
+    throw ErreurExecution(numero, QStringLiteral("%1: %2").arg(quoi, detail));
+}
+
+QSqlQuery StoreDatabase::lancer(const QString &sql, const QVariantList &parametres)
+{
+    QSqlQuery q(QSqlDatabase::database(m_connexion, false));
+    q.setForwardOnly(true);
+    bool ok = q.prepare(sql);
+    if (ok) {
+        for (const QVariant &p : parametres)
+            q.addBindValue(p);
+        ok = q.exec();
+    }
+    if (!ok)
+        echec(ErreurRequete, QStringLiteral("requête refusée"),
+              q.lastError().text() + QStringLiteral(" [") + sql + QLatin1Char(']'));
+    return q;
+}
+
+ResultatRequete StoreDatabase::lire(const QString &sql, const QVariantList &parametres)
+{
+    QSqlQuery q = lancer(sql, parametres);
+    ResultatRequete resultat;
+    const QSqlRecord record = q.record();
+    for (int c = 0; c < record.count(); ++c)
+        resultat.colonnes.append(record.fieldName(c));
+    while (q.next()) {
+        QVariantList ligne;
+        ligne.reserve(record.count());
+        for (int c = 0; c < record.count(); ++c)
+            ligne.append(q.value(c));
+        resultat.lignes.append(ligne);
+    }
+    if (q.lastError().isValid())
+        echec(ErreurRequete, QStringLiteral("requête interrompue"), q.lastError().text());
+    return resultat;
+}
+
+int StoreDatabase::executer(const QString &sql, const QVariantList &parametres)
+{
+    return lancer(sql, parametres).numRowsAffected();
+}
+
+qint64 StoreDatabase::inserer(const QString &sql, const QVariantList &parametres)
+{
+    return lancer(sql, parametres).lastInsertId().toLongLong();
+}
+
+void StoreDatabase::executerScript(const QString &script)
+{
+    // Statements end with ";" at the end of a line; comments start with "--".
+    QString statement;
+    for (const QString &line : script.split(QLatin1Char('\n'))) {
+        const QString trimmed = line.trimmed();
+        if (trimmed.startsWith(QLatin1String("--")) || trimmed.isEmpty())
+            continue;
+        statement += line + QLatin1Char('\n');
+        if (trimmed.endsWith(QLatin1Char(';'))) {
+            executer(statement.trimmed());
+            statement.clear();
+        }
+    }
+    if (!statement.trimmed().isEmpty())
+        executer(statement.trimmed());
+}
+
+void StoreDatabase::debuterTransaction()
+{
+    executer(QStringLiteral("BEGIN IMMEDIATE"));
+}
+
+void StoreDatabase::valider()
+{
+    executer(QStringLiteral("COMMIT"));
+}
+
+void StoreDatabase::annuler()
+{
+    executer(QStringLiteral("ROLLBACK"));
+}
+
+ResultatRequete StoreDatabase::ControlVente(double jours, const QDateTime &maintenant)
+{
+    const QDateTime depuis = maintenant.addMSecs(qint64(-jours * 86400000.0));
+    return lire(QStringLiteral("SELECT NumVente, LaDate FROM Ventes WHERE LaDate >= ? AND LaDate "
+                               "<= ? ORDER BY NumVente"),
+                {versBase(depuis), versBase(maintenant)});
+}
+
+ResultatRequete StoreDatabase::ControlVente(const QString &commande, const QDateTime &maintenant)
+{
+    const QString argument = commande.trimmed().section(QLatin1Char(' '), -1);
+    bool ok = false;
+    const double jours = argument.toDouble(&ok);
+    if (!ok)
+        echec(ErreurRequete, QStringLiteral("requête refusée"),
+              QStringLiteral("argument de ControlVente: ") + argument);
+    return ControlVente(jours, maintenant);
+}
+
+void StoreDatabase::RapportCVSDetailVente(const QString &debut, const QString &fin)
+{
+    const QDateTime de = dateRapport(debut);
+    const QDateTime a = dateRapport(fin);
+    if (!de.isValid() || !a.isValid())
+        echec(ErreurRequete, QStringLiteral("requête refusée"),
+              QStringLiteral("période de RapportCVSDetailVente: %1 - %2").arg(debut, fin));
+    executer(QStringLiteral("DELETE FROM PeriodeRapport"));
+    executer(QStringLiteral("INSERT INTO PeriodeRapport (Debut, Fin) VALUES (?, ?)"),
+             {versBase(de), versBase(a)});
+}
+
+ResultatRequete StoreDatabase::RapportCVSDetailRecharge(const QString &debut, const QString &fin)
+{
+    const QDateTime de = dateRapport(debut);
+    const QDateTime a = dateRapport(fin);
+    if (!de.isValid() || !a.isValid())
+        echec(ErreurRequete, QStringLiteral("requête refusée"),
+              QStringLiteral("période de RapportCVSDetailRecharge: %1 - %2").arg(debut, fin));
+    return lire(QStringLiteral("SELECT * FROM ExportCSVrecharge WHERE LaDate >= ? AND LaDate <= ? "
+                               "ORDER BY NumVente, Id"),
+                {versBase(de), versBase(a)});
+}
+
+QVariant StoreDatabase::versBase(Monnaie montant)
+{
+    return QVariant::fromValue<qlonglong>(montant.unites());
+}
+
+Monnaie StoreDatabase::monnaie(const QVariant &valeur)
+{
+    return Monnaie::depuisUnites(valeur.isNull() ? 0 : valeur.toLongLong());
+}
+
+QVariant StoreDatabase::versBase(const QDateTime &moment)
+{
+    return moment.isValid() ? QVariant(moment.toString(formatMoment))
+                            : QVariant(QMetaType(QMetaType::QString));
+}
+
+QVariant StoreDatabase::jourVersBase(const QDate &jour)
+{
+    return jour.isValid() ? QVariant(jour.toString(formatJour))
+                          : QVariant(QMetaType(QMetaType::QString));
+}
+
+QDateTime StoreDatabase::momentDepuisBase(const QVariant &valeur)
+{
+    const QString texte = valeur.toString();
+    QDateTime moment = QDateTime::fromString(texte, formatMoment);
+    if (!moment.isValid())
+        moment = QDateTime(QDate::fromString(texte, formatJour), QTime(0, 0));
+    return moment;
+}
+
+} // namespace Movendi::Startup

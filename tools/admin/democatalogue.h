@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace Movendi::Startup {
+class StoreDatabase;
+}
+
+namespace Movendi::Admin {
+
+// Check digits of the identifiers the kiosk handles.
+int chiffreControleEan13(const QString &douzeChiffres);
+int chiffreControleLuhn(const QString &chiffresSansControle);
+bool ean13Valide(const QString &code);
+bool luhnValide(const QString &code);
+
+// The demo shop: its identity, eleven articles (six phones, five top-up vouchers), a drum of
+// 36 columns by 6 levels (levels 1-2 vouchers, 3-6 phones) partly stocked with believable
+// identifiers. Writes the rows into an empty store and a picture (.jpg) and French and English
+// descriptions (.rtf, "EN.rtf") per article into the image folder. Throws ErreurExecution.
+void remplirCatalogueDemo(Startup::StoreDatabase &base, const QString &dossierImages,
+                          QStringList *compteRendu);
+
+inline constexpr int ColonnesTambour = 36;
+inline constexpr int EtagesTambour = 6;
+
+} // namespace Movendi::Admin
