@@ -179,7 +179,9 @@ IssueDemarrage Main()
         e.ChaineConnexion = ConstruireChaineConnexion(e.MotDePasseBase, e.ServeurBase, e.NomBase);
         if (!screens)
             throw ErreurExecution(Erreurs::ErreurInterne, QStringLiteral("aucun écran d'accueil"));
-        screens->charger();
+        // Fills the French messages first, then loads the customer screens (their load
+        // handlers read the messages) and puts their captions on.
+        ChargerMessages(QStringLiteral("FR"));
         e.MontantAPayer = Monnaie();
         screens->afficherAccueil();
         RelancerRetourAutomatique();
