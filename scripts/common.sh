@@ -3,6 +3,11 @@
 
 REPO="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${MOVENDI_BUILD:-$REPO/build}"
+# Qt wants a private runtime folder; root shells under sudo or CI often have none.
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    export XDG_RUNTIME_DIR="/tmp/runtime-$(id -u)"
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+fi
 
 PACKAGES=(
     cmake ninja-build g++ pkg-config
