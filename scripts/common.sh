@@ -11,7 +11,7 @@ fi
 
 PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev libqt6sql6-sqlite libsqlite3-dev libxcb1-dev
+    qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libsqlite3-dev libxcb1-dev
     libgtest-dev libgmock-dev
     xvfb xdotool sqlite3
 )

@@ -36,8 +36,8 @@ int main(int argc, char *argv[])
     Startup::installerEcrans(&screens);
     Platform::TerminationSignal termination;
     QObject::connect(&termination, &Platform::TerminationSignal::requested, &app, [&] {
-        if (screens.accueil())
-            screens.accueil()->terminer();
+        if (screens.fnAcceuil())
+            screens.fnAcceuil()->terminer();
         else
             QCoreApplication::quit();
     });

@@ -1,27 +1,413 @@
 #include "fnacceuil.h"
 
+#include "machine/automate.h"
+#include "machine/machinecontrol.h"
+#include "media/frmvideo.h"
+#include "platform/kiosktimer.h"
+#include "platform/seams.h"
+#include "platform/serialline.h"
+#include "sale/frmchoix.h"
+#include "startup/constmessage.h"
 #include "startup/demarrage.h"
+#include "startup/erreur.h"
+#include "startup/etatdemarrage.h"
+#include "startup/fnkestrel.h"
+#include "startup/fonctionutilitaires.h"
+#include "startup/journal.h"
+#include "startup/kioskstyle.h"
+#include "startup/storedatabase.h"
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
+#include <QPixmap>
+#include <QPushButton>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace Movendi::Front {
 
-FnAcceuil::FnAcceuil(QWidget *parent) : QWidget(parent)
+using Startup::etat;
+namespace KioskStyle = Startup::KioskStyle;
+
+namespace {
+
+// A picture or label that acts on a touch.
+class Touchable : public QLabel
+{
+public:
+    Touchable(std::function<void()> action, QWidget *parent)
+        : QLabel(parent), m_action(std::move(action))
+    {
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent *) override { m_action(); }
+
+private:
+    std::function<void()> m_action;
+};
+
+QLabel *cache(QLabel *label)
+{
+    label->setVisible(false);
+    return label;
+}
+
+const QString bordureTuile = QStringLiteral("border: 3px solid #00a88f; border-radius: 8px;");
+
+} // namespace
+
+FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidget *parent)
+    : QWidget(parent), m_choix(choix), m_ouvrirRemplissage(std::move(remplissage))
 {
     setObjectName(QStringLiteral("FnAcceuil"));
     setWindowTitle(QStringLiteral("acceuil"));
-    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    setStyleSheet(QStringLiteral("background:#10233f; color:white;"));
-    auto *layout = new QVBoxLayout(this);
-    auto *titre = new QLabel(QStringLiteral("Movendi"), this);
-    titre->setObjectName(QStringLiteral("LblTitre"));
-    titre->setAlignment(Qt::AlignCenter);
-    titre->setStyleSheet(QStringLiteral("font-size:64px; font-weight:bold;"));
-    layout->addWidget(titre);
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setStyleSheet(KioskStyle::feuille());
+
+    auto *grille = new QGridLayout;
+    grille->setSpacing(26);
+    for (int i = 0; i < Tuiles; ++i) {
+        auto *carte = new QFrame(this);
+        carte->setProperty("role", QStringLiteral("carte"));
+        auto *image = new Touchable([this, i] { toucherTuile(i); }, carte);
+        image->setObjectName(QStringLiteral("Image1"));
+        image->setProperty("index", i);
+        image->setAlignment(Qt::AlignCenter);
+        image->setFixedSize(215, HauteurTuile);
+        auto *nom = new Touchable([this, i] { toucherTuile(i); }, carte);
+        nom->setObjectName(QStringLiteral("Label1"));
+        nom->setProperty("index", i);
+        nom->setProperty("role", QStringLiteral("nom"));
+        nom->setAlignment(Qt::AlignCenter);
+        nom->setWordWrap(true);
+        auto *prix = new QLabel(carte);
+        prix->setObjectName(QStringLiteral("Label3"));
+        prix->setProperty("index", i);
+        prix->setProperty("role", QStringLiteral("prixTuile"));
+        prix->setAlignment(Qt::AlignCenter);
+        auto *couches = new QVBoxLayout(carte);
+        couches->setContentsMargins(18, 18, 18, 18);
+        couches->addWidget(image, 1, Qt::AlignCenter);
+        couches->addWidget(nom);
+        couches->addWidget(prix);
+        m_images[i] = image;
+        m_noms[i] = nom;
+        m_prix[i] = prix;
+        grille->addWidget(carte, i / 3, i % 3);
+    }
+
+    m_picture2 = cache(new QLabel(this));
+    m_picture2->setObjectName(QStringLiteral("Picture2"));
+    auto *cmdFR = KioskStyle::bouton(QStringLiteral("CmdFR"), QStringLiteral("Appuyez ici"),
+                                     QStringLiteral("langue"), this);
+    auto *cmdEN = KioskStyle::bouton(QStringLiteral("CmdEN"), QStringLiteral("Touch here"),
+                                     QStringLiteral("langue"), this);
+    cmdFR->setIcon(QIcon());
+    connect(cmdFR, &QPushButton::clicked, this, [this] { choisirLangue(QStringLiteral("FR")); });
+    connect(cmdEN, &QPushButton::clicked, this, [this] { choisirLangue(QStringLiteral("EN")); });
+    auto *drapeauFR = new QLabel(QStringLiteral("Français"), this);
+    auto *drapeauEN = new QLabel(QStringLiteral("English"), this);
+
+    // Panels and labels the terminal link and staff functions use; hidden on a working kiosk.
+    auto *ssPanel1 = cache(KioskStyle::alerte(QStringLiteral("SSPanel1"),
+                                              QStringLiteral("HORS SERVICE -  NOT WORKING"), this));
+    cache(KioskStyle::alerte(QStringLiteral("Label2"), QStringLiteral("INDISPONIBLE - UNAVAILABLE"),
+                             this));
+    for (int i = 0; i < 2; ++i) {
+        auto *l = cache(
+            new QLabel(i == 0 ? QStringLiteral("SUIVANT") : QStringLiteral("PRECEDENT"), this));
+        l->setObjectName(QStringLiteral("Label7"));
+        l->setProperty("index", i);
+    }
+    cache(new QLabel(QStringLiteral("Prix:"), this))->setObjectName(QStringLiteral("Label4"));
+    KioskStyle::bouton(QStringLiteral("Command1"), QStringLiteral("Simu Export"),
+                       QStringLiteral("secondaire"), this)
+        ->setVisible(false);
+    auto *labelSimu = new QLabel(this);
+    labelSimu->setObjectName(QStringLiteral("LabelSimu"));
+    labelSimu->setProperty("index", 0);
+    m_ssPanelVideo = cache(new QLabel(this));
+    m_ssPanelVideo->setObjectName(QStringLiteral("SSPanelVideo"));
+
+    auto *accroche = KioskStyle::titre(QString(), this);
+    accroche->setText(QStringLiteral("Touchez un article · Touch an item"));
+    accroche->setAlignment(Qt::AlignCenter);
+    auto *langues = new QHBoxLayout;
+    langues->addStretch(1);
+    for (auto [bouton, legende] : {std::pair{cmdFR, drapeauFR}, std::pair{cmdEN, drapeauEN}}) {
+        auto *colonne = new QVBoxLayout;
+        legende->setAlignment(Qt::AlignCenter);
+        colonne->addWidget(legende);
+        colonne->addWidget(bouton);
+        langues->addLayout(colonne);
+        langues->addSpacing(40);
+    }
+    langues->addStretch(1);
+    auto *racine = new QVBoxLayout(this);
+    racine->setContentsMargins(48, 36, 48, 36);
+    racine->setSpacing(24);
+    racine->addWidget(KioskStyle::bandeau(this));
+    racine->addWidget(accroche);
+    racine->addLayout(grille, 1);
+    racine->addWidget(ssPanel1);
+    racine->addLayout(langues);
+
+    auto timer = [this](int interval) {
+        auto *t = new Platform::KioskTimer(this);
+        t->setInterval(interval);
+        return t;
+    };
+    m_timerAnimation = timer(400);
+    m_timerVideo = timer(7000);
+    m_timerRetourAutomatique = timer(60000);
+    m_timerControl = timer(60000);
+    connect(m_timerAnimation, &Platform::KioskTimer::timeout, this, &FnAcceuil::tickAnimation);
+    connect(m_timerVideo, &Platform::KioskTimer::timeout, this, [this] {
+        m_timerVideo->stop();
+        LancerVideo();
+    });
+    connect(m_timerRetourAutomatique, &Platform::KioskTimer::timeout, this, [] {
+        Startup::RetournerAccueil();
+        // The nightly schedule joins here with the supervision.
+    });
+    // m_timerControl ticks drive the hourly activity check once the supervision is in place.
+
+    m_video = std::make_unique<Media::FrmVideo>([this] { ArreterVideo(); });
+    qApp->installEventFilter(this);
+}
+
+FnAcceuil::~FnAcceuil()
+{
+    qApp->removeEventFilter(this);
+    if (m_pointeurCache)
+        QGuiApplication::restoreOverrideCursor();
+}
+
+void FnAcceuil::Form_Load()
+{
+    if (!m_pointeurCache) {
+        QGuiApplication::setOverrideCursor(Qt::BlankCursor);
+        m_pointeurCache = true;
+    }
+    RechercherPortImprimante();
+    for (int i = 0; i < 4; ++i)
+        m_images[i]->setFixedSize(215, HauteurTuile);
+    try {
+        m_base = std::make_unique<Startup::StoreDatabase>();
+    } catch (const Startup::ErreurExecution &erreur) {
+        Startup::SignalerErreur(QStringLiteral("FnAcceuil Form_Load"), erreur);
+    }
+    for (Platform::KioskTimer *t :
+         {m_timerAnimation, m_timerVideo, m_timerRetourAutomatique, m_timerControl})
+        t->start();
+    ChargerCatalogue();
+    m_videoEnCours = true;
+}
+
+void FnAcceuil::Form_Activate()
+{
+    m_timerAnimation->restart();
+    ChargerCatalogue();
+    AfficherCatalogue();
+    Startup::ChargerMessages(etat().Langue);
+}
+
+void FnAcceuil::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_active) {
+        m_active = true;
+        Form_Activate();
+    }
+}
+
+void FnAcceuil::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    m_active = false;
+}
+
+void FnAcceuil::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange)
+        return;
+    if (!isActiveWindow()) {
+        m_active = false;
+    } else if (!m_active && isVisible()) {
+        m_active = true;
+        Form_Activate();
+    }
+}
+
+void FnAcceuil::ChargerCatalogue()
+{
+    if (!m_base)
+        return;
+    try {
+        const auto lignes = m_base->lire(QStringLiteral(
+            "SELECT Reference, QteEnMachine, Designation, Image, prix, DesignationEN "
+            "FROM StockGlobal ORDER BY Famille, Reference"));
+        const int n = int(lignes.lignes.size());
+        if (n == 0)
+            return;
+        // The table holds 20 articles: the rows beyond are left out.
+        m_nombreArticles = qMin(n, LignesCatalogue - 1);
+        for (int r = 1; r <= m_nombreArticles; ++r)
+            m_catalogue[r].fill(QString());
+        const QString taux =
+            QLocale(QLocale::French, QLocale::France).toString(1.0 + etat().TauxTVA);
+        for (int r = 1; r <= m_nombreArticles; ++r) {
+            const QVariantList &l = lignes.lignes.at(r - 1);
+            auto &cel = m_catalogue[r];
+            cel[0] = taux;
+            cel[1] = Startup::ConvertNullStr(l.at(0));
+            cel[2] = Startup::ConvertNullStr(l.at(1));
+            cel[3] = Startup::ConvertNullStr(l.at(2));
+            const QString image = Startup::ConvertNullStr(l.at(3)) + QStringLiteral(".jpg");
+            if (Startup::FichierExiste(etat().CheminImages, image))
+                cel[4] = image;
+            if (!l.at(4).isNull())
+                cel[5] = Startup::StoreDatabase::monnaie(l.at(4)).texteMonetaire();
+            cel[6] = Startup::ConvertNullStr(l.at(5));
+        }
+    } catch (const Startup::ErreurExecution &erreur) {
+        Startup::SignalerErreur(QStringLiteral("ChargerCatalogue"), erreur);
+    }
+}
+
+void FnAcceuil::AfficherCatalogue()
+{
+    const bool francais = etat().Langue == QLatin1String("FR");
+    for (int i = 0; i < Tuiles; ++i) {
+        const int n = i + 1;
+        if (n > m_nombreArticles)
+            break;
+        const auto &ligne = m_catalogue.at(n);
+        m_noms[i]->setText(francais ? ligne[3] : ligne[6]);
+        const QString &image = ligne[4];
+        if (!image.isEmpty() && Startup::FichierExiste(etat().CheminImages, image)) {
+            m_picture2->setPixmap(QPixmap(Startup::AjouterAntislash(etat().CheminImages) + image));
+            const QPixmap photo = m_picture2->pixmap();
+            if (!photo.isNull() && photo.height() > 0) {
+                const int largeur =
+                    int(std::lround(double(HauteurTuile) * photo.width() / photo.height()));
+                m_images[i]->setFixedSize(largeur, HauteurTuile);
+                m_images[i]->setPixmap(photo.scaled(largeur, HauteurTuile, Qt::IgnoreAspectRatio,
+                                                    Qt::SmoothTransformation));
+            } else {
+                m_images[i]->clear();
+            }
+        } else {
+            m_images[i]->clear();
+        }
+        m_prix[i]->setText(ligne[5]);
+    }
+}
+
+void FnAcceuil::toucherTuile(int i)
+{
+    m_timerVideo->stop();
+    Startup::RelancerRetourAutomatique();
+    m_images[i]->setStyleSheet(bordureTuile);
+    Startup::AttendreInterruptible(0.3);
+    const auto &ligne = m_catalogue.at(i + 1);
+    Startup::EtatDemarrage &e = etat();
+    e.ReferenceChoisie = ligne[1].toInt();
+    e.QteChoisie = ligne[2].toInt();
+    e.MontantAPayer = Startup::Monnaie::depuisTexte(ligne[5]).value_or(Startup::Monnaie());
+    m_choix->showFullScreen();
+    Startup::MettreAuPremierPlan(m_choix);
+    hide();
+    m_images[i]->setStyleSheet(QString());
+}
+
+void FnAcceuil::choisirLangue(const QString &langue)
+{
+    etat().Langue = langue;
+    Startup::ChargerMessages(langue);
+    AfficherCatalogue();
+}
+
+void FnAcceuil::RechercherPortImprimante()
+{
+    std::unique_ptr<Platform::SerialLine> ligne = Platform::serialLines().create(etat().CheminIni);
+    int p = 2;
+    for (int essai = 0; essai < 20; ++essai) {
+        if (p == etat().PortModem)
+            ++p;
+        if (ligne->open(p, QStringLiteral("19200,N,8,1")))
+            break;
+        ++p;
+    }
+    etat().PortImprimante = std::int16_t(p);
+    ligne->close();
+}
+
+void FnAcceuil::tickAnimation()
+{
+    ++m_ticks;
+    Machine::automate().CheckDoor();
+    // Every 4 seconds while no film is up, the home screen takes the front back.
+    if (m_videoEnCours) {
+        m_ticks = 0;
+    } else if (m_ticks >= 10) {
+        m_ticks = 0;
+        if (isVisible())
+            Startup::MettreAuPremierPlan(this);
+    }
+}
+
+void FnAcceuil::LancerVideo()
+{
+    m_videoEnCours = true;
+    m_ssPanelVideo->setFixedHeight(height());
+    m_ssPanelVideo->setVisible(true);
+    m_video->showFullScreen();
+    m_video->exec();
+}
+
+void FnAcceuil::ArreterVideo()
+{
+    m_videoEnCours = false;
+    m_ssPanelVideo->setVisible(false);
+    m_timerVideo->stop();
+    m_video->hide();
+    Startup::RelancerRetourAutomatique();
+}
+
+void FnAcceuil::ouvrirRemplissage()
+{
+    ArreterVideo();
+    if (m_ouvrirRemplissage)
+        m_ouvrirRemplissage();
+    hide();
+    m_video->hide();
+}
+
+bool FnAcceuil::eventFilter(QObject *watched, QEvent *event)
+{
+    const bool touche = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
+    auto *widget = qobject_cast<QWidget *>(watched);
+    if (!touche || !widget || widget->window() != this)
+        return QWidget::eventFilter(watched, event);
+    auto *cle = static_cast<QKeyEvent *>(event);
+    if (event->type() == QEvent::KeyPress) {
+        if (etat().RetourAccueilEnCours)
+            return false;
+        if (cle->key() == Qt::Key_F)
+            terminer();
+        return true;
+    }
+    if (cle->key() == Qt::Key_F12 && !cle->isAutoRepeat())
+        ouvrirRemplissage();
+    return true;
 }
 
 void FnAcceuil::terminer()
@@ -29,18 +415,18 @@ void FnAcceuil::terminer()
     if (m_termine)
         return;
     m_termine = true;
+    m_video->hide();
+    for (Platform::KioskTimer *t :
+         {m_timerAnimation, m_timerVideo, m_timerRetourAutomatique, m_timerControl})
+        t->stop();
+    if (m_pointeurCache) {
+        QGuiApplication::restoreOverrideCursor();
+        m_pointeurCache = false;
+    }
+    m_base.reset();
     Startup::EcrireDrapeauMarche(false);
     hide();
     QCoreApplication::quit();
-}
-
-void FnAcceuil::keyPressEvent(QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_F) {
-        terminer();
-        return;
-    }
-    QWidget::keyPressEvent(event);
 }
 
 void FnAcceuil::closeEvent(QCloseEvent *event)

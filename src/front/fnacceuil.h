@@ -1,26 +1,103 @@
 #pragma once
 
+#include <QString>
 #include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QPushButton;
+
+namespace Movendi::Platform {
+class KioskTimer;
+}
+namespace Movendi::Startup {
+class StoreDatabase;
+}
+namespace Movendi::Sale {
+class FrmChoix;
+}
+namespace Movendi::Media {
+class FrmVideo;
+}
 
 namespace Movendi::Front {
 
-// The home screen, captioned "acceuil". For now it shows the kiosk's name and obeys the staff
-// key F, which ends the program in order.
+// The home screen, captioned "acceuil": six catalogue tiles, the language buttons, the staff
+// keys, and the kiosk's timers.
 class FnAcceuil : public QWidget
 {
     Q_OBJECT
 public:
-    explicit FnAcceuil(QWidget *parent = nullptr);
+    static constexpr int LignesCatalogue = 21; // row 0 unused
+    static constexpr int Tuiles = 6;
+    static constexpr int HauteurTuile = 161;
 
-    // Ends the program in order: the running flag goes to "NON", then the event loop quits.
+    // The staff's refill screen, opened by F12.
+    using OuvrirRemplissage = std::function<void()>;
+
+    FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidget *parent = nullptr);
+    ~FnAcceuil() override;
+
+    // Form_Load: runs once, when start-up loads the screens.
+    void Form_Load();
+    // Form_Activate: each time the screen becomes the active window.
+    void Form_Activate();
+
+    void ChargerCatalogue();
+    void AfficherCatalogue();
+    void RechercherPortImprimante();
+    void LancerVideo();
+    void ArreterVideo();
+
+    // Ends the program in order: the player goes, the running flag goes to "NON", the loop quits.
     void terminer();
 
+    int nombreArticles() const { return m_nombreArticles; }
+    const QString &cellule(int ligne, int colonne) const
+    {
+        return m_catalogue.at(ligne).at(colonne);
+    }
+    bool videoEnCours() const { return m_videoEnCours; }
+    Platform::KioskTimer *timerVideo() const { return m_timerVideo; }
+    Platform::KioskTimer *timerRetourAutomatique() const { return m_timerRetourAutomatique; }
+    Media::FrmVideo *lecteur() const { return m_video.get(); }
+
 protected:
-    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void toucherTuile(int i);
+    void choisirLangue(const QString &langue);
+    void tickAnimation();
+    void ouvrirRemplissage();
+
+    Sale::FrmChoix *m_choix;
+    OuvrirRemplissage m_ouvrirRemplissage;
+    std::unique_ptr<Media::FrmVideo> m_video;
+    std::unique_ptr<Startup::StoreDatabase> m_base;
+    std::array<std::array<QString, 7>, LignesCatalogue> m_catalogue;
+    int m_nombreArticles = 0;
+    int m_ticks = 0;
+    bool m_videoEnCours = false;
+    bool m_active = false;
     bool m_termine = false;
+    bool m_pointeurCache = false;
+
+    std::array<QLabel *, Tuiles> m_images{};
+    std::array<QLabel *, Tuiles> m_noms{};
+    std::array<QLabel *, Tuiles> m_prix{};
+    QLabel *m_picture2;
+    QLabel *m_ssPanelVideo;
+    Platform::KioskTimer *m_timerAnimation;
+    Platform::KioskTimer *m_timerVideo;
+    Platform::KioskTimer *m_timerRetourAutomatique;
+    Platform::KioskTimer *m_timerControl;
 };
 
 } // namespace Movendi::Front

@@ -1,18 +1,33 @@
 #include "kioskscreens.h"
 
 #include "fnacceuil.h"
-
-#include <QGuiApplication>
+#include "platform/kiosktimer.h"
+#include "sale/frmchoix.h"
+#include "sale/frmpayment.h"
+#include "startup/fnkestrel.h"
+#include "stock/frmremplissage.h"
 
 namespace Movendi::Front {
 
 KioskScreens::KioskScreens() = default;
-KioskScreens::~KioskScreens() = default;
+
+KioskScreens::~KioskScreens()
+{
+    // The home screen refers to the choice screen: it goes first.
+    m_accueil.reset();
+    m_remplissage.reset();
+    m_choix.reset();
+    m_paiement.reset();
+}
 
 void KioskScreens::charger()
 {
-    if (!m_accueil)
-        m_accueil = std::make_unique<FnAcceuil>();
+    if (m_accueil)
+        return;
+    m_paiement = std::make_unique<Sale::FrmPayment>();
+    m_choix = std::make_unique<Sale::FrmChoix>(m_paiement.get());
+    m_accueil = std::make_unique<FnAcceuil>(m_choix.get(), [this] { ouvrirRemplissage(); });
+    m_accueil->Form_Load();
 }
 
 bool KioskScreens::accueilCharge() const
@@ -23,20 +38,61 @@ bool KioskScreens::accueilCharge() const
 QList<QWidget *> KioskScreens::ecransClients()
 {
     charger();
-    return {m_accueil.get()};
+    return {m_accueil.get(), m_choix.get(), m_paiement.get()};
 }
 
 void KioskScreens::afficherAccueil()
 {
     m_accueil->showFullScreen();
-    m_accueil->raise();
-    m_accueil->activateWindow();
+    Startup::MettreAuPremierPlan(m_accueil.get());
     m_accueil->setFocus();
 }
 
 void KioskScreens::relancerTimerRetourAutomatique()
 {
-    // The home screen has no automatic-return timer yet.
+    if (m_accueil)
+        m_accueil->timerRetourAutomatique()->restart();
+}
+
+void KioskScreens::arreterTimerRetourAutomatique()
+{
+    if (m_accueil)
+        m_accueil->timerRetourAutomatique()->stop();
+}
+
+void KioskScreens::cacherEcransVente()
+{
+    for (QWidget *ecran :
+         {static_cast<QWidget *>(m_choix.get()), static_cast<QWidget *>(m_paiement.get())}) {
+        if (ecran && ecran->isVisible())
+            ecran->hide();
+    }
+}
+
+void KioskScreens::dechargerRemplissage()
+{
+    m_remplissage.reset();
+}
+
+void KioskScreens::montrerAccueil()
+{
+    if (!m_accueil)
+        return;
+    m_accueil->showFullScreen();
+    m_accueil->timerVideo()->restart();
+}
+
+QWidget *KioskScreens::accueil() const
+{
+    return m_accueil.get();
+}
+
+void KioskScreens::ouvrirRemplissage()
+{
+    if (!m_remplissage)
+        m_remplissage = std::make_unique<Stock::FrmRemplissage>();
+    m_remplissage->showFullScreen();
+    Startup::MettreAuPremierPlan(m_remplissage.get());
 }
 
 } // namespace Movendi::Front

@@ -4,11 +4,20 @@
 
 #include <memory>
 
+namespace Movendi::Sale {
+class FrmChoix;
+class FrmPayment;
+} // namespace Movendi::Sale
+namespace Movendi::Stock {
+class FrmRemplissage;
+}
+
 namespace Movendi::Front {
 
 class FnAcceuil;
 
-// Owns the customer screens for the program's life and offers them to start-up.
+// Owns the customer screens for the program's life (the refill screen only while staff use it)
+// and offers them to start-up and to the navigation routines.
 class KioskScreens final : public Startup::Ecrans
 {
 public:
@@ -20,11 +29,24 @@ public:
     QList<QWidget *> ecransClients() override;
     void afficherAccueil() override;
     void relancerTimerRetourAutomatique() override;
+    void arreterTimerRetourAutomatique() override;
+    void cacherEcransVente() override;
+    void dechargerRemplissage() override;
+    void montrerAccueil() override;
+    QWidget *accueil() const override;
 
-    FnAcceuil *accueil() const { return m_accueil.get(); }
+    FnAcceuil *fnAcceuil() const { return m_accueil.get(); }
+    Sale::FrmChoix *frmChoix() const { return m_choix.get(); }
+    Sale::FrmPayment *frmPayment() const { return m_paiement.get(); }
+    Stock::FrmRemplissage *frmRemplissage() const { return m_remplissage.get(); }
 
 private:
+    void ouvrirRemplissage();
+
+    std::unique_ptr<Sale::FrmPayment> m_paiement;
+    std::unique_ptr<Sale::FrmChoix> m_choix;
     std::unique_ptr<FnAcceuil> m_accueil;
+    std::unique_ptr<Stock::FrmRemplissage> m_remplissage;
 };
 
 } // namespace Movendi::Front

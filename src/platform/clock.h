@@ -2,6 +2,12 @@
 
 #include <QDateTime>
 
+#include <functional>
+#include <map>
+#include <memory>
+
+class QTimer;
+
 namespace Movendi::Platform {
 
 /// Source of time for every wait, time-out and timer of the kiosk.
@@ -20,6 +26,10 @@ public:
     virtual void sleepMs(qint64 ms) = 0;
     /// One pass of event handling: handles what is pending, waits at most maxMs for more.
     virtual void processEventsFor(qint64 maxMs) = 0;
+    /// Calls `due` on the UI thread once ms milliseconds of this clock have passed, from the
+    /// event loop (never from inside sleepMs). Returns an id for cancel().
+    virtual quint64 callAfter(qint64 ms, std::function<void()> due) = 0;
+    virtual void cancel(quint64 id) = 0;
 };
 
 // The real clock: sleeps in the kernel and waits for events without spinning.
@@ -27,13 +37,18 @@ class SystemClock final : public Clock
 {
 public:
     SystemClock();
+    ~SystemClock() override;
     QDateTime now() const override;
     qint64 monotonicMs() const override;
     void sleepMs(qint64 ms) override;
     void processEventsFor(qint64 maxMs) override;
+    quint64 callAfter(qint64 ms, std::function<void()> due) override;
+    void cancel(quint64 id) override;
 
 private:
     qint64 m_origin;
+    quint64 m_nextId = 1;
+    std::map<quint64, std::unique_ptr<QTimer>> m_timers;
 };
 
 } // namespace Movendi::Platform

@@ -2,6 +2,7 @@
 
 #include "clock.h"
 #include "messagebox.h"
+#include "qtserialline.h"
 
 #include <cstdio>
 
@@ -25,8 +26,10 @@ struct Installed
 {
     SystemClock systemClock;
     ConsoleMessageBox consoleBox;
+    QtSerialLineFactory qtSerialLines;
     Clock *clock = &systemClock;
     MessageBox *box = &consoleBox;
+    SerialLineFactory *serialLines = &qtSerialLines;
 };
 
 Installed &installed()
@@ -55,6 +58,16 @@ MessageBox &messageBox()
 void installMessageBox(MessageBox *box)
 {
     installed().box = box ? box : &installed().consoleBox;
+}
+
+SerialLineFactory &serialLines()
+{
+    return *installed().serialLines;
+}
+
+void installSerialLines(SerialLineFactory *factory)
+{
+    installed().serialLines = factory ? factory : &installed().qtSerialLines;
 }
 
 } // namespace Movendi::Platform

@@ -4,6 +4,7 @@ namespace Movendi::Platform {
 
 class Clock;
 class MessageBox;
+class SerialLineFactory;
 
 // The installed device seams. Each starts on its real back-end; tests and the demo install
 // simulated ones. The installer keeps ownership and must reinstall (or pass nullptr, which
@@ -13,5 +14,8 @@ void installClock(Clock *clock);
 
 MessageBox &messageBox();
 void installMessageBox(MessageBox *box);
+
+SerialLineFactory &serialLines();
+void installSerialLines(SerialLineFactory *factory);
 
 } // namespace Movendi::Platform

@@ -23,6 +23,15 @@ public:
     virtual void afficherAccueil() = 0;
     /// Restarts the home screen's automatic-return count from zero.
     virtual void relancerTimerRetourAutomatique() = 0;
+    virtual void arreterTimerRetourAutomatique() = 0;
+
+    /// The steps of the return home: hide the sale screens that are visible, unload the refill
+    /// screen, show the home screen and restart its attract-video count.
+    virtual void cacherEcransVente() = 0;
+    virtual void dechargerRemplissage() = 0;
+    virtual void montrerAccueil() = 0;
+    /// The home screen, or null before it is loaded.
+    virtual QWidget *accueil() const = 0;
 };
 
 Ecrans *ecrans();

@@ -12,6 +12,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWidget>
 
 #include <limits>
 
@@ -93,6 +94,46 @@ void RelancerRetourAutomatique()
 {
     if (!etat().RetourAccueilEnCours && ecrans())
         ecrans()->relancerTimerRetourAutomatique();
+}
+
+void ArreterRetourAutomatique()
+{
+    if (!etat().RetourAccueilEnCours && ecrans())
+        ecrans()->arreterTimerRetourAutomatique();
+}
+
+void RetournerAccueil()
+{
+    Ecrans *e = ecrans();
+    if (!e)
+        return;
+    e->cacherEcransVente();
+    e->dechargerRemplissage();
+    e->montrerAccueil();
+    etat().RetourAccueilEnCours = true;
+    if (QWidget *accueil = e->accueil(); accueil && accueil->isVisible()) {
+        accueil->activateWindow();
+        accueil->setFocus();
+        MettreAuPremierPlan(accueil);
+    }
+    etat().RetourAccueilEnCours = false;
+}
+
+void MettreAuPremierPlan(QWidget *ecran)
+{
+    if (!ecran)
+        return;
+    if (!(ecran->windowFlags() & Qt::WindowStaysOnTopHint)) {
+        // Changing window flags hides the window: show it again where it was.
+        const bool visible = ecran->isVisible();
+        ecran->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+        if (visible)
+            ecran->show();
+    }
+    if (!ecran->isVisible())
+        ecran->show();
+    ecran->raise();
+    ecran->activateWindow();
 }
 
 void CacherSouris()

@@ -3,6 +3,8 @@
 #include <QString>
 #include <cstdint>
 
+class QWidget;
+
 namespace Movendi::Startup {
 
 // Module FnKestrel: configuration-file access, the error box text and the window helpers.
@@ -32,6 +34,15 @@ quint32 TrouverFenetre(const QString &texte);
 
 // Restarts the home screen's automatic-return count, unless a return home is under way.
 void RelancerRetourAutomatique();
+
+// Stops the home screen's automatic-return timer, unless a return home is under way.
+void ArreterRetourAutomatique();
+
+// Brings the kiosk back to the home screen (called by the automatic-return timer).
+void RetournerAccueil();
+
+// Raises the screen above the other windows, shows it and keeps it on top.
+void MettreAuPremierPlan(QWidget *ecran);
 
 // Parks the pointer at the top-right corner of the screen.
 void CacherSouris();

@@ -3,6 +3,7 @@
 #include <QString>
 #include <compare>
 #include <cstdint>
+#include <optional>
 
 namespace Movendi::Startup {
 
@@ -22,6 +23,12 @@ public:
     constexpr std::int64_t unites() const { return m_unites; }
     // Rounded half away from zero, as amounts sent to the terminal are.
     std::int64_t centimes() const;
+
+    // The kiosk's currency format: "49,90 €", "1 299,00 €" (French regional settings).
+    QString texteMonetaire() const;
+    // Reads back a text in that format (or a plain decimal with comma or point); empty gives 0,
+    // anything else gives nothing.
+    static std::optional<Monnaie> depuisTexte(const QString &texte);
 
     constexpr Monnaie operator+(Monnaie o) const { return Monnaie(m_unites + o.m_unites); }
     constexpr Monnaie operator-(Monnaie o) const { return Monnaie(m_unites - o.m_unites); }

@@ -31,6 +31,11 @@ public:
     }
     void afficherAccueil() override {}
     void relancerTimerRetourAutomatique() override {}
+    void arreterTimerRetourAutomatique() override {}
+    void cacherEcransVente() override {}
+    void dechargerRemplissage() override {}
+    void montrerAccueil() override {}
+    QWidget *accueil() const override { return m_accueil.get(); }
 
     std::unique_ptr<QWidget> m_accueil;
     QLabel *m_prix = nullptr;

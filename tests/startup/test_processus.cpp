@@ -158,11 +158,17 @@ TEST_F(ProcessTest, X11_OtherCaptions_DoNotStopStartUpAndKeyFEndsTheKiosk)
     showOtherWindow(QStringLiteral("Calculatrice"));
     startKiosk(m_kiosk, QStringLiteral("xcb"));
     ASSERT_TRUE(waitForRunning(QStringLiteral("OUI")));
-    // Give the home screen the keyboard, then type as a keyboard does (XTEST).
-    ASSERT_EQ(xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--name"),
-                       QStringLiteral("^acceuil$"), QStringLiteral("windowfocus"),
-                       QStringLiteral("--sync")}),
-              0);
+    // Give the home screen the keyboard once it is mapped (the flag is written before the
+    // screens are loaded), then type as a keyboard does (XTEST).
+    int focus = -1;
+    for (int essai = 0; essai < 50 && focus != 0; ++essai) {
+        focus = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                         QStringLiteral("--name"), QStringLiteral("^acceuil$"),
+                         QStringLiteral("windowfocus"), QStringLiteral("--sync")});
+        if (focus != 0)
+            QThread::msleep(100);
+    }
+    ASSERT_EQ(focus, 0);
     ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("f")}), 0);
     ASSERT_TRUE(m_kiosk.waitForFinished(10000));
     EXPECT_EQ(m_kiosk.exitCode(), 0);

@@ -286,6 +286,19 @@ TEST(MonnaieTest, CentsAndUnits_ExactOverManySales)
     EXPECT_EQ(StoreDatabase::monnaie(QVariant()), Monnaie());
 }
 
+TEST(MonnaieTest, CurrencyText_FrenchFormatAndBack)
+{
+    EXPECT_EQ(Monnaie::depuisCentimes(4990).texteMonetaire(), QStringLiteral("49,90 €"));
+    EXPECT_EQ(Monnaie::depuisCentimes(129900).texteMonetaire(), QStringLiteral("1\u00A0299,00 €"));
+    EXPECT_EQ(Monnaie::depuisCentimes(-5).texteMonetaire(), QStringLiteral("-0,05 €"));
+    EXPECT_EQ(Monnaie::depuisTexte(QStringLiteral("1\u00A0299,00 €")),
+              Monnaie::depuisCentimes(129900));
+    EXPECT_EQ(Monnaie::depuisTexte(QStringLiteral("12.5")), Monnaie::depuisCentimes(1250));
+    EXPECT_EQ(Monnaie::depuisTexte(QString()), Monnaie());
+    EXPECT_FALSE(Monnaie::depuisTexte(QStringLiteral("douze €")));
+    EXPECT_FALSE(Monnaie::depuisTexte(QStringLiteral("1,2,3")));
+}
+
 // Power can go at any moment; a sale the kiosk was told is committed must survive it.
 TEST_F(StoreTest, WriterKilledMidRun_LeavesAnIntactStoreWithEveryCommittedSale)
 {

@@ -2,6 +2,8 @@
 
 #include "platform/clock.h"
 
+#include <vector>
+
 namespace Movendi::Test {
 
 // A clock that only moves when the code under test waits: a 60-second wait takes no real time.
@@ -16,7 +18,12 @@ public:
     void sleepMs(qint64 ms) override;
     void processEventsFor(qint64 maxMs) override;
 
-    void advance(qint64 ms) { m_elapsed += ms; }
+    quint64 callAfter(qint64 ms, std::function<void()> due) override;
+    void cancel(quint64 id) override;
+
+    // Moves time on, handling pending events and firing every timer that falls due on the way,
+    // each at its own moment.
+    void advance(qint64 ms);
     int sleeps() const { return m_sleeps; }
     int eventPasses() const { return m_passes; }
 
@@ -25,6 +32,15 @@ private:
     qint64 m_elapsed = 0;
     int m_sleeps = 0;
     int m_passes = 0;
+    struct Due
+    {
+        qint64 at;
+        quint64 id;
+        std::function<void()> call;
+    };
+    std::vector<Due> m_due;
+    quint64 m_nextId = 1;
+    void fireUntil(qint64 until);
 };
 
 } // namespace Movendi::Test

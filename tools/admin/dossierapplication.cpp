@@ -114,7 +114,19 @@ InitReport initialiserDossier(const QString &dossier, const QString &bibliothequ
         };
     };
 
-    creerSiAbsent(QStringLiteral("RURUDIZ.ini"), depuisDonnee(QStringLiteral("RURUDIZ.ini")));
+    creerSiAbsent(QStringLiteral("RURUDIZ.ini"), [&](const QString &chemin, QString *erreur) {
+        if (!ecrireFichier(chemin, donnee(QStringLiteral("RURUDIZ.ini")), erreur))
+            return false;
+        // Serial lines of a laid-out folder stay inside it until staff point them at the real
+        // devices, so that no demo or test ever opens a port of the machine it runs on.
+        for (int port = 1; port <= PortsSimules; ++port) {
+            if (!Platform::writeProfileString(
+                    chemin, QStringLiteral("PortCom"), QStringLiteral("Port%1").arg(port),
+                    dir.filePath(QStringLiteral("dev/com%1").arg(port)), erreur))
+                return false;
+        }
+        return true;
+    });
     creerSiAbsent(QStringLiteral("French.lng"), depuisDonnee(QStringLiteral("French.lng")));
     creerSiAbsent(QStringLiteral("English.lng"), depuisDonnee(QStringLiteral("English.lng")));
     creerSiAbsent(QStringLiteral("MAINTEN.db"), creerJournal);

@@ -5,6 +5,9 @@
 
 namespace Movendi::Admin {
 
+// Serial ports a laid-out folder maps to (absent) devices of its own "dev" folder.
+inline constexpr int PortsSimules = 32;
+
 struct InitReport
 {
     bool ok = true;

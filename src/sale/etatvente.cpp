@@ -1,0 +1,11 @@
+#include "etatvente.h"
+
+namespace Movendi::Sale {
+
+EtatVente &etatVente()
+{
+    static EtatVente etat;
+    return etat;
+}
+
+} // namespace Movendi::Sale

@@ -1,0 +1,214 @@
+#include "front/fnacceuil.h"
+#include "media/frmvideo.h"
+#include "platform/kiosktimer.h"
+#include "platform/profilefile.h"
+#include "sale/frmchoix.h"
+#include "screenstest.h"
+#include "startup/etatdemarrage.h"
+#include "startup/fnkestrel.h"
+#include "stock/frmremplissage.h"
+
+#include <QFile>
+#include <QImage>
+#include <QTest>
+#include <QTimer>
+
+using namespace Movendi;
+using Startup::etat;
+
+namespace {
+
+class FnAcceuilTest : public Test::ScreensTest
+{
+protected:
+    Front::FnAcceuil *accueil() const { return m_screens.fnAcceuil(); }
+    QString nom(int i) const
+    {
+        return controle<QLabel>(accueil(), QStringLiteral("Label1"), i)->text();
+    }
+    QString prix(int i) const
+    {
+        return controle<QLabel>(accueil(), QStringLiteral("Label3"), i)->text();
+    }
+    QLabel *image(int i) const { return controle<QLabel>(accueil(), QStringLiteral("Image1"), i); }
+    QString running() const
+    {
+        return Platform::readProfileString(path(QStringLiteral("RUNAUTO.INI")),
+                                           QStringLiteral("Application"), QStringLiteral("Running"))
+            .value;
+    }
+    // Keeps only the given articles in the catalogue.
+    void garderArticles(const QString &references) const
+    {
+        sql(QStringLiteral(
+                "UPDATE EmplacementsMachine1 SET Reference = NULL WHERE Reference NOT IN (%1)")
+                .arg(references));
+        sql(QStringLiteral("DELETE FROM ArticleEnStock WHERE Reference NOT IN (%1)")
+                .arg(references));
+    }
+    void imageArticle(int reference, int largeur, int hauteur) const
+    {
+        QImage img(largeur, hauteur, QImage::Format_RGB32);
+        img.fill(Qt::darkCyan);
+        ASSERT_TRUE(img.save(path(QStringLiteral("image/taille%1.jpg").arg(reference))));
+        sql(QStringLiteral("UPDATE ArticleEnStock SET Image = ? WHERE Reference = ?"),
+            {QStringLiteral("taille%1").arg(reference), reference});
+    }
+};
+
+TEST_F(FnAcceuilTest, FourArticles_LastTilesKeepTheirContentsAndTile0HandsOverRow1)
+{
+    garderArticles(QStringLiteral("101, 102, 103, 104"));
+    m_screens.charger();
+    controle<QLabel>(accueil(), QStringLiteral("Label1"), 4)->setText(QStringLiteral("design"));
+    demarrer();
+    EXPECT_EQ(accueil()->nombreArticles(), 4);
+    EXPECT_EQ(nom(0), QStringLiteral("Samsung Galaxy A15 128 Go"));
+    EXPECT_EQ(prix(0), QStringLiteral("199,90 €"));
+    EXPECT_EQ(nom(3), QStringLiteral("Nokia 105 (2023)"));
+    EXPECT_EQ(nom(4), QStringLiteral("design"));
+    EXPECT_TRUE(nom(5).isEmpty());
+    EXPECT_EQ(accueil()->cellule(1, 0), QStringLiteral("1,196"));
+
+    cliquer(image(0));
+    EXPECT_EQ(etat().ReferenceChoisie, 101);
+    EXPECT_EQ(etat().QteChoisie, 5);
+    EXPECT_EQ(etat().MontantAPayer, Startup::Monnaie::depuisCentimes(19990));
+    EXPECT_TRUE(m_screens.frmChoix()->isVisible());
+    EXPECT_FALSE(accueil()->isVisible());
+    EXPECT_GE(m_clock.monotonicMs(), 300); // the touched tile is marked for 0.3 s
+}
+
+TEST_F(FnAcceuilTest, TwentyFiveArticles_FirstSixShownWithoutEmptyTiles)
+{
+    for (int r = 300; r < 314; ++r)
+        sql(QStringLiteral("INSERT INTO ArticleEnStock (Reference, Designation, DesignationEN, "
+                           "Prix, Famille, Image) "
+                           "VALUES (?, ?, ?, 10000, 2, 'absente')"),
+            {r, QStringLiteral("Article %1").arg(r), QStringLiteral("Item %1").arg(r)});
+    demarrer();
+    EXPECT_EQ(accueil()->nombreArticles(), 20);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_FALSE(nom(i).isEmpty()) << i;
+        EXPECT_FALSE(prix(i).isEmpty()) << i;
+    }
+    EXPECT_EQ(nom(5), QStringLiteral("Google Pixel 8a 128 Go"));
+}
+
+TEST_F(FnAcceuilTest, PictureSizes_161HighWidthByTheRatioAndMissingPictureEmpty)
+{
+    imageArticle(101, 300, 600);
+    imageArticle(102, 600, 300);
+    QFile::remove(path(QStringLiteral("image/redmi-note-13.jpg")));
+    demarrer();
+    EXPECT_EQ(image(0)->size(), QSize(81, 161)); // 80.5 rounded
+    EXPECT_EQ(image(1)->size(), QSize(322, 161));
+    EXPECT_TRUE(image(2)->pixmap().isNull());
+    EXPECT_EQ(nom(2), QStringLiteral("Xiaomi Redmi Note 13 256 Go"));
+    EXPECT_EQ(prix(2), QStringLiteral("249,90 €"));
+}
+
+TEST_F(FnAcceuilTest, LanguageButtons_SwitchNamesAndMessages)
+{
+    demarrer();
+    cliquer(controle(accueil(), QStringLiteral("CmdEN")));
+    EXPECT_EQ(etat().Langue, QStringLiteral("EN"));
+    EXPECT_EQ(nom(0), QStringLiteral("Samsung Galaxy A15 128 GB"));
+    EXPECT_EQ(etat().Messages.MsgMerci, QStringLiteral("TANK YOU"));
+    cliquer(controle(accueil(), QStringLiteral("CmdFR")));
+    EXPECT_EQ(nom(0), QStringLiteral("Samsung Galaxy A15 128 Go"));
+}
+
+// The staff key works in either case, but not while the kiosk is returning home.
+TEST_F(FnAcceuilTest, KeyF_EndsInOrderUnlessReturningHome)
+{
+    demarrer();
+    Platform::writeProfileString(path(QStringLiteral("RUNAUTO.INI")), QStringLiteral("Application"),
+                                 QStringLiteral("Running"), QStringLiteral("OUI"));
+    etat().RetourAccueilEnCours = true;
+    QTest::keyClick(accueil(), Qt::Key_F);
+    EXPECT_EQ(running(), QStringLiteral("OUI"));
+    etat().RetourAccueilEnCours = false;
+    QTest::keyClick(accueil(), Qt::Key_F, Qt::ShiftModifier);
+    EXPECT_EQ(running(), QStringLiteral("NON"));
+}
+
+TEST_F(FnAcceuilTest, LowerCaseF_EndsInOrderToo)
+{
+    demarrer();
+    QTest::keyClick(controle(accueil(), QStringLiteral("CmdFR")), Qt::Key_F);
+    EXPECT_EQ(running(), QStringLiteral("NON"));
+    EXPECT_FALSE(accueil()->isVisible());
+}
+
+TEST_F(FnAcceuilTest, F12_OpensTheRefillScreenAndF4ReturnsHome)
+{
+    demarrer();
+    QTest::keyRelease(accueil(), Qt::Key_F12);
+    ASSERT_NE(m_screens.frmRemplissage(), nullptr);
+    EXPECT_TRUE(m_screens.frmRemplissage()->isVisible());
+    EXPECT_FALSE(accueil()->isVisible());
+    QTest::keyClick(m_screens.frmRemplissage(), Qt::Key_F4);
+    EXPECT_EQ(m_screens.frmRemplissage(), nullptr);
+    EXPECT_TRUE(accueil()->isVisible());
+}
+
+TEST_F(FnAcceuilTest, PrinterSearch_SkipsTheModemPortAndTakesTheFirstFreeOne)
+{
+    Movendi::Test::PseudoTerminal libre;
+    ASSERT_FALSE(libre.slavePath().isEmpty());
+    const QString ini = etat().CheminIni;
+    Platform::writeProfileString(ini, QStringLiteral("PortCom"), QStringLiteral("Port3"),
+                                 libre.slavePath());
+    m_screens.charger();
+    etat().PortModem = 2;
+    accueil()->RechercherPortImprimante();
+    EXPECT_EQ(etat().PortImprimante, 3);
+
+    // Ports 2 to 4 absent or kept for the modem, 5 free.
+    Platform::writeProfileString(ini, QStringLiteral("PortCom"), QStringLiteral("Port3"),
+                                 path(QStringLiteral("dev/absent")));
+    Platform::writeProfileString(ini, QStringLiteral("PortCom"), QStringLiteral("Port5"),
+                                 libre.slavePath());
+    etat().PortModem = 3;
+    accueil()->RechercherPortImprimante();
+    EXPECT_EQ(etat().PortImprimante, 5);
+}
+
+TEST_F(FnAcceuilTest, AutomaticReturn_SixtySecondsAfterTheLastRestart)
+{
+    demarrer();
+    cliquer(image(0));
+    ASSERT_TRUE(m_screens.frmChoix()->isVisible());
+    m_clock.advance(30000);
+    Startup::RelancerRetourAutomatique();
+    m_clock.advance(59000);
+    EXPECT_TRUE(m_screens.frmChoix()->isVisible());
+    m_clock.advance(1000);
+    EXPECT_FALSE(m_screens.frmChoix()->isVisible());
+    EXPECT_TRUE(accueil()->isVisible());
+    EXPECT_FALSE(etat().RetourAccueilEnCours);
+}
+
+TEST_F(FnAcceuilTest, SevenSecondsIdle_StartTheAttractPlayerUntilALanguageIsTouched)
+{
+    demarrer();
+    // The player is modal: touch its English button from inside its own loop.
+    QTimer toucher;
+    QObject::connect(&toucher, &QTimer::timeout, [&] {
+        if (accueil()->lecteur()->isVisible()) {
+            toucher.stop();
+            QTest::mouseClick(controle(accueil()->lecteur(), QStringLiteral("Command8")),
+                              Qt::LeftButton);
+        }
+    });
+    toucher.start(0);
+    m_clock.advance(6900);
+    EXPECT_TRUE(accueil()->videoEnCours()); // true from load until the first stop
+    m_clock.advance(200);
+    EXPECT_FALSE(accueil()->lecteur()->isVisible());
+    EXPECT_FALSE(accueil()->videoEnCours());
+    EXPECT_EQ(etat().Langue, QStringLiteral("EN"));
+}
+
+} // namespace

@@ -1,0 +1,74 @@
+#include "screenstest.h"
+
+#include "startup/constmessage.h"
+#include "startup/demarrage.h"
+#include "startup/ecrans.h"
+#include "startup/etatdemarrage.h"
+#include "startup/storedatabase.h"
+
+#include <QCoreApplication>
+#include <QTest>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+namespace Movendi::Test {
+
+void ScreensTest::SetUp()
+{
+    KioskTest::SetUp();
+    layOutApplicationFolder();
+    Startup::EtatDemarrage &e = Startup::etat();
+    e.CheminIni = path(QStringLiteral("RURUDIZ.ini"));
+    e.CheminImages = path(QStringLiteral("image/"));
+    Startup::LireConfiguration();
+    Startup::installerEcrans(&m_screens);
+}
+
+void ScreensTest::TearDown()
+{
+    Startup::installerEcrans(nullptr);
+    KioskTest::TearDown();
+}
+
+void ScreensTest::demarrer()
+{
+    Startup::ChargerMessages(QStringLiteral("FR"));
+    m_screens.afficherAccueil();
+    traiterEvenements();
+}
+
+void ScreensTest::cliquer(QWidget *w) const
+{
+    ASSERT_NE(w, nullptr);
+    QTest::mouseClick(w, Qt::LeftButton);
+    traiterEvenements();
+}
+
+void ScreensTest::traiterEvenements()
+{
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+}
+
+void ScreensTest::sql(const QString &statement, const QVariantList &parametres) const
+{
+    Startup::StoreDatabase base;
+    base.executer(statement, parametres);
+}
+
+PseudoTerminal::PseudoTerminal()
+{
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0)
+        m_slave = QString::fromLocal8Bit(::ptsname(m_master));
+}
+
+PseudoTerminal::~PseudoTerminal()
+{
+    if (m_master >= 0)
+        ::close(m_master);
+}
+
+} // namespace Movendi::Test

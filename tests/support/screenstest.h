@@ -1,0 +1,52 @@
+#pragma once
+
+#include "front/kioskscreens.h"
+#include "kiosktest.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+namespace Movendi::Test {
+
+// The customer screens on a folder laid out by the staff tool, loaded as start-up loads them.
+class ScreensTest : public KioskTest
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Loads the screens in French and shows the home screen.
+    void demarrer();
+    // The control of a screen by its name and, for an array member, its index.
+    template <typename T = QWidget>
+    T *controle(QWidget *ecran, const QString &nom, int index = -1) const
+    {
+        for (T *w : ecran->findChildren<T *>(nom)) {
+            if (index < 0 || w->property("index").toInt() == index)
+                return w;
+        }
+        return nullptr;
+    }
+    void cliquer(QWidget *w) const;
+    // Handles what the screens queued (their activation runs out of the show event).
+    static void traiterEvenements();
+    // Runs an SQL statement on the store.
+    void sql(const QString &statement, const QVariantList &parametres = {}) const;
+
+    Front::KioskScreens m_screens;
+};
+
+// A pseudo-terminal: its slave path stands for a free serial port.
+class PseudoTerminal
+{
+public:
+    PseudoTerminal();
+    ~PseudoTerminal();
+    QString slavePath() const { return m_slave; }
+
+private:
+    int m_master = -1;
+    QString m_slave;
+};
+
+} // namespace Movendi::Test
