@@ -108,7 +108,6 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidg
                                      QStringLiteral("langue"), this);
     auto *cmdEN = KioskStyle::bouton(QStringLiteral("CmdEN"), QStringLiteral("Touch here"),
                                      QStringLiteral("langue"), this);
-    cmdFR->setIcon(QIcon());
     connect(cmdFR, &QPushButton::clicked, this, [this] { choisirLangue(QStringLiteral("FR")); });
     connect(cmdEN, &QPushButton::clicked, this, [this] { choisirLangue(QStringLiteral("EN")); });
     auto *drapeauFR = new QLabel(QStringLiteral("Français"), this);

@@ -204,28 +204,29 @@ ResultatRequete StoreDatabase::ControlVente(const QString &commande, const QDate
     return ControlVente(jours, maintenant);
 }
 
-void StoreDatabase::RapportCVSDetailVente(const QString &debut, const QString &fin)
+QVariantList StoreDatabase::periode(const QString &procedure, const QString &debut,
+                                    const QString &fin) const
 {
     const QDateTime de = dateRapport(debut);
     const QDateTime a = dateRapport(fin);
     if (!de.isValid() || !a.isValid())
         echec(ErreurRequete, QStringLiteral("requête refusée"),
-              QStringLiteral("période de RapportCVSDetailVente: %1 - %2").arg(debut, fin));
+              QStringLiteral("période de %1: %2 - %3").arg(procedure, debut, fin));
+    return {versBase(de), versBase(a)};
+}
+
+void StoreDatabase::RapportCVSDetailVente(const QString &debut, const QString &fin)
+{
+    const QVariantList bornes = periode(QStringLiteral("RapportCVSDetailVente"), debut, fin);
     executer(QStringLiteral("DELETE FROM PeriodeRapport"));
-    executer(QStringLiteral("INSERT INTO PeriodeRapport (Debut, Fin) VALUES (?, ?)"),
-             {versBase(de), versBase(a)});
+    executer(QStringLiteral("INSERT INTO PeriodeRapport (Debut, Fin) VALUES (?, ?)"), bornes);
 }
 
 ResultatRequete StoreDatabase::RapportCVSDetailRecharge(const QString &debut, const QString &fin)
 {
-    const QDateTime de = dateRapport(debut);
-    const QDateTime a = dateRapport(fin);
-    if (!de.isValid() || !a.isValid())
-        echec(ErreurRequete, QStringLiteral("requête refusée"),
-              QStringLiteral("période de RapportCVSDetailRecharge: %1 - %2").arg(debut, fin));
     return lire(QStringLiteral("SELECT * FROM ExportCSVrecharge WHERE LaDate >= ? AND LaDate <= ? "
                                "ORDER BY NumVente, Id"),
-                {versBase(de), versBase(a)});
+                periode(QStringLiteral("RapportCVSDetailRecharge"), debut, fin));
 }
 
 QVariant StoreDatabase::versBase(Monnaie montant)

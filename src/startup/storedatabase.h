@@ -74,6 +74,8 @@ public:
 
 private:
     void ouvrir(const QString &fichier);
+    // The two bounds of a report period, as stored; a period that does not parse fails.
+    QVariantList periode(const QString &procedure, const QString &debut, const QString &fin) const;
     QSqlQuery lancer(const QString &sql, const QVariantList &parametres);
     [[noreturn]] void echec(int numero, const QString &quoi, const QString &detail) const;
 
