@@ -1,6 +1,7 @@
 #include "seams.h"
 
 #include "clock.h"
+#include "clocksetter.h"
 #include "messagebox.h"
 #include "qtserialline.h"
 
@@ -27,9 +28,11 @@ struct Installed
     SystemClock systemClock;
     ConsoleMessageBox consoleBox;
     QtSerialLineFactory qtSerialLines;
+    SystemClockSetter systemClockSetter;
     Clock *clock = &systemClock;
     MessageBox *box = &consoleBox;
     SerialLineFactory *serialLines = &qtSerialLines;
+    ClockSetter *clockSetter = &systemClockSetter;
 };
 
 Installed &installed()
@@ -68,6 +71,16 @@ SerialLineFactory &serialLines()
 void installSerialLines(SerialLineFactory *factory)
 {
     installed().serialLines = factory ? factory : &installed().qtSerialLines;
+}
+
+ClockSetter &clockSetter()
+{
+    return *installed().clockSetter;
+}
+
+void installClockSetter(ClockSetter *setter)
+{
+    installed().clockSetter = setter ? setter : &installed().systemClockSetter;
 }
 
 } // namespace Movendi::Platform

@@ -3,6 +3,7 @@
 namespace Movendi::Platform {
 
 class Clock;
+class ClockSetter;
 class MessageBox;
 class SerialLineFactory;
 
@@ -17,5 +18,8 @@ void installMessageBox(MessageBox *box);
 
 SerialLineFactory &serialLines();
 void installSerialLines(SerialLineFactory *factory);
+
+ClockSetter &clockSetter();
+void installClockSetter(ClockSetter *setter);
 
 } // namespace Movendi::Platform

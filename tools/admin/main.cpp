@@ -1,4 +1,5 @@
 // movendi-admin: the staff tool.
+#include "diagnostictpe.h"
 #include "dossierapplication.h"
 
 #include <QDir>
@@ -12,7 +13,10 @@ int usage(QTextStream &err)
 {
     err << "usage:\n"
            "  movendi-admin init DIR [--automate LIB]   lay out an application folder\n"
-           "  movendi-admin journal DIR                 print the error journal\n";
+           "  movendi-admin journal DIR                 print the error journal\n"
+           "  movendi-admin tpe DIR statut              ask the payment terminal its status\n"
+           "  movendi-admin tpe DIR telecollecte        have the terminal remit, print its "
+           "report\n";
     return 64;
 }
 } // namespace
@@ -54,6 +58,12 @@ int main(int argc, char *argv[])
         if (rows.isEmpty())
             out << "(journal vide)\n";
         return 0;
+    }
+    if (command == QLatin1String("tpe")) {
+        if (args.size() < 3)
+            return usage(err);
+        const int code = Admin::diagnostiquerTerminal(dossier, args.at(2), out, err);
+        return code == 64 ? usage(err) : code;
     }
     return usage(err);
 }

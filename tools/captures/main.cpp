@@ -78,7 +78,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     bool ok = true;
-    for (const QString langue : {QStringLiteral("FR"), QStringLiteral("EN")}) {
+    for (const QString &langue : {QStringLiteral("FR"), QStringLiteral("EN")}) {
         Front::FnAcceuil *accueil = screens.fnAcceuil();
         QTest::mouseClick(controle<QPushButton>(accueil, langue == QLatin1String("FR")
                                                              ? QStringLiteral("CmdFR")

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace Movendi::Test {
+
+// The payment terminal simulator (movendi-tpe-sim) as a child process on its own
+// pseudo-terminal. It runs by itself, so a test may poll the serial line on its own thread
+// while the simulator answers. Stopped (SIGTERM) on destruction.
+class TpeSimulator
+{
+public:
+    TpeSimulator() = default;
+    ~TpeSimulator();
+    TpeSimulator(const TpeSimulator &) = delete;
+    TpeSimulator &operator=(const TpeSimulator &) = delete;
+
+    // Starts the simulator with one directive per entry (see tools/tpe-sim/README.md) and,
+    // when given, a symbolic link to its device. Waits for its "TPE: " line; on failure adds
+    // a test failure naming the cause and returns false.
+    bool start(const QStringList &directives = {}, const QString &linkPath = {},
+               int timeoutMs = 5000);
+    // SIGTERM and wait; a simulator that does not stop is killed.
+    void stop();
+    bool isRunning() const;
+
+    // The slave side of the pseudo-terminal, e.g. "/dev/pts/3".
+    QString devicePath() const { return m_device; }
+    QString journalPath() const;
+    // The journal so far, one event a line.
+    QStringList journal() const;
+    // Journal lines containing substring.
+    int count(const QString &substring) const;
+    // Waits until at least n journal lines contain substring; false on time-out.
+    bool waitFor(const QString &substring, int n = 1, int timeoutMs = 3000) const;
+    // What the simulator wrote on its standard error.
+    QString errors() const;
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    QString m_device;
+};
+
+} // namespace Movendi::Test

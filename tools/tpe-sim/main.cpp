@@ -1,0 +1,141 @@
+// movendi-tpe-sim: the payment terminal's side of the serial protocol on a pseudo-terminal.
+#include "eventjournal.h"
+#include "options.h"
+#include "pseudoterminal.h"
+#include "scenario.h"
+#include "terminal.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+using namespace Movendi::TpeSim;
+
+namespace {
+
+int stopPipe[2] = {-1, -1};
+
+void onStopSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(stopPipe[1], &byte, 1);
+}
+
+// A self-pipe, so that a signal wakes poll() without a race.
+bool installStopSignals()
+{
+    if (pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return false;
+    struct sigaction action
+    {
+    };
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+    signal(SIGHUP, SIG_IGN);
+    return true;
+}
+
+int timeoutUntil(const std::optional<Terminal::Clock::time_point> &deadline)
+{
+    if (!deadline)
+        return -1;
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(*deadline - Terminal::Clock::now());
+    return int(std::clamp<qint64>(left.count(), 0, 60000));
+}
+
+void fail(const QString &text)
+{
+    fprintf(stderr, "movendi-tpe-sim: %s\n", qPrintable(text));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    Options options;
+    if (const auto error = parseOptions(arguments, options)) {
+        fail(*error);
+        fprintf(stderr, "%s", qPrintable(usage()));
+        return 2;
+    }
+    if (options.help) {
+        printf("%s", qPrintable(usage()));
+        return 0;
+    }
+    Scenario scenario;
+    for (const QString &file : options.scenarioFiles) {
+        if (const auto error = scenario.applyFile(file)) {
+            fail(*error);
+            return 2;
+        }
+    }
+    for (const QString &directive : options.directives) {
+        if (const auto error = scenario.apply(directive)) {
+            fail(*error);
+            return 2;
+        }
+    }
+
+    PseudoTerminal pty;
+    if (!pty.open()) {
+        fail(pty.errorText());
+        return 1;
+    }
+    if (!options.link.isEmpty() && !pty.createLink(options.link)) {
+        fail(pty.errorText());
+        return 1;
+    }
+    EventJournal journal(options.journal);
+    if (!options.journal.isEmpty() && !journal.isOpen()) {
+        fail(QStringLiteral("journal impossible a ouvrir: %1").arg(options.journal));
+        return 1;
+    }
+    if (!installStopSignals()) {
+        fail(QStringLiteral("pipe2 impossible"));
+        return 1;
+    }
+
+    journal.write(QStringLiteral("note demarrage ") + pty.slavePath());
+    printf("TPE: %s\n", qPrintable(pty.slavePath()));
+    fflush(stdout);
+
+    Terminal terminal(std::move(scenario), journal,
+                      [&pty](const QByteArray &bytes) { pty.write(bytes); });
+    for (;;) {
+        pollfd fds[2] = {
+            {pty.masterFd(), short(POLLIN | (pty.hasPendingOutput() ? POLLOUT : 0)), 0},
+            {stopPipe[0], POLLIN, 0}};
+        const int ready = poll(fds, 2, timeoutUntil(terminal.deadline()));
+        if (ready < 0 && errno != EINTR) {
+            fail(QStringLiteral("poll: erreur %1").arg(errno));
+            break;
+        }
+        if (ready > 0 && (fds[1].revents & POLLIN))
+            break;
+        if (ready > 0 && (fds[0].revents & POLLOUT))
+            pty.flush();
+        if (ready > 0 && (fds[0].revents & (POLLIN | POLLHUP))) {
+            const QByteArray bytes = pty.readAvailable();
+            if (!bytes.isEmpty())
+                terminal.receive(bytes, Terminal::Clock::now());
+            else if (fds[0].revents & POLLHUP)
+                usleep(20000); // we hold the slave, so this should not last; do not spin
+        }
+        terminal.tick(Terminal::Clock::now());
+    }
+    journal.write(QStringLiteral("note arret"));
+    return 0;
+}

@@ -1,0 +1,196 @@
+#include "scenario.h"
+
+#include "payment/terminalframe.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+namespace Movendi::TpeSim {
+
+namespace {
+
+bool isDigits(const QString &text, int length)
+{
+    return text.size() == length && Payment::isDigits(text.toLatin1());
+}
+
+std::optional<int> count(const QString &text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < 0)
+        return std::nullopt;
+    return value;
+}
+
+// One printable character, as the terminal puts it in an answer.
+std::optional<char> code(const QString &text)
+{
+    if (text.size() != 1 || text.at(0).unicode() < 0x21 || text.at(0).unicode() > 0x7e)
+        return std::nullopt;
+    return char(text.at(0).unicode());
+}
+
+std::optional<bool> yesNo(const QString &text)
+{
+    if (text == QLatin1String("oui"))
+        return true;
+    if (text == QLatin1String("non"))
+        return false;
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QString> Scenario::apply(const QString &directive)
+{
+    const QString line = directive.trimmed();
+    if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+        return std::nullopt;
+    const QStringList w = line.split(QRegularExpression(QStringLiteral("\\s+")));
+    const QString &name = w.at(0);
+    const qsizetype n = w.size();
+    const auto bad = [&] { return QStringLiteral("directive incomprise: \"%1\"").arg(line); };
+    // An optional count after the name; Always when absent.
+    const auto budget = [&](Budget &b) -> std::optional<QString> {
+        if (n == 1) {
+            b.set(Budget::Always);
+            return std::nullopt;
+        }
+        const auto c = n == 2 ? count(w.at(1)) : std::nullopt;
+        if (!c)
+            return bad();
+        b.set(*c);
+        return std::nullopt;
+    };
+
+    if (name == QLatin1String("carte") && n == 2) {
+        if (w.at(1) == QLatin1String("presente"))
+            cardAtStart = true;
+        else if (w.at(1) == QLatin1String("absente"))
+            cardAtStart = false;
+        else
+            return bad();
+    } else if (name == QLatin1String("insertion") && n == 2 && count(w.at(1))) {
+        insertAfterPolls = *count(w.at(1));
+    } else if (name == QLatin1String("retrait") && n == 2 && count(w.at(1))) {
+        removeAfterPolls = *count(w.at(1));
+    } else if (name == QLatin1String("numero-carte") && n == 2 && isDigits(w.at(1), 16)) {
+        cardNumber = w.at(1).toLatin1();
+    } else if (name == QLatin1String("expiration") && n == 2 && isDigits(w.at(1), 4)) {
+        expiry = w.at(1).toLatin1();
+    } else if (name == QLatin1String("etat") && n == 2 && code(w.at(1))) {
+        availability.append(*code(w.at(1)));
+    } else if (name == QLatin1String("activite") && n == 2 && code(w.at(1))) {
+        remoteActivity.append(*code(w.at(1)));
+    } else if (name == QLatin1String("securite") && n == 2 && code(w.at(1))) {
+        security.append(*code(w.at(1)));
+    } else if (name == QLatin1String("solvabilite") && n >= 2) {
+        if (w.at(1) == QLatin1String("accepte") && n == 2) {
+            solvency.append({});
+        } else if (w.at(1) == QLatin1String("refuse") && (n == 3 || n == 4) && code(w.at(2))) {
+            const QString diagnostic = n == 4 ? w.at(3) : QStringLiteral("00");
+            if (!isDigits(diagnostic, 2))
+                return bad();
+            solvency.append({*code(w.at(2)), diagnostic.toLatin1()});
+        } else {
+            return bad();
+        }
+    } else if (name == QLatin1String("debit") && n >= 2) {
+        if (w.at(1) == QLatin1String("accepte") && n == 2)
+            debit.append('0');
+        else if (w.at(1) == QLatin1String("refuse") && n == 3 && code(w.at(2)))
+            debit.append(*code(w.at(2)));
+        else
+            return bad();
+    } else if (name == QLatin1String("autorisation") && n == 2 && w.at(1).size() == 6) {
+        authorisation = w.at(1).toLatin1();
+    } else if (name == QLatin1String("telecollecte") && (n == 2 || n == 3)) {
+        acquirerStatus.clear();
+        for (qsizetype i = 1; i < n; ++i) {
+            if (!code(w.at(i)))
+                return bad();
+            acquirerStatus.append(*code(w.at(i)));
+        }
+    } else if (name == QLatin1String("telecollecte-resultat") && n == 2 && code(w.at(1))) {
+        remittanceResult = *code(w.at(1));
+    } else if (name == QLatin1String("remise") && n == 2 && isDigits(w.at(1), 6)) {
+        remittanceNumber = w.at(1).toInt();
+    } else if (name == QLatin1String("rapport") && (n == 2 || n == 3)) {
+        reportRecords.clear();
+        for (qsizetype i = 1; i < n; ++i) {
+            const auto k = count(w.at(i));
+            if (!k || *k > 9)
+                return bad();
+            reportRecords.append(*k);
+        }
+    } else if (name == QLatin1String("rapport-statut") && n == 2 && code(w.at(1))) {
+        reportStatus = *code(w.at(1));
+    } else if (name == QLatin1String("lot") && n == 3 && count(w.at(1))) {
+        bool ok = false;
+        const qint64 cents = w.at(2).toLongLong(&ok);
+        if (!ok || cents < 0 || w.at(2).size() > 12)
+            return bad();
+        reportBatch = ReportBatch{*count(w.at(1)), cents};
+    } else if (name == QLatin1String("nak") && n == 2 && count(w.at(1))) {
+        nakFrames = *count(w.at(1));
+    } else if (name == QLatin1String("silence") && n == 1) {
+        silent = true;
+    } else if (name == QLatin1String("sans-ack-enq")) {
+        return budget(noAckEnq);
+    } else if (name == QLatin1String("sans-reponse")) {
+        return budget(noAnswer);
+    } else if (name == QLatin1String("charabia")) {
+        return budget(garbage);
+    } else if (name == QLatin1String("lrc-faux")) {
+        return budget(wrongLrc);
+    } else if (name == QLatin1String("collision") && n <= 3) {
+        collisions = 1;
+        collisionRemittance = false;
+        for (qsizetype i = 1; i < n; ++i) {
+            if (w.at(i) == QLatin1String("telecollecte"))
+                collisionRemittance = true;
+            else if (count(w.at(i)))
+                collisions = *count(w.at(i));
+            else
+                return bad();
+        }
+    } else if (name == QLatin1String("affichage") && n == 2 && yesNo(w.at(1))) {
+        displays = *yesNo(w.at(1));
+    } else if (name == QLatin1String("impression") && n == 2 && yesNo(w.at(1))) {
+        prints = *yesNo(w.at(1));
+    } else if (name == QLatin1String("horloge") && n == 3 && isDigits(w.at(1), 6) &&
+               isDigits(w.at(2), 6)) {
+        // Two-digit years are 20yy on the terminal's tickets.
+        const QDate date(2000 + w.at(1).mid(4, 2).toInt(), w.at(1).mid(2, 2).toInt(),
+                         w.at(1).left(2).toInt());
+        const QTime time = QTime::fromString(w.at(2), QStringLiteral("hhmmss"));
+        if (!date.isValid() || !time.isValid())
+            return bad();
+        clock = QDateTime(date, time);
+    } else if (name == QLatin1String("delai") && n == 2 && count(w.at(1))) {
+        delayMs = *count(w.at(1));
+    } else if (name == QLatin1String("attente-ack") && n == 2 && count(w.at(1))) {
+        ackWaitMs = *count(w.at(1));
+    } else {
+        return bad();
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> Scenario::applyFile(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return QStringLiteral("scenario illisible: %1").arg(fileName);
+    int number = 0;
+    while (!file.atEnd()) {
+        ++number;
+        const QString line = QString::fromUtf8(file.readLine());
+        if (const auto error = apply(line))
+            return QStringLiteral("%1:%2: %3").arg(fileName).arg(number).arg(*error);
+    }
+    return std::nullopt;
+}
+
+} // namespace Movendi::TpeSim
