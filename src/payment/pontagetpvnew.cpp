@@ -23,6 +23,8 @@ using Platform::clock;
 constexpr qint64 PollSliceMs = 5;
 // A terminal that asks for the line more often than this is taken as not giving it.
 constexpr int MaxCollisions = 10;
+// The longest stated length (999) fits in five blocks.
+constexpr int MaxBlocks = 5;
 
 const QByteArray Enq(1, Ctl::ENQ);
 const QByteArray Ack(1, Ctl::ACK);
@@ -394,9 +396,11 @@ QByteArray ExchangeSizedAnswer(const QByteArray &message, int &answerLength, int
         remaining = MaxBlock - int(answer.size());
     waitForCount(remaining, start, 3, false);
     answer += readBuffered();
-    // A first block announces a second one; without it the answer would lose its end.
-    if (length && endsAsFirstBlock(answer))
-        answer = joinBlocks(answer, SendAndWait(Ack, false, *length - 239, 3));
+    // A block ending in ETB announces another; without them the answer would lose its end.
+    for (int block = 1; length && endsAsFirstBlock(answer) && block < MaxBlocks; ++block) {
+        const int next = qMin<int>(MaxBlock, *length + 9 - int(answer.size()) + 4);
+        answer = joinBlocks(answer, SendAndWait(Ack, false, next, 3));
+    }
     releaseLine();
     answerLength = int(answer.size());
     return answer;

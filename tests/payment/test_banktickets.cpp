@@ -1,3 +1,4 @@
+#include "answertext.h"
 #include "payment/banktickets.h"
 #include "payment/terminalframe.h"
 
@@ -10,14 +11,7 @@ using namespace Movendi::Payment;
 
 namespace {
 
-// Writes text at 1-based position pos, growing the answer with '#' (a filler that shows up in a
-// ticket when a field is read one character too far).
-void put(QByteArray &answer, int pos, const QByteArray &text)
-{
-    if (answer.size() < pos - 1 + text.size())
-        answer = answer.leftJustified(pos - 1 + text.size(), '#');
-    answer.replace(pos - 1, text.size(), text);
-}
+using Movendi::Test::putAt;
 
 QByteArray pad(const QByteArray &text, int width)
 {
@@ -28,30 +22,30 @@ QByteArray pad(const QByteArray &text, int width)
 QByteArray debitAnswer()
 {
     QByteArray a;
-    put(a, 1, QByteArray(1, Ctl::STX) + "Al273" + "0");
-    put(a, 17, pad("MOVENDI GARE DE LYON", 25));
-    put(a, 42, pad("75012 PARIS", 25));
-    put(a, 67, "140324");
-    put(a, 73, "093015");
-    put(a, 79, pad("CB EMV", 20));
-    put(a, 99, pad("A0000000421010", 20));
-    put(a, 119, pad("VISA", 20));
-    put(a, 141, "TPE0001");
-    put(a, 148, "CONTRAT 556677");
-    put(a, 176, "1234567890123456");
-    put(a, 199, "2612");
-    put(a, 203, "001");
-    put(a, 206, "SANS CONTACT NON");
-    put(a, 222, "978");
-    put(a, 225, "010");
-    put(a, 228, "000321");
-    put(a, 234, "000042");
-    put(a, 240, "C");
-    put(a, 241, "A1B2C3");
-    put(a, 247, "1");
-    put(a, 272, "00001250");
-    put(a, 280, QByteArray(1, Ctl::DLE) + Ctl::ETX);
-    put(a, 282, ComputeLrc(a));
+    putAt(a, 1, QByteArray(1, Ctl::STX) + "Al273" + "0");
+    putAt(a, 17, pad("MOVENDI GARE DE LYON", 25));
+    putAt(a, 42, pad("75012 PARIS", 25));
+    putAt(a, 67, "140324");
+    putAt(a, 73, "093015");
+    putAt(a, 79, pad("CB EMV", 20));
+    putAt(a, 99, pad("A0000000421010", 20));
+    putAt(a, 119, pad("VISA", 20));
+    putAt(a, 141, "TPE0001");
+    putAt(a, 148, "CONTRAT 556677");
+    putAt(a, 176, "1234567890123456");
+    putAt(a, 199, "2612");
+    putAt(a, 203, "001");
+    putAt(a, 206, "SANS CONTACT NON");
+    putAt(a, 222, "978");
+    putAt(a, 225, "010");
+    putAt(a, 228, "000321");
+    putAt(a, 234, "000042");
+    putAt(a, 240, "C");
+    putAt(a, 241, "A1B2C3");
+    putAt(a, 247, "1");
+    putAt(a, 272, "00001250");
+    putAt(a, 280, QByteArray(1, Ctl::DLE) + Ctl::ETX);
+    putAt(a, 282, ComputeLrc(a));
     return a;
 }
 
@@ -142,11 +136,11 @@ TEST(BankTicketsTest, RemittanceNumberAndTransactionTime)
 TEST(BankTicketsTest, RemittanceNumberNotNumeric_IsNotTaken)
 {
     QByteArray a = debitAnswer();
-    put(a, 234, "00A042");
+    putAt(a, 234, "00A042");
     EXPECT_FALSE(layOutBankTickets(a).remittanceNumber.has_value());
-    put(a, 234, "      ");
+    putAt(a, 234, "      ");
     EXPECT_FALSE(layOutBankTickets(a).remittanceNumber.has_value());
-    put(a, 234, "987654");
+    putAt(a, 234, "987654");
     EXPECT_EQ(layOutBankTickets(a).remittanceNumber, 987654);
     // Cut inside the field: the digits that arrived are not the number.
     EXPECT_FALSE(layOutBankTickets(a.left(237)).remittanceNumber.has_value());
@@ -155,13 +149,13 @@ TEST(BankTicketsTest, RemittanceNumberNotNumeric_IsNotTaken)
 TEST(BankTicketsTest, InvalidTransactionDateOrTime_GivesNoTime)
 {
     QByteArray a = debitAnswer();
-    put(a, 67, "300224"); // 30 February
+    putAt(a, 67, "300224"); // 30 February
     EXPECT_FALSE(layOutBankTickets(a).transactionTime.has_value());
     a = debitAnswer();
-    put(a, 73, "246000");
+    putAt(a, 73, "246000");
     EXPECT_FALSE(layOutBankTickets(a).transactionTime.has_value());
     a = debitAnswer();
-    put(a, 71, "2X");
+    putAt(a, 71, "2X");
     EXPECT_FALSE(layOutBankTickets(a).transactionTime.has_value());
     EXPECT_FALSE(layOutBankTickets(debitAnswer().left(77)).transactionTime.has_value());
     EXPECT_EQ(layOutBankTickets(debitAnswer().left(78)).transactionTime,
@@ -171,7 +165,7 @@ TEST(BankTicketsTest, InvalidTransactionDateOrTime_GivesNoTime)
 TEST(BankTicketsTest, AmountNotNumericOrCut_LeavesTheAmountEmpty)
 {
     QByteArray a = debitAnswer();
-    put(a, 272, "0000125X");
+    putAt(a, 272, "0000125X");
     BankTickets t = layOutBankTickets(a);
     EXPECT_TRUE(linesOf(t.merchant).contains(QStringLiteral("MONTANT =  EUR")));
     EXPECT_TRUE(linesOf(t.customer).contains(QStringLiteral("MONTANT =  EUR")));

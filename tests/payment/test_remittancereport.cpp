@@ -1,3 +1,4 @@
+#include "answertext.h"
 #include "payment/remittancereport.h"
 #include "payment/terminalframe.h"
 
@@ -10,19 +11,12 @@ using namespace Movendi::Payment;
 
 namespace {
 
-// Writes text at 1-based position pos, growing the answer with '#' (a filler that shows up in
-// the layout when a field is read one character too far).
-void put(QByteArray &answer, int pos, const QByteArray &text)
-{
-    if (answer.size() < pos - 1 + text.size())
-        answer = answer.leftJustified(pos - 1 + text.size(), '#');
-    answer.replace(pos - 1, text.size(), text);
-}
+using Movendi::Test::putAt;
 
 QByteArray header(const QByteArray &overall, const QByteArray &acquirers)
 {
     QByteArray a;
-    put(a, 1, QByteArray(1, Ctl::STX) + "Aj000" + overall + "00" + acquirers);
+    putAt(a, 1, QByteArray(1, Ctl::STX) + "Aj000" + overall + "00" + acquirers);
     return a;
 }
 
@@ -38,7 +32,7 @@ QByteArray remittanceAnswer(const QByteArray &acquirers, const QByteArray &statu
                             const QByteArray &status2, const QByteArray &overall = "0")
 {
     QByteArray a = header(overall, acquirers);
-    put(a, 12, "ACQ001" + status1 + "ACQ002" + status2);
+    putAt(a, 12, "ACQ001" + status1 + "ACQ002" + status2);
     return endFrame(a);
 }
 
@@ -130,33 +124,33 @@ struct Record
 QByteArray record(const Record &r)
 {
     QByteArray s;
-    put(s, 1, r.acquirer);
-    put(s, 7, r.remittance);
-    put(s, 13, r.count);
-    put(s, 19, r.currency);
-    put(s, 22, r.amount);
-    put(s, 35, r.failed);
+    putAt(s, 1, r.acquirer);
+    putAt(s, 7, r.remittance);
+    putAt(s, 13, r.count);
+    putAt(s, 19, r.currency);
+    putAt(s, 22, r.amount);
+    putAt(s, 35, r.failed);
     return s;
 }
 
 // One acquirer block written at offset o of the answer.
 void putBlock(QByteArray &a, int o, const QByteArray &tag, const QList<Record> &records)
 {
-    put(a, o + 12, "ACQ" + tag);
-    put(a, o + 22, QByteArray("BANQUE ").append(tag).leftJustified(50, ' '));
-    put(a, o + 72, "150324023012");
-    put(a, o + 84, "TLC" + tag + "0");
-    put(a, o + 91, "CONTRAT " + tag + "456");
-    put(a, o + 105,
-        "1234"
-        "01"
-        "12345678"
-        "ABC");
-    put(a, o + 122, QByteArray("LIGNE 32 ").append(tag).leftJustified(32, ' '));
-    put(a, o + 154, QByteArray("LIGNE 50 ").append(tag).leftJustified(50, ' '));
-    put(a, o + 204, QByteArray::number(records.size()));
+    putAt(a, o + 12, "ACQ" + tag);
+    putAt(a, o + 22, QByteArray("BANQUE ").append(tag).leftJustified(50, ' '));
+    putAt(a, o + 72, "150324023012");
+    putAt(a, o + 84, "TLC" + tag + "0");
+    putAt(a, o + 91, "CONTRAT " + tag + "456");
+    putAt(a, o + 105,
+          "1234"
+          "01"
+          "12345678"
+          "ABC");
+    putAt(a, o + 122, QByteArray("LIGNE 32 ").append(tag).leftJustified(32, ' '));
+    putAt(a, o + 154, QByteArray("LIGNE 50 ").append(tag).leftJustified(50, ' '));
+    putAt(a, o + 204, QByteArray::number(records.size()));
     for (int r = 0; r < records.size(); ++r)
-        put(a, o + 205 + 40 * r, record(records.at(r)));
+        putAt(a, o + 205 + 40 * r, record(records.at(r)));
 }
 
 QStringList blockLines(const QByteArray &tag, int k)
@@ -263,7 +257,7 @@ TEST(LayOutRemittanceReportTest, UnreadableRemittanceCount_EndsTheLayoutAfterIts
 {
     QByteArray a = header("0", "02");
     putBlock(a, 0, "001", {first});
-    put(a, 204, "X");
+    putAt(a, 204, "X");
     putBlock(a, 233, "002", {second});
     QStringList expected = blockLines("001", 0);
     expected.last() = QStringLiteral("NB REMISE: X");

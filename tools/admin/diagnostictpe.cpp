@@ -41,6 +41,16 @@ private:
     QTextStream &m_out;
 };
 
+// The terminal's control characters would garble the technician's console.
+QString withoutControls(QString text)
+{
+    for (QChar &c : text) {
+        if (c.unicode() < 0x20)
+            c = QLatin1Char('.');
+    }
+    return text;
+}
+
 void printJournal(const QString &chemin, QTextStream &out)
 {
     sqlite3 *db = nullptr;
@@ -54,8 +64,8 @@ void printJournal(const QString &chemin, QTextStream &out)
                     << QString::fromUtf8(
                            reinterpret_cast<const char *>(sqlite3_column_text(rows, 0)))
                     << ": "
-                    << QString::fromUtf8(
-                           reinterpret_cast<const char *>(sqlite3_column_text(rows, 1)))
+                    << withoutControls(QString::fromUtf8(
+                           reinterpret_cast<const char *>(sqlite3_column_text(rows, 1))))
                     << '\n';
             }
         }
