@@ -13,7 +13,7 @@ PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libsqlite3-dev libxcb1-dev
     libgtest-dev libgmock-dev
-    xvfb xdotool sqlite3
+    xvfb xdotool sqlite3 python3-aiosmtpd
 )
 
 install_missing_packages() {

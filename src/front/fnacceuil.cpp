@@ -6,6 +6,8 @@
 #include "platform/kiosktimer.h"
 #include "platform/seams.h"
 #include "platform/serialline.h"
+#include "reporting/email.h"
+#include "reporting/envoyeremail.h"
 #include "sale/frmchoix.h"
 #include "startup/constmessage.h"
 #include "startup/demarrage.h"
@@ -125,9 +127,16 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidg
         l->setProperty("index", i);
     }
     cache(new QLabel(QStringLiteral("Prix:"), this))->setObjectName(QStringLiteral("Label4"));
-    KioskStyle::bouton(QStringLiteral("Command1"), QStringLiteral("Simu Export"),
-                       QStringLiteral("secondaire"), this)
-        ->setVisible(false);
+    // Hidden staff button: a test mail to the configured recipients.
+    auto *command1 = KioskStyle::bouton(QStringLiteral("Command1"), QStringLiteral("Simu Export"),
+                                        QStringLiteral("secondaire"), this);
+    command1->setVisible(false);
+    connect(command1, &QPushButton::clicked, this, [] {
+        Reporting::EnvoyerEmail(QStringLiteral("test"), QStringLiteral("Test d' Email Da VUDU2"));
+    });
+    m_email1 = new Reporting::Email(this);
+    m_email1->setObjectName(QStringLiteral("Email1"));
+    Reporting::installerEmail1(m_email1);
     auto *labelSimu = new QLabel(this);
     labelSimu->setObjectName(QStringLiteral("LabelSimu"));
     labelSimu->setProperty("index", 0);
@@ -183,6 +192,8 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidg
 
 FnAcceuil::~FnAcceuil()
 {
+    if (Reporting::email1() == m_email1)
+        Reporting::installerEmail1(nullptr);
     qApp->removeEventFilter(this);
     if (m_pointeurCache)
         QGuiApplication::restoreOverrideCursor();

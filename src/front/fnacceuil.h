@@ -21,6 +21,9 @@ class FrmChoix;
 namespace Movendi::Media {
 class FrmVideo;
 }
+namespace Movendi::Reporting {
+class Email;
+}
 
 namespace Movendi::Front {
 
@@ -60,6 +63,7 @@ public:
         return m_catalogue.at(ligne).at(colonne);
     }
     bool videoEnCours() const { return m_videoEnCours; }
+    Reporting::Email *Email1() const { return m_email1; }
     Platform::KioskTimer *timerVideo() const { return m_timerVideo; }
     Platform::KioskTimer *timerRetourAutomatique() const { return m_timerRetourAutomatique; }
     Media::FrmVideo *lecteur() const { return m_video.get(); }
@@ -94,6 +98,7 @@ private:
     std::array<QLabel *, Tuiles> m_prix{};
     QLabel *m_picture2;
     QLabel *m_ssPanelVideo;
+    Reporting::Email *m_email1;
     Platform::KioskTimer *m_timerAnimation;
     Platform::KioskTimer *m_timerVideo;
     Platform::KioskTimer *m_timerRetourAutomatique;

@@ -25,6 +25,7 @@ private:
 
 // Failure numbers of the run-time, with their usual French descriptions.
 namespace Erreurs {
+inline constexpr int AppelIncorrect = 5;
 inline constexpr int Depassement = 6;
 inline constexpr int TypeIncompatible = 13;
 inline constexpr int ErreurInterne = 51;

@@ -2,8 +2,11 @@
 #include "media/frmvideo.h"
 #include "platform/kiosktimer.h"
 #include "platform/profilefile.h"
+#include "platform/seams.h"
+#include "reporting/envoyeremail.h"
 #include "sale/frmchoix.h"
 #include "screenstest.h"
+#include "smtpserver.h"
 #include "startup/etatdemarrage.h"
 #include "startup/fnkestrel.h"
 #include "stock/frmremplissage.h"
@@ -212,3 +215,25 @@ TEST_F(FnAcceuilTest, SevenSecondsIdle_StartTheAttractPlayerUntilALanguageIsTouc
 }
 
 } // namespace
+
+TEST_F(FnAcceuilTest, HiddenTestButton_MailsTheConfiguredRecipients)
+{
+    Movendi::Test::SmtpServer server;
+    ASSERT_TRUE(server.start());
+    Platform::writeProfileString(etat().CheminIni, QStringLiteral("Email"), QStringLiteral("Port"),
+                                 QString::number(server.port()));
+    demarrer();
+    Platform::installClock(nullptr); // the mail dialogue runs on real socket events
+    ASSERT_EQ(Reporting::email1(), accueil()->Email1());
+    auto *command1 = controle<QPushButton>(accueil(), QStringLiteral("Command1"));
+    ASSERT_NE(command1, nullptr);
+    EXPECT_FALSE(command1->isVisible());
+    command1->click();
+    const QList<Movendi::Test::ReceivedMail> mails = server.mails();
+    ASSERT_EQ(mails.size(), 1);
+    EXPECT_EQ(mails.at(0).rcptTos,
+              QStringList{QStringLiteral("supervision@movendi-exploitation.fr")});
+    EXPECT_TRUE(mails.at(0).content.contains("Subject: test\r\n"));
+    EXPECT_TRUE(mails.at(0).content.endsWith("\r\n\r\nTest d' Email Da VUDU2\r\n"));
+    Platform::installClock(&m_clock);
+}

@@ -170,10 +170,10 @@ TEST_F(RequestTest, SolvencyResults)
                                           TexteResultatDemVal(QString(QLatin1Char(row.result))) +
                                           QStringLiteral(" - TIME-OUT SAISIE DU CODE 44"));
         }
-        if (row.journalEntries == 2)
-            EXPECT_TRUE(journal.first().startsWith(QStringLiteral("\x02"
-                                                                  "Ak313") +
-                                                   row.result));
+        if (row.journalEntries == 2) {
+            const QString raw = QStringLiteral("\x02") + QStringLiteral("Ak313") + row.result;
+            EXPECT_TRUE(journal.first().startsWith(raw));
+        }
     }
     EXPECT_EQ(requests("AK016000001250309782D"), rows.size());
     EXPECT_EQ(requests("AU"), 0);

@@ -1,6 +1,6 @@
 #include "diagnostictpe.h"
 
-#include "dossierapplication.h"
+#include "journaltemporaire.h"
 
 #include "payment/demandestpe.h"
 #include "payment/etatpaiement.h"
@@ -16,8 +16,6 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTextStream>
-
-#include <sqlite3.h>
 
 namespace Movendi::Admin {
 
@@ -40,39 +38,6 @@ public:
 private:
     QTextStream &m_out;
 };
-
-// The terminal's control characters would garble the technician's console.
-QString withoutControls(QString text)
-{
-    for (QChar &c : text) {
-        if (c.unicode() < 0x20)
-            c = QLatin1Char('.');
-    }
-    return text;
-}
-
-void printJournal(const QString &chemin, QTextStream &out)
-{
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(chemin).constData(), &db, SQLITE_OPEN_READONLY,
-                        nullptr) == SQLITE_OK) {
-        sqlite3_stmt *rows = nullptr;
-        if (sqlite3_prepare_v2(db, "SELECT Contexte, Erreur FROM Erreurs ORDER BY rowid", -1, &rows,
-                               nullptr) == SQLITE_OK) {
-            while (sqlite3_step(rows) == SQLITE_ROW) {
-                out << "journal: "
-                    << QString::fromUtf8(
-                           reinterpret_cast<const char *>(sqlite3_column_text(rows, 0)))
-                    << ": "
-                    << withoutControls(QString::fromUtf8(
-                           reinterpret_cast<const char *>(sqlite3_column_text(rows, 1))))
-                    << '\n';
-            }
-        }
-        sqlite3_finalize(rows);
-    }
-    sqlite3_close(db);
-}
 
 QString printable(QString text)
 {
@@ -155,15 +120,12 @@ int diagnostiquerTerminal(const QString &dossier, const QString &verification, Q
     e.PortTPE =
         Startup::LireIniInteger(ini, QStringLiteral("PortCom"), QStringLiteral("PortTPE"), 1);
 
-    // The requests journal what they see; a journal of our own keeps the kiosk's untouched.
-    QTemporaryDir journalDir;
-    QString erreur;
-    const QString journal = journalDir.filePath(QStringLiteral("MAINTEN.db"));
-    if (!journalDir.isValid() || !creerJournal(journal, &erreur)) {
-        err << "erreur: journal temporaire: " << erreur << '\n';
+    // The requests journal what they see; shown here, the kiosk's journal untouched.
+    const JournalTemporaire journal;
+    if (!journal.ouvert()) {
+        err << "erreur: journal temporaire: " << journal.erreur() << '\n';
         return 1;
     }
-    e.CheminJournal = journalDir.path();
 
     ConsoleDisplay display(out);
     Payment::EtatPaiement &paiement = Payment::etatPaiement();
@@ -186,7 +148,7 @@ int diagnostiquerTerminal(const QString &dossier, const QString &verification, Q
     int code = 0;
     if (statut) {
         const int resultat = Payment::DemSwi();
-        printJournal(journal, out);
+        journal.imprimer(out);
         out << "DemSwi: " << resultat << " (" << significationDemSwi(resultat) << ")\n";
         out << resultat << '\n';
         code = resultat == -400 ? 1 : 0;
@@ -201,7 +163,7 @@ int diagnostiquerTerminal(const QString &dossier, const QString &verification, Q
             if (!paiement.MerchantTicketText.endsWith(QLatin1String("\r\n")))
                 out << '\n';
         }
-        printJournal(journal, out);
+        journal.imprimer(out);
         out << "DemTC: " << remise << " (" << significationDemTC(remise) << ")\n";
         if (remise == 255)
             out << "DemTIC: " << rapport << " (" << significationDemTIC(rapport) << ")\n";

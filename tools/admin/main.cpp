@@ -1,6 +1,7 @@
 // movendi-admin: the staff tool.
 #include "diagnostictpe.h"
 #include "dossierapplication.h"
+#include "verificationemail.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -58,6 +59,11 @@ int main(int argc, char *argv[])
         if (rows.isEmpty())
             out << "(journal vide)\n";
         return 0;
+    }
+    if (command == QLatin1String("email")) {
+        if (args.size() < 3 || args.at(2) != QLatin1String("test"))
+            return usage(err);
+        return Admin::verifierEmail(dossier, out, err);
     }
     if (command == QLatin1String("tpe")) {
         if (args.size() < 3)

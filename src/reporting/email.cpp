@@ -1,0 +1,279 @@
+#include "email.h"
+
+#include "uuencode.h"
+
+#include "platform/clock.h"
+#include "platform/seams.h"
+#include "startup/erreur.h"
+#include "startup/fonctionutilitaires.h"
+
+#include <QFile>
+#include <QTcpSocket>
+
+namespace Movendi::Reporting {
+
+namespace {
+
+const QByteArray FinDeLigne("\r\n");
+constexpr int TailleTranche = 50;
+
+struct Etape
+{
+    int code;
+    const char *texte;
+};
+// What each step expects of the server and reports when it gets it.
+constexpr Etape Etapes[] = {
+    {220, "Connection"},
+    {250, "Connecté..."},
+    {250, "Mail From accepté..."},
+    {250, "RCPT est accepté"},
+    {354, "Envoie Email en cours..."},
+    {250, "Email envoyé avec succés..."},
+};
+constexpr int DerniereEtape = 5;
+
+QByteArray ligne(const QString &texte)
+{
+    return texte.toUtf8() + FinDeLigne;
+}
+
+// Dot-stuffing: a line that starts with "." would otherwise lose it, or end the mail early.
+QByteArray avecPointsDoubles(QByteArray texte)
+{
+    if (texte.startsWith('.'))
+        texte.prepend('.');
+    return texte.replace("\n.", "\n..");
+}
+
+// A complete reply: its last line has a space (or nothing) after the code.
+bool reponseComplete(const QByteArray &recu)
+{
+    if (!recu.endsWith('\n'))
+        return false;
+    const QByteArray sansFin = recu.trimmed();
+    const qsizetype debut = sansFin.lastIndexOf('\n') + 1;
+    const QByteArray derniere = sansFin.mid(debut);
+    return derniere.size() < 4 || derniere.at(3) != '-';
+}
+
+void ceder()
+{
+    Platform::clock().processEventsFor(0);
+}
+
+} // namespace
+
+std::optional<QString> nomAdresse(const QString &adresse)
+{
+    const qsizetype at = adresse.indexOf(QLatin1Char('@'));
+    if (at < 0)
+        return std::nullopt;
+    return adresse.left(at);
+}
+
+QByteArray donneesMessage(const QString &expediteur, const QString &destinataire,
+                          const QString &sujet, const QString &corps,
+                          const QByteArray &piecesJointes)
+{
+    const QString nomExp = nomAdresse(expediteur).value_or(expediteur);
+    const QString nomDest = nomAdresse(destinataire).value_or(destinataire);
+    QByteArray donnees;
+    donnees += ligne(QStringLiteral("From: \"%1\" <%2>").arg(nomExp, expediteur));
+    donnees += ligne(QStringLiteral("To: \"%1\" <%2>").arg(nomDest, destinataire));
+    donnees += ligne(QStringLiteral("Subject: ") + sujet);
+    donnees += FinDeLigne;
+    QByteArray contenu;
+    if (!piecesJointes.isEmpty())
+        contenu += piecesJointes + FinDeLigne;
+    contenu += ligne(corps);
+    donnees += avecPointsDoubles(contenu);
+    donnees += ligne(QStringLiteral("."));
+    return donnees;
+}
+
+Email::Email(QObject *parent) : QObject(parent), m_socket(new QTcpSocket(this))
+{
+    connect(m_socket, &QTcpSocket::readyRead, this, &Email::donneesRecues);
+    connect(m_socket, &QTcpSocket::errorOccurred, this, &Email::erreurSocket);
+}
+
+Email::~Email() = default;
+
+void Email::setSeveurSmtp(const QString &serveur)
+{
+    if (serveur == m_serveur)
+        return;
+    m_serveur = serveur;
+    emit SeveurSmtpChanged();
+}
+
+void Email::PieceJointeAjout(const QString &chemin)
+{
+    m_piecesJointes << chemin;
+    m_avecPiecesJointes = true;
+    emit FichiersJoints(m_piecesJointes.join(QLatin1Char(',')), int(m_piecesJointes.size()));
+}
+
+void Email::PieceJointeSuppr(const QString &chemin)
+{
+    m_piecesJointes.removeAll(chemin);
+    emit FichiersJoints(m_piecesJointes.join(QLatin1Char(',')), int(m_piecesJointes.size()));
+}
+
+void Email::FermerWinsock()
+{
+    m_socket->abort();
+    m_recu.clear();
+}
+
+void Email::Envoie(const QString &expediteur, const QString &destinataire, const QString &sujet,
+                   const QString &corps, qint32 port)
+{
+    emit Encodage(0, QString());
+    m_piecesEncodees.clear();
+    FermerWinsock();
+    m_etape = 0;
+
+    const std::optional<QString> nomExp = nomAdresse(expediteur);
+    const std::optional<QString> nomDest = nomAdresse(destinataire);
+    if (!nomExp || !nomDest) {
+        throw Startup::ErreurExecution(
+            Startup::Erreurs::AppelIncorrect,
+            QStringLiteral("Adresse sans @: \"%1\"").arg(nomExp ? destinataire : expediteur));
+    }
+    m_expediteur = expediteur;
+    m_nomExpediteur = *nomExp;
+    m_destinataire = destinataire;
+    m_nomDestinataire = *nomDest;
+    m_sujet = sujet;
+    m_corps = corps;
+    m_octetsEnvoyes = 0;
+
+    m_tailleTotale = ligne(QStringLiteral("HELO ") + m_serveur).size() +
+                     ligne(QStringLiteral("MAIL FROM: <%1>").arg(expediteur)).size() +
+                     ligne(QStringLiteral("RCPT TO: <%1>").arg(destinataire)).size() +
+                     ligne(QStringLiteral("DATA")).size() +
+                     donneesMessage(expediteur, destinataire, sujet, corps, {}).size() + 4;
+
+    if (m_avecPiecesJointes) {
+        for (const QString &chemin : std::as_const(m_piecesJointes)) {
+            QFile fichier(chemin);
+            if (!fichier.open(QIODevice::ReadOnly)) {
+                throw Startup::ErreurExecution(Startup::Erreurs::FichierIntrouvable,
+                                               QStringLiteral("Pièce jointe illisible %1: %2")
+                                                   .arg(chemin, fichier.errorString()));
+            }
+            const QString nom = nomPieceJointe(chemin);
+            m_piecesEncodees += blocUuencode(nom, fichier.readAll(),
+                                             [this, &nom](int p) { emit Encodage(p, nom); });
+            m_tailleTotale += m_piecesEncodees.size() + 2;
+            ceder();
+        }
+    }
+    signalerProgression();
+    m_socket->connectToHost(m_serveur, quint16(port));
+}
+
+void Email::donneesRecues()
+{
+    m_recu += m_socket->readAll();
+    // Sending yields to events: a reply arriving meanwhile waits for the current one.
+    if (m_dansReponse || !reponseComplete(m_recu))
+        return;
+    m_dansReponse = true;
+    while (reponseComplete(m_recu) && m_socket->state() == QAbstractSocket::ConnectedState) {
+        const QByteArray reponse = m_recu;
+        m_recu.clear();
+        traiterReponse(reponse);
+        m_recu += m_socket->readAll();
+    }
+    m_dansReponse = false;
+}
+
+void Email::traiterReponse(const QByteArray &reponse)
+{
+    if (m_etape > DerniereEtape)
+        return; // after QUIT: the server's goodbye
+    const int etape = m_etape++;
+    const QString texteServeur = QString::fromUtf8(reponse).trimmed();
+    bool ok = false;
+    const int code = reponse.left(3).toInt(&ok);
+    if (ok && code == Etapes[etape].code) {
+        switch (etape) {
+        case 0:
+            envoyer(ligne(QStringLiteral("HELO ") + m_serveur));
+            break;
+        case 1:
+            envoyer(ligne(QStringLiteral("MAIL FROM: <%1>").arg(m_expediteur)));
+            break;
+        case 2:
+            envoyer(ligne(QStringLiteral("RCPT TO: <%1>").arg(m_destinataire)));
+            break;
+        case 3:
+            envoyer(ligne(QStringLiteral("DATA")));
+            break;
+        case 4:
+            envoyer(
+                donneesMessage(m_expediteur, m_destinataire, m_sujet, m_corps, m_piecesEncodees));
+            break;
+        case 5:
+            envoyer(ligne(QStringLiteral("QUIT")));
+            break;
+        }
+        emit Reponse(QString::fromUtf8(Etapes[etape].texte), texteServeur);
+        if (etape == DerniereEtape) {
+            m_piecesJointes.clear();
+            m_avecPiecesJointes = false;
+            emit FichiersJoints(QString(), 0);
+        }
+        return;
+    }
+    if (etape == 3)
+        emit Reponse(QStringLiteral("Le serveur n'est pas open relay ou alors le destinataire "
+                                    "est inconnu"),
+                     texteServeur);
+    else
+        emit Reponse(texteServeur, texteServeur);
+    if (etape == DerniereEtape)
+        envoyer(ligne(QStringLiteral("QUIT")));
+}
+
+void Email::envoyer(const QByteArray &texte)
+{
+    if (texte.contains("\r\n\r\n")) {
+        for (qsizetype i = 0; i < texte.size(); i += TailleTranche) {
+            const QByteArray tranche = texte.mid(i, TailleTranche);
+            m_socket->write(tranche);
+            m_octetsEnvoyes += tranche.size();
+            ceder();
+            signalerProgression();
+        }
+        m_octetsEnvoyes = m_tailleTotale;
+        signalerProgression();
+        Startup::AttendreInterruptible(0.5);
+        return;
+    }
+    for (char c : texte) {
+        m_socket->write(&c, 1);
+        ++m_octetsEnvoyes;
+        ceder();
+    }
+}
+
+void Email::signalerProgression()
+{
+    const int pourcentage =
+        m_tailleTotale > 0 ? int(qMin<qint64>(100, m_octetsEnvoyes * 100 / m_tailleTotale)) : 0;
+    emit Progression(pourcentage, m_tailleTotale, m_octetsEnvoyes);
+}
+
+void Email::erreurSocket(QAbstractSocket::SocketError erreur)
+{
+    // The server closing after QUIT is the normal end of the dialogue.
+    if (erreur == QAbstractSocket::RemoteHostClosedError && m_etape > DerniereEtape)
+        return;
+    emit Reponse(QString::number(int(erreur)), m_socket->errorString());
+}
+
+} // namespace Movendi::Reporting

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace Movendi::Reporting {
+
+class Email;
+
+inline constexpr int NombreDestinataires = 20;
+inline constexpr qint32 PortSmtpParDefaut = 25;
+
+// The site's mail settings when RURUDIZ.ini says nothing.
+inline constexpr const char *ServeurSmtpParDefaut = "smtp.movendi-exploitation.fr";
+inline constexpr const char *ExpediteurParDefaut = "distributeur@movendi-exploitation.fr";
+inline constexpr const char *DestinataireParDefaut = "supervision@movendi-exploitation.fr";
+
+struct ReglagesEmail
+{
+    QString serveur;
+    QString expediteur;
+    QStringList destinataires; // "Mailto1" to "Mailto20", empty where none
+    qint32 port = PortSmtpParDefaut;
+};
+
+// Section "Email" of the configuration, read afresh at each mail.
+ReglagesEmail LireReglagesEmail(const QString &cheminIni);
+
+// The home screen's mail control (Email1), installed by the screen that owns it; null until
+// then. The installer keeps ownership and installs null before it goes.
+Email *email1();
+void installerEmail1(Email *email);
+
+// One mail to each configured recipient in turn, a second of event processing after each, then
+// the control's connection closed. Failures are journalled under "EnvoyerEmail" and end the
+// routine (the later recipients get nothing).
+void EnvoyerEmail(const QString &sujet, const QString &corps);
+
+} // namespace Movendi::Reporting

@@ -1,0 +1,281 @@
+// The mail control and EnvoyerEmail against a real SMTP server on 127.0.0.1.
+#include "kiosktest.h"
+#include "smtpserver.h"
+
+#include "platform/profilefile.h"
+#include "platform/seams.h"
+#include "reporting/email.h"
+#include "reporting/envoyeremail.h"
+#include "startup/etatdemarrage.h"
+
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+using namespace Movendi;
+using namespace Movendi::Reporting;
+using Movendi::Test::ReceivedMail;
+using Movendi::Test::SmtpServer;
+
+namespace {
+
+class MailTest : public Movendi::Test::KioskTest
+{
+protected:
+    void SetUp() override
+    {
+        KioskTest::SetUp();
+        // The dialogue runs on socket events: real time.
+        Platform::installClock(nullptr);
+        createJournal();
+        Startup::etat().CheminIni = path(QStringLiteral("RURUDIZ.ini"));
+        installerEmail1(&m_email);
+        connect();
+    }
+    void TearDown() override
+    {
+        installerEmail1(nullptr);
+        KioskTest::TearDown();
+    }
+    void connect()
+    {
+        QObject::connect(&m_email, &Email::Reponse,
+                         [this](const QString &etat, const QString &serveur) {
+                             m_reponses << etat;
+                             m_serveur << serveur;
+                         });
+    }
+    void setting(const QString &key, const QString &value) const
+    {
+        ASSERT_TRUE(Platform::writeProfileString(Startup::etat().CheminIni, QStringLiteral("Email"),
+                                                 key, value));
+    }
+    void configure(quint16 port) const
+    {
+        setting(QStringLiteral("SMTP"), QStringLiteral("127.0.0.1"));
+        setting(QStringLiteral("Port"), QString::number(port));
+        setting(QStringLiteral("MailFrom"), QStringLiteral("kiosque-07@movendi.test"));
+    }
+    // Handles events until the control has had its say or the time is up.
+    void waitFor(const QString &reponse, int ms = 5000)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (!m_reponses.contains(reponse) && t.elapsed() < ms)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    QByteArray randomBytes(int n) const
+    {
+        QByteArray b(n, '\0');
+        for (char &c : b)
+            c = char(QRandomGenerator::global()->bounded(256));
+        return b;
+    }
+
+    Email m_email;
+    QStringList m_reponses;
+    QStringList m_serveur;
+};
+
+QString header(const ReceivedMail &mail, const char *name)
+{
+    for (const QByteArray &line : mail.content.split('\n')) {
+        if (line.startsWith(name))
+            return QString::fromUtf8(line.trimmed());
+    }
+    return {};
+}
+
+} // namespace
+
+TEST_F(MailTest, MailWithTwoAttachmentsArrivesWhole)
+{
+    SmtpServer server;
+    ASSERT_TRUE(server.start());
+    const QByteArray panne = "Porte 12 bloquee\r\n";
+    const QByteArray binaire = randomBytes(59 + 45 * 20); // a last line that starts with "."
+    writeFile(QStringLiteral("epi/panne.txt"), panne);
+    writeFile(QStringLiteral("rapport.bin"), binaire);
+    QSignalSpy joints(&m_email, &Email::FichiersJoints);
+    m_email.PieceJointeAjout(path(QStringLiteral("epi/panne.txt")));
+    m_email.PieceJointeAjout(path(QStringLiteral("rapport.bin")));
+    ASSERT_EQ(joints.size(), 2);
+    EXPECT_EQ(joints.last().at(1).toInt(), 2);
+
+    m_email.setSeveurSmtp(QStringLiteral("127.0.0.1"));
+    m_email.Envoie(QStringLiteral("kiosque-07@movendi.test"),
+                   QStringLiteral("tech@exploitation.test"), QStringLiteral("Panne distribution"),
+                   QStringLiteral("Voir pièces jointes."), server.port());
+    waitFor(QStringLiteral("Email envoyé avec succés..."));
+    EXPECT_EQ(m_reponses.size(), 6) << m_serveur.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(m_reponses, QStringList({QStringLiteral("Connection"), QStringLiteral("Connecté..."),
+                                       QStringLiteral("Mail From accepté..."),
+                                       QStringLiteral("RCPT est accepté"),
+                                       QStringLiteral("Envoie Email en cours..."),
+                                       QStringLiteral("Email envoyé avec succés...")}));
+
+    const QList<ReceivedMail> mails = server.mails();
+    ASSERT_EQ(mails.size(), 1);
+    const ReceivedMail &mail = mails.at(0);
+    EXPECT_EQ(mail.mailFrom, QStringLiteral("kiosque-07@movendi.test"));
+    EXPECT_EQ(mail.rcptTos, QStringList{QStringLiteral("tech@exploitation.test")});
+    EXPECT_EQ(header(mail, "From: "),
+              QStringLiteral("From: \"kiosque-07\" <kiosque-07@movendi.test>"));
+    EXPECT_EQ(header(mail, "To: "), QStringLiteral("To: \"tech\" <tech@exploitation.test>"));
+    EXPECT_EQ(header(mail, "Subject: "), QStringLiteral("Subject: Panne distribution"));
+    EXPECT_TRUE(QString::fromUtf8(mail.content).contains(QStringLiteral("Voir pièces jointes.")));
+    EXPECT_EQ(mail.attachments.value(QStringLiteral("panne.txt")), panne);
+    EXPECT_EQ(mail.attachments.value(QStringLiteral("rapport.bin")), binaire);
+
+    // A sent mail takes its attachments with it.
+    EXPECT_TRUE(m_email.piecesJointes().isEmpty());
+    EXPECT_EQ(joints.last().at(0).toString(), QString());
+    EXPECT_EQ(joints.last().at(1).toInt(), 0);
+}
+
+TEST_F(MailTest, RefusedRecipientStopsBeforeData)
+{
+    SmtpServer server;
+    ASSERT_TRUE(server.start({QStringLiteral("inconnu@exploitation.test")}));
+    m_email.setSeveurSmtp(QStringLiteral("127.0.0.1"));
+    QSignalSpy reponses(&m_email, &Email::Reponse);
+    m_email.Envoie(QStringLiteral("kiosque@movendi.test"),
+                   QStringLiteral("inconnu@exploitation.test"), QStringLiteral("s"),
+                   QStringLiteral("b"), server.port());
+    const QString relay =
+        QStringLiteral("Le serveur n'est pas open relay ou alors le destinataire est inconnu");
+    waitFor(relay);
+    ASSERT_TRUE(m_reponses.contains(relay));
+    EXPECT_TRUE(reponses.last().at(1).toString().startsWith(QStringLiteral("550")));
+    // Nothing more is sent: the control waits, the server gets no DATA.
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 500)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(m_reponses.last(), relay);
+    EXPECT_TRUE(server.mails().isEmpty());
+    m_email.FermerWinsock();
+}
+
+TEST_F(MailTest, EachRecipientGetsAMailOfHisOwn)
+{
+    SmtpServer server;
+    ASSERT_TRUE(server.start());
+    configure(server.port());
+    setting(QStringLiteral("Mailto1"), QStringLiteral("un@exploitation.test"));
+    setting(QStringLiteral("Mailto2"), QStringLiteral("deux@exploitation.test"));
+    setting(QStringLiteral("Mailto5"), QString());
+    setting(QStringLiteral("Mailto6"), QStringLiteral("six@exploitation.test"));
+    EnvoyerEmail(QStringLiteral("Rapport"), QStringLiteral("Aucune vente"));
+
+    const QList<ReceivedMail> mails = server.mails();
+    ASSERT_EQ(mails.size(), 3);
+    const QStringList expected{QStringLiteral("un@exploitation.test"),
+                               QStringLiteral("deux@exploitation.test"),
+                               QStringLiteral("six@exploitation.test")};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(mails.at(i).rcptTos, QStringList{expected.at(i)});
+        const QString content = QString::fromUtf8(mails.at(i).content);
+        for (int j = 0; j < 3; ++j) {
+            if (j != i) {
+                EXPECT_FALSE(content.contains(expected.at(j))) << i << j;
+            }
+        }
+    }
+    EXPECT_EQ(m_email.etape(), 6);
+    EXPECT_TRUE(journalRows().isEmpty());
+}
+
+TEST_F(MailTest, AbsentFirstRecipientFallsBackToTheSiteDefault)
+{
+    SmtpServer server;
+    ASSERT_TRUE(server.start());
+    configure(server.port());
+    EnvoyerEmail(QStringLiteral("test"), QStringLiteral("Test d' Email Da VUDU2"));
+    const QList<ReceivedMail> mails = server.mails();
+    ASSERT_EQ(mails.size(), 1);
+    EXPECT_EQ(mails.at(0).rcptTos, QStringList{QString::fromLatin1(DestinataireParDefaut)});
+}
+
+TEST_F(MailTest, AddressWithoutAtSignFailsBeforeConnecting)
+{
+    QTcpServer listener;
+    ASSERT_TRUE(listener.listen(QHostAddress::LocalHost));
+    configure(listener.serverPort());
+    setting(QStringLiteral("Mailto1"), QStringLiteral("sans-arobase.exploitation.test"));
+    setting(QStringLiteral("Mailto2"), QStringLiteral("deux@exploitation.test"));
+    QElapsedTimer t;
+    t.start();
+    EnvoyerEmail(QStringLiteral("s"), QStringLiteral("b"));
+    EXPECT_LT(t.elapsed(), 900) << "no wait after a failure";
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(listener.hasPendingConnections());
+    const QList<Movendi::Test::JournalRow> rows = journalRows();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows.at(0).contexte, QStringLiteral("EnvoyerEmail"));
+    EXPECT_TRUE(rows.at(0).erreur.startsWith(QStringLiteral("N°: 5 ")))
+        << rows.at(0).erreur.toStdString();
+}
+
+TEST_F(MailTest, UnreadableAttachmentIsJournalled)
+{
+    configure(1);
+    m_email.PieceJointeAjout(path(QStringLiteral("absent.txt")));
+    EnvoyerEmail(QStringLiteral("s"), QStringLiteral("b"));
+    const QList<Movendi::Test::JournalRow> rows = journalRows();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows.at(0).contexte, QStringLiteral("EnvoyerEmail"));
+    EXPECT_TRUE(rows.at(0).erreur.contains(QStringLiteral("absent.txt")));
+}
+
+TEST_F(MailTest, SilentServerLeavesTheKioskResponsive)
+{
+    QTcpServer listener;
+    ASSERT_TRUE(listener.listen(QHostAddress::LocalHost));
+    configure(listener.serverPort());
+    setting(QStringLiteral("Mailto2"), QStringLiteral("deux@exploitation.test"));
+    int ticks = 0;
+    QTimer ui;
+    QObject::connect(&ui, &QTimer::timeout, [&ticks] { ++ticks; });
+    ui.start(50);
+    QElapsedTimer t;
+    t.start();
+    EnvoyerEmail(QStringLiteral("s"), QStringLiteral("b"));
+    EXPECT_LT(t.elapsed(), 4000);
+    EXPECT_GE(ticks, 20) << "events were handled during the waits";
+    EXPECT_EQ(m_email.etape(), 0);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(listener.hasPendingConnections());
+    QTcpSocket *accepted = listener.nextPendingConnection();
+    // The control closed its side: the server sees the end of the connection.
+    QElapsedTimer closed;
+    closed.start();
+    while (accepted->state() == QAbstractSocket::ConnectedState && closed.elapsed() < 3000) {
+        accepted->waitForReadyRead(50);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_NE(accepted->state(), QAbstractSocket::ConnectedState);
+}
+
+TEST_F(MailTest, SettingsAndDefaults)
+{
+    const ReglagesEmail defaults = LireReglagesEmail(Startup::etat().CheminIni);
+    EXPECT_EQ(defaults.serveur, QString::fromLatin1(ServeurSmtpParDefaut));
+    EXPECT_EQ(defaults.expediteur, QString::fromLatin1(ExpediteurParDefaut));
+    ASSERT_EQ(defaults.destinataires.size(), 20);
+    EXPECT_EQ(defaults.destinataires.at(0), QString::fromLatin1(DestinataireParDefaut));
+    EXPECT_EQ(defaults.destinataires.at(19), QString());
+    EXPECT_EQ(defaults.port, 25);
+    setting(QStringLiteral("Port"), QStringLiteral("40025"));
+    setting(QStringLiteral("Mailto1"), QString());
+    setting(QStringLiteral("Mailto20"), QStringLiteral("vingt@x.test"));
+    const ReglagesEmail set = LireReglagesEmail(Startup::etat().CheminIni);
+    EXPECT_EQ(set.port, 40025);
+    EXPECT_EQ(set.destinataires.at(0), QString());
+    EXPECT_EQ(set.destinataires.at(19), QStringLiteral("vingt@x.test"));
+    setting(QStringLiteral("Port"), QStringLiteral("smtp"));
+    EXPECT_EQ(LireReglagesEmail(Startup::etat().CheminIni).port, 25);
+}

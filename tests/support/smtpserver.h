@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace Movendi::Test {
+
+struct ReceivedMail
+{
+    QString mailFrom;
+    QStringList rcptTos;
+    QByteArray content;
+    QMap<QString, QByteArray> attachments; // decoded by the server, independently of ours
+};
+
+// A real SMTP server (python3-aiosmtpd) on 127.0.0.1, started and stopped by the test.
+class SmtpServer
+{
+public:
+    SmtpServer() = default;
+    ~SmtpServer();
+    SmtpServer(const SmtpServer &) = delete;
+    SmtpServer &operator=(const SmtpServer &) = delete;
+
+    // Recipients in `refused` get 550 to RCPT TO. Adds a test failure and returns false when
+    // the server does not come up.
+    bool start(const QStringList &refused = {});
+    void stop();
+    quint16 port() const { return m_port; }
+    QList<ReceivedMail> mails() const;
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    quint16 m_port = 0;
+};
+
+} // namespace Movendi::Test
