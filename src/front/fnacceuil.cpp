@@ -3,12 +3,14 @@
 #include "machine/automate.h"
 #include "machine/machinecontrol.h"
 #include "media/frmvideo.h"
+#include "payment/etatpaiement.h"
 #include "platform/kiosktimer.h"
 #include "platform/seams.h"
 #include "platform/serialline.h"
 #include "reporting/email.h"
 #include "reporting/envoyeremail.h"
 #include "sale/frmchoix.h"
+#include "sale/frmpayment.h"
 #include "startup/constmessage.h"
 #include "startup/demarrage.h"
 #include "startup/erreur.h"
@@ -64,6 +66,38 @@ const QString bordureTuile = QStringLiteral("border: 3px solid #00a88f; border-r
 
 } // namespace
 
+// The terminal's display during a restart or a remittance: the panel over the whole screen.
+class FnAcceuil::AffichageAccueil final : public Payment::AffichageClient
+{
+public:
+    explicit AffichageAccueil(FnAcceuil &accueil) : m_accueil(accueil) {}
+    void montrer() override
+    {
+        QLabel *panneau = m_accueil.m_ssPanel1;
+        m_legende = panneau->text();
+        panneau->setMinimumHeight(m_accueil.height());
+        panneau->show();
+        panneau->raise();
+        panneau->repaint();
+    }
+    void afficher(const QString &lignes) override
+    {
+        m_accueil.m_ssPanel1->setText(lignes);
+        m_accueil.m_ssPanel1->repaint();
+    }
+    void cacher() override
+    {
+        QLabel *panneau = m_accueil.m_ssPanel1;
+        panneau->hide();
+        panneau->setMinimumHeight(0);
+        panneau->setText(m_legende);
+    }
+
+private:
+    FnAcceuil &m_accueil;
+    QString m_legende;
+};
+
 FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidget *parent)
     : QWidget(parent), m_choix(choix), m_ouvrirRemplissage(std::move(remplissage))
 {
@@ -118,6 +152,9 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidg
     // Panels and labels the terminal link and staff functions use; hidden on a working kiosk.
     auto *ssPanel1 = cache(KioskStyle::alerte(QStringLiteral("SSPanel1"),
                                               QStringLiteral("HORS SERVICE -  NOT WORKING"), this));
+    m_ssPanel1 = ssPanel1;
+    m_affichageTerminal = std::make_unique<AffichageAccueil>(*this);
+    Payment::etatPaiement().affichageAccueil = m_affichageTerminal.get();
     cache(KioskStyle::alerte(QStringLiteral("Label2"), QStringLiteral("INDISPONIBLE - UNAVAILABLE"),
                              this));
     for (int i = 0; i < 2; ++i) {
@@ -178,6 +215,12 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidg
     connect(m_timerAnimation, &Platform::KioskTimer::timeout, this, &FnAcceuil::tickAnimation);
     connect(m_timerVideo, &Platform::KioskTimer::timeout, this, [this] {
         m_timerVideo->stop();
+        // A cancelled payment may still wait for its card behind this screen: a modal film
+        // would hold that wait until it ends.
+        if (m_choix && m_choix->paiement() && m_choix->paiement()->paiementEnCours()) {
+            m_timerVideo->start();
+            return;
+        }
         LancerVideo();
     });
     connect(m_timerRetourAutomatique, &Platform::KioskTimer::timeout, this, [] {
@@ -192,6 +235,8 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidg
 
 FnAcceuil::~FnAcceuil()
 {
+    if (Payment::etatPaiement().affichageAccueil == m_affichageTerminal.get())
+        Payment::etatPaiement().affichageAccueil = nullptr;
     if (Reporting::email1() == m_email1)
         Reporting::installerEmail1(nullptr);
     qApp->removeEventFilter(this);

@@ -64,6 +64,7 @@ public:
     }
     bool videoEnCours() const { return m_videoEnCours; }
     Reporting::Email *Email1() const { return m_email1; }
+    Platform::KioskTimer *timerAnimation() const { return m_timerAnimation; }
     Platform::KioskTimer *timerVideo() const { return m_timerVideo; }
     Platform::KioskTimer *timerRetourAutomatique() const { return m_timerRetourAutomatique; }
     Media::FrmVideo *lecteur() const { return m_video.get(); }
@@ -98,6 +99,9 @@ private:
     std::array<QLabel *, Tuiles> m_prix{};
     QLabel *m_picture2;
     QLabel *m_ssPanelVideo;
+    class AffichageAccueil;
+    QLabel *m_ssPanel1 = nullptr;
+    std::unique_ptr<AffichageAccueil> m_affichageTerminal;
     Reporting::Email *m_email1;
     Platform::KioskTimer *m_timerAnimation;
     Platform::KioskTimer *m_timerVideo;

@@ -27,6 +27,7 @@ void KioskScreens::charger()
     m_paiement = std::make_unique<Sale::FrmPayment>();
     m_choix = std::make_unique<Sale::FrmChoix>(m_paiement.get());
     m_accueil = std::make_unique<FnAcceuil>(m_choix.get(), [this] { ouvrirRemplissage(); });
+    m_paiement->Form_Load();
     m_accueil->Form_Load();
 }
 
@@ -85,6 +86,12 @@ void KioskScreens::montrerAccueil()
 QWidget *KioskScreens::accueil() const
 {
     return m_accueil.get();
+}
+
+void KioskScreens::arreterAnimation()
+{
+    if (m_accueil)
+        m_accueil->timerAnimation()->stop();
 }
 
 void KioskScreens::ouvrirRemplissage()

@@ -33,6 +33,7 @@ public:
     void cacherEcransVente() override;
     void dechargerRemplissage() override;
     void montrerAccueil() override;
+    void arreterAnimation() override;
     QWidget *accueil() const override;
 
     FnAcceuil *fnAcceuil() const { return m_accueil.get(); }

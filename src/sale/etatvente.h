@@ -25,6 +25,15 @@ struct LigneRechargeVente
     std::int32_t PrixRechargeCentimes = 0;
 };
 
+// What the location served for an item held; empty texts for an item not served.
+struct ArticleDistribue
+{
+    QString IMEI;
+    QString NoSIM;
+    QString NoCommande;
+    QString EAN13;
+};
+
 // The sale state the product choice screen fills and the payment, delivery, recording and
 // ticket read; one basket of one article and at most one top-up.
 struct EtatVente
@@ -34,6 +43,13 @@ struct EtatVente
     Startup::Monnaie PrixArticle;
     InfoSocieteVente InfoSociete;
     LigneRechargeVente LigneRecharge;
+
+    // Written by the delivery, read by the recording and the ticket.
+    bool EchecDistribution = false;
+    ArticleDistribue ArticleServi;
+    ArticleDistribue RechargeServie;
+    // The sale ticket: each line appended as CR LF + line.
+    QString TicketText;
 };
 
 EtatVente &etatVente();

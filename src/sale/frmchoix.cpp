@@ -284,7 +284,8 @@ void FrmChoix::basculerRecharge(int k)
 
 void FrmChoix::valider()
 {
-    if (etat().RetourAccueilEnCours)
+    // A cancelled payment may still wait for its card behind the home screen: one at a time.
+    if (etat().RetourAccueilEnCours || m_paiement->paiementEnCours())
         return;
     Startup::RelancerRetourAutomatique();
     m_paiement->showFullScreen();

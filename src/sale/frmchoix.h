@@ -25,6 +25,7 @@ class FrmChoix : public QWidget
 {
     Q_OBJECT
 public:
+    FrmPayment *paiement() const { return m_paiement; }
     explicit FrmChoix(FrmPayment *paiement, QWidget *parent = nullptr);
     ~FrmChoix() override;
 

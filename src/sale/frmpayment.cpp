@@ -1,31 +1,357 @@
 #include "frmpayment.h"
 
+#include "distribution.h"
+#include "enregistrement.h"
+#include "etatvente.h"
+
+#include "payment/demandestpe.h"
+#include "payment/etatpaiement.h"
+#include "platform/clock.h"
+#include "platform/seams.h"
+#include "platform/serialline.h"
+#include "reporting/transferftp.h"
+#include "startup/constmessage.h"
+#include "startup/ecrans.h"
+#include "startup/erreur.h"
+#include "startup/etatdemarrage.h"
 #include "startup/fnkestrel.h"
+#include "startup/fonctionutilitaires.h"
+#include "startup/journal.h"
 #include "startup/kioskstyle.h"
+#include "startup/storedatabase.h"
 
 #include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QVBoxLayout>
 
 namespace Movendi::Sale {
 
-FrmPayment::FrmPayment(QWidget *parent) : QWidget(parent)
+using Startup::etat;
+
+namespace {
+
+constexpr qint64 AttenteCarteMs = 60000;
+const QColor Cyan(0, 255, 255);
+const QString RetirezCarte = QStringLiteral("RETIREZ VOTRE CARTE BANCAIRE");
+
+void traiterEvenements()
 {
+    Platform::clock().processEventsFor(0);
+}
+
+// The hand pointing down at the door, alternated with the level picture during a delivery.
+QPixmap imagePrenez()
+{
+    QPixmap image(220, 220);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(QColor(0, 128, 128));
+    p.setPen(Qt::NoPen);
+    p.drawRect(80, 10, 60, 110);
+    p.drawPolygon(QPolygon({QPoint(30, 110), QPoint(190, 110), QPoint(110, 210)}));
+    return image;
+}
+
+} // namespace
+
+// The terminal's customer display during a payment: the panel replaces the prompt.
+class AffichagePanneau final : public Payment::AffichageClient
+{
+public:
+    explicit AffichagePanneau(FrmPayment &ecran) : m_ecran(ecran) {}
+    void montrer() override
+    {
+        m_ecran.LabelChoisisser()->hide();
+        m_ecran.PanelAnnulation()->show();
+        m_ecran.rafraichir();
+    }
+    void afficher(const QString &lignes) override
+    {
+        m_ecran.PanelAnnulation()->setText(lignes);
+        m_ecran.rafraichir();
+    }
+    void cacher() override
+    {
+        m_ecran.PanelAnnulation()->hide();
+        m_ecran.LabelChoisisser()->show();
+        m_ecran.rafraichir();
+    }
+
+private:
+    FrmPayment &m_ecran;
+};
+
+FrmPayment::FrmPayment(QWidget *parent)
+    : QWidget(parent), m_affichage(std::make_unique<AffichagePanneau>(*this))
+{
+    namespace KioskStyle = Startup::KioskStyle;
     setObjectName(QStringLiteral("FrmPayment"));
     setWindowTitle(QStringLiteral("Paiement"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    setStyleSheet(Startup::KioskStyle::feuille());
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(Startup::KioskStyle::bandeau(this));
-    auto *panel = Startup::KioskStyle::titre(QStringLiteral("PanelAnnulation"), this);
-    panel->setAlignment(Qt::AlignCenter);
-    layout->addWidget(panel, 1);
+    setStyleSheet(KioskStyle::feuille());
+
+    m_labelChoisisser = KioskStyle::titre(QStringLiteral("LabelChoisisser"), this);
+    m_labelChoisisser->setAlignment(Qt::AlignCenter);
+    m_labelChoisisser->setWordWrap(true);
+    m_montant = KioskStyle::prix(QStringLiteral("Montant"), this);
+    m_montant->setAlignment(Qt::AlignCenter);
+    m_panelAnnulation = KioskStyle::titre(QStringLiteral("PanelAnnulation"), this);
+    m_panelAnnulation->setAlignment(Qt::AlignCenter);
+    m_panelAnnulation->setMinimumHeight(160);
+    m_panelAnnulation->hide();
+    m_monnaieDispo = KioskStyle::alerte(QStringLiteral("MonnaieDispo"), QString(), this);
+    m_monnaieDispo->hide();
+    m_picture1 = new QLabel(this);
+    m_picture1->setObjectName(QStringLiteral("Picture1"));
+    m_picture1->setAlignment(Qt::AlignCenter);
+    m_picture1->hide();
+    m_picture2 = new QLabel(this);
+    m_picture2->setObjectName(QStringLiteral("Picture2"));
+    m_picture2->setAlignment(Qt::AlignCenter);
+    m_picture2->setPixmap(imagePrenez());
+    m_picture2->hide();
+    m_commandButtonAnnulation =
+        KioskStyle::bouton(QStringLiteral("CommandButtonAnnulation"), QStringLiteral("Annuler"),
+                           QStringLiteral("annuler"), this);
+    m_cmdTicketFermPorte = KioskStyle::bouton(QStringLiteral("CmdTicketFermPorte"),
+                                              QStringLiteral("J'ai pris mon article"),
+                                              QStringLiteral("valider"), this);
+    m_cmdTicketFermPorte->hide();
+    connect(m_commandButtonAnnulation, &QPushButton::clicked, this,
+            &FrmPayment::CommandButtonAnnulation_Click);
+    connect(m_cmdTicketFermPorte, &QPushButton::clicked, this,
+            [this] { FermetureDemandee = true; });
+
+    auto *images = new QHBoxLayout;
+    images->addStretch(1);
+    images->addWidget(m_picture1);
+    images->addWidget(m_picture2);
+    images->addStretch(1);
+    auto *boutons = new QHBoxLayout;
+    boutons->addStretch(1);
+    boutons->addWidget(m_commandButtonAnnulation);
+    boutons->addWidget(m_cmdTicketFermPorte);
+    boutons->addStretch(1);
+    auto *racine = new QVBoxLayout(this);
+    racine->setContentsMargins(48, 36, 48, 36);
+    racine->setSpacing(24);
+    racine->addWidget(KioskStyle::bandeau(this));
+    racine->addStretch(1);
+    racine->addWidget(m_labelChoisisser);
+    racine->addWidget(m_panelAnnulation);
+    racine->addWidget(m_montant);
+    racine->addLayout(images);
+    racine->addWidget(m_monnaieDispo);
+    racine->addStretch(1);
+    racine->addLayout(boutons);
+
+    Payment::etatPaiement().affichagePaiement = m_affichage.get();
+}
+
+FrmPayment::~FrmPayment()
+{
+    if (Payment::etatPaiement().affichagePaiement == m_affichage.get())
+        Payment::etatPaiement().affichagePaiement = nullptr;
+}
+
+void FrmPayment::Form_Load()
+{
+    m_labelChoisisser->setText(etat().Messages.MsgModePaiement);
 }
 
 void FrmPayment::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    QTimer::singleShot(0, this, [] { Startup::RetournerAccueil(); });
+    // Once per showing, and never inside a payment already running (a card wait goes on
+    // behind the home screen after a cancel).
+    if (m_enCours || m_activationPrevue)
+        return;
+    m_activationPrevue = true;
+    QTimer::singleShot(0, this, [this] {
+        m_activationPrevue = false;
+        if (isVisible() && !m_enCours)
+            Form_Activate();
+    });
+}
+
+void FrmPayment::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+}
+
+void FrmPayment::Form_Activate()
+{
+    m_enCours = true;
+    const auto fin = qScopeGuard([this] { m_enCours = false; });
+    try {
+        Startup::ChargerMessages(etat().Langue);
+        m_labelChoisisser->setText(etat().Messages.MsgModePaiement);
+        m_labelChoisisser->show();
+        m_commandButtonAnnulation->show();
+        m_panelAnnulation->hide();
+        m_montant->hide();
+        base();
+        m_montant->setText(etat().MontantAPayer.texteMonetaire());
+    } catch (const Startup::ErreurExecution &erreur) {
+        Startup::SignalerErreur(QStringLiteral("Form_Activate FrmPayment"), erreur);
+        Startup::RetournerAccueil();
+        return;
+    }
+    MakePayment();
+}
+
+void FrmPayment::MakePayment()
+{
+    try {
+        etatVente().EchecDistribution = false;
+        Payment::etatPaiement().MerchantTicketText.clear();
+        m_montant->show();
+        if (Payer()) {
+            MiseAJourStock(*this);
+            EnregistrerCommande(*this);
+            Reporting::TransferFTP();
+        } else {
+            Startup::JournaliserErreur(QStringLiteral("make payment"),
+                                       QStringLiteral("sortie par payer=faux"));
+        }
+        if (Startup::Ecrans *e = Startup::ecrans()) {
+            e->cacherEcransVente();
+            e->montrerAccueil();
+        }
+        hide();
+    } catch (const Startup::ErreurExecution &erreur) {
+        Startup::SignalerErreur(QStringLiteral("MakePayment"), erreur);
+    } catch (const std::exception &erreur) {
+        Startup::SignalerErreur(QStringLiteral("MakePayment"),
+                                Startup::ErreurExecution(Startup::Erreurs::ErreurInterne,
+                                                         QString::fromLocal8Bit(erreur.what())));
+    }
+}
+
+bool FrmPayment::attendreCarte(const QColor &origine, const std::function<bool()> &poll)
+{
+    const qint64 debut = Platform::clock().monotonicMs();
+    bool cyan = false;
+    for (;;) {
+        traiterEvenements();
+        definirCouleurFond(m_labelChoisisser, cyan ? Cyan : origine);
+        cyan = !cyan;
+        m_labelChoisisser->repaint();
+        traiterEvenements();
+        if (Platform::clock().monotonicMs() - debut > AttenteCarteMs)
+            return false;
+        if (poll())
+            return true;
+    }
+}
+
+bool FrmPayment::Payer()
+{
+    Startup::ArreterRetourAutomatique();
+    if (Startup::Ecrans *e = Startup::ecrans())
+        e->arreterAnimation();
+    Payment::etatPaiement().affichagePaiement = m_affichage.get();
+
+    const QColor origine = couleurFond(m_labelChoisisser);
+    m_labelChoisisser->setText(etat().Messages.MsgInsererCarte);
+    Payment::etatPaiement().PaymentAmountCents = etat().MontantAPayer.centimes();
+
+    const bool carte = attendreCarte(origine, [] { return Payment::DemSwi() == 255; });
+    definirCouleurFond(m_labelChoisisser, origine);
+    if (!carte) {
+        Startup::RelancerRetourAutomatique();
+        return false;
+    }
+    // A card inserted after a cancel: the customer follows the payment on its screen again.
+    if (!isVisible()) {
+        showFullScreen();
+        Startup::MettreAuPremierPlan(this);
+    }
+
+    m_labelChoisisser->setText(etat().Messages.MsgPatientez);
+    m_commandButtonAnnulation->hide();
+    rafraichir();
+    Startup::AttendreInterruptible(0.3);
+
+    bool autorise = false;
+    for (int essai = 0; essai < 3; ++essai) {
+        Startup::Attendre(0.2);
+        const int resultat = Payment::DemVal(true);
+        autorise = resultat == 255;
+        if (resultat != -700 && resultat != -704)
+            break;
+    }
+    AttendreRetraitCarte();
+    Startup::RelancerRetourAutomatique();
+    return autorise;
+}
+
+void FrmPayment::AttendreRetraitCarte()
+{
+    const QColor origine = couleurFond(m_labelChoisisser);
+    m_labelChoisisser->setText(RetirezCarte);
+    m_panelAnnulation->setText(RetirezCarte);
+    m_panelAnnulation->show();
+    rafraichir();
+    attendreCarte(origine, [] { return Payment::DemSwi() == 1; });
+    definirCouleurFond(m_labelChoisisser, origine);
+    m_panelAnnulation->clear();
+    m_panelAnnulation->hide();
+}
+
+void FrmPayment::DebiterMontant()
+{
+    for (int essai = 0; essai < 3; ++essai) {
+        Startup::Attendre(0.2);
+        const int resultat = Payment::DemEnr(true);
+        if (resultat != -200 && resultat != -204)
+            break;
+    }
+}
+
+void FrmPayment::CommandButtonAnnulation_Click()
+{
+    if (Startup::Ecrans *e = Startup::ecrans())
+        e->montrerAccueil();
+    hide();
+}
+
+Startup::StoreDatabase &FrmPayment::base()
+{
+    if (!m_base)
+        m_base = std::make_unique<Startup::StoreDatabase>();
+    return *m_base;
+}
+
+Platform::SerialLine &FrmPayment::ligneImprimante()
+{
+    if (!m_imprimante)
+        m_imprimante = Platform::serialLines().create(etat().CheminIni);
+    return *m_imprimante;
+}
+
+void FrmPayment::rafraichir()
+{
+    repaint();
+    traiterEvenements();
+}
+
+QColor FrmPayment::couleurFond(const QWidget *w)
+{
+    return w->property("couleurFond").value<QColor>();
+}
+
+void FrmPayment::definirCouleurFond(QWidget *w, const QColor &couleur)
+{
+    w->setProperty("couleurFond", couleur);
+    w->setStyleSheet(
+        couleur.isValid()
+            ? QStringLiteral("background-color: %1; color: #10233f;").arg(couleur.name())
+            : QString());
 }
 
 } // namespace Movendi::Sale

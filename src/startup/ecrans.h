@@ -30,6 +30,9 @@ public:
     virtual void cacherEcransVente() = 0;
     virtual void dechargerRemplissage() = 0;
     virtual void montrerAccueil() = 0;
+    /// Disables the home screen's animation timer (and with it the door polling) until the
+    /// home screen is activated again.
+    virtual void arreterAnimation() = 0;
     /// The home screen, or null before it is loaded.
     virtual QWidget *accueil() const = 0;
 };

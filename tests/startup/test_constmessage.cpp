@@ -35,6 +35,7 @@ public:
     void cacherEcransVente() override {}
     void dechargerRemplissage() override {}
     void montrerAccueil() override {}
+    void arreterAnimation() override {}
     QWidget *accueil() const override { return m_accueil.get(); }
 
     std::unique_ptr<QWidget> m_accueil;

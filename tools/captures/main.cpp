@@ -1,21 +1,26 @@
 // movendi-captures: starts the kiosk offscreen on an application folder, plays a customer who
 // touches the first article and adds a top-up, in French then in English, and saves what the
-// screens show as PNG files.
+// screens show as PNG files. With --vente NAME the customer goes on: pays by card, takes the
+// article when the door opens, and the payment screen is saved at the card prompt and during
+// the delivery (paiement-NAME-carte.png, paiement-NAME-distribution.png).
 #include "front/fnacceuil.h"
 #include "front/kioskscreens.h"
 #include "platform/applicationfolder.h"
 #include "platform/messagebox.h"
 #include "platform/seams.h"
 #include "sale/frmchoix.h"
+#include "sale/frmpayment.h"
 #include "startup/demarrage.h"
 #include "startup/ecrans.h"
 #include "startup/etatdemarrage.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <cstdio>
 
 using namespace Movendi;
@@ -52,6 +57,61 @@ bool capturer(QWidget *ecran, const QString &fichier)
     return ok;
 }
 
+// The customer of a whole sale: a tile, a top-up, validate, then the payment screen drives
+// itself; the card prompt and the delivery are captured, the article taken when offered.
+bool jouerVente(Front::KioskScreens &screens, const QString &nom, const QString &sortie)
+{
+    Front::FnAcceuil *accueil = screens.fnAcceuil();
+    QTest::mouseClick(controle<QPushButton>(accueil, QStringLiteral("CmdFR")), Qt::LeftButton);
+    attendre();
+    QTest::mouseClick(controle<QLabel>(accueil, QStringLiteral("Image1"), 0), Qt::LeftButton);
+    attendre();
+    Sale::FrmChoix *choix = screens.frmChoix();
+    QTest::mouseClick(controle<QPushButton>(choix, QStringLiteral("Command1")), Qt::LeftButton);
+    attendre();
+
+    Sale::FrmPayment *paiement = screens.frmPayment();
+    bool carteCapturee = false;
+    bool distributionCapturee = false;
+    bool ok = true;
+    QTimer observateur;
+    QObject::connect(&observateur, &QTimer::timeout, [&] {
+        if (!carteCapturee && paiement->isVisible() &&
+            paiement->LabelChoisisser()->text() == Startup::etat().Messages.MsgInsererCarte) {
+            carteCapturee = true;
+            ok =
+                capturer(paiement,
+                         QDir(sortie).filePath(QStringLiteral("paiement-%1-carte.png").arg(nom))) &&
+                ok;
+            paiement->showFullScreen();
+        }
+        if (paiement->CmdTicketFermPorte()->isVisible() && !paiement->FermetureDemandee) {
+            if (!distributionCapturee) {
+                distributionCapturee = true;
+                ok = capturer(paiement,
+                              QDir(sortie).filePath(
+                                  QStringLiteral("paiement-%1-distribution.png").arg(nom))) &&
+                     ok;
+                paiement->showFullScreen();
+            }
+            std::printf("client: prend son article et touche \"%s\"\n",
+                        qPrintable(paiement->CmdTicketFermPorte()->text()));
+            paiement->CmdTicketFermPorte()->click();
+        }
+    });
+    observateur.start(100);
+    std::printf("client: touche le premier article, ajoute une recharge et valide\n");
+    QTest::mouseClick(controle<QPushButton>(choix, QStringLiteral("CmdVal")), Qt::LeftButton);
+    QElapsedTimer duree;
+    duree.start();
+    attendre(500);
+    while (paiement->paiementEnCours() && duree.elapsed() < 180000)
+        attendre(100);
+    observateur.stop();
+    std::printf("vente terminée en %.1f s\n", duree.elapsed() / 1000.0);
+    return ok && carteCapturee && !paiement->paiementEnCours();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -63,7 +123,8 @@ int main(int argc, char *argv[])
     const QStringList args = QApplication::arguments();
     const QString sortie = args.size() > 1 ? args.last() : QString();
     if (sortie.isEmpty() || sortie.startsWith(QLatin1String("--"))) {
-        std::fprintf(stderr, "usage: movendi-captures --dossier DIR OUTPUT_FOLDER\n");
+        std::fprintf(stderr,
+                     "usage: movendi-captures --dossier DIR [--vente NAME] OUTPUT_FOLDER\n");
         return 64;
     }
     QDir().mkpath(sortie);
@@ -76,6 +137,14 @@ int main(int argc, char *argv[])
     if (Startup::Main() != Startup::IssueDemarrage::EnMarche) {
         std::fprintf(stderr, "le kiosque n'a pas démarré\n");
         return 1;
+    }
+    const qsizetype vente = args.indexOf(QStringLiteral("--vente"));
+    if (vente >= 0 && vente + 2 < args.size()) {
+        const bool ok = jouerVente(screens, args.at(vente + 1), sortie);
+        screens.fnAcceuil()->terminer();
+        Startup::installerEcrans(nullptr);
+        Platform::installMessageBox(nullptr);
+        return ok ? 0 : 1;
     }
     bool ok = true;
     for (const QString &langue : {QStringLiteral("FR"), QStringLiteral("EN")}) {

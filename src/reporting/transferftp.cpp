@@ -1,0 +1,7 @@
+#include "transferftp.h"
+
+namespace Movendi::Reporting {
+
+void TransferFTP() {}
+
+} // namespace Movendi::Reporting

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+
+namespace Movendi::Sale {
+
+class FrmPayment;
+
+// Delivers the basket item by item, reports mechanical faults by mail, reduces the amount to
+// what was delivered and has it debited (FrmPayment::DebiterMontant). True when at least one
+// PiloterAutomate call returned 0.
+bool MiseAJourStock(FrmPayment &ecran);
+
+// Drum, door, the customer's wait and the door closed again; the code of the last call
+// (0 = delivered).
+std::int32_t PiloterAutomate(FrmPayment &ecran, std::int32_t machine, std::int32_t position,
+                             std::int32_t mode, std::int32_t niveau);
+
+} // namespace Movendi::Sale

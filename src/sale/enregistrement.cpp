@@ -1,0 +1,163 @@
+#include "enregistrement.h"
+
+#include "etatvente.h"
+#include "frmpayment.h"
+#include "payment/etatpaiement.h"
+#include "platform/clock.h"
+#include "platform/seams.h"
+#include "startup/erreur.h"
+#include "startup/etatdemarrage.h"
+#include "startup/fonctionutilitaires.h"
+#include "startup/journal.h"
+#include "startup/storedatabase.h"
+#include "ticketclient.h"
+
+#include <QLabel>
+
+#include <exception>
+
+namespace Movendi::Sale {
+
+using Startup::ConvertNullStr;
+using Startup::ErreurExecution;
+using Startup::Monnaie;
+using Startup::StoreDatabase;
+
+namespace {
+
+constexpr int FamilleTelephone = 1;
+constexpr int FamilleRecharge = 2;
+
+// The columns this routine reads and writes, checked first: a table or column missing fails
+// before anything is written.
+void ouvrirTables(StoreDatabase &base)
+{
+    base.lire(QStringLiteral(
+        "SELECT Reference, Designation, DesignationEN, prix, EcoTaxe, Famille FROM StockGlobal "
+        "LIMIT 0"));
+    base.lire(QStringLiteral("SELECT NumVente, LaDate, DateTelecollecte, NoCBClient, IdentMachine, "
+                             "NoRemiseTelecollecte, Ticket FROM Ventes LIMIT 0"));
+    base.lire(QStringLiteral(
+        "SELECT NoVente, Montant, EcoTaxe, Quantite, NoFamille, NoSIM, NoIMEI, EAN13recharge, "
+        "NoSerieRecharge, NoCommande, Designation, RefProduit, TVA FROM DetailVente LIMIT 0"));
+}
+
+QVariant texteNul()
+{
+    return QVariant(QMetaType(QMetaType::QString));
+}
+
+// The rate in percent as stored, without the binary noise of 0.196 x 100.
+double pourcentTVA(double taux)
+{
+    return QString::number(taux * 100.0, 'g', 15).toDouble();
+}
+
+// One item of the basket: its DetailVente row and its two ticket lines; nothing when the
+// catalogue has no such reference.
+void enregistrerArticle(StoreDatabase &base, qint64 numeroVente, std::int32_t reference,
+                        const ArticleDistribue &servi, bool recharge)
+{
+    const Startup::EtatDemarrage &e = Startup::etat();
+    const Startup::ResultatRequete ligne = base.lire(
+        QStringLiteral("SELECT Reference, Designation, DesignationEN, prix, EcoTaxe, Famille "
+                       "FROM StockGlobal WHERE Reference = ? ORDER BY Reference LIMIT 1"),
+        {reference});
+    if (ligne.estVide())
+        return;
+    const QVariant prix = ligne.valeur(0, QStringLiteral("prix"));
+    const int famille = ligne.valeur(0, QStringLiteral("Famille")).toInt();
+    const QString designation = ConvertNullStr(ligne.valeur(0, QStringLiteral("Designation")));
+
+    QVariant noSim = texteNul(), noImei = texteNul(), ean13 = texteNul(), serie = texteNul();
+    if (famille == FamilleTelephone) {
+        noSim = servi.NoSIM;
+        noImei = servi.IMEI;
+    } else if (famille == FamilleRecharge) {
+        ean13 = servi.EAN13;
+        serie = servi.NoSIM;
+    }
+    base.inserer(
+        QStringLiteral("INSERT INTO DetailVente (NoVente, Montant, EcoTaxe, Quantite, NoFamille, "
+                       "NoSIM, NoIMEI, EAN13recharge, NoSerieRecharge, NoCommande, Designation, "
+                       "RefProduit, TVA) VALUES (?, ?, ?, 1, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+        {numeroVente, prix.isNull() ? QVariant(QMetaType(QMetaType::LongLong)) : prix,
+         ligne.valeur(0, QStringLiteral("EcoTaxe")), famille, noSim, noImei, ean13, serie,
+         servi.NoCommande, designation, ligne.valeur(0, QStringLiteral("Reference")),
+         pourcentTVA(e.TauxTVA)});
+
+    const QString nom = e.Langue == QLatin1String("FR")
+                            ? designation
+                            : ConvertNullStr(ligne.valeur(0, QStringLiteral("DesignationEN")));
+    for (const QString &l : lignesArticleTicket(designationTicket(nom, recharge),
+                                                StoreDatabase::monnaie(prix), e.Messages))
+        AjoutLigneTicket(l);
+}
+
+void enregistrer(FrmPayment &ecran)
+{
+    const Startup::EtatDemarrage &e = Startup::etat();
+    EtatVente &vente = etatVente();
+    const Payment::EtatPaiement &paiement = Payment::etatPaiement();
+
+    StoreDatabase &base = ecran.base();
+    ouvrirTables(base);
+
+    const QDateTime maintenant = Platform::clock().now();
+    const qint64 numeroVente = base.inserer(
+        QStringLiteral("INSERT INTO Ventes (LaDate, DateTelecollecte, NoCBClient, IdentMachine, "
+                       "NoRemiseTelecollecte) VALUES (?, ?, ?, ?, ?)"),
+        {StoreDatabase::versBase(maintenant), StoreDatabase::jourVersBase(maintenant.date()),
+         paiement.CardNumber, e.IdentiteMachine, paiement.RemittanceNumber});
+    vente.TicketText.clear();
+
+    for (const QString &l : lignesEnTeteTicket(vente.InfoSociete, maintenant, e.IdentiteMachine,
+                                               numeroVente, e.Messages))
+        AjoutLigneTicket(l);
+
+    enregistrerArticle(base, numeroVente, e.ReferenceChoisie, vente.ArticleServi, false);
+    if (vente.LigneRecharge.ReferenceRecharge != 0)
+        enregistrerArticle(base, numeroVente, vente.LigneRecharge.ReferenceRecharge,
+                           vente.RechargeServie, true);
+
+    PiedTicket pied;
+    pied.montantAPayer = e.MontantAPayer;
+    pied.tauxTVA = e.TauxTVA;
+    pied.echecDistribution = vente.EchecDistribution;
+    pied.rechargeAServir = vente.LigneRecharge.RechargeAServir;
+    pied.prixRechargeCentimes = vente.LigneRecharge.PrixRechargeCentimes;
+    pied.tel = vente.InfoSociete.Tel;
+    for (const QString &l : lignesPiedTicket(pied, e.Messages))
+        AjoutLigneTicket(l);
+
+    const QString ticket = vente.TicketText + QString(43, QLatin1Char('.')) +
+                           QStringLiteral("\r\n") + paiement.MerchantTicketText;
+    if (base.executer(QStringLiteral("UPDATE Ventes SET Ticket = ? WHERE NumVente = ?"),
+                      {ticket, numeroVente}) != 1)
+        throw ErreurExecution(StoreDatabase::ErreurRequete,
+                              QStringLiteral("vente %1 introuvable").arg(numeroVente));
+
+    ecran.MonnaieDispo()->setText(e.Messages.MsgPrenezTicket);
+    ecran.LabelChoisisser()->setText(e.Messages.MsgPrenezTicket);
+    ecran.rafraichir();
+}
+
+} // namespace
+
+void EnregistrerCommande(FrmPayment &ecran)
+{
+    try {
+        enregistrer(ecran);
+    } catch (const ErreurExecution &erreur) {
+        Startup::SignalerErreur(QStringLiteral("EnregistrerCommande"), erreur);
+        return;
+    } catch (const std::exception &erreur) {
+        Startup::SignalerErreur(QStringLiteral("EnregistrerCommande"),
+                                ErreurExecution(Startup::Erreurs::ErreurInterne,
+                                                QString::fromLocal8Bit(erreur.what())));
+        return;
+    }
+    ImprimerTicket(ecran);
+}
+
+} // namespace Movendi::Sale

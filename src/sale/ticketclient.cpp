@@ -1,0 +1,209 @@
+#include "ticketclient.h"
+
+#include "etatvente.h"
+#include "frmpayment.h"
+#include "payment/etatpaiement.h"
+#include "platform/serialline.h"
+#include "platform/windows1252.h"
+#include "startup/constmessage.h"
+#include "startup/erreur.h"
+#include "startup/etatdemarrage.h"
+#include "startup/fonctionutilitaires.h"
+#include "startup/journal.h"
+
+#include <QLabel>
+
+#include <cmath>
+#include <new>
+
+namespace Movendi::Sale {
+
+using Startup::Monnaie;
+using Startup::TableMessages;
+
+namespace {
+
+const QString crlf = QStringLiteral("\r\n");
+const QString tabs = QStringLiteral("\t\t\t");
+const QString euros = QStringLiteral(" EUR");
+const QString regleTicket(43, QLatin1Char('_'));
+
+constexpr int ErreurPortImprimante = 8002;
+constexpr int ErreurEcritureImprimante = 8012;
+constexpr int ErreurMemoire = 7;
+constexpr int AttentePriseTicketS = 4;
+
+const QString reglagesImprimante = QStringLiteral("19200,N,8,1");
+
+} // namespace
+
+void AjoutLigneTicket(const QString &ligne)
+{
+    try {
+        etatVente().TicketText += crlf + ligne;
+    } catch (const std::bad_alloc &) {
+        Startup::SignalerErreur(
+            QStringLiteral("AjoutLigneTicket"),
+            Startup::ErreurExecution(ErreurMemoire, QStringLiteral("Mémoire insuffisante")));
+    }
+}
+
+MontantsTaxe calculerTaxe(Monnaie ttc, double tauxTVA)
+{
+    const double horsTaxe = double(ttc.unites()) / (1.0 + tauxTVA);
+    const Monnaie ht = Monnaie::depuisUnites(std::llround(horsTaxe));
+    const Monnaie tva = ttc - ht;
+    return {ttc - tva, tva, ttc};
+}
+
+QString texteMontantTicket(Monnaie montant)
+{
+    const std::int64_t c = montant.centimes();
+    const std::int64_t absolu = c < 0 ? -c : c;
+    return QStringLiteral("%1%2,%3")
+        .arg(c < 0 ? QStringLiteral("-") : QString())
+        .arg(absolu / 100)
+        .arg(absolu % 100, 2, 10, QLatin1Char('0'));
+}
+
+QString texteTauxTicket(double pourcent)
+{
+    // 15 significant digits, so that 0.196 x 100 reads 19,6 and not 19,600000000000001.
+    return QString::number(pourcent, 'g', 15).replace(QLatin1Char('.'), QLatin1Char(','));
+}
+
+QString designationTicket(const QString &designation, bool recharge)
+{
+    // Only a final euro sign: "Prepaid top-up €10" must not print as "€1E".
+    if (!recharge || !designation.endsWith(QChar(0x20AC)))
+        return designation;
+    return designation.left(designation.size() - 1) + QLatin1Char('E');
+}
+
+QStringList lignesEnTeteTicket(const InfoSocieteVente &societe, const QDateTime &moment,
+                               const QString &identiteMachine, qint64 numeroVente,
+                               const TableMessages &messages)
+{
+    QStringList lignes;
+    if (!societe.Adresse.isEmpty())
+        lignes << societe.Adresse;
+    if (!societe.Ville.isEmpty())
+        lignes << societe.CodePostal + QStringLiteral("  ") + societe.Ville;
+    if (!societe.Tel.isEmpty())
+        lignes << societe.Tel;
+    lignes << QString() << moment.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")) << QString()
+           << messages.MsgFacture + identiteMachine + QString::number(numeroVente) << regleTicket;
+    return lignes;
+}
+
+QStringList lignesArticleTicket(const QString &designation, Monnaie prix,
+                                const TableMessages &messages)
+{
+    return {designation, messages.MsgMontant + tabs + texteMontantTicket(prix) + euros};
+}
+
+QStringList lignesPiedTicket(const PiedTicket &pied, const TableMessages &messages)
+{
+    const MontantsTaxe taxe = calculerTaxe(pied.montantAPayer, pied.tauxTVA);
+    // Each printed at two decimals, HT and TVA could both round up and exceed the total by a
+    // cent; the printed tax is what the printed total leaves.
+    const Monnaie htImprime = Monnaie::depuisCentimes(taxe.HT.centimes());
+    const Monnaie tvaImprimee = Monnaie::depuisCentimes(taxe.TTC.centimes()) - htImprime;
+
+    QStringList lignes;
+    lignes << regleTicket << messages.MsgHT + tabs + texteMontantTicket(htImprime) + euros
+           << messages.MsgTVA + QLatin1Char(' ') + texteTauxTicket(pied.tauxTVA * 100.0) +
+                  QStringLiteral(": ") + tabs + texteMontantTicket(tvaImprimee) + euros
+           << messages.MsgTotalTTC + tabs + texteMontantTicket(taxe.TTC) + euros;
+    if (pied.echecDistribution) {
+        lignes << messages.MsgProblemeDistribution;
+        if (!pied.rechargeAServir) {
+            lignes << QString() << messages.MsgPlusRecharge.mid(1)
+                   << messages.MsgMontant + tabs +
+                          texteMontantTicket(Monnaie::depuisCentimes(pied.prixRechargeCentimes)) +
+                          euros;
+        }
+        lignes << QString() << messages.MsgContacterResponsable
+               << pied.tel + QLatin1Char(' ') + messages.MsgReclamation;
+    }
+    lignes << QString() << messages.MsgMerci;
+    for (int i = 0; i < 6; ++i)
+        lignes << QString();
+    return lignes;
+}
+
+QByteArray octetsImprimante(const QString &texte)
+{
+    QByteArray octets;
+    octets.reserve(texte.size());
+    for (const QChar c : texte) {
+        const int code = Platform::windows1252Code(c);
+        if (code >= 0)
+            octets.append(char(code));
+        else if (c.unicode() < 0x100)
+            octets.append(char(c.unicode()));
+        else
+            octets.append('?');
+    }
+    return octets;
+}
+
+QList<QByteArray> morceauxImpression(const QString &customerTicket, const QString &nomSociete,
+                                     const QString &ticketText)
+{
+    return {octetsImprimante(customerTicket) + "\r\n\n",
+            QByteArray(46, '.') + "\r\n\n",
+            QByteArray("\x1b!\x28", 3),
+            octetsImprimante(nomSociete) + '\n',
+            QByteArray("\x1b!\x00", 3),
+            octetsImprimante(ticketText) + '\n',
+            QByteArray("\x1bi\r\n", 4)};
+}
+
+QByteArray octetsImpression(const QString &customerTicket, const QString &nomSociete,
+                            const QString &ticketText)
+{
+    QByteArray octets;
+    for (const QByteArray &morceau : morceauxImpression(customerTicket, nomSociete, ticketText))
+        octets += morceau;
+    return octets;
+}
+
+void ImprimerTicket(FrmPayment &ecran)
+{
+    const Startup::EtatDemarrage &e = Startup::etat();
+    const EtatVente &vente = etatVente();
+    // A failed delivery always gets a ticket.
+    if (e.TicketActif || vente.EchecDistribution) {
+        Platform::SerialLine *ligne = nullptr;
+        try {
+            ligne = &ecran.ligneImprimante();
+            if (!ligne->isOpen()) {
+                ligne->setInputLength(0);
+                if (!ligne->open(e.PortImprimante, reglagesImprimante))
+                    throw Startup::ErreurExecution(ErreurPortImprimante, ligne->errorText());
+            }
+            while (ligne->bytesAvailable() > 0)
+                ligne->read();
+            const QList<QByteArray> morceaux =
+                morceauxImpression(Payment::etatPaiement().CustomerTicketText,
+                                   vente.InfoSociete.Nom, vente.TicketText);
+            for (const QByteArray &morceau : morceaux) {
+                if (!ligne->write(morceau))
+                    throw Startup::ErreurExecution(ErreurEcritureImprimante, ligne->errorText());
+            }
+            ligne->close();
+        } catch (const Startup::ErreurExecution &erreur) {
+            // Not left holding the device: the next sale opens it afresh.
+            if (ligne)
+                ligne->close();
+            Startup::SignalerErreur(QStringLiteral("ImprimerTicket"), erreur);
+            return;
+        }
+    }
+    ecran.MonnaieDispo()->setText(e.Messages.MsgPrenezTicket);
+    ecran.rafraichir();
+    Startup::AttendreInterruptible(AttentePriseTicketS);
+}
+
+} // namespace Movendi::Sale

@@ -1,0 +1,415 @@
+// Whole sales through the real screens, against the terminal simulator, the mechanism
+// simulator, a printer on a pseudo-terminal and a mail server, on a clock that runs ten
+// times faster than real time.
+#include "front/fnacceuil.h"
+#include "machine/automate.h"
+#include "machine/grafcetlibrary.h"
+#include "machine/machinecontrol.h"
+#include "payment/etatpaiement.h"
+#include "platform/profilefile.h"
+#include "platform/seams.h"
+#include "printersim.h"
+#include "sale/etatvente.h"
+#include "sale/frmchoix.h"
+#include "sale/frmpayment.h"
+#include "scaledclock.h"
+#include "screenstest.h"
+#include "smtpserver.h"
+#include "startup/etatdemarrage.h"
+#include "startup/storedatabase.h"
+#include "tpesim.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTest>
+#include <QTimer>
+
+#include <sys/stat.h>
+
+using namespace Movendi;
+using Startup::etat;
+
+namespace {
+
+const QString SimulatorCard = QStringLiteral("4970101234567890");
+
+class VenteEntiereTest : public Movendi::Test::ScreensTest
+{
+protected:
+    void SetUp() override
+    {
+        ScreensTest::SetUp();
+        m_fast.setFactor(10);
+        Platform::installClock(&m_fast);
+        Payment::reinitialiserPaiement();
+        // The mechanism, as start-up loads it.
+        etat().cheminEpi = path(QStringLiteral("epi"));
+        qputenv("MOVENDI_EPI", QFile::encodeName(etat().cheminEpi));
+        auto lib = std::make_unique<Machine::GrafcetLibrary>();
+        ASSERT_TRUE(lib->load(path(QStringLiteral("libgrafcet.so"))))
+            << lib->errorText().toStdString();
+        etat().bibliothequeAutomate = std::move(lib);
+        Machine::installAutomate(etat().bibliothequeAutomate.get());
+        ASSERT_EQ(Machine::automate().init_grafcet(Machine::InitGrafcetMode), 0);
+        ASSERT_EQ(Machine::automate().raz_tpv(Machine::RazTpvMode), 0);
+        ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("dev"))));
+        ASSERT_TRUE(m_printer.start(path(QStringLiteral("dev/com2"))));
+        ASSERT_TRUE(m_mail.start());
+        ini(QStringLiteral("Email"), QStringLiteral("Port"), QString::number(m_mail.port()));
+    }
+    void TearDown() override
+    {
+        Payment::reinitialiserPaiement();
+        ScreensTest::TearDown();
+        Platform::installClock(nullptr);
+    }
+    void ini(const QString &section, const QString &key, const QString &value) const
+    {
+        ASSERT_TRUE(Platform::writeProfileString(etat().CheminIni, section, key, value));
+    }
+    void terminal(const QStringList &directives)
+    {
+        ASSERT_TRUE(m_tpe.start(directives, path(QStringLiteral("dev/com1"))));
+    }
+    void panne(const QString &section, const QString &key, const QString &value) const
+    {
+        ASSERT_TRUE(Platform::writeProfileString(path(QStringLiteral("epi/grafcet-sim.ini")),
+                                                 section, key, value));
+    }
+    // The first free location holding the reference, as the delivery picks it.
+    int emplacement(int reference) const
+    {
+        Startup::StoreDatabase base;
+        return base
+            .lire(QStringLiteral("SELECT MIN(NoEmpl) AS n FROM EmplacementsMachine1 WHERE "
+                                 "Reference = ?"),
+                  {reference})
+            .valeur(0, QStringLiteral("n"))
+            .toInt();
+    }
+    Startup::ResultatRequete lire(const QString &sql, const QVariantList &p = {}) const
+    {
+        Startup::StoreDatabase base;
+        return base.lire(sql, p);
+    }
+    Sale::FrmPayment *paiement() const { return m_screens.frmPayment(); }
+
+    // The customer: the first tile, a top-up when asked, validate; then the payment runs. The
+    // article is taken when the door opens (unless told to leave it); `pendant` runs at each
+    // pass of the watch, for the tests that act during the payment.
+    void acheter(bool recharge = true, bool prendre = true,
+                 const std::function<void()> &pendant = {})
+    {
+        if (!m_screens.fnAcceuil() || !m_screens.fnAcceuil()->isVisible())
+            demarrer();
+        cliquer(controle<QLabel>(m_screens.fnAcceuil(), QStringLiteral("Image1"), 0));
+        m_reference = Sale::etatVente().ReferenceArticle;
+        if (recharge) {
+            cliquer(controle<QPushButton>(m_screens.frmChoix(), QStringLiteral("Command1")));
+            m_recharge = Sale::etatVente().LigneRecharge.ReferenceRecharge;
+        }
+        QTimer veille;
+        QObject::connect(&veille, &QTimer::timeout, [&] {
+            if (prendre && paiement()->CmdTicketFermPorte()->isVisible())
+                paiement()->CmdTicketFermPorte()->click();
+            if (pendant)
+                pendant();
+        });
+        veille.start(20);
+        cliquer(controle<QPushButton>(m_screens.frmChoix(), QStringLiteral("CmdVal")));
+        QElapsedTimer t;
+        t.start();
+        while ((paiement()->paiementEnCours() || paiement()->isVisible()) && t.elapsed() < 60000)
+            QTest::qWait(20);
+        veille.stop();
+        ASSERT_FALSE(paiement()->paiementEnCours()) << "the sale did not end";
+    }
+    int ventes() const
+    {
+        return lire(QStringLiteral("SELECT COUNT(*) AS n FROM Ventes"))
+            .valeur(0, QStringLiteral("n"))
+            .toInt();
+    }
+    QStringList journal(const QString &contexte) const
+    {
+        QStringList t;
+        for (const Movendi::Test::JournalRow &r : journalRows()) {
+            if (r.contexte == contexte)
+                t << r.erreur;
+        }
+        return t;
+    }
+    // Debit amounts the terminal was asked for, in cents.
+    QList<int> debits() const
+    {
+        QList<int> d;
+        for (const QString &line : m_tpe.journal()) {
+            const qsizetype at = line.indexOf(QLatin1String("recu trame AL011"));
+            if (at >= 0)
+                d << line.mid(at + 16, 8).toInt();
+        }
+        return d;
+    }
+    QStringList sujets() const
+    {
+        QStringList s;
+        for (const Movendi::Test::ReceivedMail &m : m_mail.mails()) {
+            for (const QByteArray &l : m.content.split('\n')) {
+                if (l.startsWith("Subject: "))
+                    s << QString::fromUtf8(l.mid(9).trimmed());
+            }
+        }
+        return s;
+    }
+
+    // Outlives the screens of every test: their timers still cancel on it when they go.
+    static Movendi::Test::ScaledClock &horloge()
+    {
+        static Movendi::Test::ScaledClock clock(10);
+        return clock;
+    }
+    Movendi::Test::ScaledClock &m_fast = horloge();
+    Movendi::Test::TpeSimulator m_tpe;
+    Movendi::Test::PrinterSimulator m_printer;
+    Movendi::Test::SmtpServer m_mail;
+    int m_reference = 0;
+    int m_recharge = 0;
+};
+
+} // namespace
+
+TEST_F(VenteEntiereTest, PhoneWithTopUpPaidDeliveredRecordedAndPrinted)
+{
+    terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 2")});
+    acheter();
+    ASSERT_NE(m_reference, 0);
+    ASSERT_NE(m_recharge, 0);
+
+    EXPECT_EQ(ventes(), 1);
+    const Startup::ResultatRequete vente = lire(QStringLiteral("SELECT * FROM Ventes"));
+    const int numero = vente.valeur(0, QStringLiteral("NumVente")).toInt();
+    EXPECT_EQ(vente.valeur(0, QStringLiteral("NoCBClient")).toString(),
+              QStringLiteral("497010******7890"));
+    const Startup::ResultatRequete details =
+        lire(QStringLiteral("SELECT * FROM DetailVente ORDER BY Id"));
+    ASSERT_EQ(details.lignes.size(), 2);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(details.valeur(i, QStringLiteral("NoVente")).toInt(), numero);
+    EXPECT_EQ(details.valeur(0, QStringLiteral("RefProduit")).toInt(), m_reference);
+    EXPECT_FALSE(details.valeur(0, QStringLiteral("NoIMEI")).toString().isEmpty());
+    EXPECT_FALSE(details.valeur(0, QStringLiteral("NoSIM")).toString().isEmpty());
+    EXPECT_EQ(details.valeur(1, QStringLiteral("RefProduit")).toInt(), m_recharge);
+    EXPECT_EQ(details.valeur(1, QStringLiteral("NoSerieRecharge")).toString().size(), 16);
+    EXPECT_EQ(details.valeur(1, QStringLiteral("EAN13recharge")).toString().size(), 13);
+    // Both locations freed: their identifiers are nowhere in the machine any more.
+    const QString imei = details.valeur(0, QStringLiteral("NoIMEI")).toString();
+    const QString serie = details.valeur(1, QStringLiteral("NoSerieRecharge")).toString();
+    EXPECT_TRUE(
+        lire(QStringLiteral("SELECT * FROM EmplacementsMachine1 WHERE IMEI = ? OR NoSIM = ?"),
+             {imei, serie})
+            .estVide());
+
+    // The printer got the described bytes, in order.
+    const QByteArray octets = m_printer.bytes();
+    const QByteArray client = Payment::etatPaiement().CustomerTicketText.toLatin1();
+    ASSERT_FALSE(client.isEmpty());
+    const QByteArray nom = Sale::etatVente().InfoSociete.Nom.toLatin1();
+    QByteArray attendu = client + "\r\n\n" + QByteArray(46, '.') + "\r\n\n" + "\x1b!\x28" + nom +
+                         "\n" + QByteArray("\x1b!\x00", 3);
+    ASSERT_TRUE(octets.startsWith(attendu)) << octets.left(400).toStdString();
+    EXPECT_TRUE(octets.endsWith("\n\x1bi\r\n"));
+    EXPECT_TRUE(octets.contains("MERCI A BIENTOT"));
+    EXPECT_FALSE(octets.contains(SimulatorCard.toLatin1()));
+    EXPECT_EQ(debits().size(), 1);
+    EXPECT_TRUE(journal(QStringLiteral("make payment")).isEmpty());
+    EXPECT_TRUE(m_screens.fnAcceuil()->isVisible());
+    for (const Movendi::Test::JournalRow &r : journalRows())
+        EXPECT_FALSE(r.erreur.contains(SimulatorCard));
+}
+
+TEST_F(VenteEntiereTest, DoorThatDidNotOpen_TopUpOnlyDebitedArticleKept)
+{
+    terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 1")});
+    demarrer();
+    cliquer(controle<QLabel>(m_screens.fnAcceuil(), QStringLiteral("Image1"), 0));
+    const int reference = Sale::etatVente().ReferenceArticle;
+    const int empl = emplacement(reference);
+    cliquer(controle<QPushButton>(m_screens.frmChoix(), QStringLiteral("CmdAnn")));
+    panne(QStringLiteral("Portes"), QStringLiteral("Bloquee"), QString::number(empl));
+    m_fast.setFactor(2); // the mails need their seconds
+    acheter();
+    EXPECT_EQ(
+        lire(QStringLiteral("SELECT Reference FROM EmplacementsMachine1 WHERE NoEmpl = ?"), {empl})
+            .valeur(0, QStringLiteral("Reference"))
+            .toInt(),
+        reference);
+    ASSERT_EQ(debits().size(), 1);
+    EXPECT_EQ(debits().at(0), Sale::etatVente().LigneRecharge.PrixRechargeCentimes);
+    EXPECT_TRUE(m_printer.text().contains(QStringLiteral("PB. DISTRIBUTION")));
+    EXPECT_EQ(sujets(), QStringList{QStringLiteral("Rapport de panne DA Telephone mobile")});
+    EXPECT_EQ(lire(QStringLiteral("SELECT * FROM DetailVente")).lignes.size(), 2);
+}
+
+TEST_F(VenteEntiereTest, DrumThatFailsToPosition_TwoMailsTwoEntries)
+{
+    terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 1")});
+    panne(QStringLiteral("Pannes"), QStringLiteral("DrumPosition"), QStringLiteral("4"));
+    m_fast.setFactor(2); // the mails need their seconds
+    acheter(false);
+    EXPECT_EQ(sujets().size(), 2);
+    const QStringList entrees = journal(QStringLiteral("MiseAJourStock"));
+    ASSERT_EQ(entrees.size(), 2);
+    EXPECT_TRUE(entrees.at(0).startsWith(QStringLiteral("Erreur automate 4 distribution Ref: ")));
+    EXPECT_TRUE(
+        entrees.at(1).startsWith(QStringLiteral("Erreur automate porte pas ouverte Ref: ")));
+    ASSERT_EQ(debits().size(), 1);
+    EXPECT_EQ(debits().at(0), 0);
+}
+
+TEST_F(VenteEntiereTest, ArticleWithoutLocation_NoMailTopUpDebited)
+{
+    terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 1")});
+    // The article leaves the machine while the customer pays (a staff destocking, say).
+    bool retire = false;
+    acheter(true, true, [&] {
+        if (!retire && paiement()->isVisible()) {
+            retire = true;
+            sql(QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = NULL, IMEI = NULL "
+                               "WHERE Reference = ?"),
+                {Sale::etatVente().ReferenceArticle});
+        }
+    });
+    ASSERT_TRUE(retire);
+    ASSERT_EQ(debits().size(), 1);
+    EXPECT_EQ(debits().at(0), Sale::etatVente().LigneRecharge.PrixRechargeCentimes);
+    const QStringList entrees = journal(QStringLiteral("MiseAJourStock"));
+    ASSERT_FALSE(entrees.isEmpty());
+    EXPECT_TRUE(
+        entrees.at(0).startsWith(QStringLiteral("Erreur automate à la distribution Ref: ")));
+    EXPECT_TRUE(sujets().isEmpty());
+}
+
+TEST_F(VenteEntiereTest, BothItemsFailing_DebitForZero)
+{
+    terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 1")});
+    panne(QStringLiteral("Portes"), QStringLiteral("Bloquee"), QStringLiteral("*"));
+    acheter();
+    ASSERT_EQ(debits().size(), 1);
+    EXPECT_EQ(debits().at(0), 0);
+    EXPECT_EQ(etat().MontantAPayer, Startup::Monnaie());
+}
+
+TEST_F(VenteEntiereTest, TerminalNotAvailable_ThreeRequestsThenHome)
+{
+    terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 1"),
+              QStringLiteral("solvabilite refuse 1")});
+    acheter();
+    EXPECT_EQ(m_tpe.count(QStringLiteral("recu trame AK016")), 3);
+    EXPECT_EQ(ventes(), 0);
+    EXPECT_EQ(journal(QStringLiteral("make payment")),
+              QStringList{QStringLiteral("sortie par payer=faux")});
+}
+
+TEST_F(VenteEntiereTest, RefusedCard_OneRequestNothingRecorded)
+{
+    terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 1"),
+              QStringLiteral("solvabilite refuse 9 20")});
+    acheter();
+    EXPECT_EQ(m_tpe.count(QStringLiteral("recu trame AK016")), 1);
+    EXPECT_EQ(ventes(), 0);
+    EXPECT_TRUE(m_printer.bytes().isEmpty());
+}
+
+TEST_F(VenteEntiereTest, NoCardWithinAMinute)
+{
+    terminal({QStringLiteral("carte absente")});
+    QElapsedTimer t;
+    t.start();
+    acheter(false);
+    EXPECT_LT(t.elapsed(), 30000);
+    EXPECT_EQ(journal(QStringLiteral("make payment")),
+              QStringList{QStringLiteral("sortie par payer=faux")});
+    EXPECT_EQ(m_tpe.count(QStringLiteral("recu trame AK016")), 0);
+}
+
+TEST_F(VenteEntiereTest, CardInsertedAfterCancelStillSells)
+{
+    terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 8")});
+    bool annule = false;
+    acheter(true, true, [&] {
+        if (!annule && paiement()->isVisible() &&
+            paiement()->CommandButtonAnnulation()->isVisible()) {
+            annule = true;
+            paiement()->CommandButtonAnnulation()->click();
+        }
+    });
+    EXPECT_TRUE(annule);
+    EXPECT_EQ(ventes(), 1);
+}
+
+TEST_F(VenteEntiereTest, TicketOff_NothingPrintedButPrompt)
+{
+    terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 1")});
+    etat().TicketActif = false;
+    bool invite = false;
+    acheter(true, true, [&] {
+        invite =
+            invite || paiement()->MonnaieDispo()->text() == QStringLiteral("PRENEZ VOTRE TICKET !");
+    });
+    EXPECT_EQ(ventes(), 1);
+    EXPECT_TRUE(m_printer.bytes().isEmpty());
+    EXPECT_TRUE(invite);
+}
+
+TEST_F(VenteEntiereTest, EnglishSale_PrintsEnglishNamesKeepsFrenchRecords)
+{
+    terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 1")});
+    demarrer();
+    cliquer(controle<QPushButton>(m_screens.fnAcceuil(), QStringLiteral("CmdEN")));
+    acheter();
+    const Startup::ResultatRequete d = lire(QStringLiteral(
+        "SELECT d.Designation, a.Designation AS fr, a.DesignationEN AS en FROM DetailVente d "
+        "JOIN ArticleEnStock a ON a.Reference = d.RefProduit ORDER BY d.Id"));
+    ASSERT_EQ(d.lignes.size(), 2);
+    EXPECT_EQ(d.valeur(0, QStringLiteral("Designation")), d.valeur(0, QStringLiteral("fr")));
+    EXPECT_TRUE(m_printer.text().contains(d.valeur(0, QStringLiteral("en")).toString()));
+}
+
+TEST_F(VenteEntiereTest, RecordingFailure_JournalledThenTheNextSaleWorks)
+{
+    terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 1")});
+    // The store refuses new details: the sale row goes in, its details do not.
+    sql(QStringLiteral("CREATE TRIGGER refus BEFORE INSERT ON DetailVente BEGIN "
+                       "SELECT RAISE(ABORT, 'disque plein'); END"));
+    acheter();
+    EXPECT_FALSE(journal(QStringLiteral("EnregistrerCommande")).isEmpty());
+    EXPECT_TRUE(m_screens.fnAcceuil()->isVisible());
+    EXPECT_TRUE(m_printer.bytes().isEmpty());
+    sql(QStringLiteral("DROP TRIGGER refus"));
+    acheter();
+    EXPECT_EQ(lire(QStringLiteral("SELECT * FROM DetailVente")).lignes.size(), 2);
+}
+
+TEST_F(VenteEntiereTest, TicketAmountsAndTopUpDesignation)
+{
+    terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 1")});
+    sql(QStringLiteral("UPDATE ArticleEnStock SET Prix = 499000 WHERE Famille = 1"));
+    acheter(false);
+    const QString ticket = m_printer.text();
+    EXPECT_TRUE(ticket.contains(QStringLiteral("41,72 EUR"))) << ticket.toStdString();
+    EXPECT_TRUE(ticket.contains(QStringLiteral("8,18 EUR")));
+    EXPECT_TRUE(ticket.contains(QStringLiteral("49,90 EUR")));
+
+    const qsizetype avant = m_printer.text().size();
+    acheter(true);
+    const QString second = m_printer.text().mid(avant);
+    const QString designation =
+        lire(QStringLiteral("SELECT Designation FROM ArticleEnStock WHERE Reference = ?"),
+             {m_recharge})
+            .valeur(0, QStringLiteral("Designation"))
+            .toString();
+    ASSERT_TRUE(designation.endsWith(QStringLiteral("€"))) << designation.toStdString();
+    EXPECT_TRUE(second.contains(designation.chopped(1) + QLatin1Char('E'))) << second.toStdString();
+    EXPECT_FALSE(second.contains(designation));
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace Movendi::Test {
+
+// The ticket printer simulator (movendi-printer-sim) as a child process on its own
+// pseudo-terminal, writing what it receives to files of its own temporary folder. Stopped
+// (SIGTERM) on destruction.
+class PrinterSimulator
+{
+public:
+    PrinterSimulator() = default;
+    ~PrinterSimulator();
+    PrinterSimulator(const PrinterSimulator &) = delete;
+    PrinterSimulator &operator=(const PrinterSimulator &) = delete;
+
+    // Starts the simulator and, when given, a symbolic link to its device. Waits for its
+    // "IMPRIMANTE: " line; on failure adds a test failure naming the cause and returns false.
+    bool start(const QString &linkPath = {}, int timeoutMs = 5000);
+    // SIGTERM and wait; a simulator that does not stop is killed.
+    void stop();
+    bool isRunning() const;
+
+    // The slave side of the pseudo-terminal, e.g. "/dev/pts/3".
+    QString devicePath() const { return m_device; }
+    QString outputPath() const;
+    QString textPath() const;
+    // Every byte received so far.
+    QByteArray bytes() const;
+    // The readable rendering so far (see tools/printer-sim/README.md).
+    QString text() const;
+    // Waits until at least n bytes have been received; false on time-out.
+    bool waitForBytes(qsizetype n, int timeoutMs = 3000) const;
+    // What the simulator wrote on its standard error.
+    QString errors() const;
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    QString m_device;
+};
+
+} // namespace Movendi::Test
