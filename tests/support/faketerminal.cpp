@@ -72,7 +72,7 @@ void FakeTerminal::onByte(char c)
             deliver(QByteArray(1, Ctl::ENQ), replyDelayMs);
             m_queue.push_back(collisionFrame);
             m_sending = true;
-        } else if (enqReply == EnqReply::Ack) {
+        } else if (ackEnq ? ackEnq(++m_enqs) : enqReply == EnqReply::Ack) {
             deliver(QByteArray(1, Ctl::ACK), replyDelayMs);
         }
         break;

@@ -23,6 +23,8 @@ public:
     std::function<Answer(const QByteArray &message)> answerFor;
 
     EnqReply enqReply = EnqReply::Ack;
+    // When set, decides for each ENQ of the kiosk (counted from 1) whether it is acknowledged.
+    std::function<bool(int)> ackEnq;
     int collisionsLeft = 0; // ENQs answered by the terminal's own ENQ and collisionFrame
     QByteArray collisionFrame;
     int naksLeft = 0;            // frames refused before one is taken
@@ -64,6 +66,7 @@ private:
     bool m_messageTaken = false;
     std::deque<QByteArray> m_queue;
     bool m_sending = false;
+    int m_enqs = 0;
 };
 
 class FakeTerminalLine final : public Platform::SerialLine
