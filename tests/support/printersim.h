@@ -1,9 +1,9 @@
 #pragma once
 
+#include "simulatorprocess.h"
+
 #include <QByteArray>
-#include <QProcess>
 #include <QString>
-#include <QTemporaryDir>
 
 namespace Movendi::Test {
 
@@ -14,19 +14,18 @@ class PrinterSimulator
 {
 public:
     PrinterSimulator() = default;
-    ~PrinterSimulator();
     PrinterSimulator(const PrinterSimulator &) = delete;
     PrinterSimulator &operator=(const PrinterSimulator &) = delete;
 
     // Starts the simulator and, when given, a symbolic link to its device. Waits for its
     // "IMPRIMANTE: " line; on failure adds a test failure naming the cause and returns false.
     bool start(const QString &linkPath = {}, int timeoutMs = 5000);
-    // SIGTERM and wait; a simulator that does not stop is killed.
-    void stop();
-    bool isRunning() const;
+    // SIGTERM and wait; a simulator that does not stop is killed (also on destruction).
+    void stop() { m_sim.stop(); }
+    bool isRunning() const { return m_sim.isRunning(); }
 
     // The slave side of the pseudo-terminal, e.g. "/dev/pts/3".
-    QString devicePath() const { return m_device; }
+    QString devicePath() const { return m_sim.device(); }
     QString outputPath() const;
     QString textPath() const;
     // Every byte received so far.
@@ -36,12 +35,10 @@ public:
     // Waits until at least n bytes have been received; false on time-out.
     bool waitForBytes(qsizetype n, int timeoutMs = 3000) const;
     // What the simulator wrote on its standard error.
-    QString errors() const;
+    QString errors() const { return m_sim.errors(); }
 
 private:
-    QTemporaryDir m_dir;
-    QProcess m_process;
-    QString m_device;
+    SimulatorProcess m_sim;
 };
 
 } // namespace Movendi::Test

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QProcess>
+#include "simulatorprocess.h"
+
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 
 namespace Movendi::Test {
 
@@ -14,7 +14,6 @@ class TpeSimulator
 {
 public:
     TpeSimulator() = default;
-    ~TpeSimulator();
     TpeSimulator(const TpeSimulator &) = delete;
     TpeSimulator &operator=(const TpeSimulator &) = delete;
 
@@ -23,12 +22,12 @@ public:
     // a test failure naming the cause and returns false.
     bool start(const QStringList &directives = {}, const QString &linkPath = {},
                int timeoutMs = 5000);
-    // SIGTERM and wait; a simulator that does not stop is killed.
-    void stop();
-    bool isRunning() const;
+    // SIGTERM and wait; a simulator that does not stop is killed (also on destruction).
+    void stop() { m_sim.stop(); }
+    bool isRunning() const { return m_sim.isRunning(); }
 
     // The slave side of the pseudo-terminal, e.g. "/dev/pts/3".
-    QString devicePath() const { return m_device; }
+    QString devicePath() const { return m_sim.device(); }
     QString journalPath() const;
     // The journal so far, one event a line.
     QStringList journal() const;
@@ -37,12 +36,10 @@ public:
     // Waits until at least n journal lines contain substring; false on time-out.
     bool waitFor(const QString &substring, int n = 1, int timeoutMs = 3000) const;
     // What the simulator wrote on its standard error.
-    QString errors() const;
+    QString errors() const { return m_sim.errors(); }
 
 private:
-    QTemporaryDir m_dir;
-    QProcess m_process;
-    QString m_device;
+    SimulatorProcess m_sim;
 };
 
 } // namespace Movendi::Test
