@@ -178,11 +178,6 @@ void FrmPayment::showEvent(QShowEvent *event)
     });
 }
 
-void FrmPayment::hideEvent(QHideEvent *event)
-{
-    QWidget::hideEvent(event);
-}
-
 void FrmPayment::Form_Activate()
 {
     m_enCours = true;

@@ -67,7 +67,6 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void hideEvent(QHideEvent *event) override;
 
 private:
     // Alternates the prompt's back colour while a card is awaited or to be taken back; stops

@@ -1,20 +1,21 @@
 // movendi-printer-sim: the ticket printer's side of its serial line on a pseudo-terminal.
 #include "pseudoterminal.h"
 #include "rendering.h"
+#include "stopsignal.h"
 
 #include <QFile>
 #include <QStringList>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <optional>
 #include <poll.h>
 #include <unistd.h>
 
 using Movendi::PrinterSim::TextRenderer;
+using Movendi::TpeSim::installStopSignals;
 using Movendi::TpeSim::PseudoTerminal;
+using Movendi::TpeSim::stopSignalFd;
 
 namespace {
 
@@ -56,31 +57,6 @@ const char *usage =
     "/dev/pts/N\",\n"
     "appends every byte received to FICHIER (default printer.bin) and runs until\n"
     "SIGTERM or SIGINT. See tools/printer-sim/README.md.\n";
-
-int stopPipe[2] = {-1, -1};
-
-void onStopSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(stopPipe[1], &byte, 1);
-}
-
-// A self-pipe, so that a signal wakes poll() without a race.
-bool installStopSignals()
-{
-    if (pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return false;
-    struct sigaction action
-    {
-    };
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-    signal(SIGPIPE, SIG_IGN);
-    signal(SIGHUP, SIG_IGN);
-    return true;
-}
 
 void fail(const QString &text)
 {
@@ -149,7 +125,7 @@ int main(int argc, char **argv)
     TextRenderer renderer;
     int status = 0;
     for (;;) {
-        pollfd fds[2] = {{pty.masterFd(), POLLIN, 0}, {stopPipe[0], POLLIN, 0}};
+        pollfd fds[2] = {{pty.masterFd(), POLLIN, 0}, {stopSignalFd(), POLLIN, 0}};
         const int ready = poll(fds, 2, -1);
         if (ready < 0 && errno != EINTR) {
             fail(QStringLiteral("poll: erreur %1").arg(errno));

@@ -3,46 +3,20 @@
 #include "options.h"
 #include "pseudoterminal.h"
 #include "scenario.h"
+#include "stopsignal.h"
 #include "terminal.h"
 
 #include <QStringList>
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
 using namespace Movendi::TpeSim;
 
 namespace {
-
-int stopPipe[2] = {-1, -1};
-
-void onStopSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(stopPipe[1], &byte, 1);
-}
-
-// A self-pipe, so that a signal wakes poll() without a race.
-bool installStopSignals()
-{
-    if (pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return false;
-    struct sigaction action
-    {
-    };
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-    signal(SIGPIPE, SIG_IGN);
-    signal(SIGHUP, SIG_IGN);
-    return true;
-}
 
 int timeoutUntil(const std::optional<Terminal::Clock::time_point> &deadline)
 {
@@ -117,7 +91,7 @@ int main(int argc, char **argv)
     for (;;) {
         pollfd fds[2] = {
             {pty.masterFd(), short(POLLIN | (pty.hasPendingOutput() ? POLLOUT : 0)), 0},
-            {stopPipe[0], POLLIN, 0}};
+            {stopSignalFd(), POLLIN, 0}};
         const int ready = poll(fds, 2, timeoutUntil(terminal.deadline()));
         if (ready < 0 && errno != EINTR) {
             fail(QStringLiteral("poll: erreur %1").arg(errno));
