@@ -1,22 +1,32 @@
 #include "demandestpe.h"
 
+#include "environnementpaiement.h"
 #include "erreurmpc10.h"
 #include "etatpaiement.h"
 #include "pontagetpvnew.h"
+#include "resultatstpe.h"
 #include "telecollecte.h"
 #include "terminalframe.h"
-
-#include "startup/journal.h"
 
 namespace Movendi::Payment {
 
 namespace {
 
 constexpr int UnavailableJournalEvery = 1000;
+// The terminal takes amounts as exactly eight digits.
+constexpr qint64 LargestAmountCents = 99999999;
 
 void journal(const char *contexte, const QString &message)
 {
-    Startup::JournaliserErreur(QString::fromUtf8(contexte), message);
+    journaliser(QString::fromUtf8(contexte), message);
+}
+
+// Neither clamped nor sent longer: an amount the terminal cannot take is refused here.
+QString amountOutOfRange(qint64 cents)
+{
+    return QStringLiteral("montant refusé avant envoi: %1 centimes, hors de 0 à %2")
+        .arg(cents)
+        .arg(LargestAmountCents);
 }
 
 QString resultChar(const QByteArray &answer)
@@ -26,29 +36,33 @@ QString resultChar(const QByteArray &answer)
 
 } // namespace
 
-QByteArray montantTerminal(qint64 cents)
+std::optional<QByteArray> montantTerminal(qint64 cents)
 {
-    return QByteArray::number(qMax<qint64>(cents, 0)).rightJustified(8, '0');
+    if (cents < 0 || cents > LargestAmountCents)
+        return std::nullopt;
+    return QByteArray::number(cents).rightJustified(8, '0');
 }
 
 QByteArray messageSolvabilite(qint64 cents)
 {
-    return buildMessage("AK", "0" + montantTerminal(cents) + "30" + "978" + "2D");
+    const auto amount = montantTerminal(cents);
+    return amount ? buildMessage("AK", "0" + *amount + "30" + "978" + "2D") : QByteArray();
 }
 
 QByteArray messageDebit(qint64 cents)
 {
-    return buildMessage("AL", montantTerminal(cents) + "978");
+    const auto amount = montantTerminal(cents);
+    return amount ? buildMessage("AL", *amount + "978") : QByteArray();
 }
 
 int DemSwi()
 {
-    if (BidForLine() == 0)
-        return -400;
+    if (BidForLine() == Resultat::LigneRefusee)
+        return Resultat::StatutSansLigne;
     int expected = 13;
     const QByteArray answer = ExchangeMessage(buildMessage("AA"), expected, 3);
     if (answer == ErrMessage)
-        return -400;
+        return Resultat::StatutSansLigne;
 
     const QByteArray security = charAt(answer, 10);
     if (security == "1" || security == "2" || security == "3") {
@@ -57,13 +71,13 @@ int DemSwi()
                               ? QStringLiteral("Lecteur hors service, sécurité activée")
                               : QStringLiteral("Pin-pad et lecteur hors service, "
                                                "sécurité activée"));
-        return -403;
+        return Resultat::SecuriteActivee;
     }
     const QByteArray remote = charAt(answer, 9);
     if (remote == "1" || remote == "2") {
         journal("DemSwi", remote == "1" ? QStringLiteral("télécollecte en cours")
                                         : QStringLiteral("téléparamétrage en cours"));
-        return -404;
+        return Resultat::ActiviteDistante;
     }
     const QByteArray availability = charAt(answer, 7);
     if (availability == "1") {
@@ -72,25 +86,30 @@ int DemSwi()
             e.TerminalDownCount = 0;
             journal("DemSwi", TexteResultatDemVal(QStringLiteral("1")));
         }
-        return -405;
+        return Resultat::TerminalIndisponible;
     }
     if (availability == "2") {
         journal("DemSwi", TexteResultatDemVal(QStringLiteral("2")));
-        return -405;
+        return Resultat::TerminalIndisponible;
     }
     const QByteArray card = charAt(answer, 8);
     if (card == "1")
-        return 255;
+        return Resultat::Ok;
     if (card == "0")
-        return 1;
-    return -400;
+        return Resultat::SansCarte;
+    return Resultat::StatutSansLigne;
 }
 
 int DemVal(bool ecouter)
 {
+    const qint64 cents = etatPaiement().PaymentAmountCents;
+    const QByteArray message = messageSolvabilite(cents);
+    if (message.isEmpty()) {
+        journal("DemVal", amountOutOfRange(cents));
+        return Resultat::SolvabiliteRefusee;
+    }
     if (!CheckTerminalReady())
-        return -700;
-    const QByteArray message = messageSolvabilite(etatPaiement().PaymentAmountCents);
+        return Resultat::SolvabiliteSansLigne;
     QByteArray answer;
     if (ecouter) {
         answer = ExchangeAndListen(message, 322, 180, Ecoute::DemVAl);
@@ -104,32 +123,36 @@ int DemVal(bool ecouter)
 
     const QString result = resultChar(answer);
     if (result == QLatin1String("0"))
-        return 255;
+        return Resultat::Ok;
     if (result == QLatin1String("1"))
-        return -704;
+        return Resultat::SolvabiliteIndisponible;
     const QString cause = QStringLiteral("Cause: ") + TexteResultatDemVal(result) +
                           QStringLiteral(" - ") +
                           TexteDiagnostic(terminalText(field(answer, 8, 9)));
     if (result == QLatin1String("F") || result == QLatin1String("9")) {
-        journal("Carte refusée DemVal", maskCardNumbersIn(terminalText(answer)));
+        journal("Carte refusée DemVal", maskAnswer(answer));
         journal("Carte refusée DemVal", cause);
-        return 2;
+        return Resultat::CarteRefusee;
     }
     if (answer == ErrMessage) {
         DemDemarrage();
-        return 0;
+        return Resultat::TerminalRedemarre;
     }
     journal("Carte refusée DemVal", cause);
-    return 1;
+    return Resultat::SolvabiliteRefusee;
 }
 
 int DemEnr(bool ecouter)
 {
     EtatPaiement &e = etatPaiement();
     e.CardNumber.clear();
-    if (!CheckTerminalReady())
-        return -200;
     const QByteArray message = messageDebit(e.PaymentAmountCents);
+    if (message.isEmpty()) {
+        journal("DemEnr", amountOutOfRange(e.PaymentAmountCents));
+        return Resultat::DebitRefuse;
+    }
+    if (!CheckTerminalReady())
+        return Resultat::DebitSansLigne;
     QByteArray answer;
     if (ecouter) {
         answer = ExchangeAndListen(message, 364, 10, Ecoute::DemEnr);
@@ -142,14 +165,14 @@ int DemEnr(bool ecouter)
     if (result == QLatin1String("0")) {
         e.CardNumber = maskCardNumber(terminalText(field(answer, 176, 191)));
         BuildBankTickets(answer);
-        return 255;
+        return Resultat::Ok;
     }
     if (result == QLatin1String("6")) {
         journal("DemEnr", QStringLiteral("OK: ") + TexteResultatDemEnr(result));
-        return 255;
+        return Resultat::Ok;
     }
     journal("Carte refusée DemEnr", QStringLiteral("Cause: ") + TexteResultatDemEnr(result));
-    return result == QLatin1String("1") ? -204 : 1;
+    return result == QLatin1String("1") ? Resultat::DebitIndisponible : Resultat::DebitRefuse;
 }
 
 QByteArray DemDemarrage()

@@ -1,13 +1,13 @@
 #include "pontagetpvnew.h"
 
+#include "environnementpaiement.h"
 #include "etatpaiement.h"
+#include "resultatstpe.h"
 #include "terminalframe.h"
 
 #include "platform/clock.h"
 #include "platform/seams.h"
 #include "platform/serialline.h"
-#include "startup/etatdemarrage.h"
-#include "startup/journal.h"
 
 #include <QScopeGuard>
 
@@ -25,6 +25,15 @@ constexpr qint64 PollSliceMs = 5;
 constexpr int MaxCollisions = 10;
 // The longest stated length (999) fits in five blocks.
 constexpr int MaxBlocks = 5;
+// Phase limits: the payment and restart phases from their start; the remittance phase on
+// silence, and overall so that a terminal that never stops talking cannot hold the kiosk.
+constexpr int PhaseSeconds = 300;
+constexpr int RemittanceSilenceSeconds = 600;
+constexpr int RemittanceLimitSeconds = 1800;
+// Once a phase has its answer, the rest of the terminal's turn is acknowledged until it hands
+// the line back, so that the next exchange starts on a quiet line.
+constexpr int TurnEndSilenceSeconds = 2;
+constexpr int TurnEndLimitSeconds = 30;
 
 const QByteArray Enq(1, Ctl::ENQ);
 const QByteArray Ack(1, Ctl::ACK);
@@ -53,6 +62,14 @@ QByteArray readBuffered()
     return l ? l->read() : QByteArray();
 }
 
+// Drops whatever is waiting, whatever the input length: left-overs of an earlier exchange.
+void discardInput()
+{
+    Platform::SerialLine *l = line();
+    for (int guard = 0; l && guard < 100000 && l->bytesAvailable() > 0; ++guard)
+        l->read();
+}
+
 void send(const QByteArray &bytes)
 {
     if (Platform::SerialLine *l = line())
@@ -75,12 +92,6 @@ void waitForCount(int expected, qint64 startMs, int timeoutSeconds, bool handleE
     }
 }
 
-QByteArray waitForOne(int timeoutSeconds)
-{
-    waitForCount(1, clock().monotonicMs(), timeoutSeconds, false);
-    return readBuffered();
-}
-
 bool startsWith(const QByteArray &text, char c)
 {
     return !text.isEmpty() && text.at(0) == c;
@@ -89,6 +100,36 @@ bool startsWith(const QByteArray &text, char c)
 bool endsAsFirstBlock(const QByteArray &block)
 {
     return block.size() >= 2 && block.at(block.size() - 2) == Ctl::ETB;
+}
+
+// A block whose end (DLE, ETX or ETB, check character) has arrived: nothing more comes before
+// the kiosk acknowledges it.
+bool isWholeBlock(const QByteArray &text)
+{
+    const qsizetype n = text.size();
+    return n >= 4 && text.at(0) == Ctl::STX && text.at(n - 3) == Ctl::DLE &&
+           (text.at(n - 2) == Ctl::ETX || text.at(n - 2) == Ctl::ETB);
+}
+
+// Reads, without handling events, until `expected` characters have come, a whole block has,
+// or the time-out counted from startMs is over. Waiting past a whole block would only race
+// the terminal's own wait for the acknowledgement.
+QByteArray collect(QByteArray text, int expected, qint64 startMs, int timeoutSeconds)
+{
+    for (;;) {
+        text += readBuffered();
+        if (text.size() >= expected || isWholeBlock(text) || elapsed(startMs, timeoutSeconds))
+            return text;
+        clock().sleepMs(PollSliceMs);
+    }
+}
+
+// Acknowledges what the terminal sent last and reads the block that follows.
+QByteArray acknowledgeAndRead(int expected, int timeoutSeconds)
+{
+    discardInput();
+    send(Ack);
+    return collect({}, expected, clock().monotonicMs(), timeoutSeconds);
 }
 
 // The frame, refused at most three times, then the line handed over to the terminal. False
@@ -157,6 +198,15 @@ QByteArray printedText(const QByteArray &frame)
     return text;
 }
 
+bool isPrintFrame(const QByteArray &frame)
+{
+    return charAt(frame, 2) == "P";
+}
+
+// A phase in which the terminal drives the dialogue: frames are read one character at a time
+// (their check character read on its own, so that it is never taken for a control character),
+// acknowledged, and sorted into displays, print lines and the answer, which may come in blocks
+// with displays between them.
 class Listening
 {
 public:
@@ -176,92 +226,180 @@ public:
         if (m_phase == Ecoute::DemTC)
             etatPaiement().MerchantTicketText.clear();
         send(Ack);
-        m_clockStart = clock().monotonicMs();
+        m_phaseStart = m_silenceStart = clock().monotonicMs();
         try {
-            loop();
+            if (loop())
+                finishTurn();
         } catch (const std::exception &e) {
-            Startup::JournaliserErreur(QString::fromLatin1(phaseName(m_phase)),
-                                       QString::fromLocal8Bit(e.what()));
+            journaliser(QString::fromLatin1(phaseName(m_phase)), QString::fromLocal8Bit(e.what()));
         }
         if (m_display)
             m_display->cacher();
         setInputLength(0);
-        if (m_phase == Ecoute::DemTC)
-            Startup::JournaliserErreur(QStringLiteral("EcouterDemTC"),
-                                       maskCardNumbersIn(terminalText(m_text.left(249))));
+        if (m_phase == Ecoute::DemTC) {
+            // Masked first: a number cut by the limit would no longer look like one.
+            journaliser(QStringLiteral("EcouterDemTC"), maskTerminalText(m_text).left(249));
+            if (m_limitReached)
+                journaliser(QStringLiteral("EcouterDemTC"),
+                            QStringLiteral("durée maximale de la télécollecte atteinte (%1 s)")
+                                .arg(RemittanceLimitSeconds));
+        }
         return m_phase == Ecoute::Demarrage ? m_text : m_answer;
     }
 
 private:
-    void loop()
+    QByteArray next(int timeoutSeconds)
     {
-        const int limitSeconds = m_phase == Ecoute::DemTC ? 600 : 300;
+        const QByteArray c = ReadTerminalChars(timeoutSeconds);
+        m_text += c;
+        return c;
+    }
+
+    // True when the phase ended on its answer (the terminal may still be talking), false on a
+    // time limit or the line handed back.
+    bool loop()
+    {
         for (;;) {
             clock().processEventsFor(0);
-            const QByteArray c = ReadTerminalChars(2);
-            m_text += c;
-            if (m_phase == Ecoute::DemTC && m_displayCount >= 1 && m_displayCount <= 8)
-                return;
-            const char ch = c.isEmpty() ? 0 : c.at(0);
-            if (ch == Ctl::ENQ) {
-                send(Ack);
-                restartSilenceClock();
-            } else if (ch == Ctl::ETX) {
-                m_text += ReadTerminalChars(2);
-                send(Ack);
-                restartSilenceClock();
-                frameEnded(false);
-            } else if (ch == Ctl::ETB) {
-                m_text += ReadTerminalChars(2);
-                restartSilenceClock();
-                frameEnded(true);
-                send(Ack);
-            } else if (ch == Ctl::EOT) {
-                restartSilenceClock();
-                if (m_phase == Ecoute::Demarrage && ++m_eots == 5)
-                    return;
+            const QByteArray c = next(2);
+            if (!c.isEmpty())
+                take(c.at(0));
+            // The first display after the remittance answer closes the phase.
+            if (m_phase == Ecoute::DemTC && m_answerComplete && m_displayCount >= 1 &&
+                m_displayCount <= 8)
+                return true;
+            if (m_phase == Ecoute::Demarrage && m_eots == 5)
+                return false;
+            // The terminal has cleared its screen after its whole answer.
+            if (m_payment && m_answerComplete && m_blankAfterAnswer)
+                return true;
+            if (m_phase == Ecoute::DemTC) {
+                if (elapsed(m_silenceStart, RemittanceSilenceSeconds))
+                    return false;
+                if (elapsed(m_phaseStart, RemittanceLimitSeconds)) {
+                    m_limitReached = true;
+                    return false;
+                }
+            } else if (elapsed(m_phaseStart, PhaseSeconds)) {
+                return false;
             }
-            if (m_payment && !m_answer.isEmpty() && m_lastDisplayBlank) {
-                m_text += ReadTerminalChars(1);
-                return;
-            }
-            if (elapsed(m_clockStart, limitSeconds))
-                return;
         }
     }
 
-    void restartSilenceClock()
+    // The rest of the terminal's turn, acknowledged until it hands the line back; nothing of it
+    // is shown or kept.
+    void finishTurn()
     {
-        if (m_phase == Ecoute::DemTC)
-            m_clockStart = clock().monotonicMs();
+        m_draining = true;
+        const int silence = m_payment ? 1 : TurnEndSilenceSeconds;
+        const qint64 start = clock().monotonicMs();
+        while (!m_lineBack && !elapsed(start, TurnEndLimitSeconds)) {
+            clock().processEventsFor(0);
+            const QByteArray c = next(silence);
+            if (c.isEmpty())
+                return;
+            take(c.at(0));
+        }
     }
 
-    void frameEnded(bool firstBlock)
+    void restartSilenceClock() { m_silenceStart = clock().monotonicMs(); }
+
+    // One character of the terminal's turn.
+    void take(char ch)
     {
-        // The check character may itself be an STX: the frame starts before it.
-        const qsizetype at = m_text.lastIndexOf(Ctl::STX, m_text.size() - 2);
-        if (at < 0)
+        if (m_inFrame) {
+            if (ch == Ctl::ETX || ch == Ctl::ETB) {
+                m_frame += ch;
+                const QByteArray lrc = next(2);
+                m_frame += lrc;
+                m_inFrame = false;
+                restartSilenceClock();
+                const bool firstBlock = ch == Ctl::ETB;
+                if (!firstBlock)
+                    send(Ack);
+                frameEnded(m_frame, firstBlock);
+                if (firstBlock)
+                    send(Ack);
+                return;
+            }
+            if (ch != Ctl::STX && ch != Ctl::ENQ && ch != Ctl::EOT) {
+                m_frame += ch;
+                return;
+            }
+            // A frame cut short: what follows starts afresh.
+            m_inFrame = false;
+        }
+        switch (ch) {
+        case Ctl::STX:
+            m_inFrame = true;
+            m_frame = QByteArray(1, Ctl::STX);
+            break;
+        case Ctl::ENQ:
+            m_lineBack = false;
+            send(Ack);
+            restartSilenceClock();
+            break;
+        case Ctl::EOT:
+            m_lineBack = true;
+            restartSilenceClock();
+            if (m_phase == Ecoute::Demarrage)
+                ++m_eots;
+            break;
+        default:
+            break; // noise between frames
+        }
+    }
+
+    // While the first block of an answer waits for its continuation, the next frame is that
+    // continuation, whatever its first characters, unless it is a display or print frame that
+    // cannot be the rest of the stated length.
+    bool continues(const QByteArray &frame, bool firstBlock) const
+    {
+        if (firstBlock)
+            return true;
+        if (const std::optional<int> length = statedLength(m_answer)) {
+            const qsizetype rest = *length + 9 - (m_answer.size() - 3) + 1;
+            if (frame.size() == rest)
+                return true;
+        }
+        return !isDisplayFrame(frame) && !isPrintFrame(frame);
+    }
+
+    void frameEnded(const QByteArray &frame, bool firstBlock)
+    {
+        // After the phase: acknowledged only.
+        if (m_draining)
             return;
-        const QByteArray frame = m_text.mid(at);
-        const bool isAnswer = !m_answerId.isEmpty() && field(frame, 2, 3) == m_answerId;
-        if (firstBlock) {
-            if (isAnswer)
-                m_answer = frame;
+        // A block sent again (the terminal took the acknowledgement for a refusal) was taken.
+        // Print lines may repeat on purpose (blank lines): they are not compared.
+        if (!isPrintFrame(frame)) {
+            if (frame == m_lastFrame)
+                return;
+            m_lastFrame = frame;
+        }
+        if (m_awaitingContinuation && continues(frame, firstBlock)) {
+            m_answer = joinBlocks(m_answer, frame);
+            m_awaitingContinuation = firstBlock;
+            m_answerComplete = !firstBlock;
             return;
         }
         if (isDisplayFrame(frame)) {
             if (m_display)
                 m_display->afficher(displayText(frame));
-            m_lastDisplayBlank = isBlankDisplay(frame);
+            if (m_answerComplete && isBlankDisplay(frame))
+                m_blankAfterAnswer = true;
             ++m_displayCount;
-        } else if (isAnswer) {
+        } else if (!m_answerId.isEmpty() && field(frame, 2, 3) == m_answerId) {
             m_answer = frame;
+            m_awaitingContinuation = firstBlock;
+            m_answerComplete = !firstBlock;
+            m_blankAfterAnswer = false;
             m_displayCount = 0;
-        } else if (m_payment) {
-            m_answer = joinBlocks(m_answer, frame);
-        } else if (m_phase == Ecoute::DemTC && charAt(frame, 2) == "P") {
-            etatPaiement().MerchantTicketText += terminalText(printedText(frame));
+        } else if (m_phase == Ecoute::DemTC && isPrintFrame(frame)) {
+            QString &text = etatPaiement().MerchantTicketText;
+            text = maskCardNumbersIn(text + terminalText(printedText(frame)));
         }
+        // Anything else is neither shown nor taken for the answer.
     }
 
     Ecoute m_phase;
@@ -270,8 +408,17 @@ private:
     AffichageClient *m_display = nullptr;
     QByteArray m_text;
     QByteArray m_answer;
-    qint64 m_clockStart = 0;
-    bool m_lastDisplayBlank = false;
+    QByteArray m_frame;
+    QByteArray m_lastFrame;
+    qint64 m_phaseStart = 0;
+    qint64 m_silenceStart = 0;
+    bool m_inFrame = false;
+    bool m_awaitingContinuation = false;
+    bool m_answerComplete = false;
+    bool m_blankAfterAnswer = false;
+    bool m_lineBack = false;
+    bool m_draining = false;
+    bool m_limitReached = false;
     int m_eots = 0;
     int m_displayCount = 10;
 };
@@ -283,17 +430,19 @@ bool OpenTerminalPort()
     EtatPaiement &e = etatPaiement();
     if (e.ligneTerminal && e.ligneTerminal->isOpen())
         return true;
-    e.ligneTerminal = Platform::serialLines().create(Startup::etat().CheminIni);
+    const ConfigurationTerminal &configuration = configurationTerminal();
+    e.ligneTerminal = Platform::serialLines().create(configuration.fichierConfiguration());
     e.ligneTerminal->setInputLength(0);
-    if (!e.ligneTerminal->open(Startup::etat().PortTPE, QString::fromLatin1(ReglagesTerminal))) {
+    if (!e.ligneTerminal->open(configuration.portTerminal(),
+                               QString::fromLatin1(ReglagesTerminal))) {
         const QString reason = e.ligneTerminal->errorText();
         if (reason != e.echecOuverture)
-            Startup::JournaliserErreur(QStringLiteral("OpenTerminalPort"), reason);
+            journaliser(QStringLiteral("OpenTerminalPort"), reason);
         e.echecOuverture = reason;
         return false;
     }
     e.echecOuverture.clear();
-    e.ligneTerminal->read();
+    discardInput();
     return true;
 }
 
@@ -302,7 +451,7 @@ QByteArray SendAndWait(const QByteArray &text, bool addLrc, int expected, int ti
     if (text.isEmpty())
         return {};
     OpenTerminalPort();
-    readBuffered();
+    discardInput();
     send(addLrc ? text + ComputeLrc(text) : text);
     waitForCount(expected, clock().monotonicMs(), timeoutSeconds, false);
     return readBuffered();
@@ -328,14 +477,16 @@ int BidForLine()
     int failures = 0;
     int collisions = 0;
     for (;;) {
+        // Each bid starts on a quiet line: left-overs would read as the terminal's reply.
+        discardInput();
         send(Enq);
         const QByteArray c = ReadTerminalChars(2);
         if (startsWith(c, Ctl::ACK))
-            return 1;
+            return Resultat::LigneObtenue;
         if (startsWith(c, Ctl::ENQ)) {
             failures = 0;
             if (++collisions > MaxCollisions)
-                return 0;
+                return Resultat::LigneRefusee;
             QByteArray last;
             do {
                 send(Ack);
@@ -347,7 +498,7 @@ int BidForLine()
                         break;
                 }
                 if (frame.toUpper().contains("TELEC"))
-                    return -404;
+                    return Resultat::TelecollecteSurLaLigne;
                 ReadTerminalChars(1);
                 send(Ack);
                 last = ReadTerminalChars(1);
@@ -357,7 +508,7 @@ int BidForLine()
         }
         send(Eot);
         if (++failures == 3)
-            return 0;
+            return Resultat::LigneRefusee;
     }
 }
 
@@ -367,14 +518,14 @@ QByteArray ExchangeMessage(const QByteArray &message, int &expectedLength, int w
         return ErrMessage;
     QByteArray answer;
     if (expectedLength <= MaxSingleBlockAnswer) {
-        answer = SendAndWait(Ack, false, expectedLength, 3);
+        answer = acknowledgeAndRead(expectedLength, 3);
     } else {
-        answer = SendAndWait(Ack, false, MaxBlock, 3);
+        answer = acknowledgeAndRead(MaxBlock, 3);
         const std::optional<int> length = statedLength(answer);
         // An answer that fitted in one block has no second one to wait for.
         if (length && endsAsFirstBlock(answer)) {
             expectedLength = *length - 239;
-            answer = joinBlocks(answer, SendAndWait(Ack, false, expectedLength, 3));
+            answer = joinBlocks(answer, acknowledgeAndRead(expectedLength, 3));
         }
     }
     releaseLine();
@@ -385,21 +536,19 @@ QByteArray ExchangeSizedAnswer(const QByteArray &message, int &answerLength, int
 {
     if (!sendFrameAndHandOver(message, waitSeconds))
         return ErrMessage;
-    readBuffered();
+    discardInput();
     send(Ack);
     const qint64 start = clock().monotonicMs();
-    waitForCount(6, start, 3, false);
-    QByteArray answer = readBuffered();
+    QByteArray answer = collect({}, 6, start, 3);
     const std::optional<int> length = statedLength(answer);
-    int remaining = answer.size() >= 6 && length ? *length + 9 - int(answer.size()) : MaxBlock;
-    if (remaining > MaxSingleBlockAnswer)
-        remaining = MaxBlock - int(answer.size());
-    waitForCount(remaining, start, 3, false);
-    answer += readBuffered();
+    // The first block ends at the stated length or at the longest block, whichever comes
+    // first, however much of it the first read brought.
+    const int whole = answer.size() >= 6 && length ? *length + 9 : MaxBlock;
+    answer = collect(answer, qMin(whole, MaxBlock), start, 3);
     // A block ending in ETB announces another; without them the answer would lose its end.
     for (int block = 1; length && endsAsFirstBlock(answer) && block < MaxBlocks; ++block) {
         const int next = qMin<int>(MaxBlock, *length + 9 - int(answer.size()) + 4);
-        answer = joinBlocks(answer, SendAndWait(Ack, false, next, 3));
+        answer = joinBlocks(answer, acknowledgeAndRead(next, 3));
     }
     releaseLine();
     answerLength = int(answer.size());
@@ -438,7 +587,8 @@ QByteArray ExchangeAndReadStream(const QByteArray &message, int waitSeconds)
         QByteArray c;
         if (last == Ctl::ENQ || last == Ctl::STX) {
             send(Ack);
-            c = waitForOne(3);
+            waitForCount(1, clock().monotonicMs(), 3, false);
+            c = readBuffered();
         } else {
             c = ReadTerminalChars(11);
         }
@@ -458,7 +608,8 @@ QByteArray ExchangeAndReadStream(const QByteArray &message, int waitSeconds)
             break;
     }
     const qsizetype kept = stream.size() - 1 - (answer.size() + 6);
-    etatPaiement().MerchantTicketText = kept > 0 ? terminalText(stream.mid(1, kept)) : QString();
+    etatPaiement().MerchantTicketText =
+        kept > 0 ? maskTerminalText(stream.mid(1, kept)) : QString();
     setInputLength(0);
     return answer;
 }

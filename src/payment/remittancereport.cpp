@@ -23,17 +23,51 @@ std::optional<int> count(const QByteArray &answer, int from, int to)
     return std::nullopt;
 }
 
-void appendRecord(QString &out, const QByteArray &a, int s)
+// The last position that holds data: a whole frame's closing DLE, ETX and check character
+// belong to no field.
+int dataEnd(const QByteArray &a)
 {
-    out += QStringLiteral("No acquereur :") + text(a, s, s + 5) + crlf;
-    out += QStringLiteral("No Remise: ") + text(a, s + 6, s + 11) + crlf;
-    out += QStringLiteral("Nb Transaction : ") + text(a, s + 12, s + 17) + crlf;
-    out += QStringLiteral("MONTANT TRANSACTION = ") + crlf;
-    if (const auto digits = completeNumber(a, s + 21, s + 32))
-        out += u'\t' + formatCents(*digits).value_or(QString()) + u' ' + text(a, s + 18, s + 20) +
-               crlf;
-    out += QStringLiteral("Nb Trans non aboutie: ") + text(a, s + 34, s + 39) + crlf;
-    out += crlf;
+    const qsizetype n = a.size();
+    if (n >= 3 && a.at(n - 3) == Ctl::DLE && a.at(n - 2) == Ctl::ETX)
+        return int(n - 3);
+    return int(n);
+}
+
+// Lays out lines whose fields all arrived; a field cut off or missing leaves out its line.
+class ReportWriter
+{
+public:
+    explicit ReportWriter(const QByteArray &answer) : m_a(answer), m_end(dataEnd(answer)) {}
+
+    bool complete(int to) const { return to <= m_end; }
+    void line(const QString &label, int from, int to)
+    {
+        if (complete(to))
+            m_out += label + text(m_a, from, to) + crlf;
+    }
+    void raw(const QString &line) { m_out += line + crlf; }
+    const QByteArray &answer() const { return m_a; }
+    QString result() const { return m_out; }
+
+private:
+    const QByteArray &m_a;
+    int m_end;
+    QString m_out;
+};
+
+void appendRecord(ReportWriter &w, int s)
+{
+    w.line(QStringLiteral("No acquereur :"), s, s + 5);
+    w.line(QStringLiteral("No Remise: "), s + 6, s + 11);
+    w.line(QStringLiteral("Nb Transaction : "), s + 12, s + 17);
+    w.raw(QStringLiteral("MONTANT TRANSACTION = "));
+    if (w.complete(s + 32)) {
+        if (const auto digits = completeNumber(w.answer(), s + 21, s + 32))
+            w.raw(u'\t' + formatCents(*digits).value_or(QString()) + u' ' +
+                  text(w.answer(), s + 18, s + 20));
+    }
+    w.line(QStringLiteral("Nb Trans non aboutie: "), s + 34, s + 39);
+    w.raw(QString());
 }
 
 } // namespace
@@ -79,35 +113,37 @@ Verdict evaluateReport(const QByteArray &a)
 
 QString layOutRemittanceReport(const QByteArray &a)
 {
-    QString out;
+    ReportWriter w(a);
     const auto blocks = count(a, 10, 11);
     int o = 0;
-    // A block that would start past the answer's end is not there: the layout ends.
-    for (int b = 1; blocks && b <= *blocks && o + 12 <= a.size(); ++b) {
-        out += text(a, o + 12, o + 17) + crlf;
-        out += text(a, o + 22, o + 71) + crlf;
-        out += text(a, o + 72, o + 73) + u'/' + text(a, o + 74, o + 75) + u'/' +
-               text(a, o + 76, o + 77) + QStringLiteral("  ") + text(a, o + 78, o + 79) + u'h' +
-               text(a, o + 80, o + 81) + u'm' + text(a, o + 82, o + 83) + crlf;
-        out += text(a, o + 84, o + 90) + crlf;
-        out += text(a, o + 91, o + 104) + crlf;
-        out += text(a, o + 105, o + 108) + u' ' + text(a, o + 109, o + 110) + u' ' +
-               text(a, o + 111, o + 118) + u' ' + text(a, o + 119, o + 121) + crlf;
-        out += text(a, o + 122, o + 153) + crlf;
-        out += text(a, o + 154, o + 203) + crlf;
-        const QByteArray countDigit = charAt(a, o + 204);
-        out += QStringLiteral("NB REMISE: ") + terminalText(countDigit) + crlf;
+    // Every announced block, whatever arrived of it.
+    for (int b = 1; blocks && b <= *blocks; ++b) {
+        w.line({}, o + 12, o + 17);
+        w.line({}, o + 22, o + 71);
+        if (w.complete(o + 83))
+            w.raw(text(a, o + 72, o + 73) + u'/' + text(a, o + 74, o + 75) + u'/' +
+                  text(a, o + 76, o + 77) + QStringLiteral("  ") + text(a, o + 78, o + 79) + u'h' +
+                  text(a, o + 80, o + 81) + u'm' + text(a, o + 82, o + 83));
+        w.line({}, o + 84, o + 90);
+        w.line({}, o + 91, o + 104);
+        if (w.complete(o + 121))
+            w.raw(text(a, o + 105, o + 108) + u' ' + text(a, o + 109, o + 110) + u' ' +
+                  text(a, o + 111, o + 118) + u' ' + text(a, o + 119, o + 121));
+        w.line({}, o + 122, o + 153);
+        w.line({}, o + 154, o + 203);
+        w.line(QStringLiteral("NB REMISE: "), o + 204, o + 204);
+        const QByteArray countDigit = w.complete(o + 204) ? charAt(a, o + 204) : QByteArray();
         const bool countRead = isDigits(countDigit);
         const int k = countRead ? countDigit.at(0) - '0' : 0;
         for (int r = 0; r < k; ++r)
-            appendRecord(out, a, o + 205 + 40 * r);
-        out += crlf;
-        // Without its count the next block cannot be found: the layout ends here.
-        if (!countRead)
+            appendRecord(w, o + 205 + 40 * r);
+        w.raw(QString());
+        // A count that arrived but cannot be read leaves the next block nowhere to be found.
+        if (w.complete(o + 204) && !countRead)
             break;
         o += 40 * k + 193;
     }
-    return out;
+    return w.result();
 }
 
 } // namespace Movendi::Payment

@@ -1,28 +1,29 @@
 #include "telecollecte.h"
 
 #include "banktickets.h"
+#include "environnementpaiement.h"
 #include "etatpaiement.h"
 #include "pontagetpvnew.h"
 #include "remittancereport.h"
+#include "resultatstpe.h"
 #include "terminalframe.h"
 
 #include "platform/clocksetter.h"
 #include "platform/seams.h"
-#include "startup/etatdemarrage.h"
-#include "startup/journal.h"
 
 namespace Movendi::Payment {
 
-int DemTC(bool ecouter)
+int DemTC(bool ecouter, int attenteTourSecondes)
 {
     if (!CheckTerminalReady())
-        return -500;
+        return Resultat::TelecollecteSansLigne;
     const QByteArray message = buildMessage("AJ", "04");
-    const QByteArray answer = ecouter ? ExchangeAndListen(message, 210, 900, Ecoute::DemTC)
-                                      : ExchangeAndReadStream(message, 900);
+    const QByteArray answer =
+        ecouter ? ExchangeAndListen(message, 210, attenteTourSecondes, Ecoute::DemTC)
+                : ExchangeAndReadStream(message, attenteTourSecondes);
     const Verdict verdict = evaluateRemittance(answer);
-    if (verdict.result != 255)
-        Startup::JournaliserErreur(QStringLiteral("Télécollecte"), verdict.journalMessage);
+    if (verdict.result != Resultat::Ok)
+        journaliser(QStringLiteral("Télécollecte"), verdict.journalMessage);
     return verdict.result;
 }
 
@@ -30,18 +31,18 @@ int DemTIC()
 {
     EtatPaiement &e = etatPaiement();
     e.MerchantTicketText.clear();
-    if (BidForLine() == 0)
-        return -600;
+    if (BidForLine() == Resultat::LigneRefusee)
+        return Resultat::RapportSansLigne;
     int length = 250;
     const QByteArray answer = ExchangeSizedAnswer(buildMessage("AJ", "03"), length, 10);
     const Verdict verdict = evaluateReport(answer);
-    if (verdict.result != 255) {
+    if (verdict.result != Resultat::Ok) {
         if (!verdict.journalMessage.isEmpty())
-            Startup::JournaliserErreur(QStringLiteral("DemTIC"), verdict.journalMessage);
+            journaliser(QStringLiteral("DemTIC"), verdict.journalMessage);
         return verdict.result;
     }
     e.MerchantTicketText = layOutRemittanceReport(answer);
-    return 255;
+    return Resultat::Ok;
 }
 
 void BuildBankTickets(const QByteArray &reponseDebit)
@@ -51,7 +52,8 @@ void BuildBankTickets(const QByteArray &reponseDebit)
     e.MerchantTicketText = tickets.merchant;
     e.CustomerTicketText = tickets.customer;
     if (tickets.transactionTime)
-        Platform::clockSetter().setDateTime(*tickets.transactionTime, Startup::etat().CheminIni);
+        Platform::clockSetter().setDateTime(*tickets.transactionTime,
+                                            configurationTerminal().fichierConfiguration());
     if (tickets.remittanceNumber)
         e.RemittanceNumber = *tickets.remittanceNumber;
 }

@@ -1,5 +1,7 @@
 #include "terminalframe.h"
 
+#include <QList>
+
 namespace Movendi::Payment {
 
 QByteArray ComputeLrc(const QByteArray &text)
@@ -99,23 +101,112 @@ QString maskCardNumber(const QString &number)
     return masked;
 }
 
-QString maskCardNumbersIn(const QString &text)
+namespace {
+
+// Shortest card number.
+constexpr qsizetype CardDigits = 13;
+
+bool isAsciiDigit(QChar c)
 {
-    QString result = text;
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+// Masks each run of 13 digits or more; a run also ends before every index in `starts`.
+void maskRuns(QString &text, const QList<qsizetype> &starts)
+{
     qsizetype i = 0;
-    while (i < result.size()) {
-        if (!result.at(i).isDigit()) {
+    while (i < text.size()) {
+        if (!isAsciiDigit(text.at(i))) {
             ++i;
             continue;
         }
-        qsizetype end = i;
-        while (end < result.size() && result.at(end).isDigit())
+        qsizetype end = i + 1;
+        while (end < text.size() && isAsciiDigit(text.at(end)) && !starts.contains(end))
             ++end;
-        if (end - i >= 13 && end - i <= 19)
-            result.replace(i, end - i, maskCardNumber(result.mid(i, end - i)));
+        if (end - i >= CardDigits)
+            text.replace(i, end - i, maskCardNumber(text.mid(i, end - i)));
         i = end;
     }
+}
+
+struct AnswerFields
+{
+    QList<int> starts; // frame positions where a field starts (or the one before ends)
+    int cardFrom = 0;  // the card-number field, 0 when the answer has none
+    int cardTo = 0;
+};
+
+// The fields of the answers the kiosk journals, by their identifier.
+AnswerFields fieldsOf(const QByteArray &frame)
+{
+    const QByteArray id = field(frame, 2, 3);
+    if (id == "Ak" || id == "Al") {
+        // Solvency and debit answers share the layout of the card and transaction fields.
+        return {{7,   8,   10,  18,  21,  67,  73,  79,  99,  119, 139, 141, 148, 162, 176,
+                 192, 199, 203, 206, 222, 225, 228, 234, 240, 241, 247, 248, 272, 280},
+                176,
+                191};
+    }
+    if (id == "Aj")
+        return {{7, 8, 10, 12, 18, 19, 25, 26}, 0, 0};
+    return {};
+}
+
+} // namespace
+
+QString maskCardNumbersIn(const QString &text)
+{
+    QString result = text;
+    maskRuns(result, {});
     return result;
+}
+
+QString maskAnswer(const QByteArray &frame)
+{
+    QString text = terminalText(frame);
+    const AnswerFields fields = fieldsOf(frame);
+    if (fields.cardFrom > 0 && fields.cardFrom <= text.size()) {
+        const qsizetype from = fields.cardFrom - 1;
+        const qsizetype length =
+            qMin<qsizetype>(fields.cardTo - fields.cardFrom + 1, text.size() - from);
+        QString card = text.mid(from, length);
+        if (length < fields.cardTo - fields.cardFrom + 1) {
+            // Cut off: no digit of it can be shown as belonging to a known place.
+            for (QChar &c : card) {
+                if (isAsciiDigit(c))
+                    c = QLatin1Char('*');
+            }
+        } else {
+            card = maskCardNumber(card);
+        }
+        text.replace(from, length, card);
+    }
+    QList<qsizetype> starts;
+    for (int position : fields.starts)
+        starts << position - 1;
+    maskRuns(text, starts);
+    return text;
+}
+
+QString maskTerminalText(const QByteArray &raw)
+{
+    QString out;
+    qsizetype i = 0;
+    while (i < raw.size()) {
+        const qsizetype stx = raw.indexOf(Ctl::STX, i);
+        if (stx < 0) {
+            out += maskCardNumbersIn(terminalText(raw.mid(i)));
+            break;
+        }
+        out += maskCardNumbersIn(terminalText(raw.mid(i, stx - i)));
+        qsizetype end = stx + 1;
+        while (end < raw.size() && raw.at(end) != Ctl::ETX && raw.at(end) != Ctl::ETB)
+            ++end;
+        end = qMin(raw.size(), end + 2); // the end character and the check character
+        out += maskAnswer(raw.mid(stx, end - stx));
+        i = end;
+    }
+    return out;
 }
 
 } // namespace Movendi::Payment

@@ -56,9 +56,17 @@ QString displayText(const QByteArray &frame); // line 1, "\n", line 2
 // numbers shorter than a card number (13 digits) are hidden whole. Other characters are kept in
 // place.
 QString maskCardNumber(const QString &number);
-// The text with every run of 13 to 19 digits (a card number's length) masked as above, for
-// raw terminal answers written to the journal.
+// The text with every run of 13 digits or more masked as above: a card number alone, or glued
+// to other digits.
 QString maskCardNumbersIn(const QString &text);
+// One answer frame as it may be kept or journalled: the card-number field of the payment
+// answers hidden by its position (whole when it arrived cut), and runs of 13 digits or more
+// hidden elsewhere, a run ending where one of the answer's fields ends, so that amounts and
+// acquirer identifiers, fields of their own, stay readable.
+QString maskAnswer(const QByteArray &frame);
+// Raw text from the line (frames and loose characters), each frame masked as by maskAnswer.
+// Masking keeps the length: cutting comes after.
+QString maskTerminalText(const QByteArray &raw);
 
 // A terminal text as shown: each byte is one Latin-1 character.
 inline QString terminalText(const QByteArray &bytes)

@@ -6,6 +6,7 @@
 
 #include "payment/demandestpe.h"
 #include "payment/etatpaiement.h"
+#include "payment/resultatstpe.h"
 #include "platform/clock.h"
 #include "platform/seams.h"
 #include "platform/serialline.h"
@@ -30,6 +31,7 @@
 namespace Movendi::Sale {
 
 using Startup::etat;
+namespace Resultat = Payment::Resultat;
 
 namespace {
 
@@ -255,7 +257,7 @@ bool FrmPayment::Payer()
     m_labelChoisisser->setText(etat().Messages.MsgInsererCarte);
     Payment::etatPaiement().PaymentAmountCents = etat().MontantAPayer.centimes();
 
-    const bool carte = attendreCarte(origine, [] { return Payment::DemSwi() == 255; });
+    const bool carte = attendreCarte(origine, [] { return Payment::DemSwi() == Resultat::Ok; });
     definirCouleurFond(m_labelChoisisser, origine);
     if (!carte) {
         Startup::RelancerRetourAutomatique();
@@ -276,8 +278,9 @@ bool FrmPayment::Payer()
     for (int essai = 0; essai < 3; ++essai) {
         Startup::Attendre(0.2);
         const int resultat = Payment::DemVal(true);
-        autorise = resultat == 255;
-        if (resultat != -700 && resultat != -704)
+        autorise = resultat == Resultat::Ok;
+        if (resultat != Resultat::SolvabiliteSansLigne &&
+            resultat != Resultat::SolvabiliteIndisponible)
             break;
     }
     AttendreRetraitCarte();
@@ -292,7 +295,7 @@ void FrmPayment::AttendreRetraitCarte()
     m_panelAnnulation->setText(RetirezCarte);
     m_panelAnnulation->show();
     rafraichir();
-    attendreCarte(origine, [] { return Payment::DemSwi() == 1; });
+    attendreCarte(origine, [] { return Payment::DemSwi() == Resultat::SansCarte; });
     definirCouleurFond(m_labelChoisisser, origine);
     m_panelAnnulation->clear();
     m_panelAnnulation->hide();
@@ -303,7 +306,7 @@ void FrmPayment::DebiterMontant()
     for (int essai = 0; essai < 3; ++essai) {
         Startup::Attendre(0.2);
         const int resultat = Payment::DemEnr(true);
-        if (resultat != -200 && resultat != -204)
+        if (resultat != Resultat::DebitSansLigne && resultat != Resultat::DebitIndisponible)
             break;
     }
 }

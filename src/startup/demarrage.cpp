@@ -7,6 +7,7 @@
 #include "fnkestrel.h"
 #include "fonctionutilitaires.h"
 #include "journal.h"
+#include "liaisonpaiement.h"
 #include "machine/automate.h"
 #include "machine/grafcetlibrary.h"
 #include "machine/machinecontrol.h"
@@ -167,6 +168,7 @@ IssueDemarrage Main()
 
     const QString dossier = e.dossierApplication;
     e.CheminIni = dossier + QStringLiteral("/RURUDIZ.ini");
+    brancherPaiement();
     e.CheminImages = dossier + QStringLiteral("/image/");
     LireConfiguration();
 

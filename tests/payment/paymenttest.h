@@ -1,7 +1,7 @@
 #pragma once
 
-#include "faketerminal.h"
 #include "kiosktest.h"
+#include "simulatedterminal.h"
 
 #include "payment/etatpaiement.h"
 #include "payment/terminalframe.h"
@@ -34,7 +34,7 @@ public:
     bool visible = false;
 };
 
-// The payment module on an in-process terminal, a manual clock and a journal.
+// The payment module on the simulator's terminal run in-process, a manual clock and a journal.
 class PaymentTest : public KioskTest
 {
 protected:
@@ -46,8 +46,8 @@ protected:
         Platform::installSerialLines(&m_factory);
         Platform::installClockSetter(&m_clockSetter);
         Startup::etat().PortTPE = 4;
-        FakeTerminalLine::opens = 0;
-        FakeTerminalLine::refuseOpen = false;
+        SimulatedTerminalLine::opens = 0;
+        SimulatedTerminalLine::refuseOpen = false;
         Payment::etatPaiement().affichagePaiement = &m_paymentDisplay;
         Payment::etatPaiement().affichageAccueil = &m_homeDisplay;
     }
@@ -71,6 +71,24 @@ protected:
         return texts;
     }
 
+    // No text the payment module keeps or journals holds the card number in clear: at most
+    // its first six and last four digits show.
+    // A leak shows one digit more than that at either end.
+    void expectCardNumberHidden(const QByteArray &card) const
+    {
+        const QStringList leaks{QString::fromLatin1(card.left(7)),
+                                QString::fromLatin1(card.right(5))};
+        QStringList texts;
+        const Payment::EtatPaiement &e = Payment::etatPaiement();
+        texts << e.CardNumber << e.MerchantTicketText << e.CustomerTicketText;
+        for (const JournalRow &row : journalRows())
+            texts << row.erreur;
+        for (const QString &text : texts) {
+            for (const QString &leak : leaks)
+                EXPECT_FALSE(text.contains(leak)) << text.toStdString();
+        }
+    }
+
     // A message of the given identifier and stated length, data filled with a neutral
     // character; fields are then put at their frame positions (1 is the STX).
     static QByteArray answerMessage(const char (&identifier)[3], int length)
@@ -82,8 +100,8 @@ protected:
         message.replace(position - 2, value.size(), value);
     }
 
-    FakeTerminal m_terminal;
-    FakeTerminalFactory m_factory{m_terminal};
+    SimulatedTerminal m_terminal;
+    SimulatedTerminalFactory m_factory{m_terminal};
     Platform::RecordingClockSetter m_clockSetter;
     RecordingDisplay m_paymentDisplay;
     RecordingDisplay m_homeDisplay;

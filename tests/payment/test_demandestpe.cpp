@@ -1,4 +1,4 @@
-// The payment requests and their result mappings, over an in-process terminal.
+// The payment requests and their result mappings, over the simulator's terminal in-process.
 #include "paymenttest.h"
 
 #include "payment/demandestpe.h"
@@ -6,11 +6,11 @@
 
 using namespace Movendi;
 using namespace Movendi::Payment;
-using Movendi::Test::FakeTerminal;
+using Movendi::Test::SimulatedTerminal;
 
 namespace {
 
-const QString TestCard = QStringLiteral("4970101234567890");
+const QString TestCard = QStringLiteral("4970101234567893");
 
 class RequestTest : public Movendi::Test::PaymentTest
 {
@@ -19,10 +19,10 @@ protected:
     void answer(const QByteArray &request, const QList<QByteArray> &frames)
     {
         m_answers[request] = frames;
-        m_terminal.answerFor = [this](const QByteArray &message) {
+        m_terminal.answerFor([this](const QByteArray &message) {
             m_requests << message;
             return m_answers.value(message.left(2));
-        };
+        });
     }
     void status(const QByteArray &data) { answer("AA", {buildFrame("Aa004" + data)}); }
 
@@ -119,17 +119,16 @@ TEST_F(RequestTest, StatusResults)
 
 TEST_F(RequestTest, StatusLinkFailures)
 {
-    m_terminal.naksLeft = 3;
+    m_terminal.apply({QStringLiteral("nak 3")});
     EXPECT_EQ(DemSwi(), -400);
-    m_terminal.enqReply = FakeTerminal::EnqReply::Silent;
+    m_terminal.apply({QStringLiteral("sans-ack-enq")});
     EXPECT_EQ(DemSwi(), -400);
     EXPECT_TRUE(m_requests.isEmpty());
 }
 
 TEST_F(RequestTest, StatusPollsThroughARemittanceSeenOnTheLine)
 {
-    m_terminal.collisionsLeft = 1;
-    m_terminal.collisionFrame = Movendi::Test::displayFrame("TELECOLLECTE", "");
+    m_terminal.apply({QStringLiteral("collision 1 telecollecte")});
     status("0100");
     EXPECT_EQ(DemSwi(), 255);
 }
@@ -189,7 +188,7 @@ TEST_F(RequestTest, SolvencyWithoutListeningReadsTheSizedAnswer)
 TEST_F(RequestTest, SolvencyLinkFailureRestartsTheTerminal)
 {
     answer("AU", {Movendi::Test::displayFrame("REDEMARRAGE", ""), QByteArray(5, Ctl::EOT)});
-    m_terminal.naksLeft = 3;
+    m_terminal.apply({QStringLiteral("nak 3")});
     EXPECT_EQ(DemVal(true), 0);
     EXPECT_EQ(requests("AU000"), 1);
     EXPECT_EQ(m_homeDisplay.shown.size(), 1);
@@ -198,7 +197,7 @@ TEST_F(RequestTest, SolvencyLinkFailureRestartsTheTerminal)
 
 TEST_F(RequestTest, SolvencyWithoutLineSendsNothing)
 {
-    m_terminal.enqReply = FakeTerminal::EnqReply::Silent;
+    m_terminal.apply({QStringLiteral("sans-ack-enq")});
     EXPECT_EQ(DemVal(true), -700);
     EXPECT_EQ(DemEnr(true), -200);
     EXPECT_TRUE(m_terminal.framesReceived().isEmpty());
@@ -211,9 +210,9 @@ TEST_F(RequestTest, AcceptedDebitPublishesTheMaskedCardAndTheTickets)
     EXPECT_EQ(DemEnr(true), 255);
     EXPECT_EQ(requests("AL01100001250978"), 1);
     const EtatPaiement &e = etatPaiement();
-    EXPECT_EQ(e.CardNumber, QStringLiteral("497010******7890"));
+    EXPECT_EQ(e.CardNumber, QStringLiteral("497010******7893"));
     EXPECT_TRUE(e.MerchantTicketText.startsWith(QStringLiteral("CARTE BANCAIRE\r\n")));
-    EXPECT_TRUE(e.CustomerTicketText.contains(QStringLiteral("497010******7890")));
+    EXPECT_TRUE(e.CustomerTicketText.contains(QStringLiteral("497010******7893")));
     EXPECT_TRUE(e.MerchantTicketText.contains(QStringLiteral("MONTANT = 12,50 EUR")));
     EXPECT_EQ(e.RemittanceNumber, 42);
     for (const QString &text : {e.CardNumber, e.MerchantTicketText, e.CustomerTicketText})
@@ -256,7 +255,7 @@ TEST_F(RequestTest, DebitResults)
 
 TEST_F(RequestTest, DebitLinkFailureIsARefusal)
 {
-    m_terminal.naksLeft = 3;
+    m_terminal.apply({QStringLiteral("nak 3")});
     EXPECT_EQ(DemEnr(false), 1);
     EXPECT_EQ(journalTexts(QStringLiteral("Carte refusée DemEnr")),
               QStringList{QStringLiteral("Cause: ")});
@@ -266,12 +265,12 @@ TEST_F(RequestTest, DebitWithoutListeningReadsTwoBlocks)
 {
     answer("AL", Movendi::Test::answerBlocks(debit('0')));
     EXPECT_EQ(DemEnr(false), 255);
-    EXPECT_EQ(etatPaiement().CardNumber, QStringLiteral("497010******7890"));
+    EXPECT_EQ(etatPaiement().CardNumber, QStringLiteral("497010******7893"));
 }
 
 TEST_F(RequestTest, RestartNeedsTheLine)
 {
-    m_terminal.enqReply = FakeTerminal::EnqReply::Silent;
+    m_terminal.apply({QStringLiteral("sans-ack-enq")});
     EXPECT_TRUE(DemDemarrage().isEmpty());
     EXPECT_TRUE(m_requests.isEmpty());
 }

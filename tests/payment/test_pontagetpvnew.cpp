@@ -1,4 +1,5 @@
-// The terminal link over an in-process terminal: frames, line discipline, time-outs, phases.
+// The terminal link over the simulator's terminal in-process: frames, line discipline,
+// time-outs, phases.
 #include "paymenttest.h"
 
 #include "payment/pontagetpvnew.h"
@@ -6,8 +7,8 @@
 using namespace Movendi;
 using namespace Movendi::Payment;
 using Movendi::Test::displayFrame;
-using Movendi::Test::FakeTerminal;
-using Movendi::Test::FakeTerminalLine;
+using Movendi::Test::SimulatedTerminal;
+using Movendi::Test::SimulatedTerminalLine;
 
 namespace {
 
@@ -22,6 +23,13 @@ class LinkTest : public Movendi::Test::PaymentTest
 {
 protected:
     qint64 now() const { return m_clock.monotonicMs(); }
+    // The terminal answers the kiosk's next ENQs with its own turn: one display frame.
+    void collide(int times, const QByteArray &line1, const QByteArray &line2)
+    {
+        m_terminal.scenario().collisions = times;
+        m_terminal.scenario().collisionLine1 = line1;
+        m_terminal.scenario().collisionLine2 = line2;
+    }
 };
 
 } // namespace
@@ -54,41 +62,40 @@ TEST(Frame, CardNumbersAreMaskedToSixAndFour)
     EXPECT_EQ(maskCardNumber(QStringLiteral("1234 5678 9012 3456")),
               QStringLiteral("1234 56** **** 3456"));
     EXPECT_EQ(maskCardNumber(QString()), QString());
-    EXPECT_EQ(maskCardNumbersIn(QStringLiteral("a4970101234567890b 000000012345")),
-              QStringLiteral("a497010******7890b 000000012345"));
+    EXPECT_EQ(maskCardNumbersIn(QStringLiteral("a4970101234567893b 000000012345")),
+              QStringLiteral("a497010******7893b 000000012345"));
 }
 
 TEST_F(LinkTest, PortIsOpenedOnceWithTheTerminalSettings)
 {
     EXPECT_TRUE(OpenTerminalPort());
     EXPECT_TRUE(OpenTerminalPort());
-    EXPECT_EQ(FakeTerminalLine::opens, 1);
-    EXPECT_EQ(FakeTerminalLine::lastPort, 4);
-    EXPECT_EQ(FakeTerminalLine::lastSettings, QStringLiteral("9600,N,8,1"));
+    EXPECT_EQ(SimulatedTerminalLine::opens, 1);
+    EXPECT_EQ(SimulatedTerminalLine::lastPort, 4);
+    EXPECT_EQ(SimulatedTerminalLine::lastSettings, QStringLiteral("9600,N,8,1"));
 }
 
 TEST_F(LinkTest, MissingPortIsJournalledOnceAndExchangesTimeOut)
 {
-    FakeTerminalLine::refuseOpen = true;
+    SimulatedTerminalLine::refuseOpen = true;
     const qint64 start = now();
     EXPECT_FALSE(CheckTerminalReady());
     EXPECT_FALSE(CheckTerminalReady());
     EXPECT_GE(now() - start, 4000);
     EXPECT_EQ(journalTexts(QStringLiteral("OpenTerminalPort")).size(), 1);
-    FakeTerminalLine::refuseOpen = false;
+    SimulatedTerminalLine::refuseOpen = false;
     EXPECT_TRUE(CheckTerminalReady());
 }
 
 TEST_F(LinkTest, SendAndWaitDropsStaleInputAndReturnsWhatArrived)
 {
     OpenTerminalPort();
-    m_terminal.deliver("stale");
+    m_terminal.inject("stale");
     m_clock.advance(1);
-    m_terminal.enqReply = FakeTerminal::EnqReply::Ack;
     EXPECT_EQ(SendAndWait(QByteArray(1, Ctl::ENQ), false, 1, 2), QByteArray(1, Ctl::ACK));
     EXPECT_TRUE(SendAndWait(QByteArray(), false, 1, 2).isEmpty());
 
-    m_terminal.enqReply = FakeTerminal::EnqReply::Silent;
+    m_terminal.apply({QStringLiteral("sans-ack-enq")});
     const qint64 start = now();
     EXPECT_TRUE(SendAndWait(QByteArray(1, Ctl::ENQ), false, 1, 2).isEmpty());
     EXPECT_GE(now() - start, 2000);
@@ -105,7 +112,7 @@ TEST_F(LinkTest, SendAndWaitAddsTheCheckCharacterWhenAsked)
 
 TEST_F(LinkTest, ThreeRefusalsSendTheFrameThreeTimesThenRelease)
 {
-    m_terminal.naksLeft = 3;
+    m_terminal.apply({QStringLiteral("nak 3")});
     int expected = 13;
     EXPECT_EQ(ExchangeMessage("AA000", expected, 3), ErrMessage);
     EXPECT_EQ(m_terminal.framesReceived(), QList<QByteArray>(3, buildFrame("AA000")));
@@ -114,9 +121,9 @@ TEST_F(LinkTest, ThreeRefusalsSendTheFrameThreeTimesThenRelease)
 
 TEST_F(LinkTest, TwoRefusalsThenTheFrameGoesThrough)
 {
-    m_terminal.naksLeft = 2;
+    m_terminal.apply({QStringLiteral("nak 2")});
     const QByteArray answer = buildFrame("Aa0040100");
-    m_terminal.answerFor = [&](const QByteArray &) { return FakeTerminal::Answer{answer}; };
+    m_terminal.answerFor([&](const QByteArray &) { return SimulatedTerminal::Frames{answer}; });
     int expected = 13;
     EXPECT_EQ(ExchangeMessage("AA000", expected, 3), answer);
     EXPECT_EQ(m_terminal.framesReceived().size(), 3);
@@ -124,9 +131,9 @@ TEST_F(LinkTest, TwoRefusalsThenTheFrameGoesThrough)
 
 TEST_F(LinkTest, UnansweredFrameIsTakenAsAcknowledged)
 {
-    m_terminal.frameSilent = true;
+    m_terminal.apply({QStringLiteral("sans-ack-trame")});
     const QByteArray answer = buildFrame("Aa0040100");
-    m_terminal.answerFor = [&](const QByteArray &) { return FakeTerminal::Answer{answer}; };
+    m_terminal.answerFor([&](const QByteArray &) { return SimulatedTerminal::Frames{answer}; });
     const qint64 start = now();
     int expected = 13;
     EXPECT_EQ(ExchangeMessage("AA000", expected, 3), answer);
@@ -136,7 +143,7 @@ TEST_F(LinkTest, UnansweredFrameIsTakenAsAcknowledged)
 
 TEST_F(LinkTest, NoTurnFromTheTerminalIsAFailure)
 {
-    m_terminal.handOverSilent = true;
+    m_terminal.apply({QStringLiteral("sans-reponse")});
     const qint64 start = now();
     int expected = 13;
     EXPECT_EQ(ExchangeMessage("AA000", expected, 7), ErrMessage);
@@ -151,7 +158,7 @@ TEST_F(LinkTest, LongExpectedAnswerIsReadAsTwoBlocks)
     ASSERT_EQ(blocks.size(), 2);
     ASSERT_EQ(blocks.at(0).size(), 252);
     ASSERT_EQ(blocks.at(1).size(), 355 - 239);
-    m_terminal.answerFor = [&](const QByteArray &) { return blocks; };
+    m_terminal.answerFor([&](const QByteArray &) { return blocks; });
     int expected = 364;
     // Joined blocks end with the second block's own check character.
     EXPECT_EQ(ExchangeMessage("AL01100001250978", expected, 10).chopped(1),
@@ -163,9 +170,8 @@ TEST_F(LinkTest, AnswerOf248IsReadAsOneBlock)
 {
     const QByteArray message = answerMessage("Ax", 239);
     ASSERT_EQ(buildFrame(message).size(), 248);
-    m_terminal.answerFor = [&](const QByteArray &) {
-        return FakeTerminal::Answer{buildFrame(message)};
-    };
+    m_terminal.answerFor(
+        [&](const QByteArray &) { return SimulatedTerminal::Frames{buildFrame(message)}; });
     int expected = 248;
     const qint64 start = now();
     EXPECT_EQ(ExchangeMessage("AX000", expected, 10), buildFrame(message));
@@ -176,7 +182,7 @@ TEST_F(LinkTest, AnswerOf248IsReadAsOneBlock)
 TEST_F(LinkTest, ShortAnswerToALongRequestIsNotJoined)
 {
     const QByteArray refusal = buildFrame("Al0041...");
-    m_terminal.answerFor = [&](const QByteArray &) { return FakeTerminal::Answer{refusal}; };
+    m_terminal.answerFor([&](const QByteArray &) { return SimulatedTerminal::Frames{refusal}; });
     int expected = 364;
     EXPECT_EQ(ExchangeMessage("AL01100001250978", expected, 10), refusal);
 }
@@ -184,7 +190,7 @@ TEST_F(LinkTest, ShortAnswerToALongRequestIsNotJoined)
 TEST_F(LinkTest, SizedAnswerReadsTheStatedLength)
 {
     const QByteArray report = buildFrame(answerMessage("Aj", 200));
-    m_terminal.answerFor = [&](const QByteArray &) { return FakeTerminal::Answer{report}; };
+    m_terminal.answerFor([&](const QByteArray &) { return SimulatedTerminal::Frames{report}; });
     int length = 250;
     EXPECT_EQ(ExchangeSizedAnswer("AJ00203", length, 10), report);
     EXPECT_EQ(length, report.size());
@@ -193,7 +199,7 @@ TEST_F(LinkTest, SizedAnswerReadsTheStatedLength)
 TEST_F(LinkTest, SizedAnswerInTwoBlocksKeepsItsEnd)
 {
     const QByteArray message = answerMessage("Aj", 276);
-    m_terminal.answerFor = [&](const QByteArray &) { return Movendi::Test::answerBlocks(message); };
+    m_terminal.answerFor([&](const QByteArray &) { return Movendi::Test::answerBlocks(message); });
     int length = 250;
     EXPECT_EQ(ExchangeSizedAnswer("AJ00203", length, 10).chopped(1),
               buildFrame(message).chopped(1));
@@ -202,7 +208,7 @@ TEST_F(LinkTest, SizedAnswerInTwoBlocksKeepsItsEnd)
 TEST_F(LinkTest, LineCheckWantsAnAcknowledgement)
 {
     EXPECT_TRUE(CheckTerminalReady());
-    m_terminal.enqReply = FakeTerminal::EnqReply::Silent;
+    m_terminal.apply({QStringLiteral("sans-ack-enq")});
     const qint64 start = now();
     EXPECT_FALSE(CheckTerminalReady());
     EXPECT_GE(now() - start, 2000);
@@ -211,34 +217,31 @@ TEST_F(LinkTest, LineCheckWantsAnAcknowledgement)
 TEST_F(LinkTest, BidForLine)
 {
     EXPECT_EQ(BidForLine(), 1);
-    EXPECT_EQ(FakeTerminalLine::inputLength, 0);
+    EXPECT_EQ(SimulatedTerminalLine::inputLength, 0);
 
-    m_terminal.enqReply = FakeTerminal::EnqReply::Silent;
+    m_terminal.apply({QStringLiteral("sans-ack-enq")});
     EXPECT_EQ(BidForLine(), 0);
     EXPECT_EQ(m_terminal.count(Ctl::ENQ), 1 + 3);
-    EXPECT_EQ(FakeTerminalLine::inputLength, 0);
+    EXPECT_EQ(SimulatedTerminalLine::inputLength, 0);
 }
 
 TEST_F(LinkTest, BidForLineLetsTheTerminalSpeakFirst)
 {
-    m_terminal.collisionsLeft = 1;
-    m_terminal.collisionFrame = displayFrame("BONJOUR", "");
+    collide(1, "BONJOUR", "");
     EXPECT_EQ(BidForLine(), 1);
     EXPECT_EQ(m_terminal.count(Ctl::ENQ), 2);
 }
 
 TEST_F(LinkTest, BidForLineSeesARemittanceRunning)
 {
-    m_terminal.collisionsLeft = 1;
-    m_terminal.collisionFrame = displayFrame("Telecollecte", "en cours");
+    collide(1, "Telecollecte", "en cours");
     EXPECT_EQ(BidForLine(), -404);
-    EXPECT_EQ(FakeTerminalLine::inputLength, 0);
+    EXPECT_EQ(SimulatedTerminalLine::inputLength, 0);
 }
 
 TEST_F(LinkTest, BidForLineGivesUpOnATerminalThatNeverYields)
 {
-    m_terminal.collisionsLeft = 1000;
-    m_terminal.collisionFrame = displayFrame("OCCUPE", "");
+    collide(1000, "OCCUPE", "");
     EXPECT_EQ(BidForLine(), 0);
 }
 
@@ -249,7 +252,7 @@ TEST_F(LinkTest, SolvencyPhaseShowsTheTerminalDisplayUntilAnsweredAndCleared)
                              displayFrame("TAPEZ VOTRE CODE", "")};
     frames += Movendi::Test::answerBlocks(message);
     frames << displayFrame("PAIEMENT ACCEPTE", "") << displayFrame("", "");
-    m_terminal.answerFor = [&](const QByteArray &) { return frames; };
+    m_terminal.answerFor([&](const QByteArray &) { return frames; });
 
     const QByteArray answer = ExchangeAndListen("AK016", 322, 180, Ecoute::DemVAl);
     EXPECT_EQ(answer.chopped(1), buildFrame(message).chopped(1));
@@ -261,13 +264,13 @@ TEST_F(LinkTest, SolvencyPhaseShowsTheTerminalDisplayUntilAnsweredAndCleared)
     EXPECT_EQ(m_paymentDisplay.shows, 1);
     EXPECT_EQ(m_paymentDisplay.hides, 1);
     EXPECT_EQ(m_homeDisplay.shows, 0);
-    EXPECT_EQ(FakeTerminalLine::inputLength, 0);
+    EXPECT_EQ(SimulatedTerminalLine::inputLength, 0);
 }
 
 TEST_F(LinkTest, SolvencyPhaseWithoutABlankDisplayRunsItsFullTime)
 {
     const QByteArray answer = buildFrame(answerMessage("Ak", 100));
-    m_terminal.answerFor = [&](const QByteArray &) { return FakeTerminal::Answer{answer}; };
+    m_terminal.answerFor([&](const QByteArray &) { return SimulatedTerminal::Frames{answer}; });
     const qint64 start = now();
     EXPECT_EQ(ExchangeAndListen("AK016", 322, 180, Ecoute::DemVAl), answer);
     EXPECT_GE(now() - start, 300000);
@@ -276,9 +279,8 @@ TEST_F(LinkTest, SolvencyPhaseWithoutABlankDisplayRunsItsFullTime)
 
 TEST_F(LinkTest, SolvencyPhaseWithoutAnAnswerEndsAfterFiveMinutes)
 {
-    m_terminal.answerFor = [&](const QByteArray &) {
-        return FakeTerminal::Answer{displayFrame("", "")};
-    };
+    m_terminal.answerFor(
+        [&](const QByteArray &) { return SimulatedTerminal::Frames{displayFrame("", "")}; });
     const qint64 start = now();
     EXPECT_TRUE(ExchangeAndListen("AK016", 322, 180, Ecoute::DemVAl).isEmpty());
     EXPECT_GE(now() - start, 300000);
@@ -288,9 +290,9 @@ TEST_F(LinkTest, SolvencyPhaseWithoutAnAnswerEndsAfterFiveMinutes)
 
 TEST_F(LinkTest, RestartPhaseEndsAtTheFifthEotOnTheHomeDisplay)
 {
-    m_terminal.answerFor = [&](const QByteArray &) {
-        return FakeTerminal::Answer{displayFrame("REDEMARRAGE", ""), QByteArray(6, Ctl::EOT)};
-    };
+    m_terminal.answerFor([&](const QByteArray &) {
+        return SimulatedTerminal::Frames{displayFrame("REDEMARRAGE", ""), QByteArray(6, Ctl::EOT)};
+    });
     const qint64 start = now();
     const QByteArray text = ExchangeAndListen("AU000", 12, 10, Ecoute::Demarrage);
     EXPECT_EQ(text.count(Ctl::EOT), 5);
@@ -303,21 +305,21 @@ TEST_F(LinkTest, RestartPhaseEndsAtTheFifthEotOnTheHomeDisplay)
 
 TEST_F(LinkTest, RefusedRestartGivesAnEmptyText)
 {
-    m_terminal.naksLeft = 3;
+    m_terminal.apply({QStringLiteral("nak 3")});
     EXPECT_TRUE(ExchangeAndListen("AU000", 12, 10, Ecoute::Demarrage).isEmpty());
 }
 
 TEST_F(LinkTest, RemittancePhaseCollectsPrintLinesAndEndsAtTheNextDisplay)
 {
     const QByteArray answer = buildFrame("Aj0120..011234560");
-    m_terminal.answerFor = [&](const QByteArray &) {
-        return FakeTerminal::Answer{displayFrame("TELECOLLECTE", "EN COURS"),
-                                    buildFrame("PREMISE 000123\r\n"),
-                                    buildFrame("PTOTAL 12,50\r\n"),
-                                    answer,
-                                    displayFrame("FIN", ""),
-                                    displayFrame("JAMAIS", "")};
-    };
+    m_terminal.answerFor([&](const QByteArray &) {
+        return SimulatedTerminal::Frames{displayFrame("TELECOLLECTE", "EN COURS"),
+                                         buildFrame("PREMISE 000123\r\n"),
+                                         buildFrame("PTOTAL 12,50\r\n"),
+                                         answer,
+                                         displayFrame("FIN", ""),
+                                         displayFrame("JAMAIS", "")};
+    });
     etatPaiement().MerchantTicketText = QStringLiteral("avant");
     EXPECT_EQ(ExchangeAndListen("AJ00204", 210, 900, Ecoute::DemTC), answer);
     EXPECT_EQ(etatPaiement().MerchantTicketText,
@@ -329,27 +331,54 @@ TEST_F(LinkTest, RemittancePhaseCollectsPrintLinesAndEndsAtTheNextDisplay)
     EXPECT_LE(journal.at(0).size(), 249);
 }
 
-TEST_F(LinkTest, RemittancePhaseEndsTenMinutesAfterTheLastControlCharacter)
+TEST_F(LinkTest, RemittancePhaseEndsOnSilenceOrAtItsOverallLimit)
 {
-    m_terminal.answerFor = [&](const QByteArray &) { return FakeTerminal::Answer{}; };
-    const qint64 start = now();
-    // The terminal keeps talking for an hour, a display every 500 seconds, then falls silent.
-    for (int i = 1; i <= 7; ++i)
-        m_terminal.deliverAt(start + i * 500000, displayFrame("PATIENTEZ", ""));
-    EXPECT_TRUE(ExchangeAndListen("AJ00204", 210, 900, Ecoute::DemTC).isEmpty());
-    const qint64 last = start + 7 * 500000;
-    EXPECT_GE(now(), last + 600000);
-    EXPECT_LT(now(), last + 603000);
+    struct Row
+    {
+        int displays;
+        qint64 everyMs;
+        qint64 endMs; // from the start of the phase
+        bool limitJournalled;
+    };
+    const QList<Row> rows{
+        // Talks for a quarter of an hour, hands the line back and falls silent: ten minutes of
+        // silence end the phase.
+        {6, 150000, 6 * 150000 + 600000, false},
+        // Never stops talking, a display every 590 seconds: the overall limit ends it.
+        {10, 590000, 1800000, true},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.everyMs);
+        reinitialiserPaiement();
+        m_terminal.scenario().script = [row](const QByteArray &) {
+            QList<Movendi::TpeSim::ScriptedItem> items;
+            for (int i = 0; i < row.displays; ++i)
+                items.append({displayFrame("PATIENTEZ", ""), true, int(row.everyMs)});
+            return std::optional(items);
+        };
+        const int before = int(journalTexts(QStringLiteral("EcouterDemTC")).size());
+        const qint64 start = now();
+        EXPECT_TRUE(ExchangeAndListen("AJ00204", 210, 900, Ecoute::DemTC).isEmpty());
+        EXPECT_GE(now() - start, row.endMs);
+        EXPECT_LT(now() - start, row.endMs + 3000);
+        const QStringList journal = journalTexts(QStringLiteral("EcouterDemTC")).mid(before);
+        EXPECT_EQ(journal.size(), row.limitJournalled ? 2 : 1);
+        EXPECT_EQ(journal.join(QLatin1Char(' ')).contains(QStringLiteral("1800 s")),
+                  row.limitJournalled);
+        // The terminal still talking is cut off; the next exchange starts afresh.
+        m_terminal.scenario().script = {};
+        m_clock.advance(row.everyMs);
+    }
 }
 
 TEST_F(LinkTest, RemittanceStreamWithoutListeningFindsTheAnswer)
 {
     const QByteArray answer = buildFrame("Aj0120..011234560");
-    m_terminal.answerFor = [&](const QByteArray &) {
-        return FakeTerminal::Answer{QByteArray("journal de remise") + answer};
-    };
+    m_terminal.answerFor([&](const QByteArray &) {
+        return SimulatedTerminal::Frames{QByteArray("journal de remise") + answer};
+    });
     const QByteArray read = ExchangeAndReadStream("AJ00204", 900);
     EXPECT_TRUE(read.startsWith(answer)) << read.toStdString();
     EXPECT_TRUE(etatPaiement().MerchantTicketText.startsWith(QStringLiteral("journal")));
-    EXPECT_EQ(FakeTerminalLine::inputLength, 0);
+    EXPECT_EQ(SimulatedTerminalLine::inputLength, 0);
 }

@@ -265,18 +265,30 @@ TEST(LayOutRemittanceReportTest, UnreadableRemittanceCount_EndsTheLayoutAfterIts
     EXPECT_EQ(layOutRemittanceReport(endFrame(a)), joined(expected));
 }
 
-TEST(LayOutRemittanceReportTest, CutAnswer_LaysOutWhatArrived)
+TEST(LayOutRemittanceReportTest, CutAnswer_LaysOutTheCompleteFieldsOfEveryAnnouncedBlock)
 {
     QByteArray a = header("0", "02");
     putBlock(a, 0, "001", {first, second});
     const QString report = layOutRemittanceReport(a.left(253));
     QStringList expected = blockLines("001", 2);
     expected << recordLines(first, QStringLiteral("\t123,45 978"));
-    // The second record stops inside its remittance number: no amount, empty fields after it.
-    expected << QStringLiteral("No acquereur :ACQ001") << QStringLiteral("No Remise: 000")
-             << QStringLiteral("Nb Transaction : ") << QStringLiteral("MONTANT TRANSACTION = ")
-             << QStringLiteral("Nb Trans non aboutie: ") << QString() << QString();
+    // The second record stops inside its remittance number: that field and the ones after it
+    // are left out rather than printed cut or empty.
+    expected << QStringLiteral("No acquereur :ACQ001") << QStringLiteral("MONTANT TRANSACTION = ")
+             << QString() << QString();
+    // The second block is announced but nothing of it arrived.
+    expected << QString();
     EXPECT_EQ(report, joined(expected));
+
+    // A whole frame: its closing DLE ETX and check character are not part of any field.
+    QByteArray b = header("0", "01");
+    putBlock(b, 0, "001", {first});
+    const QByteArray whole = endFrame(b.left(233 + 5));
+    QStringList lines = blockLines("001", 1);
+    Record cut = first;
+    lines << recordLines(cut, QStringLiteral("\t123,45 978")) << QString();
+    lines.removeAt(lines.indexOf(QStringLiteral("Nb Trans non aboutie: 000000")));
+    EXPECT_EQ(layOutRemittanceReport(whole), joined(lines));
 }
 
 TEST(LayOutRemittanceReportTest, LargestCounts_StayBounded)

@@ -1,11 +1,10 @@
-// Remittance and its report, over an in-process terminal.
+// Remittance and its report, over the simulator's terminal in-process.
 #include "paymenttest.h"
 
 #include "payment/telecollecte.h"
 
 using namespace Movendi;
 using namespace Movendi::Payment;
-using Movendi::Test::FakeTerminal;
 
 namespace {
 
@@ -15,10 +14,10 @@ protected:
     void SetUp() override
     {
         PaymentTest::SetUp();
-        m_terminal.answerFor = [this](const QByteArray &message) {
+        m_terminal.answerFor([this](const QByteArray &message) {
             m_requests << message;
             return message == "AJ00204" ? m_remittance : m_report;
-        };
+        });
     }
     // One acquirer per status character.
     static QByteArray remittanceAnswer(char result, const QByteArray &statuses)
@@ -78,7 +77,7 @@ TEST_F(RemittanceTest, IncompleteRemittanceIsJournalled)
 
 TEST_F(RemittanceTest, SilentTerminalGivesMinus500WithoutJournal)
 {
-    m_terminal.enqReply = FakeTerminal::EnqReply::Silent;
+    m_terminal.apply({QStringLiteral("sans-ack-enq")});
     etatPaiement().MerchantTicketText = QStringLiteral("previous");
     EXPECT_EQ(DemTC(true), -500);
     EXPECT_TRUE(m_requests.isEmpty());
@@ -133,7 +132,7 @@ TEST_F(RemittanceTest, ReportStatuses)
 
 TEST_F(RemittanceTest, ReportWithoutLineGivesMinus600)
 {
-    m_terminal.enqReply = FakeTerminal::EnqReply::Silent;
+    m_terminal.apply({QStringLiteral("sans-ack-enq")});
     etatPaiement().MerchantTicketText = QStringLiteral("print-out");
     EXPECT_EQ(DemTIC(), -600);
     EXPECT_TRUE(etatPaiement().MerchantTicketText.isEmpty());

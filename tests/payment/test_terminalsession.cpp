@@ -14,7 +14,7 @@ using Movendi::Test::TpeSimulator;
 
 namespace {
 
-const QString SimulatorCard = QStringLiteral("4970101234567890");
+const QString SimulatorCard = QStringLiteral("4970101234567893");
 
 class TerminalSessionTest : public Movendi::Test::PaymentTest
 {
@@ -90,9 +90,9 @@ TEST_F(TerminalSessionTest, DebitInTwoBlocksGivesBothTickets)
     EXPECT_EQ(m_sim.count(QStringLiteral("envoye suite")), 2); // both answers came in two blocks
 
     const EtatPaiement &e = etatPaiement();
-    EXPECT_EQ(e.CardNumber, QStringLiteral("497010******7890"));
-    EXPECT_TRUE(e.MerchantTicketText.contains(QStringLiteral("\r\n497010******7890\r\n")));
-    EXPECT_TRUE(e.CustomerTicketText.contains(QStringLiteral("\r\n497010******7890\r\n")));
+    EXPECT_EQ(e.CardNumber, QStringLiteral("497010******7893"));
+    EXPECT_TRUE(e.MerchantTicketText.contains(QStringLiteral("\r\n497010******7893\r\n")));
+    EXPECT_TRUE(e.CustomerTicketText.contains(QStringLiteral("\r\n497010******7893\r\n")));
     for (const QString &ticket : {e.MerchantTicketText, e.CustomerTicketText})
         EXPECT_TRUE(ticket.contains(QStringLiteral("MONTANT = 12,50 EUR\r\n")))
             << ticket.toStdString();

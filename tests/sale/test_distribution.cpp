@@ -1,7 +1,7 @@
 // Delivery of the basket through the simulated mechanism, the fault reports, and the debit of
 // what was delivered, on a folder laid out by the staff tool.
-#include "faketerminal.h"
 #include "kiosktest.h"
+#include "simulatedterminal.h"
 #include "smtpserver.h"
 
 #include "machine/automate.h"
@@ -173,16 +173,16 @@ protected:
         Payment::reinitialiserPaiement();
         Platform::installSerialLines(&m_usine);
         Platform::installClockSetter(&m_reglageHorloge);
-        m_terminal.answerFor = [this](const QByteArray &message) -> Mt::FakeTerminal::Answer {
+        m_terminal.answerFor([this](const QByteArray &message) {
             if (!message.startsWith("AL011"))
-                return {};
+                return Mt::SimulatedTerminal::Frames{};
             m_debits << message.mid(5, 8);
             // As a terminal in listening mode answers: displays around the answer.
-            Mt::FakeTerminal::Answer trames{Mt::displayFrame("TAPEZ CODE", "")};
+            Mt::SimulatedTerminal::Frames trames{Mt::displayFrame("TAPEZ CODE", "")};
             trames += Mt::answerBlocks(reponseDebit());
             trames << Mt::displayFrame("", "");
             return trames;
-        };
+        });
 
         Reporting::installerEmail1(&m_email);
         Sale::etatVente() = Sale::EtatVente{};
@@ -231,7 +231,7 @@ protected:
         put(42, QByteArray("MOVENDI KIOSQUE").leftJustified(25));
         put(67, "081226");
         put(73, "143005");
-        put(176, "4970101234567890");
+        put(176, "4970101234567893");
         put(199, "2812");
         put(234, "000042");
         put(241, "A1B2C3");
@@ -386,8 +386,8 @@ protected:
     EcransEnregistres m_ecrans;
     Machine::GrafcetLibrary m_lib;
     MecanismeEnregistre m_mecanisme{m_lib};
-    Mt::FakeTerminal m_terminal;
-    Mt::FakeTerminalFactory m_usine{m_terminal};
+    Mt::SimulatedTerminal m_terminal;
+    Mt::SimulatedTerminalFactory m_usine{m_terminal};
     Platform::RecordingClockSetter m_reglageHorloge;
     Reporting::Email m_email;
     std::unique_ptr<Sale::FrmPayment> m_ecran;

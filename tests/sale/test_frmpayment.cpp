@@ -1,6 +1,6 @@
-// The payment screen's card steps on an in-process terminal and the manual clock.
-#include "faketerminal.h"
+// The payment screen's card steps on the simulator's terminal in-process and the manual clock.
 #include "screenstest.h"
+#include "simulatedterminal.h"
 
 #include "front/fnacceuil.h"
 #include "payment/etatpaiement.h"
@@ -11,7 +11,7 @@
 #include "startup/etatdemarrage.h"
 
 using namespace Movendi;
-using Movendi::Test::FakeTerminal;
+using Movendi::Test::SimulatedTerminal;
 
 namespace {
 
@@ -30,10 +30,7 @@ protected:
         Platform::installSerialLines(nullptr);
         ScreensTest::TearDown();
     }
-    static FakeTerminal::Answer statut(bool carte)
-    {
-        return {Payment::buildFrame(carte ? "Aa0040100" : "Aa0040000")};
-    }
+
     // A customer who touches the first tile and validates; the whole payment runs inside.
     void payer()
     {
@@ -50,8 +47,8 @@ protected:
         return n;
     }
 
-    FakeTerminal m_terminal;
-    Movendi::Test::FakeTerminalFactory m_factory{m_terminal};
+    SimulatedTerminal m_terminal;
+    Movendi::Test::SimulatedTerminalFactory m_factory{m_terminal};
     QList<QByteArray> m_requests;
 };
 
@@ -59,50 +56,33 @@ protected:
 
 TEST_F(FrmPaymentTest, LineCheckFailingEveryTime_ThreeAttemptsThenCardBackAndHome)
 {
-    bool carteVue = false;
-    int refus = 0;
     // Once the card is seen, the terminal stops answering the line checks: three of them.
-    m_terminal.ackEnq = [&](int) {
-        if (carteVue && refus < 3) {
-            ++refus;
-            return false;
-        }
-        return true;
-    };
-    m_terminal.answerFor = [&](const QByteArray &message) {
-        m_requests << message;
-        const bool carte = !carteVue;
-        carteVue = true;
-        return statut(carte && refus == 0);
-    };
+    m_terminal.apply({QStringLiteral("sans-ack-enq 3 apres 1")});
     payer();
-    EXPECT_EQ(refus, 3);
-    EXPECT_EQ(requetes("AK"), 0) << "no solvency request without the line";
-    EXPECT_GE(requetes("AA"), 2) << "the card was asked back";
+    EXPECT_EQ(m_terminal.journalCount(QStringLiteral("ENQ laisse sans reponse")), 3);
+    EXPECT_EQ(m_terminal.journalCount(QStringLiteral("recu trame AK")), 0)
+        << "no solvency request without the line";
+    EXPECT_GE(m_terminal.journalCount(QStringLiteral("recu trame AA000")), 2)
+        << "the card was asked back";
     EXPECT_EQ(journalRows().last().erreur, QStringLiteral("sortie par payer=faux"));
     EXPECT_FALSE(m_screens.frmPayment()->isVisible());
 }
 
 TEST_F(FrmPaymentTest, CardLeftInTheReader_RemovalPromptGivesUpAfterAMinute)
 {
+    m_terminal.apply({QStringLiteral("solvabilite refuse 2"), QStringLiteral("retrait jamais")});
     qint64 refuse = -1;
-    m_terminal.answerFor = [&](const QByteArray &message) {
-        m_requests << message;
-        if (message.startsWith("AK")) {
-            refuse = m_clock.monotonicMs();
-            QByteArray reponse = Payment::buildMessage("Ak", QByteArray(313, '.'));
-            reponse[6 - 1] = '2'; // result character, position 7 of the frame
-            FakeTerminal::Answer frames = Movendi::Test::answerBlocks(reponse);
-            frames << Movendi::Test::displayFrame("", "");
-            return frames;
-        }
-        return statut(true); // the card stays
-    };
+    m_terminal.answerFor(
+        [&](const QByteArray &message) -> std::optional<SimulatedTerminal::Frames> {
+            if (message.startsWith("AK"))
+                refuse = m_clock.monotonicMs();
+            return std::nullopt; // the terminal's own answers; the card stays
+        });
     payer();
     ASSERT_GE(refuse, 0);
     const qint64 retrait = m_clock.monotonicMs() - refuse;
     EXPECT_GE(retrait, 60000);
     EXPECT_LT(retrait, 75000);
-    EXPECT_EQ(requetes("AK"), 1);
+    EXPECT_EQ(m_terminal.journalCount(QStringLiteral("recu trame AK")), 1);
     EXPECT_TRUE(m_screens.frmPayment()->PanelAnnulation()->text().isEmpty());
 }

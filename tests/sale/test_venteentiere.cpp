@@ -32,7 +32,7 @@ using Startup::etat;
 
 namespace {
 
-const QString SimulatorCard = QStringLiteral("4970101234567890");
+const QString SimulatorCard = QStringLiteral("4970101234567893");
 
 class VenteEntiereTest : public Movendi::Test::ScreensTest
 {
@@ -190,7 +190,7 @@ TEST_F(VenteEntiereTest, PhoneWithTopUpPaidDeliveredRecordedAndPrinted)
     const Startup::ResultatRequete vente = lire(QStringLiteral("SELECT * FROM Ventes"));
     const int numero = vente.valeur(0, QStringLiteral("NumVente")).toInt();
     EXPECT_EQ(vente.valeur(0, QStringLiteral("NoCBClient")).toString(),
-              QStringLiteral("497010******7890"));
+              QStringLiteral("497010******7893"));
     const Startup::ResultatRequete details =
         lire(QStringLiteral("SELECT * FROM DetailVente ORDER BY Id"));
     ASSERT_EQ(details.lignes.size(), 2);

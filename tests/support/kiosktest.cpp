@@ -3,6 +3,7 @@
 #include "dossierapplication.h"
 #include "platform/seams.h"
 #include "startup/etatdemarrage.h"
+#include "startup/liaisonpaiement.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,7 @@ void KioskTest::SetUp()
     ASSERT_TRUE(m_dir.isValid());
     Startup::etat().dossierApplication = m_dir.path();
     Startup::reinitialiserEtat();
+    Startup::brancherPaiement();
     Platform::installClock(&m_clock);
     Platform::installMessageBox(&m_boxes);
 }

@@ -5,11 +5,13 @@
 #include "payment/demandestpe.h"
 #include "payment/etatpaiement.h"
 #include "payment/pontagetpvnew.h"
+#include "payment/resultatstpe.h"
 #include "payment/telecollecte.h"
 #include "platform/filelookup.h"
 #include "platform/serialline.h"
 #include "startup/etatdemarrage.h"
 #include "startup/fnkestrel.h"
+#include "startup/liaisonpaiement.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,6 +20,8 @@
 #include <QTextStream>
 
 namespace Movendi::Admin {
+
+namespace R = Payment::Resultat;
 
 namespace {
 
@@ -50,17 +54,17 @@ QString printable(QString text)
 QString significationDemSwi(int resultat)
 {
     switch (resultat) {
-    case 255:
+    case R::Ok:
         return QStringLiteral("terminal prêt, une carte est dans le lecteur");
-    case 1:
+    case R::SansCarte:
         return QStringLiteral("terminal prêt, pas de carte dans le lecteur");
-    case -400:
+    case R::StatutSansLigne:
         return QStringLiteral("pas de ligne, liaison en échec ou état de carte inattendu");
-    case -403:
+    case R::SecuriteActivee:
         return QStringLiteral("sécurité activée (pin-pad ou lecteur hors service)");
-    case -404:
+    case R::ActiviteDistante:
         return QStringLiteral("activité à distance en cours (télécollecte ou téléparamétrage)");
-    case -405:
+    case R::TerminalIndisponible:
         return QStringLiteral("terminal non disponible");
     }
     return QStringLiteral("résultat inconnu");
@@ -69,11 +73,11 @@ QString significationDemSwi(int resultat)
 QString significationDemTC(int resultat)
 {
     switch (resultat) {
-    case 255:
+    case R::Ok:
         return QStringLiteral("télécollecte complète");
-    case 1:
-        return QStringLiteral("télécollecte incomplète");
-    case -500:
+    case R::TelecollecteIncomplete:
+        return QStringLiteral("télécollecte incomplète ou sans réponse");
+    case R::TelecollecteSansLigne:
         return QStringLiteral("le terminal ne répond pas");
     }
     return QStringLiteral("résultat inconnu");
@@ -82,24 +86,24 @@ QString significationDemTC(int resultat)
 QString significationDemTIC(int resultat)
 {
     switch (resultat) {
-    case 255:
+    case R::Ok:
         return QStringLiteral("compte rendu reçu");
-    case 11:
+    case R::RapportTelecollecteIncomplete:
         return QStringLiteral("télécollecte incomplète");
-    case 2:
+    case R::RapportAppelErrone:
         return QStringLiteral("appel erroné ou inefficace");
-    case 3:
+    case R::RapportSansAppel:
         return QStringLiteral("pas d'appel");
-    case 1:
+    case R::RapportEchec:
         return QStringLiteral("autre échec");
-    case -600:
+    case R::RapportSansLigne:
         return QStringLiteral("pas de ligne");
     }
     return QStringLiteral("résultat inconnu");
 }
 
 int diagnostiquerTerminal(const QString &dossier, const QString &verification, QTextStream &out,
-                          QTextStream &err)
+                          QTextStream &err, int attenteTour)
 {
     const bool statut = verification == QLatin1String("statut");
     if (!statut && verification != QLatin1String("telecollecte")) {
@@ -121,6 +125,7 @@ int diagnostiquerTerminal(const QString &dossier, const QString &verification, Q
         Startup::LireIniInteger(ini, QStringLiteral("PortCom"), QStringLiteral("PortTPE"), 1);
 
     // The requests journal what they see; shown here, the kiosk's journal untouched.
+    Startup::brancherPaiement();
     const JournalTemporaire journal;
     if (!journal.ouvert()) {
         err << "erreur: journal temporaire: " << journal.erreur() << '\n';
@@ -151,13 +156,14 @@ int diagnostiquerTerminal(const QString &dossier, const QString &verification, Q
         journal.imprimer(out);
         out << "DemSwi: " << resultat << " (" << significationDemSwi(resultat) << ")\n";
         out << resultat << '\n';
-        code = resultat == -400 ? 1 : 0;
+        code = resultat == R::StatutSansLigne ? 1 : 0;
     } else {
-        out << "télécollecte demandée, le terminal appelle la banque...\n";
+        out << "télécollecte demandée, le terminal appelle la banque (son tour attendu "
+            << attenteTour << " s au plus)...\n";
         out.flush();
-        const int remise = Payment::DemTC(true);
+        const int remise = Payment::DemTC(true, attenteTour);
         int rapport = 0;
-        if (remise == 255) {
+        if (remise == R::Ok) {
             rapport = Payment::DemTIC();
             out << printable(paiement.MerchantTicketText);
             if (!paiement.MerchantTicketText.endsWith(QLatin1String("\r\n")))
@@ -165,9 +171,10 @@ int diagnostiquerTerminal(const QString &dossier, const QString &verification, Q
         }
         journal.imprimer(out);
         out << "DemTC: " << remise << " (" << significationDemTC(remise) << ")\n";
-        if (remise == 255)
+        if (remise == R::Ok)
             out << "DemTIC: " << rapport << " (" << significationDemTIC(rapport) << ")\n";
-        code = remise == -500 ? 1 : 0;
+        // Only a remittance and its report both received count as done.
+        code = remise == R::Ok && rapport == R::Ok ? 0 : 1;
     }
     return code;
 }

@@ -16,8 +16,11 @@ int usage(QTextStream &err)
            "  movendi-admin init DIR [--automate LIB]   lay out an application folder\n"
            "  movendi-admin journal DIR                 print the error journal\n"
            "  movendi-admin tpe DIR statut              ask the payment terminal its status\n"
-           "  movendi-admin tpe DIR telecollecte        have the terminal remit, print its "
-           "report\n";
+           "  movendi-admin tpe DIR telecollecte [--attente SECONDES]\n"
+           "                                            have the terminal remit, print its "
+           "report\n"
+           "                                            (its turn awaited 900 s at most, or "
+           "SECONDES)\n";
     return 64;
 }
 } // namespace
@@ -68,7 +71,18 @@ int main(int argc, char *argv[])
     if (command == QLatin1String("tpe")) {
         if (args.size() < 3)
             return usage(err);
-        const int code = Admin::diagnostiquerTerminal(dossier, args.at(2), out, err);
+        int attente = Payment::AttenteTourTelecollecte;
+        if (args.size() > 3) {
+            bool ok = false;
+            attente = args.size() == 5 && args.at(3) == QLatin1String("--attente")
+                          ? args.at(4).toInt(&ok)
+                          : 0;
+            if (!ok || attente < 1) {
+                err << "erreur: --attente attend un nombre de secondes positif\n";
+                return usage(err);
+            }
+        }
+        const int code = Admin::diagnostiquerTerminal(dossier, args.at(2), out, err, attente);
         return code == 64 ? usage(err) : code;
     }
     return usage(err);

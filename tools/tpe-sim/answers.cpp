@@ -16,6 +16,13 @@ bool hazardous(char lrc)
     return lrc == Ctl::STX || lrc == Ctl::ENQ;
 }
 
+// Check characters a careless reader takes for line control, the worst first.
+constexpr char Traps[] = {Ctl::STX, Ctl::ENQ, Ctl::ETX, Ctl::ETB,
+                          Ctl::EOT, Ctl::DLE, Ctl::ACK, Ctl::NAK};
+
+// Printers print 24 characters a line.
+constexpr int PrintWidth = 24;
+
 // A message being laid out by frame positions (1 at the STX, so the identifier is at 2).
 class Layout
 {
@@ -40,6 +47,15 @@ private:
     QByteArray m_message;
 };
 
+// The card number, the card's sequence field (digits, so the three run together as terminals
+// pack them) and the expiry.
+void putCard(Layout &layout, const CardData &card)
+{
+    layout.put(176, card.number, 16);
+    layout.put(192, "0010000", 7);
+    layout.put(199, card.expiry, 4);
+}
+
 QByteArray digits(qint64 value, int width)
 {
     return QByteArray::number(value).rightJustified(width, '0', true);
@@ -57,7 +73,7 @@ QByteArray timeDigits(const QDateTime &when)
 
 } // namespace
 
-QList<QByteArray> toBlocks(Answer answer, bool wrongLrc)
+QList<QByteArray> toBlocks(Answer answer, CheckCharacters checks, bool wrongLrc)
 {
     QList<QByteArray> blocks;
     const QByteArray &message = answer.message;
@@ -77,12 +93,22 @@ QList<QByteArray> toBlocks(Answer answer, bool wrongLrc)
             if (index >= 0 && index < part.size())
                 filler = index;
         }
-        if (filler >= 0) {
+        if (filler >= 0 && checks == CheckCharacters::Gentle) {
             for (char candidate : QByteArray(" .-*")) {
                 if (!hazardous(block.back()))
                     break;
                 part[filler] = candidate;
                 block = build();
+            }
+        } else if (filler >= 0 && checks == CheckCharacters::Hazardous) {
+            // Changing one character moves the check character by the same exclusive-or.
+            for (char trap : Traps) {
+                const char candidate = char(block.back() ^ part.at(filler) ^ trap);
+                if (uchar(candidate) >= 0x20 && uchar(candidate) < 0x7f) {
+                    part[filler] = candidate;
+                    block = build();
+                    break;
+                }
             }
         }
         if (wrongLrc) {
@@ -110,7 +136,19 @@ QByteArray blankDisplayMessage()
 
 QByteArray printMessage(const QByteArray &text)
 {
-    return "P" + text;
+    return "P" + text.leftJustified(PrintWidth, ' ', true) + "\r\n";
+}
+
+QList<int> paddingFillers(const QByteArray &message)
+{
+    // Display: end of line 2, else of line 1. Print line: the character before CR LF.
+    const QList<qsizetype> candidates =
+        message.startsWith('D') ? QList<qsizetype>{32, 16} : QList<qsizetype>{message.size() - 3};
+    for (qsizetype index : candidates) {
+        if (index > 0 && index < message.size() && message.at(index) == ' ')
+            return {int(index) + 2};
+    }
+    return {};
 }
 
 QByteArray euros(qint64 cents)
@@ -140,7 +178,8 @@ Answer statusAnswer(char availability, bool cardPresent, char remoteActivity, ch
     return {layout.message(), {}};
 }
 
-Answer solvencyAnswer(char result, const QByteArray &diagnostic, const QByteArray &amount)
+Answer solvencyAnswer(char result, const QByteArray &diagnostic, const QByteArray &amount,
+                      const CardData &card)
 {
     // 313 data characters: the answer is 322 characters long and goes in two blocks.
     Layout layout("Ak", 313);
@@ -148,6 +187,7 @@ Answer solvencyAnswer(char result, const QByteArray &diagnostic, const QByteArra
     layout.put(8, diagnostic, 2);
     layout.put(10, amount, 8);
     layout.put(18, "978", 3);
+    putCard(layout, card);
     return {layout.message(), {249, 319}};
 }
 
@@ -166,8 +206,7 @@ Answer debitAnswer(const DebitDetails &d)
     layout.put(119, "CONTACT", 20);
     layout.put(141, "1234567", 7);
     layout.put(148, "00000012345678", 14);
-    layout.put(176, d.cardNumber, 16);
-    layout.put(199, d.expiry, 4);
+    putCard(layout, d.card);
     layout.put(203, "001", 3);
     layout.put(206, "DEBIT", 16);
     layout.put(222, "978", 3);
@@ -179,6 +218,16 @@ Answer debitAnswer(const DebitDetails &d)
     layout.put(247, '1');
     layout.put(272, d.amount, 8);
     return {layout.message(), {249, 361}};
+}
+
+void setContinuationStart(Answer &answer, char letter)
+{
+    // Frame position 250 is message index 248, the first one of the second block.
+    constexpr int Position = 250;
+    if (answer.message.size() > Position - 2) {
+        answer.message[Position - 2] = letter;
+        answer.fillers.removeAll(Position);
+    }
 }
 
 Answer restartAnswer()

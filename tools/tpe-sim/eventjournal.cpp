@@ -71,6 +71,8 @@ EventJournal::~EventJournal()
 
 void EventJournal::write(const QString &line)
 {
+    if (m_inMemory)
+        m_lines.append(line);
     if (m_fd < 0)
         return;
     // One write per line: with O_APPEND a reader never sees half a line.

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <deque>
 #include <poll.h>
 #include <unistd.h>
 
@@ -18,7 +19,26 @@ using namespace Movendi::TpeSim;
 
 namespace {
 
-int timeoutUntil(const std::optional<Terminal::Clock::time_point> &deadline)
+using TimePoint = Terminal::Clock::time_point;
+
+// Bytes waiting for their moment on the line (at a baud rate, one byte after the other).
+struct Outgoing
+{
+    TimePoint at;
+    QByteArray bytes;
+};
+
+std::optional<TimePoint> earliest(const std::optional<TimePoint> &a,
+                                  const std::optional<TimePoint> &b)
+{
+    if (!a)
+        return b;
+    if (!b)
+        return a;
+    return std::min(*a, *b);
+}
+
+int timeoutUntil(const std::optional<TimePoint> &deadline)
 {
     if (!deadline)
         return -1;
@@ -86,13 +106,26 @@ int main(int argc, char **argv)
     printf("TPE: %s\n", qPrintable(pty.slavePath()));
     fflush(stdout);
 
+    std::deque<Outgoing> outgoing;
     Terminal terminal(std::move(scenario), journal,
-                      [&pty](const QByteArray &bytes) { pty.write(bytes); });
+                      [&outgoing](const QByteArray &bytes, TimePoint at) {
+                          outgoing.push_back({at, bytes});
+                      });
+    const auto release = [&] {
+        const TimePoint now = Terminal::Clock::now();
+        while (!outgoing.empty() && outgoing.front().at <= now) {
+            pty.write(outgoing.front().bytes);
+            outgoing.pop_front();
+        }
+    };
     for (;;) {
+        release();
+        const std::optional<TimePoint> nextByte =
+            outgoing.empty() ? std::nullopt : std::optional<TimePoint>(outgoing.front().at);
         pollfd fds[2] = {
             {pty.masterFd(), short(POLLIN | (pty.hasPendingOutput() ? POLLOUT : 0)), 0},
             {stopSignalFd(), POLLIN, 0}};
-        const int ready = poll(fds, 2, timeoutUntil(terminal.deadline()));
+        const int ready = poll(fds, 2, timeoutUntil(earliest(terminal.deadline(), nextByte)));
         if (ready < 0 && errno != EINTR) {
             fail(QStringLiteral("poll: erreur %1").arg(errno));
             break;

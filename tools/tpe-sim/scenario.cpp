@@ -51,16 +51,21 @@ std::optional<QString> Scenario::apply(const QString &directive)
     const QString &name = w.at(0);
     const qsizetype n = w.size();
     const auto bad = [&] { return QStringLiteral("directive incomprise: \"%1\"").arg(line); };
-    // An optional count after the name; Always when absent.
+    // An optional count after the name (Always when absent), then optionally "apres M".
     const auto budget = [&](Budget &b) -> std::optional<QString> {
         if (n == 1) {
             b.set(Budget::Always);
             return std::nullopt;
         }
-        const auto c = n == 2 ? count(w.at(1)) : std::nullopt;
-        if (!c)
+        const auto c = count(w.at(1));
+        if (!c || (n != 2 && n != 4))
             return bad();
-        b.set(*c);
+        std::optional<int> skip = 0;
+        if (n == 4)
+            skip = w.at(2) == QLatin1String("apres") ? count(w.at(3)) : std::nullopt;
+        if (!skip)
+            return bad();
+        b.set(*c, *skip);
         return std::nullopt;
     };
 
@@ -73,6 +78,8 @@ std::optional<QString> Scenario::apply(const QString &directive)
             return bad();
     } else if (name == QLatin1String("insertion") && n == 2 && count(w.at(1))) {
         insertAfterPolls = *count(w.at(1));
+    } else if (name == QLatin1String("retrait") && n == 2 && w.at(1) == QLatin1String("jamais")) {
+        removeAfterPolls = -1;
     } else if (name == QLatin1String("retrait") && n == 2 && count(w.at(1))) {
         removeAfterPolls = *count(w.at(1));
     } else if (name == QLatin1String("numero-carte") && n == 2 && isDigits(w.at(1), 16)) {
@@ -124,8 +131,13 @@ std::optional<QString> Scenario::apply(const QString &directive)
                 return bad();
             reportRecords.append(*k);
         }
-    } else if (name == QLatin1String("rapport-statut") && n == 2 && code(w.at(1))) {
-        reportStatus = *code(w.at(1));
+    } else if (name == QLatin1String("rapport-statut") && (n == 2 || n == 3)) {
+        reportStatus.clear();
+        for (qsizetype i = 1; i < n; ++i) {
+            if (!code(w.at(i)))
+                return bad();
+            reportStatus.append(*code(w.at(i)));
+        }
     } else if (name == QLatin1String("lot") && n == 3 && count(w.at(1))) {
         bool ok = false;
         const qint64 cents = w.at(2).toLongLong(&ok);
@@ -138,6 +150,8 @@ std::optional<QString> Scenario::apply(const QString &directive)
         silent = true;
     } else if (name == QLatin1String("sans-ack-enq")) {
         return budget(noAckEnq);
+    } else if (name == QLatin1String("sans-ack-trame")) {
+        return budget(noAckFrame);
     } else if (name == QLatin1String("sans-reponse")) {
         return budget(noAnswer);
     } else if (name == QLatin1String("charabia")) {
@@ -146,15 +160,65 @@ std::optional<QString> Scenario::apply(const QString &directive)
         return budget(wrongLrc);
     } else if (name == QLatin1String("collision") && n <= 3) {
         collisions = 1;
-        collisionRemittance = false;
+        collisionLine1 = "MPC10S";
+        collisionLine2 = "PATIENTEZ";
         for (qsizetype i = 1; i < n; ++i) {
-            if (w.at(i) == QLatin1String("telecollecte"))
-                collisionRemittance = true;
-            else if (count(w.at(i)))
+            if (w.at(i) == QLatin1String("telecollecte")) {
+                collisionLine1 = "TELECOLLECTE";
+                collisionLine2 = "EN COURS";
+            } else if (w.at(i) == QLatin1String("teleparametrage")) {
+                collisionLine1 = "TELEPARAMETRAGE";
+                collisionLine2 = "EN COURS";
+            } else if (count(w.at(i))) {
                 collisions = *count(w.at(i));
-            else
+            } else {
                 return bad();
+            }
         }
+    } else if (name == QLatin1String("cadence") && n == 2 && count(w.at(1))) {
+        baud = *count(w.at(1));
+    } else if (name == QLatin1String("controle") && n == 2) {
+        if (w.at(1) == QLatin1String("naturel"))
+            checkCharacters = CheckCharacters::Natural;
+        else if (w.at(1) == QLatin1String("doux"))
+            checkCharacters = CheckCharacters::Gentle;
+        else if (w.at(1) == QLatin1String("piege"))
+            checkCharacters = CheckCharacters::Hazardous;
+        else
+            return bad();
+    } else if (name == QLatin1String("blanc-avant") && n == 1) {
+        blankBeforeAnswer = true;
+    } else if (name == QLatin1String("affichage-entre-blocs") && n == 1) {
+        displayBetweenBlocks = true;
+    } else if (name == QLatin1String("suite") && n == 2 &&
+               (w.at(1) == QLatin1String("D") || w.at(1) == QLatin1String("P"))) {
+        continuationStart = char(w.at(1).at(0).unicode());
+    } else if (name == QLatin1String("impression-debit") && n == 1) {
+        debitPrints = true;
+    } else if (name == QLatin1String("affichages-apres") && n == 2 && count(w.at(1))) {
+        displaysAfterRemittance = *count(w.at(1));
+    } else if (name == QLatin1String("renvoi") && n <= 2) {
+        const auto every = n == 2 ? count(w.at(1)) : std::optional<int>(1);
+        if (!every || *every < 1)
+            return bad();
+        resendEvery = *every;
+    } else if (name == QLatin1String("tours-pin") && n <= 3) {
+        const auto turns = n >= 2 ? count(w.at(1)) : std::optional<int>(1);
+        const auto pause = n == 3 ? count(w.at(2)) : std::optional<int>(pinPauseMs);
+        if (!turns || !pause)
+            return bad();
+        pinTurns = *turns;
+        pinPauseMs = *pause;
+    } else if (name == QLatin1String("controle-requetes") && n == 1) {
+        checkRequests = true;
+    } else if (name == QLatin1String("controle-autorisation") && n == 1) {
+        checkAuthorisation = true;
+    } else if (name == QLatin1String("realiste") && n == 1) {
+        for (const char *d :
+             {"cadence 9600", "controle piege", "blanc-avant", "affichage-entre-blocs", "suite D",
+              "impression-debit", "affichages-apres 3", "renvoi 3", "tours-pin 1",
+              "controle-requetes", "controle-autorisation"})
+            apply(QLatin1String(d));
     } else if (name == QLatin1String("affichage") && n == 2 && yesNo(w.at(1))) {
         displays = *yesNo(w.at(1));
     } else if (name == QLatin1String("impression") && n == 2 && yesNo(w.at(1))) {
@@ -176,6 +240,23 @@ std::optional<QString> Scenario::apply(const QString &directive)
         return bad();
     }
     return std::nullopt;
+}
+
+bool luhnValid(const QByteArray &digits)
+{
+    if (!Payment::isDigits(digits))
+        return false;
+    int sum = 0;
+    for (qsizetype i = 0; i < digits.size(); ++i) {
+        int d = digits.at(digits.size() - 1 - i) - '0';
+        if (i % 2 == 1) {
+            d *= 2;
+            if (d > 9)
+                d -= 9;
+        }
+        sum += d;
+    }
+    return sum % 10 == 0;
 }
 
 std::optional<QString> Scenario::applyFile(const QString &fileName)

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace Movendi::TpeSim {
@@ -29,18 +30,27 @@ private:
     qsizetype m_next = 0;
 };
 
-// A fault applied to the first N occurrences; Always when no count was given.
+// A fault applied to the first N occurrences after the first `skip` ones; Always when no count
+// was given.
 class Budget
 {
 public:
     static constexpr int Always = -1;
-    void set(int count) { m_left = count; }
+    void set(int count, int skip = 0)
+    {
+        m_left = count;
+        m_skip = skip;
+    }
     bool isSet() const { return m_left != 0; }
     // True when the fault applies to this occurrence (and uses one up).
     bool spend()
     {
         if (m_left == 0)
             return false;
+        if (m_skip > 0) {
+            --m_skip;
+            return false;
+        }
         if (m_left > 0)
             --m_left;
         return true;
@@ -48,6 +58,7 @@ public:
 
 private:
     int m_left = 0;
+    int m_skip = 0;
 };
 
 struct SolvencyResult
@@ -62,14 +73,33 @@ struct ReportBatch
     qint64 cents = 0;
 };
 
+// What the terminal sends in one turn, given by a test instead of the built-in answers: each
+// item goes out after the previous one was acknowledged (items that are not frames, such as
+// loose control characters, do not wait), then EOT.
+struct ScriptedItem
+{
+    QByteArray bytes;
+    bool waitsForAck = true;
+    int pauseBeforeMs = 0;
+};
+using TurnScript = std::function<std::optional<QList<ScriptedItem>>(const QByteArray &request)>;
+
+// How the check characters of the terminal's blocks come out.
+enum class CheckCharacters {
+    Natural,  // as computed: any byte
+    Gentle,   // a filler steers them away from STX and ENQ
+    Hazardous // a filler steers them onto control characters where it can
+};
+
 // What the simulated terminal does, built from directives (see README.md).
 struct Scenario
 {
     // Card in the reader.
     bool cardAtStart = true;
     int insertAfterPolls = -1; // -1: the card never comes
-    int removeAfterPolls = 1;
-    QByteArray cardNumber = "4970101234567890";
+    int removeAfterPolls = 1;  // -1: the card is never taken out
+    // Luhn-valid, so that nothing downstream can tell it from a real one.
+    QByteArray cardNumber = "4970101234567893";
     QByteArray expiry = "2712"; // yymm
 
     // Status answer, positions 7, 9 and 10.
@@ -86,18 +116,34 @@ struct Scenario
     std::optional<char> remittanceResult;
     int remittanceNumber = 1;
     QList<int> reportRecords{1};
-    char reportStatus = '0';
+    QList<char> reportStatus{'0'}; // per acquirer block
     std::optional<ReportBatch> reportBatch;
+    int displaysAfterRemittance = 1;
 
     // Line faults.
     int nakFrames = 0;
     bool silent = false;
     Budget noAckEnq;
+    Budget noAckFrame;
     Budget noAnswer;
     Budget garbage;
     Budget wrongLrc;
     int collisions = 0;
-    bool collisionRemittance = false;
+    QByteArray collisionLine1 = "MPC10S";
+    QByteArray collisionLine2 = "PATIENTEZ";
+
+    // What real terminals do.
+    int baud = 0; // 0: whole blocks at once
+    CheckCharacters checkCharacters = CheckCharacters::Natural;
+    bool blankBeforeAnswer = false;
+    bool displayBetweenBlocks = false;
+    char continuationStart = 0; // 'D' or 'P': first letter of a payment answer's second block
+    bool debitPrints = false;
+    int resendEvery = 0; // every n-th frame of a payment turn goes out twice
+    int pinTurns = 0;
+    int pinPauseMs = 1500;
+    bool checkRequests = false;
+    bool checkAuthorisation = false;
 
     bool displays = true;
     bool prints = true;
@@ -106,11 +152,17 @@ struct Scenario
     int delayMs = 20;
     int ackWaitMs = 3000;
 
+    // For tests run in the same process: turns of their own for the requests it answers.
+    TurnScript script;
+
     // Applies one directive; returns an error text when it is not understood. Blank lines and
     // lines starting with '#' are accepted and ignored.
     std::optional<QString> apply(const QString &directive);
     // Applies every line of a file; errors name the line.
     std::optional<QString> applyFile(const QString &fileName);
 };
+
+// True when the digits pass the Luhn check, as every issued card number does.
+bool luhnValid(const QByteArray &digits);
 
 } // namespace Movendi::TpeSim

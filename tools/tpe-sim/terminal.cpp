@@ -20,8 +20,9 @@ constexpr qsizetype MaxFrame = 1024;
 const QByteArray Acquirer1 = "100001";
 const QByteArray Acquirer2 = "100002";
 
-// Print lines as the terminal's printer has them, so a trailing space can steer the LRC.
-constexpr int PrintWidth = 24;
+// What the display shows after a remittance, one screen after the other.
+const QByteArray AfterRemittance[][2] = {
+    {"MPC10S", "PRET"}, {"INSEREZ", "VOTRE CARTE"}, {"BONJOUR", ""}};
 
 QString controlName(char c)
 {
@@ -31,23 +32,12 @@ QString controlName(char c)
 // The journal text of a block: message part, "<ETB>" for a first block, check character.
 QString blockText(const QByteArray &block)
 {
+    if (block.size() < 4 || block.at(0) != Ctl::STX)
+        return QStringLiteral("octets ") + readable(block);
     const QByteArray part = block.mid(1, block.size() - 4);
     const bool first = block.at(block.size() - 2) == Ctl::ETB;
     return readable(part) + (first ? QStringLiteral(" <ETB> ") : QStringLiteral(" ")) +
            hexByte(block.back());
-}
-
-// Filler of a display or print frame: trailing padding only (end of line 2, else of
-// line 1, or the end of a print line), so that the text shown stays as it is.
-QList<int> paddingFiller(const QByteArray &message)
-{
-    const QList<qsizetype> candidates =
-        message.startsWith('D') ? QList<qsizetype>{32, 16} : QList<qsizetype>{message.size() - 1};
-    for (qsizetype index : candidates) {
-        if (index > 0 && index < message.size() && message.at(index) == ' ')
-            return {int(index) + 2};
-    }
-    return {};
 }
 
 qint64 centsOf(const QByteArray &digits)
@@ -73,9 +63,31 @@ QDateTime Terminal::now() const
     return m_scenario.clock.value_or(QDateTime::currentDateTime());
 }
 
-void Terminal::send(char control)
+Terminal::Clock::time_point Terminal::lineFree(Clock::time_point now) const
 {
-    m_write(QByteArray(1, control));
+    return std::max(now, m_lineFreeAt);
+}
+
+void Terminal::transmit(const QByteArray &bytes, Clock::time_point now)
+{
+    Clock::time_point at = lineFree(now);
+    if (m_scenario.baud <= 0) {
+        m_write(bytes, at);
+    } else {
+        // Ten bits a byte on the wire: start bit, eight data bits, stop bit.
+        const auto perByte = std::chrono::duration_cast<Clock::duration>(
+            std::chrono::nanoseconds(10'000'000'000LL / m_scenario.baud));
+        for (char byte : bytes) {
+            at += perByte;
+            m_write(QByteArray(1, byte), at);
+        }
+    }
+    m_lineFreeAt = at;
+}
+
+void Terminal::send(char control, Clock::time_point now)
+{
+    transmit(QByteArray(1, control), now);
     m_journal.write(QStringLiteral("envoye ") + controlName(control));
 }
 
@@ -135,7 +147,7 @@ void Terminal::handleByte(char byte, Clock::time_point now)
         m_journal.write(QStringLiteral("recu <ACK>"));
         // An ACK at any other moment is the kiosk's stream reading being generous: ignored.
         if (m_state == State::AwaitingAck)
-            next(now);
+            acknowledged(now);
         return;
     case Ctl::NAK:
         flushStrays();
@@ -147,7 +159,7 @@ void Terminal::handleByte(char byte, Clock::time_point now)
             sendCurrent(now, true);
         } else {
             abandon(QStringLiteral("trame refusee %1 fois").arg(MaxResends + 1));
-            send(Ctl::EOT);
+            send(Ctl::EOT, now);
         }
         return;
     case Ctl::EOT:
@@ -176,19 +188,28 @@ void Terminal::handleEnq(Clock::time_point now)
     if (m_scenario.collisions > 0) {
         --m_scenario.collisions;
         note(QStringLiteral("collision: le terminal demande la ligne"));
-        m_turn.clear();
-        addEnq(m_turn);
-        if (m_scenario.collisionRemittance)
-            addFrame(m_turn, displayMessage("TELECOLLECTE", "EN COURS"));
-        else
-            addFrame(m_turn, displayMessage("MPC10S", "PATIENTEZ"));
-        addEot(m_turn);
-        m_step = 0;
-        m_resends = 0;
-        sendCurrent(now, false);
+        QList<Step> turn;
+        addEnq(turn);
+        addFrame(turn, displayMessage(m_scenario.collisionLine1, m_scenario.collisionLine2));
+        addEot(turn);
+        startTurn(turn, now);
         return;
     }
-    send(Ctl::ACK);
+    send(Ctl::ACK, now);
+}
+
+QString Terminal::malformedFrame(const QByteArray &message) const
+{
+    if (message.size() < 5)
+        return QStringLiteral("trame trop courte");
+    const QByteArray length = message.mid(2, 3);
+    if (!Payment::isDigits(length))
+        return QStringLiteral("longueur illisible");
+    if (length.toInt() != message.size() - 5)
+        return QStringLiteral("longueur annoncee %1, %2 caracteres de donnees")
+            .arg(length.toInt())
+            .arg(message.size() - 5);
+    return {};
 }
 
 void Terminal::frameComplete(Clock::time_point now)
@@ -207,16 +228,27 @@ void Terminal::frameComplete(Clock::time_point now)
     if (m_scenario.silent)
         return;
     if (lrc != expected) {
-        send(Ctl::NAK);
+        send(Ctl::NAK, now);
         return;
     }
     if (m_scenario.nakFrames > 0) {
         --m_scenario.nakFrames;
         note(QStringLiteral("NAK impose"));
-        send(Ctl::NAK);
+        send(Ctl::NAK, now);
         return;
     }
-    send(Ctl::ACK);
+    if (m_scenario.checkRequests && !block) {
+        const QString fault = malformedFrame(message);
+        if (!fault.isEmpty()) {
+            note(QStringLiteral("requete mal formee: ") + fault);
+            send(Ctl::NAK, now);
+            return;
+        }
+    }
+    if (m_scenario.noAckFrame.spend())
+        note(QStringLiteral("trame prise sans ACK"));
+    else
+        send(Ctl::ACK, now);
     if (block) {
         note(QStringLiteral("bloc du poste ignore"));
         return;
@@ -233,7 +265,7 @@ void Terminal::handOver(Clock::time_point now)
         return;
     }
     m_state = State::Processing;
-    m_due = now + std::chrono::milliseconds(m_scenario.delayMs);
+    m_due = lineFree(now) + std::chrono::milliseconds(m_scenario.delayMs);
 }
 
 void Terminal::tick(Clock::time_point now)
@@ -242,16 +274,13 @@ void Terminal::tick(Clock::time_point now)
         m_journal.write(QStringLiteral("recu trame incomplete ") + readable(m_frame.mid(1)));
         m_state = State::Idle;
     } else if (m_state == State::Processing && now >= m_due) {
-        m_turn = turnFor(m_processing);
-        m_step = 0;
-        m_resends = 0;
-        if (m_turn.isEmpty())
-            m_state = State::Idle;
-        else
-            sendCurrent(now, false);
+        m_state = State::Idle;
+        startTurn(turnFor(m_processing), now);
+    } else if (m_state == State::Pausing && now >= m_due) {
+        sendCurrent(now, false);
     } else if (m_state == State::AwaitingAck && now >= m_due) {
         abandon(QStringLiteral("pas d'ACK"));
-        send(Ctl::EOT);
+        send(Ctl::EOT, now);
     }
 }
 
@@ -261,6 +290,7 @@ std::optional<Terminal::Clock::time_point> Terminal::deadline() const
     case State::InFrame:
         return m_frameDeadline;
     case State::Processing:
+    case State::Pausing:
     case State::AwaitingAck:
         return m_due;
     case State::Idle:
@@ -269,23 +299,56 @@ std::optional<Terminal::Clock::time_point> Terminal::deadline() const
     return std::nullopt;
 }
 
+void Terminal::startTurn(QList<Step> turn, Clock::time_point now)
+{
+    m_turn = std::move(turn);
+    m_step = 0;
+    m_resends = 0;
+    m_paused = false;
+    m_sentTwice = false;
+    if (m_turn.isEmpty())
+        m_state = State::Idle;
+    else
+        sendCurrent(now, false);
+}
+
 void Terminal::sendCurrent(Clock::time_point now, bool resend)
 {
     const Step &step = m_turn.at(m_step);
-    m_write(step.bytes);
+    if (!resend && step.pauseBeforeMs > 0 && !m_paused) {
+        m_paused = true;
+        m_state = State::Pausing;
+        m_due = lineFree(now) + std::chrono::milliseconds(step.pauseBeforeMs);
+        return;
+    }
+    m_paused = false;
+    transmit(step.bytes, now);
     m_journal.write((resend ? QStringLiteral("renvoye ") : QStringLiteral("envoye ")) + step.label);
     if (step.waitsForAck) {
         m_state = State::AwaitingAck;
-        m_due = now + std::chrono::milliseconds(m_scenario.ackWaitMs);
+        m_due = m_lineFreeAt + std::chrono::milliseconds(m_scenario.ackWaitMs);
     } else {
         next(now);
     }
+}
+
+void Terminal::acknowledged(Clock::time_point now)
+{
+    // A noisy line turns an ACK into something else: the terminal sends the frame again.
+    if (m_turn.at(m_step).sentTwice && !m_sentTwice) {
+        m_sentTwice = true;
+        note(QStringLiteral("ACK pris pour un NAK"));
+        sendCurrent(now, true);
+        return;
+    }
+    next(now);
 }
 
 void Terminal::next(Clock::time_point now)
 {
     ++m_step;
     m_resends = 0;
+    m_sentTwice = false;
     if (m_step >= m_turn.size()) {
         m_turn.clear();
         m_state = State::Idle;
@@ -296,15 +359,15 @@ void Terminal::next(Clock::time_point now)
 
 void Terminal::abandon(const QString &why)
 {
-    if (m_state == State::AwaitingAck || m_state == State::Processing)
+    if (m_state == State::AwaitingAck || m_state == State::Processing || m_state == State::Pausing)
         note(QStringLiteral("abandon: ") + why);
     m_turn.clear();
     m_state = State::Idle;
 }
 
-void Terminal::addEnq(QList<Step> &turn) const
+void Terminal::addEnq(QList<Step> &turn, int pauseBeforeMs) const
 {
-    turn.append({QByteArray(1, Ctl::ENQ), QStringLiteral("<ENQ>"), true});
+    turn.append({QByteArray(1, Ctl::ENQ), QStringLiteral("<ENQ>"), true, pauseBeforeMs});
 }
 
 void Terminal::addEot(QList<Step> &turn) const
@@ -314,7 +377,8 @@ void Terminal::addEot(QList<Step> &turn) const
 
 void Terminal::addFrame(QList<Step> &turn, const QByteArray &message) const
 {
-    for (const QByteArray &block : toBlocks({message, paddingFiller(message)}))
+    for (const QByteArray &block :
+         toBlocks({message, paddingFillers(message)}, m_scenario.checkCharacters))
         turn.append({block, QStringLiteral("trame ") + blockText(block), true});
 }
 
@@ -324,7 +388,7 @@ void Terminal::addDisplay(QList<Step> &turn, const QByteArray &line1, const QByt
         addFrame(turn, displayMessage(line1, line2));
 }
 
-void Terminal::addAnswer(QList<Step> &turn, const Answer &answer)
+void Terminal::addAnswer(QList<Step> &turn, const Answer &answer, bool paymentTurn)
 {
     if (m_scenario.garbage.spend()) {
         const QByteArray garbage = "?#~ CHARABIA 7x!Qz%& ~#? 0123 ~~ @@";
@@ -334,15 +398,45 @@ void Terminal::addAnswer(QList<Step> &turn, const Answer &answer)
     const bool wrong = m_scenario.wrongLrc.spend();
     if (wrong)
         note(QStringLiteral("LRC faux impose"));
-    const QList<QByteArray> blocks = toBlocks(answer, wrong);
+    Answer sent = answer;
+    if (paymentTurn && m_scenario.continuationStart)
+        setContinuationStart(sent, m_scenario.continuationStart);
+    const QList<QByteArray> blocks = toBlocks(sent, m_scenario.checkCharacters, wrong);
     for (qsizetype i = 0; i < blocks.size(); ++i) {
+        if (i > 0 && paymentTurn && m_scenario.displayBetweenBlocks)
+            addDisplay(turn, "PATIENTEZ", "");
         const QString kind = i == 0 ? QStringLiteral("trame ") : QStringLiteral("suite ");
         turn.append({blocks.at(i), kind + blockText(blocks.at(i)), true});
     }
 }
 
+void Terminal::markResends(QList<Step> &turn) const
+{
+    if (m_scenario.resendEvery <= 0)
+        return;
+    int frames = 0;
+    for (Step &step : turn) {
+        if (step.bytes.startsWith(Ctl::STX) && ++frames % m_scenario.resendEvery == 0)
+            step.sentTwice = true;
+    }
+}
+
+QList<Terminal::Step> Terminal::scriptedTurn(const QList<ScriptedItem> &items) const
+{
+    QList<Step> turn;
+    addEnq(turn);
+    for (const ScriptedItem &item : items)
+        turn.append({item.bytes, blockText(item.bytes), item.waitsForAck, item.pauseBeforeMs});
+    addEot(turn);
+    return turn;
+}
+
 QList<Terminal::Step> Terminal::turnFor(const QByteArray &request)
 {
+    if (m_scenario.script) {
+        if (const auto items = m_scenario.script(request))
+            return scriptedTurn(*items);
+    }
     const QByteArray identifier = request.left(2);
     if (identifier == "AA")
         return statusTurn();
@@ -369,7 +463,8 @@ QList<Terminal::Step> Terminal::statusTurn()
         m_card = true;
         note(QStringLiteral("carte introduite"));
     }
-    if (m_card && m_removalArmed && m_pollsSinceSolvency >= m_scenario.removeAfterPolls) {
+    if (m_card && m_removalArmed && m_scenario.removeAfterPolls >= 0 &&
+        m_pollsSinceSolvency >= m_scenario.removeAfterPolls) {
         m_card = false;
         m_removalArmed = false;
         m_pollsWithoutCard = 0;
@@ -395,9 +490,26 @@ QList<Terminal::Step> Terminal::statusTurn()
 QList<Terminal::Step> Terminal::solvencyTurn(const QByteArray &request)
 {
     // "AK016", "0", amount (8), "30", "978", "2D"
-    const QByteArray amount = request.mid(6, 8);
+    const QByteArray data = request.mid(5);
+    const QByteArray amount = data.mid(1, 8);
     const qint64 cents = centsOf(amount);
-    const SolvencyResult result = m_scenario.solvency.take({});
+    SolvencyResult result = m_scenario.solvency.take({});
+    if (m_scenario.checkRequests) {
+        const bool currency = data.mid(11, 3) == "978";
+        const bool fixed = data.size() == 16 && data.startsWith('0') && data.mid(9, 2) == "30" &&
+                           data.mid(14, 2) == "2D";
+        if (!currency || !fixed || amount.size() != 8 || !Payment::isDigits(amount)) {
+            note(QStringLiteral("solvabilite refusee: requete hors format ") + readable(data));
+            // Amount or currency problem, with the diagnostic a terminal gives.
+            result = {'5', currency ? QByteArray("10") : QByteArray("17")};
+        }
+    }
+    if (m_scenario.checkAuthorisation) {
+        if (result.result == '0')
+            m_authorisedCents = cents;
+        else
+            m_authorisedCents.reset();
+    }
     m_removalArmed = true;
     m_pollsSinceSolvency = 0;
 
@@ -406,37 +518,81 @@ QList<Terminal::Step> Terminal::solvencyTurn(const QByteArray &request)
     if (!m_card)
         addDisplay(turn, amountLine(cents), "INTRODUIRE CARTE");
     addDisplay(turn, amountLine(cents), "TAPEZ CODE");
+    // The customer types slowly: the terminal hands the line back meanwhile.
+    for (int i = 0; i < m_scenario.pinTurns; ++i) {
+        addEot(turn);
+        addEnq(turn, m_scenario.pinPauseMs);
+    }
     addDisplay(turn, {}, "CODE BON");
     addDisplay(turn, "DEMANDE", "D'AUTORISATION");
-    addAnswer(turn, solvencyAnswer(result.result, result.diagnostic, amount));
+    if (m_scenario.blankBeforeAnswer)
+        addDisplay(turn, {}, {});
+    addAnswer(turn,
+              solvencyAnswer(result.result, result.diagnostic, amount,
+                             {m_scenario.cardNumber, m_scenario.expiry}),
+              true);
     addDisplay(turn, {}, {});
     addEot(turn);
+    markResends(turn);
     return turn;
 }
 
 QList<Terminal::Step> Terminal::debitTurn(const QByteArray &request)
 {
     // "AL011", amount (8), "978"
+    const QByteArray data = request.mid(5);
     DebitDetails details;
     details.result = m_scenario.debit.take('0');
     details.when = this->now();
-    details.amount = request.mid(5, 8).leftJustified(8, '0', true);
-    details.cardNumber = m_scenario.cardNumber;
-    details.expiry = m_scenario.expiry;
+    details.amount = data.left(8).leftJustified(8, '0', true);
+    details.card = {m_scenario.cardNumber, m_scenario.expiry};
     details.transactionNumber = ++m_transactionNumber;
     details.remittanceNumber = m_scenario.remittanceNumber;
     details.authorisation = m_scenario.authorisation;
+    const qint64 cents = centsOf(details.amount);
+    if (m_scenario.checkRequests &&
+        (data.size() != 11 || !Payment::isDigits(data.left(8)) || data.mid(8) != "978")) {
+        note(QStringLiteral("debit refuse: requete hors format ") + readable(data));
+        details.result = '5';
+    }
+    if (m_scenario.checkAuthorisation && details.result == '0') {
+        if (!m_authorisedCents)
+            details.result = '4';
+        else if (cents > *m_authorisedCents)
+            details.result = '5';
+        else if (cents == 0)
+            details.result = '6';
+        if (details.result != '0')
+            note(QStringLiteral("debit refuse: %1 centimes, autorise %2")
+                     .arg(cents)
+                     .arg(m_authorisedCents ? QString::number(*m_authorisedCents)
+                                            : QStringLiteral("rien")));
+    }
+    if (details.result == '0' || details.result == '6')
+        m_authorisedCents.reset();
     if (details.result == '0') {
         ++m_batch.transactions;
-        m_batch.cents += centsOf(details.amount);
+        m_batch.cents += cents;
+        m_batchLines << m_scenario.cardNumber + ' ' + euros(cents);
     }
 
     QList<Step> turn;
     addEnq(turn);
-    addDisplay(turn, amountLine(centsOf(details.amount)), "DEBIT EN COURS");
-    addAnswer(turn, debitAnswer(details));
+    addDisplay(turn, amountLine(cents), "DEBIT EN COURS");
+    if (m_scenario.debitPrints && details.result == '0') {
+        // The terminal's own ticket, card number in full as some printers have it.
+        for (const QByteArray &line :
+             {QByteArray("CARTE BANCAIRE"), QByteArray("MOVENDI BORNE 01"),
+              details.when.toString(QStringLiteral("'LE 'dd/MM/yy' A 'hh:mm:ss")).toLatin1(),
+              m_scenario.cardNumber, "MONTANT " + euros(cents) + " EUR", QByteArray("DEBIT")})
+            addFrame(turn, printMessage(line));
+    }
+    if (m_scenario.blankBeforeAnswer)
+        addDisplay(turn, {}, {});
+    addAnswer(turn, debitAnswer(details), true);
     addDisplay(turn, {}, {});
     addEot(turn);
+    markResends(turn);
     return turn;
 }
 
@@ -487,17 +643,25 @@ QList<Terminal::Step> Terminal::remittanceTurn()
             const char status = acquirers.at(i).status;
             lines << "ACQUEREUR " + acquirers.at(i).identifier
                   << "REMISE No " +
-                         QByteArray::number(m_scenario.remittanceNumber).rightJustified(6, '0')
-                  << "NB TRANSACTIONS " + QByteArray::number(i == 0 ? batch.transactions : 0)
+                         QByteArray::number(m_scenario.remittanceNumber).rightJustified(6, '0');
+            // The debits of the batch, one a line with the card as the terminal stored it.
+            if (i == 0)
+                lines += m_batchLines;
+            lines << "NB TRANSACTIONS " + QByteArray::number(i == 0 ? batch.transactions : 0)
                   << "MONTANT " + euros(i == 0 ? batch.cents : 0) + " EUR"
                   << (status == '0' ? QByteArray("TELECOLLECTE OK") : "TELECOLLECTE INCOMPLETE");
         }
         for (const QByteArray &line : lines)
-            addFrame(turn, printMessage(line.leftJustified(PrintWidth, ' ', true)));
+            addFrame(turn, printMessage(line));
     }
     addAnswer(turn, remittanceAnswer(result, acquirers));
     // The kiosk's remittance phase ends on the first display after the answer.
-    addDisplay(turn, "TELECOLLECTE", result == '0' ? "TERMINEE" : "INCOMPLETE");
+    for (int i = 0; i < m_scenario.displaysAfterRemittance; ++i) {
+        if (i == 0)
+            addDisplay(turn, "TELECOLLECTE", result == '0' ? "TERMINEE" : "INCOMPLETE");
+        else
+            addDisplay(turn, AfterRemittance[(i - 1) % 3][0], AfterRemittance[(i - 1) % 3][1]);
+    }
     addEot(turn);
 
     if (result == '0') {
@@ -506,6 +670,7 @@ QList<Terminal::Step> Terminal::remittanceTurn()
         m_remittedAt = now;
         ++m_scenario.remittanceNumber;
         m_batch = {};
+        m_batchLines.clear();
         m_scenario.reportBatch.reset();
     }
     return turn;
@@ -520,10 +685,12 @@ QList<Terminal::Step> Terminal::reportTurn()
 
     QList<ReportBlock> blocks;
     int extra = 0;
+    bool allGood = true;
     for (qsizetype a = 0; a < m_scenario.reportRecords.size(); ++a) {
         ReportBlock block;
         block.identifier = a == 0 ? Acquirer1 : Acquirer2;
-        block.status = a == 0 ? m_scenario.reportStatus : '0';
+        block.status = m_scenario.reportStatus.value(a, '0');
+        allGood = allGood && block.status == '0';
         block.name = a == 0 ? "BANQUE EXEMPLE 1" : "BANQUE EXEMPLE 2";
         for (int r = 0; r < m_scenario.reportRecords.at(a); ++r) {
             RemittanceRecord record;
@@ -542,11 +709,10 @@ QList<Terminal::Step> Terminal::reportTurn()
         }
         blocks.append(block);
     }
-    const char result = m_scenario.reportStatus == '0' ? '0' : '1';
 
     QList<Step> turn;
     addEnq(turn);
-    addAnswer(turn, reportAnswer(result, when, blocks));
+    addAnswer(turn, reportAnswer(allGood ? '0' : '1', when, blocks));
     addEot(turn);
     return turn;
 }

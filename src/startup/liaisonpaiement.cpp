@@ -1,0 +1,38 @@
+#include "liaisonpaiement.h"
+
+#include "etatdemarrage.h"
+#include "journal.h"
+
+#include "payment/environnementpaiement.h"
+
+namespace Movendi::Startup {
+
+namespace {
+
+class ConfigurationDemarrage final : public Payment::ConfigurationTerminal
+{
+public:
+    int portTerminal() const override { return etat().PortTPE; }
+    QString fichierConfiguration() const override { return etat().CheminIni; }
+};
+
+class JournalDemarrage final : public Payment::JournalPaiement
+{
+public:
+    void journaliser(const QString &contexte, const QString &message) override
+    {
+        JournaliserErreur(contexte, message);
+    }
+};
+
+} // namespace
+
+void brancherPaiement()
+{
+    static ConfigurationDemarrage configuration;
+    static JournalDemarrage journal;
+    Payment::installerConfigurationTerminal(&configuration);
+    Payment::installerJournalPaiement(&journal);
+}
+
+} // namespace Movendi::Startup
