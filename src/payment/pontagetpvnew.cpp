@@ -21,8 +21,10 @@ using Platform::clock;
 
 // Short enough to keep up with 9600 baud, long enough not to spin.
 constexpr qint64 PollSliceMs = 5;
-// A terminal that asks for the line more often than this is taken as not giving it.
+// A terminal that asks for the line more often than this, or keeps it longer, is taken as not
+// giving it.
 constexpr int MaxCollisions = 10;
+constexpr int BidLimitSeconds = 60;
 // The longest stated length (999) fits in five blocks.
 constexpr int MaxBlocks = 5;
 // Phase limits: the payment and restart phases from their start; the remittance phase on
@@ -476,7 +478,10 @@ int BidForLine()
     const auto restore = qScopeGuard([] { setInputLength(0); });
     int failures = 0;
     int collisions = 0;
+    const qint64 start = clock().monotonicMs();
     for (;;) {
+        if (elapsed(start, BidLimitSeconds))
+            return Resultat::LigneRefusee;
         // Each bid starts on a quiet line: left-overs would read as the terminal's reply.
         discardInput();
         send(Enq);
@@ -494,7 +499,7 @@ int BidForLine()
                 for (;;) {
                     const QByteArray ch = ReadTerminalChars(1);
                     frame += ch;
-                    if (ch.isEmpty() || ch.contains(Ctl::ETX))
+                    if (ch.isEmpty() || ch.contains(Ctl::ETX) || frame.size() > MaxBlock)
                         break;
                 }
                 if (frame.toUpper().contains("TELEC"))
@@ -503,7 +508,8 @@ int BidForLine()
                 send(Ack);
                 last = ReadTerminalChars(1);
                 // A terminal gone silent has nothing more to send.
-            } while (!last.isEmpty() && !startsWith(last, Ctl::EOT));
+            } while (!last.isEmpty() && !startsWith(last, Ctl::EOT) &&
+                     !elapsed(start, BidLimitSeconds));
             continue;
         }
         send(Eot);

@@ -92,6 +92,49 @@ TEST_F(TpeCheckTest, RemittancePrintsTheReportAndBothResults)
     EXPECT_EQ(journalSize(), before);
 }
 
+TEST_F(TpeCheckTest, SlowTerminalShowingSeveralScreensAfterItsRemittance)
+{
+    startTerminal({QStringLiteral("cadence 9600"), QStringLiteral("affichages-apres 3"),
+                   QStringLiteral("lot 2 2500")});
+    const AdminRun status = admin({QStringLiteral("tpe"), folder(), QStringLiteral("statut")});
+    EXPECT_EQ(status.code, 0) << status.err.toStdString();
+    ASSERT_FALSE(status.out.isEmpty());
+    EXPECT_EQ(status.out.last(), QStringLiteral("255"));
+    const AdminRun remittance =
+        admin({QStringLiteral("tpe"), folder(), QStringLiteral("telecollecte")});
+    EXPECT_EQ(remittance.code, 0) << remittance.err.toStdString();
+    EXPECT_TRUE(remittance.out.contains(QStringLiteral("DemTC: 255 (télécollecte complète)")));
+    EXPECT_TRUE(remittance.out.contains(QStringLiteral("DemTIC: 255 (compte rendu reçu)")));
+    EXPECT_TRUE(remittance.out.contains(QStringLiteral("\t25,00 978")));
+}
+
+TEST_F(TpeCheckTest, RemittanceThatDoesNotGoThroughEndsInBoundedTimeWithAFailure)
+{
+    struct Row
+    {
+        QStringList directives;
+        QString result;
+    };
+    const QList<Row> rows{
+        // Acknowledges the line check and the request, then never takes its turn.
+        {{QStringLiteral("sans-reponse")},
+         QStringLiteral("DemTC: 1 (télécollecte incomplète ou sans réponse)")},
+        // Remits, but its report says the call failed.
+        {{QStringLiteral("rapport-statut 2")},
+         QStringLiteral("DemTIC: 2 (appel erroné ou inefficace)")},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.result.toStdString());
+        m_sim.stop();
+        startTerminal(row.directives);
+        const AdminRun run = admin({QStringLiteral("tpe"), folder(), QStringLiteral("telecollecte"),
+                                    QStringLiteral("--attente"), QStringLiteral("3")});
+        EXPECT_EQ(run.code, 1);
+        EXPECT_TRUE(run.out.contains(row.result)) << run.out.join(QLatin1Char('\n')).toStdString();
+        EXPECT_LT(run.ms, 15000);
+    }
+}
+
 TEST_F(TpeCheckTest, MissingPortEndsWithAClearMessage)
 {
     const AdminRun run = admin({QStringLiteral("tpe"), folder(), QStringLiteral("statut")});

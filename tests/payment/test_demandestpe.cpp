@@ -126,11 +126,18 @@ TEST_F(RequestTest, StatusLinkFailures)
     EXPECT_TRUE(m_requests.isEmpty());
 }
 
-TEST_F(RequestTest, StatusPollsThroughARemittanceSeenOnTheLine)
+TEST_F(RequestTest, StatusPollsThroughRemoteActivitySeenOnTheLine)
 {
-    m_terminal.apply({QStringLiteral("collision 1 telecollecte")});
     status("0100");
-    EXPECT_EQ(DemSwi(), 255);
+    // A remittance seen during the bid ends it at once; remote parameter loading only delays
+    // it. The status is asked either way.
+    for (const QString &activity :
+         {QStringLiteral("telecollecte"), QStringLiteral("teleparametrage")}) {
+        m_terminal.apply({QStringLiteral("collision 1 ") + activity});
+        const int before = requests("AA");
+        EXPECT_EQ(DemSwi(), 255) << activity.toStdString();
+        EXPECT_EQ(requests("AA"), before + 1);
+    }
 }
 
 TEST_F(RequestTest, UnavailableTerminalIsJournalledOncePerThousandAnswers)

@@ -53,8 +53,11 @@ TEST_F(RealTerminalTest, PaymentAnswersAreTakenWholeWhateverTheTerminalInterleav
         SCOPED_TRACE(directives.join(QLatin1Char(',')).toStdString());
         const auto terminal = fresh(directives);
         etatPaiement().PaymentAmountCents = 1250;
+        const qint64 start = m_clock.monotonicMs();
         EXPECT_EQ(DemVal(true), 255);
         EXPECT_EQ(DemEnr(true), 255);
+        // Both phases end on the terminal's cleared screen, not on their five-minute limit.
+        EXPECT_LT(m_clock.monotonicMs() - start, 30000);
         const EtatPaiement &e = etatPaiement();
         EXPECT_EQ(e.CardNumber, QStringLiteral("497010******7893"));
         for (const QString &ticket : {e.MerchantTicketText, e.CustomerTicketText})

@@ -1,9 +1,11 @@
 // The terminal simulator over its pseudo-terminal, byte by byte, as the kiosk would drive it.
+#include "answers.h"
 #include "kiosktest.h"
 #include "payment/terminalframe.h"
 #include "tpesim.h"
 
 #include <QDate>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -321,28 +323,182 @@ TEST_F(TpeSim, DebitAnswerCarriesTheRequestAndTheCard)
     EXPECT_EQ(m_sim.count(QStringLiteral("recu trame AL01100001250978")), 1);
 }
 
-TEST_F(TpeSim, CheckCharactersAreNeverStxOrEnq)
+TEST(TpeSimBlocks, CheckCharactersAsComputedSteeredAwayOrSteeredOntoControlCodes)
 {
-    // These authorisation numbers, on this date, would give a first block whose check
-    // character is STX (j) or ENQ (m); the terminal changes a filler instead.
-    for (const char *authorisation : {"j00000", "m00000"}) {
+    // A debit answer whose first block's check character comes out as STX by itself.
+    Movendi::TpeSim::DebitDetails details;
+    details.when = QDateTime(QDate(2025, 1, 1), QTime(12, 0));
+    details.amount = "00001250";
+    details.card = {"4970101234567893", "2712"};
+    Movendi::TpeSim::Answer answer;
+    for (int n = 0; n < 95 * 95; ++n) {
+        details.authorisation = QByteArray(1, char(0x21 + n / 95)) + char(0x21 + n % 95) + "0000";
+        answer = Movendi::TpeSim::debitAnswer(details);
+        if (Movendi::TpeSim::toBlocks(answer).at(0).back() == Ctl::STX)
+            break;
+    }
+    const QList<QByteArray> natural = Movendi::TpeSim::toBlocks(answer);
+    ASSERT_EQ(natural.at(0).back(), Ctl::STX);
+    const QByteArray controls("\x02\x03\x04\x05\x06\x10\x15\x17", 8);
+    const QList<QByteArray> gentle =
+        Movendi::TpeSim::toBlocks(answer, Movendi::TpeSim::CheckCharacters::Gentle);
+    const QList<QByteArray> trap =
+        Movendi::TpeSim::toBlocks(answer, Movendi::TpeSim::CheckCharacters::Hazardous);
+    for (int b = 0; b < 2; ++b) {
+        for (const QByteArray &block : {natural.at(b), gentle.at(b), trap.at(b)})
+            EXPECT_TRUE(lrcIsRight(block)) << b;
+        EXPECT_NE(gentle.at(b).back(), Ctl::STX);
+        EXPECT_NE(gentle.at(b).back(), Ctl::ENQ);
+        EXPECT_TRUE(controls.contains(trap.at(b).back())) << b;
+    }
+    // Only a filler changed (the first block's is its last character): the fields read the same.
+    EXPECT_EQ(Payment::field(trap.at(0), 2, 248), Payment::field(natural.at(0), 2, 248));
+    // The blank display stays blank whatever the mode.
+    const QByteArray blank = Movendi::TpeSim::blankDisplayMessage();
+    EXPECT_TRUE(Payment::isBlankDisplay(
+        Movendi::TpeSim::toBlocks({blank, Movendi::TpeSim::paddingFillers(blank)},
+                                  Movendi::TpeSim::CheckCharacters::Hazardous)
+            .at(0)));
+}
+
+TEST_F(TpeSim, CheckCharactersAreNeverStxOrEnqWhenAskedToBeGentle)
+{
+    // Authorisation numbers that, on this date, give a first block whose check character is
+    // STX or ENQ as computed; asked to be gentle, the terminal changes a filler instead.
+    Movendi::TpeSim::DebitDetails details;
+    details.when = QDateTime(QDate(2025, 1, 1), QTime(12, 0));
+    details.amount = "00001250";
+    details.card = {"4970101234567893", "2712"};
+    for (const char hazard : {Ctl::STX, Ctl::ENQ}) {
+        for (int n = 0; n < 95 * 95; ++n) {
+            details.authorisation =
+                QByteArray(1, char(0x21 + n / 95)) + char(0x21 + n % 95) + "0000";
+            if (Movendi::TpeSim::toBlocks(Movendi::TpeSim::debitAnswer(details)).at(0).back() ==
+                hazard)
+                break;
+        }
+        ASSERT_EQ(Movendi::TpeSim::toBlocks(Movendi::TpeSim::debitAnswer(details)).at(0).back(),
+                  hazard);
+        const QString authorisation = QString::fromLatin1(details.authorisation);
+        SCOPED_TRACE(authorisation.toStdString());
         TpeSimulator sim;
-        ASSERT_TRUE(sim.start({QStringLiteral("horloge 010125 120000"),
-                               QStringLiteral("autorisation ") + QLatin1String(authorisation)}));
+        ASSERT_TRUE(
+            sim.start({QStringLiteral("controle doux"), QStringLiteral("horloge 010125 120000"),
+                       QStringLiteral("autorisation ") + authorisation}));
         KioskEnd kiosk;
         ASSERT_TRUE(kiosk.open(sim.devicePath()));
         ASSERT_TRUE(kiosk.request("AL01100001250978"));
         const QList<QByteArray> blocks = kiosk.listen();
         const QByteArray answer = answerIn(blocks, "Al");
-        ASSERT_EQ(answer.size(), 364) << authorisation;
+        ASSERT_EQ(answer.size(), 364);
         EXPECT_EQ(Payment::field(answer, 67, 78), "010125120000");
-        EXPECT_EQ(Payment::field(answer, 241, 246), authorisation);
+        EXPECT_EQ(Payment::field(answer, 241, 246), details.authorisation);
         for (const QByteArray &block : blocks) {
             EXPECT_TRUE(lrcIsRight(block));
-            EXPECT_NE(block.back(), Ctl::STX) << authorisation;
-            EXPECT_NE(block.back(), Ctl::ENQ) << authorisation;
+            EXPECT_NE(block.back(), Ctl::STX);
+            EXPECT_NE(block.back(), Ctl::ENQ);
         }
     }
+}
+
+TEST_F(TpeSim, RealTerminalBehavioursShapeThePaymentTurn)
+{
+    startWith({QStringLiteral("blanc-avant"), QStringLiteral("affichage-entre-blocs"),
+               QStringLiteral("suite D"), QStringLiteral("renvoi 5"),
+               QStringLiteral("tours-pin 1 200"), QStringLiteral("cadence 9600")});
+    const QByteArray card = "4970101234567893";
+    ASSERT_TRUE(m_kiosk.request("AK016000001250309782D"));
+    // The line comes back to the kiosk while the customer types the PIN, then goes again.
+    QList<QByteArray> blocks = m_kiosk.listen();
+    ASSERT_EQ(blocks.size(), 1);
+    EXPECT_TRUE(blocks.at(0).contains("TAPEZ CODE"));
+    EXPECT_TRUE(m_kiosk.read(1, 100).isEmpty());
+    EXPECT_EQ(m_kiosk.readByte(), Ctl::ENQ);
+    QElapsedTimer paced;
+    paced.start();
+    blocks = m_kiosk.listen();
+    // 252 characters at 9600 baud take a quarter of a second.
+    EXPECT_GE(paced.elapsed(), 250);
+    QList<QByteArray> codes;
+    for (const QByteArray &block : blocks)
+        codes << Payment::field(block, 2, 3);
+    // CODE BON, DEMANDE, blank, the answer's first block twice (the fifth frame of the turn),
+    // PATIENTEZ, the second block starting with D, blank.
+    ASSERT_EQ(blocks.size(), 8);
+    EXPECT_TRUE(Payment::isBlankDisplay(blocks.at(2)));
+    EXPECT_EQ(codes.at(3), "Ak");
+    EXPECT_EQ(blocks.at(3), blocks.at(4));
+    EXPECT_TRUE(Payment::isDisplayFrame(blocks.at(5)));
+    EXPECT_EQ(Payment::charAt(blocks.at(6), 2), "D");
+    EXPECT_TRUE(Payment::isBlankDisplay(blocks.at(7)));
+    const QByteArray answer = Payment::joinBlocks(blocks.at(3), blocks.at(6));
+    EXPECT_EQ(answer.size(), 322);
+    // The card the reader read, at its place, glued to the fields after it.
+    EXPECT_EQ(Payment::field(answer, 176, 191), card);
+    EXPECT_TRUE(Movendi::TpeSim::luhnValid(card));
+    EXPECT_EQ(Payment::field(answer, 199, 202), "2712");
+    EXPECT_TRUE(Payment::isDigits(Payment::field(answer, 176, 202)));
+    EXPECT_EQ(m_sim.count(QStringLiteral("ACK pris pour un NAK")), 1);
+}
+
+TEST_F(TpeSim, RequestsAndAmountsAreCheckedAsATerminalDoes)
+{
+    startWith({QStringLiteral("controle-requetes"), QStringLiteral("controle-autorisation"),
+               QStringLiteral("affichage non")});
+    // A stated length that does not match the data: refused like a bad check character.
+    m_kiosk.send(Ctl::ENQ);
+    ASSERT_EQ(m_kiosk.readByte(), Ctl::ACK);
+    m_kiosk.send(Payment::buildFrame("AA001"));
+    EXPECT_EQ(m_kiosk.readByte(), Ctl::NAK);
+    struct Row
+    {
+        QByteArray request;
+        QByteArray result; // positions 7 to 9 (debits: 7 only)
+    };
+    const QList<Row> rows{
+        {"AL01100001250978", "4"},        // debit without a solvency
+        {"AK016000001250309402D", "517"}, // currency the terminal does not take
+        {"AK016000001250309782D", "000"}, // authorised for 12,50
+        {"AL01100001251978", "5"},        // one cent more than authorised
+        {"AL01100000000978", "6"},        // nothing delivered: the authorisation is cancelled
+        {"AL01100001250978", "4"},        // nothing left to debit
+        {"AK016000001250309782D", "000"}, // authorised again
+        {"AL01100001250978", "0"},        // debited
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.request.toStdString());
+        ASSERT_TRUE(m_kiosk.request(row.request));
+        const QList<QByteArray> blocks = m_kiosk.listen();
+        ASSERT_EQ(blocks.size(), 2);
+        const QByteArray answer = Payment::joinBlocks(blocks.at(0), blocks.at(1));
+        EXPECT_EQ(Payment::field(answer, 7, 6 + int(row.result.size())), row.result);
+    }
+}
+
+TEST_F(TpeSim, RemittanceTellsItsEndOnSeveralScreensAndPrintsLinesEndingInCrLf)
+{
+    startWith({QStringLiteral("affichages-apres 3"), QStringLiteral("rapport-statut 0 1"),
+               QStringLiteral("rapport 1 1"), QStringLiteral("telecollecte 0 0")});
+    ASSERT_TRUE(m_kiosk.request("AJ00204"));
+    const QList<QByteArray> blocks = m_kiosk.listen();
+    qsizetype answer = -1;
+    for (qsizetype i = 0; i < blocks.size(); ++i) {
+        if (Payment::charAt(blocks.at(i), 2) == "P")
+            EXPECT_TRUE(blocks.at(i).endsWith(QByteArray("\r\n") + Ctl::DLE + Ctl::ETX +
+                                              blocks.at(i).back()));
+        if (Payment::field(blocks.at(i), 2, 3) == "Aj")
+            answer = i;
+    }
+    ASSERT_GE(answer, 0);
+    EXPECT_EQ(blocks.size() - 1 - answer, 3);
+    // The report gives each acquirer's status at the start of its block.
+    ASSERT_TRUE(m_kiosk.request("AJ00203"));
+    const QList<QByteArray> report = m_kiosk.listen();
+    ASSERT_EQ(report.size(), 2);
+    const QByteArray whole = Payment::joinBlocks(report.at(0), report.at(1));
+    EXPECT_EQ(Payment::charAt(whole, 18), "0");
+    EXPECT_EQ(Payment::charAt(whole, 233 + 18), "1");
+    EXPECT_EQ(Payment::charAt(whole, 7), "1");
 }
 
 TEST_F(TpeSim, DebitRefusalUsesTheChosenResult)
@@ -485,12 +641,14 @@ TEST_F(TpeSim, LeavesTheFirstEnqUnanswered)
 
 TEST_F(TpeSim, CollisionSendsItsOwnFrameFirst)
 {
-    startWith({QStringLiteral("collision telecollecte")});
-    m_kiosk.send(Ctl::ENQ);
-    ASSERT_EQ(m_kiosk.readByte(), Ctl::ENQ);
-    const QList<QByteArray> blocks = m_kiosk.listen();
-    ASSERT_EQ(blocks.size(), 1);
-    EXPECT_TRUE(blocks.at(0).contains("TELECOLLECTE"));
+    startWith({QStringLiteral("collision 2 teleparametrage")});
+    for (int i = 0; i < 2; ++i) {
+        m_kiosk.send(Ctl::ENQ);
+        ASSERT_EQ(m_kiosk.readByte(), Ctl::ENQ);
+        const QList<QByteArray> blocks = m_kiosk.listen();
+        ASSERT_EQ(blocks.size(), 1);
+        EXPECT_TRUE(blocks.at(0).contains("TELEPARAMETRAGE"));
+    }
     // Once its frame is out, the line is the kiosk's again.
     m_kiosk.send(Ctl::ENQ);
     EXPECT_EQ(m_kiosk.readByte(), Ctl::ACK);

@@ -228,6 +228,55 @@ TEST_F(VenteEntiereTest, PhoneWithTopUpPaidDeliveredRecordedAndPrinted)
         EXPECT_FALSE(r.erreur.contains(SimulatorCard));
 }
 
+TEST_F(VenteEntiereTest, RealisticTerminalAt9600Baud_RightAmountCardNeverInClear)
+{
+    // Every behaviour of a real terminal at once: 9600 baud, check characters on control
+    // codes, blank display before the answer, display between the blocks, second block starting
+    // with "D", print frames, blocks resent, the line handed back during the PIN, request and
+    // authorisation checks, the card number glued to other digits in both answers.
+    m_fast.setFactor(4);
+    terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 2"),
+              QStringLiteral("realiste")});
+    acheter();
+    ASSERT_EQ(ventes(), 1);
+    ASSERT_EQ(debits().size(), 1);
+    const qint64 cents = debits().at(0);
+    EXPECT_EQ(cents, Sale::etatVente().LigneRecharge.PrixRechargeCentimes +
+                         lire(QStringLiteral("SELECT Prix FROM ArticleEnStock WHERE Reference = ?"),
+                              {m_reference})
+                                 .valeur(0, QStringLiteral("Prix"))
+                                 .toLongLong() /
+                             100);
+    const QString amount = QStringLiteral("\r\nMONTANT = %1,%2 EUR\r\n")
+                               .arg(cents / 100)
+                               .arg(cents % 100, 2, 10, QLatin1Char('0'));
+    const QString stored = lire(QStringLiteral("SELECT Ticket FROM Ventes"))
+                               .valeur(0, QStringLiteral("Ticket"))
+                               .toString();
+    EXPECT_TRUE(stored.contains(amount)) << stored.toStdString();         // merchant's copy
+    EXPECT_TRUE(QString::fromLatin1(m_printer.bytes()).contains(amount)); // customer's copy
+    EXPECT_EQ(m_tpe.count(QStringLiteral("debit refuse")), 0);
+
+    // The card shows as its first six and last four digits, nowhere more.
+    QStringList texts{QString::fromLatin1(m_printer.bytes()), stored,
+                      Payment::etatPaiement().MerchantTicketText,
+                      Payment::etatPaiement().CustomerTicketText};
+    for (const Movendi::Test::JournalRow &r : journalRows())
+        texts << r.erreur;
+    for (const QString &table : {QStringLiteral("Ventes"), QStringLiteral("DetailVente")}) {
+        const Startup::ResultatRequete rows = lire(QStringLiteral("SELECT * FROM ") + table);
+        for (int i = 0; i < rows.lignes.size(); ++i) {
+            for (const QVariant &value : rows.lignes.at(i))
+                texts << value.toString();
+        }
+    }
+    EXPECT_TRUE(texts.join(QLatin1Char('|')).contains(QStringLiteral("497010******7893")));
+    for (const QString &text : texts) {
+        EXPECT_FALSE(text.contains(SimulatorCard.left(7))) << text.toStdString();
+        EXPECT_FALSE(text.contains(SimulatorCard.right(5))) << text.toStdString();
+    }
+}
+
 TEST_F(VenteEntiereTest, DoorThatDidNotOpen_TopUpOnlyDebitedArticleKept)
 {
     terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 1")});

@@ -141,6 +141,9 @@ QByteArray printMessage(const QByteArray &text)
 
 QList<int> paddingFillers(const QByteArray &message)
 {
+    // The blank display must stay blank: the kiosk waits for it after an answer.
+    if (message == blankDisplayMessage())
+        return {};
     // Display: end of line 2, else of line 1. Print line: the character before CR LF.
     const QList<qsizetype> candidates =
         message.startsWith('D') ? QList<qsizetype>{32, 16} : QList<qsizetype>{message.size() - 3};
