@@ -23,10 +23,14 @@ QByteArray SendAndWait(const QByteArray &text, bool addLrc, int expected, int ti
 /// Waits, handling events, until a character is buffered or timeoutSeconds have passed.
 QByteArray ReadTerminalChars(int timeoutSeconds);
 bool CheckTerminalReady();
-/// 1 the line is ours, 0 no line after three tries, -404 the terminal is remitting.
+/// 1 the line is ours, 0 no line after three tries (or a terminal that keeps it a minute),
+/// -404 the terminal is remitting. Each bid starts on a quiet line.
 int BidForLine();
 
+/// The answer read by its expected length (two blocks above 248); a block read stops once its
+/// end has come.
 QByteArray ExchangeMessage(const QByteArray &message, int &expectedLength, int waitSeconds);
+/// The answer read by the length it states, block after block.
 QByteArray ExchangeSizedAnswer(const QByteArray &message, int &answerLength, int waitSeconds);
 /// Empty when the frame is refused or the terminal does not take its turn, for the restart
 /// phase; "ERR_MESSAGE" for the others.
@@ -36,6 +40,14 @@ QByteArray ExchangeAndListen(const QByteArray &message, int expectedLength, int 
 /// answer has come; the stream becomes the merchant ticket text.
 QByteArray ExchangeAndReadStream(const QByteArray &message, int waitSeconds);
 
+/// The listening phases: the terminal's frames are acknowledged as they come and sorted into
+/// displays (shown), print lines (remittance: into the merchant ticket text, card numbers
+/// masked) and the answer, whose blocks are joined whatever comes between them; a block sent
+/// twice counts once, any other frame is not the answer. A payment phase ends once the whole
+/// answer has come and the terminal has cleared its display after it, or after 5 minutes; the
+/// remittance phase at the first display after its answer, after 10 minutes of silence or 30
+/// minutes in all; the restart phase at the fifth EOT or after 5 minutes. The rest of a turn
+/// is acknowledged until the terminal's EOT, so that the next exchange finds a quiet line.
 QByteArray EcouterDemarrage();
 QByteArray EcouterDemVAl();
 QByteArray EcouterDemEnr();

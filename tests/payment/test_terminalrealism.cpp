@@ -54,6 +54,8 @@ TEST_F(RealTerminalTest, PaymentAnswersAreTakenWholeWhateverTheTerminalInterleav
         const auto terminal = fresh(directives);
         etatPaiement().PaymentAmountCents = 1250;
         const qint64 start = m_clock.monotonicMs();
+        // As a sale does: the card is seen, then authorised, then debited.
+        EXPECT_EQ(DemSwi(), 255);
         EXPECT_EQ(DemVal(true), 255);
         EXPECT_EQ(DemEnr(true), 255);
         // Both phases end on the terminal's cleared screen, not on their five-minute limit.

@@ -31,6 +31,19 @@ std::optional<char> code(const QString &text)
     return char(text.at(0).unicode());
 }
 
+// One code per acquirer; the list is replaced only when every word is a code.
+bool codes(const QStringList &words, QList<char> &list)
+{
+    QList<char> read;
+    for (const QString &word : words) {
+        if (!code(word))
+            return false;
+        read.append(*code(word));
+    }
+    list = read;
+    return true;
+}
+
 std::optional<bool> yesNo(const QString &text)
 {
     if (text == QLatin1String("oui"))
@@ -113,12 +126,8 @@ std::optional<QString> Scenario::apply(const QString &directive)
     } else if (name == QLatin1String("autorisation") && n == 2 && w.at(1).size() == 6) {
         authorisation = w.at(1).toLatin1();
     } else if (name == QLatin1String("telecollecte") && (n == 2 || n == 3)) {
-        acquirerStatus.clear();
-        for (qsizetype i = 1; i < n; ++i) {
-            if (!code(w.at(i)))
-                return bad();
-            acquirerStatus.append(*code(w.at(i)));
-        }
+        if (!codes(w.mid(1), acquirerStatus))
+            return bad();
     } else if (name == QLatin1String("telecollecte-resultat") && n == 2 && code(w.at(1))) {
         remittanceResult = *code(w.at(1));
     } else if (name == QLatin1String("remise") && n == 2 && isDigits(w.at(1), 6)) {
@@ -132,12 +141,8 @@ std::optional<QString> Scenario::apply(const QString &directive)
             reportRecords.append(*k);
         }
     } else if (name == QLatin1String("rapport-statut") && (n == 2 || n == 3)) {
-        reportStatus.clear();
-        for (qsizetype i = 1; i < n; ++i) {
-            if (!code(w.at(i)))
-                return bad();
-            reportStatus.append(*code(w.at(i)));
-        }
+        if (!codes(w.mid(1), reportStatus))
+            return bad();
     } else if (name == QLatin1String("lot") && n == 3 && count(w.at(1))) {
         bool ok = false;
         const qint64 cents = w.at(2).toLongLong(&ok);
@@ -217,7 +222,8 @@ std::optional<QString> Scenario::apply(const QString &directive)
         for (const char *d :
              {"cadence 9600", "controle piege", "blanc-avant", "affichage-entre-blocs", "suite D",
               "impression-debit", "affichages-apres 3", "renvoi 3", "tours-pin 1",
-              "controle-requetes", "controle-autorisation"})
+              "controle-requetes", "controle-autorisation", "collision 2 teleparametrage",
+              "telecollecte 0 0", "rapport 1 1"})
             apply(QLatin1String(d));
     } else if (name == QLatin1String("affichage") && n == 2 && yesNo(w.at(1))) {
         displays = *yesNo(w.at(1));
