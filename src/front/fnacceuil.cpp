@@ -30,8 +30,11 @@
 #include <QLocale>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTimer>
+
 #include <QVBoxLayout>
 #include <cmath>
+#include <utility>
 
 namespace Movendi::Front {
 
@@ -223,10 +226,22 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidg
         }
         LancerVideo();
     });
-    connect(m_timerRetourAutomatique, &Platform::KioskTimer::timeout, this, [] {
+    connect(m_timerRetourAutomatique, &Platform::KioskTimer::timeout, this, [this] {
+        // A sale on its screen is never hidden: its own steps bring the kiosk home.
+        if (venteAffichee()) {
+            m_timerRetourAutomatique->restart();
+            return;
+        }
         Startup::RetournerAccueil();
         // The nightly schedule joins here with the supervision.
     });
+    if (Sale::FrmPayment *paiement = m_choix ? m_choix->paiement() : nullptr) {
+        connect(paiement, &Sale::FrmPayment::paiementTermine, this, [this] {
+            const int i = std::exchange(m_toucheDifferee, -1);
+            if (i >= 0)
+                QTimer::singleShot(0, this, [this, i] { toucherTuile(i); });
+        });
+    }
     // m_timerControl ticks drive the hourly activity check once the supervision is in place.
 
     m_video = std::make_unique<Media::FrmVideo>([this] { ArreterVideo(); });
@@ -366,8 +381,21 @@ void FnAcceuil::AfficherCatalogue()
     }
 }
 
+bool FnAcceuil::venteAffichee() const
+{
+    const Sale::FrmPayment *paiement = m_choix ? m_choix->paiement() : nullptr;
+    return paiement && paiement->paiementEnCours() && paiement->isVisible();
+}
+
 void FnAcceuil::toucherTuile(int i)
 {
+    if (Sale::FrmPayment *paiement = m_choix ? m_choix->paiement() : nullptr;
+        paiement && paiement->paiementEnCours()) {
+        // A new basket: the earlier card wait ends first, then this touch is played.
+        if (paiement->abandonnerAttenteCarte())
+            m_toucheDifferee = i;
+        return;
+    }
     m_timerVideo->stop();
     Startup::RelancerRetourAutomatique();
     m_images[i]->setStyleSheet(bordureTuile);
@@ -414,7 +442,8 @@ void FnAcceuil::tickAnimation()
         m_ticks = 0;
     } else if (m_ticks >= 10) {
         m_ticks = 0;
-        if (isVisible())
+        // Never over a sale running on the payment screen.
+        if (isVisible() && !venteAffichee())
             Startup::MettreAuPremierPlan(this);
     }
 }

@@ -80,6 +80,8 @@ private:
     void toucherTuile(int i);
     void choisirLangue(const QString &langue);
     void tickAnimation();
+    // The payment screen while a sale runs on it (card wait after a cancel excluded).
+    bool venteAffichee() const;
     void ouvrirRemplissage();
 
     Sale::FrmChoix *m_choix;
@@ -89,6 +91,9 @@ private:
     std::array<std::array<QString, 7>, LignesCatalogue> m_catalogue;
     int m_nombreArticles = 0;
     int m_ticks = 0;
+    // A tile touched while a cancelled payment still waited for its card: played once that
+    // wait has ended.
+    int m_toucheDifferee = -1;
     bool m_videoEnCours = false;
     bool m_active = false;
     bool m_termine = false;

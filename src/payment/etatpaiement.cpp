@@ -25,4 +25,13 @@ void reinitialiserPaiement()
     e.affichageAccueil = accueil;
 }
 
+void reinitialiserTransaction()
+{
+    EtatPaiement &e = etatPaiement();
+    e.CardNumber.clear();
+    e.MerchantTicketText.clear();
+    e.CustomerTicketText.clear();
+    e.RemittanceNumber = 0;
+}
+
 } // namespace Movendi::Payment

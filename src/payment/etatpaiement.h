@@ -52,5 +52,8 @@ EtatPaiement &etatPaiement();
 /// Back to the state of a program that has not paid yet; closes the terminal's line. The
 /// displays installed by the screens are kept.
 void reinitialiserPaiement();
+/// Forgets what the last sale published (card number, both bank tickets, remittance number), at
+/// the start of every payment: a refused debit must not print or record the previous ones.
+void reinitialiserTransaction();
 
 } // namespace Movendi::Payment

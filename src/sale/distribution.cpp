@@ -8,6 +8,7 @@
 #include "platform/applicationfolder.h"
 #include "platform/clock.h"
 #include "platform/filelookup.h"
+#include "platform/profilefile.h"
 #include "platform/seams.h"
 #include "reporting/email.h"
 #include "reporting/envoyeremail.h"
@@ -20,6 +21,7 @@
 #include "startup/storedatabase.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -119,10 +121,41 @@ void envoyerRapportPorte()
                             enteteRapport() + QStringLiteral("la trappe ne c'est pas ouverte"));
 }
 
+// Whether the customer could reach the item, as the mechanism side wrote it. A file or folder
+// that is missing or cannot be read proves nothing: the item counts as not delivered. A file
+// without the key counts as an opened door.
 bool porteOuverte()
 {
-    return Startup::LireIniString(cheminPorte(), QStringLiteral("Porte"), QStringLiteral("Ouverte"),
-                                  QStringLiteral("OUI")) == QLatin1String("OUI");
+    const QString chemin = cheminPorte();
+    if (!QFileInfo::exists(chemin)) {
+        JournaliserErreur(contexteStock, QStringLiteral("état de porte absent: ") + chemin);
+        return false;
+    }
+    const Platform::ProfileValue lu =
+        Platform::readProfileString(chemin, QStringLiteral("Porte"), QStringLiteral("Ouverte"));
+    switch (lu.status) {
+    case Platform::ProfileStatus::Found:
+        return lu.value.trimmed() == QLatin1String("OUI");
+    case Platform::ProfileStatus::Absent:
+        return true;
+    case Platform::ProfileStatus::Unreadable:
+        break;
+    }
+    JournaliserErreur(contexteStock, QStringLiteral("état de porte illisible: ") + chemin);
+    return false;
+}
+
+// "NON" before a door opens, so that only the mechanism's own "OUI" can say it was reached.
+// Journalled, never a box: nothing may stop a delivery half-way.
+bool marquerPorteFermee()
+{
+    QString raison;
+    if (Platform::writeProfileString(cheminPorte(), QStringLiteral("Porte"),
+                                     QStringLiteral("Ouverte"), QStringLiteral("NON"), &raison))
+        return true;
+    JournaliserErreur(contextePilotage,
+                      QStringLiteral("état de porte impossible à écrire: ") + raison);
+    return false;
 }
 
 // The item is not charged: the amount keeps only what may still be delivered.
@@ -204,6 +237,15 @@ bool MiseAJourStock(FrmPayment &ecran)
             const std::int32_t code =
                 PiloterAutomate(ecran, Machine::DrumUnit, noEmpl.toInt(), Machine::DrumSpeed,
                                 ligne.valeur(0, QStringLiteral("Etage")).toInt());
+            if (code == EtatPorteNonEcrit) {
+                retirerDuMontant(k);
+                regle[k] = true;
+                JournaliserErreur(
+                    contexteStock,
+                    QStringLiteral("Erreur état de porte, pas de distribution Ref: ") +
+                        descriptionArticle(k));
+                continue;
+            }
             if (code == 0) {
                 unLivre = true;
             } else {
@@ -215,22 +257,20 @@ bool MiseAJourStock(FrmPayment &ecran)
             }
 
             if (porteOuverte()) {
-                // Charged; the location is emptied only when the delivery itself succeeded.
+                // The customer could reach it: charged, served and its location emptied,
+                // whatever a later call (closing the door) answered.
                 regle[k] = true;
-                if (code == 0) {
-                    ArticleDistribue servi;
-                    servi.IMEI = Startup::ConvertNullStr(ligne.valeur(0, QStringLiteral("IMEI")));
-                    servi.NoCommande =
-                        Startup::ConvertNullStr(ligne.valeur(0, QStringLiteral("NoCommande")));
-                    servi.NoSIM = Startup::ConvertNullStr(ligne.valeur(0, QStringLiteral("NoSIM")));
-                    servi.EAN13 = Startup::ConvertNullStr(ligne.valeur(0, QStringLiteral("EAN13")));
-                    (k == 1 ? vente.ArticleServi : vente.RechargeServie) = servi;
-                    base.executer(
-                        QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = NULL, "
-                                       "IMEI = NULL, NoSIM = NULL, EAN13 = NULL, "
-                                       "NoCommande = NULL WHERE NoEmpl = ?"),
-                        {noEmpl});
-                }
+                ArticleDistribue servi;
+                servi.IMEI = Startup::ConvertNullStr(ligne.valeur(0, QStringLiteral("IMEI")));
+                servi.NoCommande =
+                    Startup::ConvertNullStr(ligne.valeur(0, QStringLiteral("NoCommande")));
+                servi.NoSIM = Startup::ConvertNullStr(ligne.valeur(0, QStringLiteral("NoSIM")));
+                servi.EAN13 = Startup::ConvertNullStr(ligne.valeur(0, QStringLiteral("EAN13")));
+                (k == 1 ? vente.ArticleServi : vente.RechargeServie) = servi;
+                base.executer(QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = NULL, "
+                                             "IMEI = NULL, NoSIM = NULL, EAN13 = NULL, "
+                                             "NoCommande = NULL WHERE NoEmpl = ?"),
+                              {noEmpl});
                 continue;
             }
             envoyerRapportPorte();
@@ -291,8 +331,12 @@ std::int32_t PiloterAutomate(FrmPayment &ecran, std::int32_t machine, std::int32
         ecran.rafraichir();
 
         code = automate.InitMotor();
-        Startup::EcrireIniString(cheminPorte(), QStringLiteral("Porte"), QStringLiteral("Ouverte"),
-                                 QStringLiteral("NON"));
+        if (!marquerPorteFermee()) {
+            // A stale "OUI" would charge an item nobody could reach: no door opens.
+            afficher(msg.MsgEchecDistribution);
+            finir();
+            return EtatPorteNonEcrit;
+        }
         if (code != 0)
             journaliserCode();
 

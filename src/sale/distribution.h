@@ -11,6 +11,10 @@ class FrmPayment;
 // PiloterAutomate call returned 0.
 bool MiseAJourStock(FrmPayment &ecran);
 
+// PiloterAutomate's answer when the door state could not be set to "NON" before the door:
+// nothing moved.
+inline constexpr std::int32_t EtatPorteNonEcrit = -99999;
+
 // Drum, door, the customer's wait and the door closed again; the code of the last call
 // (0 = delivered).
 std::int32_t PiloterAutomate(FrmPayment &ecran, std::int32_t machine, std::int32_t position,

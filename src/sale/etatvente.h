@@ -54,4 +54,22 @@ struct EtatVente
 
 EtatVente &etatVente();
 
+// What the customer validated, frozen for the whole payment: a tile touched or a top-up changed
+// while a cancelled payment still waits for its card must not change what is authorised,
+// delivered or debited.
+struct Panier
+{
+    std::int32_t ReferenceChoisie = 0;
+    std::int32_t QteChoisie = 0;
+    Startup::Monnaie MontantAPayer;
+    std::int32_t ReferenceArticle = 0;
+    QString DesignationArticle;
+    Startup::Monnaie PrixArticle;
+    LigneRechargeVente LigneRecharge;
+};
+// The basket as the screens have left it in the shared state.
+Panier panierCourant();
+// Puts a frozen basket back into the shared state the sale's steps read.
+void retablirPanier(const Panier &panier);
+
 } // namespace Movendi::Sale

@@ -183,7 +183,11 @@ void FrmPayment::showEvent(QShowEvent *event)
 void FrmPayment::Form_Activate()
 {
     m_enCours = true;
-    const auto fin = qScopeGuard([this] { m_enCours = false; });
+    m_panier = panierCourant();
+    const auto fin = qScopeGuard([this] {
+        m_enCours = false;
+        emit paiementTermine();
+    });
     try {
         Startup::ChargerMessages(etat().Langue);
         m_labelChoisisser->setText(etat().Messages.MsgModePaiement);
@@ -204,10 +208,16 @@ void FrmPayment::Form_Activate()
 void FrmPayment::MakePayment()
 {
     try {
-        etatVente().EchecDistribution = false;
-        Payment::etatPaiement().MerchantTicketText.clear();
+        // Nothing of the previous sale may be printed or recorded with this one.
+        EtatVente &vente = etatVente();
+        vente.EchecDistribution = false;
+        vente.ArticleServi = ArticleDistribue{};
+        vente.RechargeServie = ArticleDistribue{};
+        Payment::reinitialiserTransaction();
         m_montant->show();
         if (Payer()) {
+            // What is delivered and debited is what was authorised.
+            retablirPanier(m_panier);
             MiseAJourStock(*this);
             EnregistrerCommande(*this);
             Reporting::TransferFTP();
@@ -239,11 +249,19 @@ bool FrmPayment::attendreCarte(const QColor &origine, const std::function<bool()
         cyan = !cyan;
         m_labelChoisisser->repaint();
         traiterEvenements();
-        if (Platform::clock().monotonicMs() - debut > AttenteCarteMs)
+        if (Platform::clock().monotonicMs() - debut > AttenteCarteMs || m_abandonAttente)
             return false;
         if (poll())
             return true;
     }
+}
+
+bool FrmPayment::abandonnerAttenteCarte()
+{
+    if (!m_attenteCarte)
+        return false;
+    m_abandonAttente = true;
+    return true;
 }
 
 bool FrmPayment::Payer()
@@ -257,7 +275,11 @@ bool FrmPayment::Payer()
     m_labelChoisisser->setText(etat().Messages.MsgInsererCarte);
     Payment::etatPaiement().PaymentAmountCents = etat().MontantAPayer.centimes();
 
+    m_attenteCarte = true;
+    m_abandonAttente = false;
     const bool carte = attendreCarte(origine, [] { return Payment::DemSwi() == Resultat::Ok; });
+    m_attenteCarte = false;
+    m_abandonAttente = false;
     definirCouleurFond(m_labelChoisisser, origine);
     if (!carte) {
         Startup::RelancerRetourAutomatique();

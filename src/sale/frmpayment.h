@@ -1,5 +1,7 @@
 #pragma once
 
+#include "etatvente.h"
+
 #include <QColor>
 #include <QWidget>
 
@@ -39,6 +41,11 @@ public:
 
     // True from activation to the return home, the card wait behind the home screen included.
     bool paiementEnCours() const { return m_enCours; }
+    // A new basket started on the home screen ends a card wait that goes on there after a
+    // cancel. False when no card wait runs (the sale is further on and goes to its end).
+    bool abandonnerAttenteCarte();
+    // The basket frozen when the customer validated it.
+    const Panier &panier() const { return m_panier; }
 
     QLabel *LabelChoisisser() const { return m_labelChoisisser; }
     QLabel *Montant() const { return m_montant; }
@@ -65,6 +72,10 @@ public:
     static QColor couleurFond(const QWidget *w);
     static void definirCouleurFond(QWidget *w, const QColor &couleur);
 
+signals:
+    // The payment has ended and the kiosk is back home.
+    void paiementTermine();
+
 protected:
     void showEvent(QShowEvent *event) override;
 
@@ -86,6 +97,9 @@ private:
     std::unique_ptr<Platform::SerialLine> m_imprimante;
     bool m_enCours = false;
     bool m_activationPrevue = false;
+    Panier m_panier;
+    bool m_attenteCarte = false;
+    bool m_abandonAttente = false;
 };
 
 } // namespace Movendi::Sale

@@ -760,6 +760,59 @@ TEST_F(DistributionTest, DoorStateWithoutTheKey_CountsAsOpened)
     EXPECT_EQ(envois.size(), 0);
 }
 
+TEST_F(DistributionTest, DoorStateThatCannotBeTrusted_NotDeliveredNotChargedNoBox)
+{
+    struct Row
+    {
+        const char *cas;
+        std::function<void()> avant;   // before the delivery
+        std::function<void()> pendant; // while the customer is at the door
+        bool porteOuverte;             // whether a door opened at all
+    };
+    const QString porte = path(QStringLiteral("epi/porte.ini"));
+    const QList<Row> rows{
+        // "NON" cannot be written (a folder stands where the file goes): a stale "OUI" would
+        // charge what nobody could reach, so no door opens.
+        {"état de porte impossible à écrire",
+         [&] {
+             QFile::remove(porte);
+             QDir().mkpath(porte);
+         },
+         {},
+         false},
+        // The door opened, then the state file went away before it was read.
+        {"état de porte disparu", {}, [&] { QFile::remove(porte); }, true},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.cas);
+        panier(101, 0);
+        const Emplacement telephone = premier(101);
+        m_debits.clear();
+        m_mecanisme.appels.clear();
+        const int boites = int(m_boxes.shown().size());
+        if (row.avant)
+            row.avant();
+        const quint64 client = m_clock.callAfter(1500, [&] {
+            if (row.pendant)
+                row.pendant();
+            m_ecran->CmdTicketFermPorte()->click();
+        });
+
+        Sale::MiseAJourStock(*m_ecran);
+        m_clock.cancel(client);
+
+        EXPECT_EQ(emplacement(telephone.noEmpl).reference, 101);
+        EXPECT_TRUE(Sale::etatVente().ArticleServi.IMEI.isEmpty());
+        EXPECT_TRUE(Sale::etatVente().EchecDistribution);
+        EXPECT_EQ(m_debits, QList<QByteArray>{"00000000"});
+        EXPECT_EQ(m_mecanisme.dernier("OpenDoor") != nullptr, row.porteOuverte);
+        EXPECT_EQ(int(m_boxes.shown().size()), boites);
+        EXPECT_FALSE(journal(QStringLiteral("MiseAJourStock")).isEmpty());
+        QDir(porte).removeRecursively();
+        QFile::remove(porte);
+    }
+}
+
 TEST_F(DistributionTest, DoorStateNon_WithoutServer_NotDeliveredAndMailFailsQuietly)
 {
     panier(101, 0);

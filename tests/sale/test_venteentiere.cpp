@@ -101,9 +101,12 @@ protected:
     void acheter(bool recharge = true, bool prendre = true,
                  const std::function<void()> &pendant = {})
     {
-        if (!m_screens.fnAcceuil() || !m_screens.fnAcceuil()->isVisible())
-            demarrer();
-        cliquer(controle<QLabel>(m_screens.fnAcceuil(), QStringLiteral("Image1"), 0));
+        // A customer already on the product choice screen goes on with the basket there.
+        if (!m_screens.frmChoix() || !m_screens.frmChoix()->isVisible()) {
+            if (!m_screens.fnAcceuil() || !m_screens.fnAcceuil()->isVisible())
+                demarrer();
+            cliquer(controle<QLabel>(m_screens.fnAcceuil(), QStringLiteral("Image1"), 0));
+        }
         m_reference = Sale::etatVente().ReferenceArticle;
         if (recharge) {
             cliquer(controle<QPushButton>(m_screens.frmChoix(), QStringLiteral("Command1")));
@@ -395,6 +398,84 @@ TEST_F(VenteEntiereTest, CardInsertedAfterCancelStillSells)
     });
     EXPECT_TRUE(annule);
     EXPECT_EQ(ventes(), 1);
+    // The frozen basket, its own amount from the authorisation to the ticket.
+    const qint64 panier = paiement()->panier().MontantAPayer.centimes();
+    EXPECT_EQ(m_tpe.count(QStringLiteral("recu trame AK0160") +
+                          QString::number(panier).rightJustified(8, QLatin1Char('0'))),
+              1);
+    EXPECT_EQ(debits(), QList<int>{int(panier)});
+    EXPECT_TRUE(m_printer.text().contains(QStringLiteral("MONTANT = %1,%2 EUR")
+                                              .arg(panier / 100)
+                                              .arg(panier % 100, 2, 10, QLatin1Char('0'))));
+}
+
+TEST_F(VenteEntiereTest, NewBasketAfterCancel_EndsTheEarlierCardWaitNothingCharged)
+{
+    terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 6")});
+    demarrer();
+    cliquer(controle<QLabel>(m_screens.fnAcceuil(), QStringLiteral("Image1"), 0));
+    const int premier = Sale::etatVente().ReferenceArticle;
+    enum { Paiement, Annule, Tuile, Recharge, Fini } etape = Paiement;
+    QTimer client;
+    QObject::connect(&client, &QTimer::timeout, [&] {
+        if (etape == Paiement && paiement()->isVisible() &&
+            paiement()->CommandButtonAnnulation()->isVisible() &&
+            m_tpe.count(QStringLiteral("recu trame AA000")) >= 1) {
+            etape = Annule;
+            paiement()->CommandButtonAnnulation()->click();
+        } else if (etape == Annule && m_screens.fnAcceuil()->isVisible()) {
+            // Another article, while the cancelled payment still waits for its card.
+            etape = Tuile;
+            QTest::mouseClick(controle<QLabel>(m_screens.fnAcceuil(), QStringLiteral("Image1"), 1),
+                              Qt::LeftButton);
+        } else if (etape == Tuile && m_screens.frmChoix()->isVisible() &&
+                   Sale::etatVente().ReferenceArticle != premier) {
+            etape = Recharge;
+            cliquer(controle<QPushButton>(m_screens.frmChoix(), QStringLiteral("Command1")));
+        } else if (etape == Recharge) {
+            etape = Fini;
+        }
+    });
+    client.start(20);
+    cliquer(controle<QPushButton>(m_screens.frmChoix(), QStringLiteral("CmdVal")));
+    QElapsedTimer t;
+    t.start();
+    while (etape != Fini && t.elapsed() < 30000)
+        QTest::qWait(20);
+    client.stop();
+    ASSERT_EQ(etape, Fini);
+    // The card the terminal would have seen at its sixth poll finds no payment waiting.
+    QTest::qWait(1500);
+    EXPECT_FALSE(paiement()->paiementEnCours());
+    EXPECT_EQ(m_tpe.count(QStringLiteral("recu trame AK016")), 0);
+    EXPECT_EQ(ventes(), 0);
+    EXPECT_EQ(journal(QStringLiteral("make payment")),
+              QStringList{QStringLiteral("sortie par payer=faux")});
+    EXPECT_TRUE(m_screens.frmChoix()->isVisible());
+
+    // The new basket is then paid for what it holds: the other article and its top-up.
+    const qint64 nouveau = etat().MontantAPayer.centimes();
+    EXPECT_NE(Sale::etatVente().LigneRecharge.ReferenceRecharge, 0);
+    acheter(false);
+    EXPECT_NE(m_reference, premier);
+    EXPECT_EQ(ventes(), 1);
+    EXPECT_EQ(debits(), QList<int>{int(nouveau)});
+}
+
+TEST_F(VenteEntiereTest, DoorClosingFailsAfterTheCustomerReachedIt_LockerFreedIdentifiersKept)
+{
+    terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 1")});
+    panne(QStringLiteral("Pannes"), QStringLiteral("CloseDoor"), QStringLiteral("3"));
+    m_fast.setFactor(2); // the fault mails need their seconds
+    acheter(false);
+    ASSERT_EQ(ventes(), 1);
+    const QString imei = lire(QStringLiteral("SELECT NoIMEI FROM DetailVente"))
+                             .valeur(0, QStringLiteral("NoIMEI"))
+                             .toString();
+    EXPECT_FALSE(imei.isEmpty());
+    EXPECT_TRUE(lire(QStringLiteral("SELECT * FROM EmplacementsMachine1 WHERE IMEI = ?"), {imei})
+                    .estVide());
+    EXPECT_EQ(debits(), QList<int>{int(paiement()->panier().MontantAPayer.centimes())});
 }
 
 TEST_F(VenteEntiereTest, TicketOff_NothingPrintedButPrompt)
