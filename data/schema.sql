@@ -1,5 +1,6 @@
 -- The store database of the kiosk (SQLite). Applied by "movendi-admin init"; the kiosk itself
--- creates no table. Currency columns hold a count of 1/10000 euro (INTEGER); moments are text
+-- creates no table. Currency columns hold a count of 1/10000 euro (INTEGER, and CHECK refuses
+-- anything else: a real number, a text, a negative value); moments are text
 -- "yyyy-MM-dd HH:mm:ss", days "yyyy-MM-dd".
 
 CREATE TABLE InfoSociete (
@@ -16,8 +17,10 @@ CREATE TABLE ArticleEnStock (
     Reference     INTEGER PRIMARY KEY,
     Designation   TEXT NOT NULL,
     DesignationEN TEXT,
-    Prix          INTEGER,                    -- currency, price including tax; null = no price
-    EcoTaxe       INTEGER NOT NULL DEFAULT 0, -- currency
+    Prix          INTEGER                     -- currency, price including tax; null = no price
+                  CHECK (Prix IS NULL OR (typeof(Prix) = 'integer' AND Prix >= 0)),
+    EcoTaxe       INTEGER NOT NULL DEFAULT 0  -- currency
+                  CHECK (typeof(EcoTaxe) = 'integer' AND EcoTaxe >= 0),
     Famille       INTEGER NOT NULL,           -- 1 telephone, 2 top-up voucher
     Marque        VARCHAR(250),
     CodeBar       VARCHAR(13),
@@ -50,8 +53,10 @@ CREATE INDEX VentesParDate ON Ventes (LaDate);
 CREATE TABLE DetailVente (
     Id              INTEGER PRIMARY KEY AUTOINCREMENT,
     NoVente         INTEGER NOT NULL REFERENCES Ventes (NumVente),
-    Montant         INTEGER,                  -- currency
-    EcoTaxe         INTEGER,                  -- currency
+    Montant         INTEGER                   -- currency
+                    CHECK (Montant IS NULL OR (typeof(Montant) = 'integer' AND Montant >= 0)),
+    EcoTaxe         INTEGER                   -- currency
+                    CHECK (EcoTaxe IS NULL OR (typeof(EcoTaxe) = 'integer' AND EcoTaxe >= 0)),
     TVA             REAL,                     -- percent
     RefProduit      VARCHAR(250) REFERENCES ArticleEnStock (Reference),
     Designation     VARCHAR(250),
@@ -72,7 +77,8 @@ CREATE TABLE Telecollectes (
     Id            INTEGER PRIMARY KEY AUTOINCREMENT,
     LaDate        TEXT NOT NULL,
     NbTransaction INTEGER,
-    Montant       INTEGER,                    -- currency
+    Montant       INTEGER                     -- currency
+                  CHECK (Montant IS NULL OR (typeof(Montant) = 'integer' AND Montant >= 0)),
     NoRemise      INTEGER NOT NULL,
     Ticket        VARCHAR(2000),
     TransmitOK    INTEGER NOT NULL DEFAULT 0

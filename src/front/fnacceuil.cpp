@@ -11,6 +11,7 @@
 #include "reporting/envoyeremail.h"
 #include "sale/frmchoix.h"
 #include "sale/frmpayment.h"
+#include "sale/prixvente.h"
 #include "startup/constmessage.h"
 #include "startup/demarrage.h"
 #include "startup/erreur.h"
@@ -268,11 +269,7 @@ void FnAcceuil::Form_Load()
     RechercherPortImprimante();
     for (int i = 0; i < 4; ++i)
         m_images[i]->setFixedSize(215, HauteurTuile);
-    try {
-        m_base = std::make_unique<Startup::StoreDatabase>();
-    } catch (const Startup::ErreurExecution &erreur) {
-        Startup::SignalerErreur(QStringLiteral("FnAcceuil Form_Load"), erreur);
-    }
+    ouvrirBase(true);
     for (Platform::KioskTimer *t :
          {m_timerAnimation, m_timerVideo, m_timerRetourAutomatique, m_timerControl})
         t->start();
@@ -280,9 +277,34 @@ void FnAcceuil::Form_Load()
     m_videoEnCours = true;
 }
 
+bool FnAcceuil::ouvrirBase(bool demarrage)
+{
+    if (m_base)
+        return true;
+    try {
+        m_base = std::make_unique<Startup::StoreDatabase>();
+        if (m_baseEnEchec)
+            Startup::JournaliserErreur(QStringLiteral("FnAcceuil"),
+                                       QStringLiteral("base de donnée de nouveau accessible"));
+        m_baseEnEchec = false;
+        return true;
+    } catch (const Startup::ErreurExecution &erreur) {
+        // Reported once, as start-up reports it; each activation of the screen tries again.
+        if (demarrage || !m_baseEnEchec) {
+            if (erreur.numero() == Startup::Erreurs::BaseDeDonnees)
+                Startup::JournaliserErreur(QStringLiteral("Main"),
+                                           QStringLiteral("Problème de base de donnée"));
+            Startup::SignalerErreur(QStringLiteral("Main"), erreur);
+        }
+        m_baseEnEchec = true;
+        return false;
+    }
+}
+
 void FnAcceuil::Form_Activate()
 {
     m_timerAnimation->restart();
+    ouvrirBase(false);
     ChargerCatalogue();
     AfficherCatalogue();
     Startup::ChargerMessages(etat().Langue);
@@ -324,7 +346,21 @@ void FnAcceuil::ChargerCatalogue()
         const auto lignes = m_base->lire(QStringLiteral(
             "SELECT Reference, QteEnMachine, Designation, Image, prix, DesignationEN "
             "FROM StockGlobal ORDER BY Famille, Reference"));
-        const int n = int(lignes.lignes.size());
+        // An article without a price that can be charged is not offered.
+        QList<QVariantList> offerts;
+        for (const QVariantList &l : lignes.lignes) {
+            if (Sale::prixVendable(l.at(4))) {
+                offerts << l;
+            } else if (!m_prixRefuses.contains(l.at(0).toInt())) {
+                m_prixRefuses.insert(l.at(0).toInt());
+                Startup::JournaliserErreur(
+                    QStringLiteral("ChargerCatalogue"),
+                    QStringLiteral("article %1 non proposé: prix invalide (%2)")
+                        .arg(l.at(0).toString(),
+                             l.at(4).isNull() ? QStringLiteral("aucun") : l.at(4).toString()));
+            }
+        }
+        const int n = int(offerts.size());
         if (n == 0)
             return;
         // The table holds 20 articles: the rows beyond are left out.
@@ -334,7 +370,7 @@ void FnAcceuil::ChargerCatalogue()
         const QString taux =
             QLocale(QLocale::French, QLocale::France).toString(1.0 + etat().TauxTVA);
         for (int r = 1; r <= m_nombreArticles; ++r) {
-            const QVariantList &l = lignes.lignes.at(r - 1);
+            const QVariantList &l = offerts.at(r - 1);
             auto &cel = m_catalogue[r];
             cel[0] = taux;
             cel[1] = Startup::ConvertNullStr(l.at(0));

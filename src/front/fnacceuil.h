@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -82,6 +83,9 @@ private:
     void tickAnimation();
     // The payment screen while a sale runs on it (card wait after a cancel excluded).
     bool venteAffichee() const;
+    // The screen's store connection, opened at load and tried again at each activation while
+    // the store cannot be opened.
+    bool ouvrirBase(bool demarrage);
     void ouvrirRemplissage();
 
     Sale::FrmChoix *m_choix;
@@ -94,6 +98,9 @@ private:
     // A tile touched while a cancelled payment still waited for its card: played once that
     // wait has ended.
     int m_toucheDifferee = -1;
+    bool m_baseEnEchec = false;
+    // Articles already journalled for a price that cannot be charged.
+    QSet<int> m_prixRefuses;
     bool m_videoEnCours = false;
     bool m_active = false;
     bool m_termine = false;

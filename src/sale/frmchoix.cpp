@@ -4,6 +4,7 @@
 #include "frmpayment.h"
 #include "platform/filelookup.h"
 #include "platform/rtfreader.h"
+#include "prixvente.h"
 #include "startup/constmessage.h"
 #include "startup/ecrans.h"
 #include "startup/erreur.h"
@@ -194,16 +195,17 @@ void FrmChoix::AfficherArticle()
             m_label2->clear();
             m_image1->clear();
         } else {
-            vente.PrixArticle = StoreDatabase::monnaie(article.valeur(0, QStringLiteral("prix")));
+            const std::optional<Monnaie> prix =
+                prixVendable(article.valeur(0, QStringLiteral("prix")));
+            vente.PrixArticle = prix.value_or(Monnaie());
             vente.DesignationArticle = Startup::ConvertNullStr(article.valeur(
                 0, e.Langue == QLatin1String("FR") ? QStringLiteral("Designation")
                                                    : QStringLiteral("DesignationEN")));
             vente.ReferenceArticle = article.valeur(0, QStringLiteral("Reference")).toInt();
-            e.QteChoisie = article.valeur(0, QStringLiteral("QteEnMachine")).toInt();
+            // An article whose price cannot be charged is not for sale.
+            e.QteChoisie = prix ? article.valeur(0, QStringLiteral("QteEnMachine")).toInt() : 0;
             m_label2->setText(vente.DesignationArticle);
-            m_label3->setText(article.valeur(0, QStringLiteral("prix")).isNull()
-                                  ? QString()
-                                  : vente.PrixArticle.texteMonetaire());
+            m_label3->setText(prix ? vente.PrixArticle.texteMonetaire() : QString());
             const QString image =
                 Startup::ConvertNullStr(article.valeur(0, QStringLiteral("Image")));
             if (Startup::FichierExiste(e.CheminImages, image + QStringLiteral(".jpg")))
@@ -219,14 +221,18 @@ void FrmChoix::AfficherArticle()
                 m_richTextBox1->clear();
         }
         for (int i = 0; i < 5; ++i) {
+            m_prixRecharges[i] = Monnaie();
             if (m_rechargesProposees[i] == 0)
                 continue;
             const auto offre =
                 base()->lire(QStringLiteral("SELECT prix FROM StockGlobal WHERE Reference = ?"),
                              {m_rechargesProposees[i]});
             if (!offre.estVide())
-                m_prixRecharges[i] = StoreDatabase::monnaie(offre.lignes.at(0).at(0));
+                m_prixRecharges[i] = prixVendable(offre.lignes.at(0).at(0)).value_or(Monnaie());
         }
+        // A top-up without a price that can be charged is not offered.
+        m_command1->setVisible(!m_command1->isHidden() && montantVendable(m_prixRecharges[0]));
+        m_command2->setVisible(!m_command2->isHidden() && montantVendable(m_prixRecharges[1]));
     } catch (const Startup::ErreurExecution &erreur) {
         Startup::SignalerErreur(QStringLiteral("AfficherArticle"), erreur);
         annuler();
@@ -287,6 +293,13 @@ void FrmChoix::valider()
     // A cancelled payment may still wait for its card behind the home screen: one at a time.
     if (etat().RetourAccueilEnCours || m_paiement->paiementEnCours())
         return;
+    if (!montantVendable(etat().MontantAPayer)) {
+        Startup::JournaliserErreur(QStringLiteral("CmdVal"),
+                                   QStringLiteral("montant refusé: ") +
+                                       etat().MontantAPayer.texteMonetaire());
+        annuler();
+        return;
+    }
     Startup::RelancerRetourAutomatique();
     m_paiement->showFullScreen();
     Startup::MettreAuPremierPlan(m_paiement);

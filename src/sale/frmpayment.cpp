@@ -3,6 +3,7 @@
 #include "distribution.h"
 #include "enregistrement.h"
 #include "etatvente.h"
+#include "prixvente.h"
 
 #include "payment/demandestpe.h"
 #include "payment/etatpaiement.h"
@@ -215,7 +216,12 @@ void FrmPayment::MakePayment()
         vente.RechargeServie = ArticleDistribue{};
         Payment::reinitialiserTransaction();
         m_montant->show();
-        if (Payer()) {
+        if (!montantVendable(m_panier.MontantAPayer)) {
+            // Refused before the terminal is asked anything.
+            Startup::JournaliserErreur(QStringLiteral("make payment"),
+                                       QStringLiteral("montant refusé: ") +
+                                           m_panier.MontantAPayer.texteMonetaire());
+        } else if (Payer()) {
             // What is delivered and debited is what was authorised.
             retablirPanier(m_panier);
             MiseAJourStock(*this);

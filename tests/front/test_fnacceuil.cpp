@@ -82,6 +82,29 @@ TEST_F(FnAcceuilTest, FourArticles_LastTilesKeepTheirContentsAndTile0HandsOverRo
     EXPECT_GE(m_clock.monotonicMs(), 300); // the touched tile is marked for 0.3 s
 }
 
+TEST_F(FnAcceuilTest, StoreMissingAtStartUp_JournalledAsDescribedThenFoundAgain)
+{
+    const QString store = path(QStringLiteral("DBMovendi.db"));
+    ASSERT_TRUE(QFile::rename(store, store + QStringLiteral(".absent")));
+    demarrer();
+    EXPECT_EQ(accueil()->nombreArticles(), 0);
+    QStringList main;
+    for (const Movendi::Test::JournalRow &r : journalRows()) {
+        if (r.contexte == QLatin1String("Main"))
+            main << r.erreur;
+    }
+    ASSERT_EQ(main.size(), 2);
+    EXPECT_EQ(main.at(0), QStringLiteral("Problème de base de donnée"));
+    EXPECT_TRUE(main.at(1).startsWith(QStringLiteral("N°: 3343 ")));
+
+    // The store is back: the next activation of the home screen finds it.
+    ASSERT_TRUE(QFile::rename(store + QStringLiteral(".absent"), store));
+    accueil()->hide();
+    demarrer();
+    EXPECT_GT(accueil()->nombreArticles(), 0);
+    EXPECT_FALSE(nom(0).isEmpty());
+}
+
 TEST_F(FnAcceuilTest, TwentyFiveArticles_FirstSixShownWithoutEmptyTiles)
 {
     for (int r = 300; r < 314; ++r)

@@ -462,6 +462,28 @@ TEST_F(VenteEntiereTest, NewBasketAfterCancel_EndsTheEarlierCardWaitNothingCharg
     EXPECT_EQ(debits(), QList<int>{int(nouveau)});
 }
 
+TEST_F(VenteEntiereTest, ZeroPriceArticle_NotSold)
+{
+    terminal({QStringLiteral("carte presente")});
+    demarrer();
+    const QString premier =
+        controle<QLabel>(m_screens.fnAcceuil(), QStringLiteral("Label1"), 0)->text();
+    // The staff set the price to zero after the home screen showed the article.
+    sql(QStringLiteral("UPDATE ArticleEnStock SET Prix = 0 WHERE Designation = ?"), {premier});
+    // The product choice screen says it is unavailable and goes back home by itself.
+    cliquer(controle<QLabel>(m_screens.fnAcceuil(), QStringLiteral("Image1"), 0));
+    QElapsedTimer t;
+    t.start();
+    while (!m_screens.fnAcceuil()->isVisible() && t.elapsed() < 10000)
+        QTest::qWait(20);
+    // Back home, the article is no longer offered.
+    ASSERT_TRUE(m_screens.fnAcceuil()->isVisible());
+    EXPECT_NE(controle<QLabel>(m_screens.fnAcceuil(), QStringLiteral("Label1"), 0)->text(),
+              premier);
+    EXPECT_EQ(m_tpe.count(QStringLiteral("recu trame AK016")), 0);
+    EXPECT_EQ(ventes(), 0);
+}
+
 TEST_F(VenteEntiereTest, DoorClosingFailsAfterTheCustomerReachedIt_LockerFreedIdentifiersKept)
 {
     terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 1")});

@@ -139,6 +139,42 @@ TEST_F(StoreTest, Relations_UnknownSaleOrArticle_AreRefused)
     EXPECT_THROW(detail(base, v, 1, 100, QStringLiteral("777")), ErreurExecution);
 }
 
+TEST_F(StoreTest, MoneyColumns_RefuseFractionsTextsAndNegativeValues)
+{
+    StoreDatabase base;
+    const qint64 numero = vente(base, QDateTime(QDate(2026, 12, 8), QTime(10, 0)));
+    struct Row
+    {
+        const char *sql;
+        QVariant valeur;
+        bool accepte;
+    };
+    const QList<Row> rows{
+        {"UPDATE ArticleEnStock SET Prix = ? WHERE Reference = 101", qint64(1999000), true},
+        {"UPDATE ArticleEnStock SET Prix = ? WHERE Reference = 101", QVariant(), true},
+        {"UPDATE ArticleEnStock SET Prix = ? WHERE Reference = 101", 1999000.5, false},
+        {"UPDATE ArticleEnStock SET Prix = ? WHERE Reference = 101", -100, false},
+        {"UPDATE ArticleEnStock SET Prix = ? WHERE Reference = 101", QStringLiteral("199,90"),
+         false},
+        {"UPDATE ArticleEnStock SET EcoTaxe = ? WHERE Reference = 101", -1, false},
+        {"INSERT INTO DetailVente (NoVente, Montant) VALUES (%1, ?)", 12.5, false},
+        {"INSERT INTO DetailVente (NoVente, Montant) VALUES (%1, ?)", -5000, false},
+        {"INSERT INTO Telecollectes (LaDate, NoRemise, Montant) VALUES ('2026-12-08', 1, ?)", 0.25,
+         false},
+    };
+    for (const Row &row : rows) {
+        const QString sql = QString::fromLatin1(row.sql).arg(numero);
+        SCOPED_TRACE(sql.toStdString() + " " + row.valeur.toString().toStdString());
+        bool accepte = true;
+        try {
+            base.executer(sql, {row.valeur});
+        } catch (const ErreurExecution &) {
+            accepte = false;
+        }
+        EXPECT_EQ(accepte, row.accepte);
+    }
+}
+
 TEST_F(StoreTest, StockGlobal_FollowsLocationsEmptiedAndFilled)
 {
     StoreDatabase base;

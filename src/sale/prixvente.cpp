@@ -1,0 +1,32 @@
+#include "prixvente.h"
+
+namespace Movendi::Sale {
+
+namespace {
+
+constexpr std::int64_t UnitesParCentime = Startup::Monnaie::UnitesParEuro / 100;
+constexpr std::int64_t PlusGrandMontantCentimes = 99999999;
+
+} // namespace
+
+bool montantVendable(Startup::Monnaie montant)
+{
+    const std::int64_t unites = montant.unites();
+    return unites > 0 && unites % UnitesParCentime == 0 &&
+           unites / UnitesParCentime <= PlusGrandMontantCentimes;
+}
+
+std::optional<Startup::Monnaie> prixVendable(const QVariant &prix)
+{
+    // An integer column may still hold a real number or a text in SQLite.
+    const int type = prix.typeId();
+    if (prix.isNull() || (type != QMetaType::LongLong && type != QMetaType::Int &&
+                          type != QMetaType::ULongLong && type != QMetaType::UInt))
+        return std::nullopt;
+    const Startup::Monnaie montant = Startup::Monnaie::depuisUnites(prix.toLongLong());
+    if (!montantVendable(montant))
+        return std::nullopt;
+    return montant;
+}
+
+} // namespace Movendi::Sale
