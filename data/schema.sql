@@ -46,9 +46,44 @@ CREATE TABLE Ventes (
     NoCBClient           VARCHAR(20),
     IdentMachine         VARCHAR(50),
     NoRemiseTelecollecte INTEGER,
-    Ticket               VARCHAR(1000)
+    Ticket               VARCHAR(1000),
+    -- Whether the card was debited: 0 yes (or nothing was left to debit); 1 no, the debit was
+    -- refused or failed although the goods left the machine; 2 the debit was sent but its answer
+    -- never came (a sale settled after an interruption): to be checked against the remittance.
+    StatutDebit          INTEGER NOT NULL DEFAULT 0 CHECK (StatutDebit IN (0, 1, 2)),
+    -- 1: recorded at start-up, the sale having been cut short (power cut, crash).
+    Reprise              INTEGER NOT NULL DEFAULT 0
 );
 CREATE INDEX VentesParDate ON Ventes (LaDate);
+
+-- The sale in flight, written in one durable transaction before each step that cannot be
+-- undone (authorisation granted, a door about to open, a locker freed, the debit sent and
+-- answered, the sale recorded, the ticket printed), so that a sale cut short is settled at the
+-- next start-up. Etat1/Etat2 (the article, the top-up): 0 not started, 1 its door about to open,
+-- 2 reached by the customer (its locker freed in the same transaction), 3 not delivered.
+CREATE TABLE JournalVente (
+    Id                      INTEGER PRIMARY KEY AUTOINCREMENT,
+    Debut                   TEXT NOT NULL,
+    Etape                   TEXT NOT NULL,
+    Cloturee                INTEGER NOT NULL DEFAULT 0,
+    RefArticle              INTEGER NOT NULL,
+    RefRecharge             INTEGER NOT NULL DEFAULT 0,
+    PrixRechargeCentimes    INTEGER NOT NULL DEFAULT 0,
+    MontantAutoriseCentimes INTEGER NOT NULL,
+    Langue                  TEXT,
+    NoEmpl1 INTEGER, Etat1 INTEGER NOT NULL DEFAULT 0,
+    IMEI1 TEXT, NoSIM1 TEXT, EAN131 TEXT, NoCommande1 TEXT,
+    NoEmpl2 INTEGER, Etat2 INTEGER NOT NULL DEFAULT 0,
+    IMEI2 TEXT, NoSIM2 TEXT, EAN132 TEXT, NoCommande2 TEXT,
+    MontantDebitCentimes    INTEGER,
+    DebitEnvoye             INTEGER NOT NULL DEFAULT 0,
+    ResultatDebit           INTEGER,
+    NoCBClient              TEXT,
+    NoRemise                INTEGER,
+    TicketClient            TEXT,
+    TicketCommercant        TEXT,
+    NumVente                INTEGER REFERENCES Ventes (NumVente)
+);
 
 CREATE TABLE DetailVente (
     Id              INTEGER PRIMARY KEY AUTOINCREMENT,

@@ -4,6 +4,7 @@
 #include "platform/kiosktimer.h"
 #include "sale/frmchoix.h"
 #include "sale/frmpayment.h"
+#include "sale/reprisevente.h"
 #include "startup/fnkestrel.h"
 #include "stock/frmremplissage.h"
 
@@ -86,6 +87,13 @@ void KioskScreens::montrerAccueil()
 QWidget *KioskScreens::accueil() const
 {
     return m_accueil.get();
+}
+
+void KioskScreens::reprendreVentesInterrompues()
+{
+    charger();
+    if (m_paiement)
+        Sale::reprendreVentesInterrompues(*m_paiement);
 }
 
 void KioskScreens::arreterAnimation()

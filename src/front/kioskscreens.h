@@ -35,6 +35,7 @@ public:
     void montrerAccueil() override;
     void arreterAnimation() override;
     QWidget *accueil() const override;
+    void reprendreVentesInterrompues() override;
 
     FnAcceuil *fnAcceuil() const { return m_accueil.get(); }
     Sale::FrmChoix *frmChoix() const { return m_choix.get(); }

@@ -8,8 +8,10 @@
 #include "platform/applicationfolder.h"
 #include "platform/clock.h"
 #include "platform/filelookup.h"
+#include "platform/pointarret.h"
 #include "platform/profilefile.h"
 #include "platform/seams.h"
+#include "rapportexploitant.h"
 #include "reporting/email.h"
 #include "reporting/envoyeremail.h"
 #include "startup/ecrans.h"
@@ -90,12 +92,6 @@ QString descriptionArticle(int k)
            texteDecimal(vente.LigneRecharge.PrixRechargeCentimes, 2) + QStringLiteral(" €");
 }
 
-QString enteteRapport()
-{
-    return Platform::clock().now().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")) +
-           QStringLiteral("  DA de: ") + etat().LocalisationMachine + QStringLiteral("\r\n");
-}
-
 void envoyerRapportMecanique(std::int32_t code)
 {
     const QString corps = enteteRapport() + QStringLiteral("Probleme mécanique, Erreur automate ") +
@@ -117,13 +113,11 @@ void envoyerRapportMecanique(std::int32_t code)
 
 void envoyerRapportPorte()
 {
-    Reporting::EnvoyerEmail(sujetPanne,
-                            enteteRapport() + QStringLiteral("la trappe ne c'est pas ouverte"));
+    envoyerRapportExploitant(sujetPanne, QStringLiteral("la trappe ne c'est pas ouverte"));
 }
 
-// Whether the customer could reach the item, as the mechanism side wrote it. A file or folder
-// that is missing or cannot be read proves nothing: the item counts as not delivered. A file
-// without the key counts as an opened door.
+} // namespace
+
 bool porteOuverte()
 {
     const QString chemin = cheminPorte();
@@ -144,6 +138,8 @@ bool porteOuverte()
     JournaliserErreur(contexteStock, QStringLiteral("état de porte illisible: ") + chemin);
     return false;
 }
+
+namespace {
 
 // "NON" before a door opens, so that only the mechanism's own "OUI" can say it was reached.
 // Journalled, never a box: nothing may stop a delivery half-way.
@@ -212,7 +208,9 @@ bool MiseAJourStock(FrmPayment &ecran)
         Startup::StoreDatabase &base = ecran.base();
         const Startup::TableMessages &msg = etat().Messages;
 
+        JournalVente &journal = ecran.journalVente();
         for (int k = 1; k <= n; ++k) {
+            journal.commencerArticle(k);
             const std::int32_t reference =
                 k == 1 ? etat().ReferenceChoisie : vente.LigneRecharge.ReferenceRecharge;
             const Startup::ResultatRequete ligne = base.lire(
@@ -222,6 +220,7 @@ bool MiseAJourStock(FrmPayment &ecran)
             if (ligne.estVide()) {
                 retirerDuMontant(k);
                 regle[k] = true;
+                journal.article(base, k, false, 0, {});
                 JournaliserErreur(contexteStock, QStringLiteral("Erreur automate à la distribution "
                                                                 "Ref: ") +
                                                      descriptionArticle(k));
@@ -240,6 +239,7 @@ bool MiseAJourStock(FrmPayment &ecran)
             if (code == EtatPorteNonEcrit) {
                 retirerDuMontant(k);
                 regle[k] = true;
+                journal.article(base, k, false, noEmpl.toInt(), {});
                 JournaliserErreur(
                     contexteStock,
                     QStringLiteral("Erreur état de porte, pas de distribution Ref: ") +
@@ -267,12 +267,10 @@ bool MiseAJourStock(FrmPayment &ecran)
                 servi.NoSIM = Startup::ConvertNullStr(ligne.valeur(0, QStringLiteral("NoSIM")));
                 servi.EAN13 = Startup::ConvertNullStr(ligne.valeur(0, QStringLiteral("EAN13")));
                 (k == 1 ? vente.ArticleServi : vente.RechargeServie) = servi;
-                base.executer(QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = NULL, "
-                                             "IMEI = NULL, NoSIM = NULL, EAN13 = NULL, "
-                                             "NoCommande = NULL WHERE NoEmpl = ?"),
-                              {noEmpl});
+                journal.article(base, k, true, noEmpl.toInt(), servi);
                 continue;
             }
+            journal.article(base, k, false, noEmpl.toInt(), {});
             envoyerRapportPorte();
             retirerDuMontant(k);
             regle[k] = true;
@@ -330,6 +328,7 @@ std::int32_t PiloterAutomate(FrmPayment &ecran, std::int32_t machine, std::int32
         }
         ecran.rafraichir();
 
+        Platform::pointArret("mécanisme: InitMotor");
         code = automate.InitMotor();
         if (!marquerPorteFermee()) {
             // A stale "OUI" would charge an item nobody could reach: no door opens.
@@ -339,7 +338,10 @@ std::int32_t PiloterAutomate(FrmPayment &ecran, std::int32_t machine, std::int32
         }
         if (code != 0)
             journaliserCode();
+        // Only "OUI" from the mechanism can now say the customer reached it.
+        ecran.journalVente().porteVaSOuvrir(ecran.base(), position);
 
+        Platform::pointArret("mécanisme: DrumPosition");
         code = automate.DrumPosition(machine, position, mode);
         if (code != 0) {
             afficher(msg.MsgEchecDistribution);
@@ -349,6 +351,7 @@ std::int32_t PiloterAutomate(FrmPayment &ecran, std::int32_t machine, std::int32
         }
 
         afficher(msg.MsgPrenezProduit);
+        Platform::pointArret("mécanisme: OpenDoor");
         code = automate.OpenDoor(machine, position, mode);
         if (code != 0) {
             // The door state, not this code, decides whether the item was reachable.
@@ -375,6 +378,7 @@ std::int32_t PiloterAutomate(FrmPayment &ecran, std::int32_t machine, std::int32
         }
 
         afficher(msg.MsgPatientez);
+        Platform::pointArret("mécanisme: CloseDoor");
         code = automate.CloseDoor(machine, position, mode);
         finir();
     } catch (const Startup::ErreurExecution &erreur) {

@@ -11,6 +11,11 @@ class FrmPayment;
 // PiloterAutomate call returned 0.
 bool MiseAJourStock(FrmPayment &ecran);
 
+// Whether the customer could reach the item behind the last door, as the mechanism side wrote
+// it in the door-state file. A file or folder that is missing or cannot be read proves nothing:
+// the item counts as not delivered (journalled). A file without the key counts as an opened door.
+bool porteOuverte();
+
 // PiloterAutomate's answer when the door state could not be set to "NON" before the door:
 // nothing moved.
 inline constexpr std::int32_t EtatPorteNonEcrit = -99999;

@@ -2,9 +2,13 @@
 
 #include "etatvente.h"
 #include "frmpayment.h"
+#include "journalvente.h"
 #include "payment/etatpaiement.h"
+#include "payment/resultatstpe.h"
 #include "platform/clock.h"
+#include "platform/pointarret.h"
 #include "platform/seams.h"
+#include "rapportexploitant.h"
 #include "startup/erreur.h"
 #include "startup/etatdemarrage.h"
 #include "startup/fonctionutilitaires.h"
@@ -36,7 +40,8 @@ void ouvrirTables(StoreDatabase &base)
         "SELECT Reference, Designation, DesignationEN, prix, EcoTaxe, Famille FROM StockGlobal "
         "LIMIT 0"));
     base.lire(QStringLiteral("SELECT NumVente, LaDate, DateTelecollecte, NoCBClient, IdentMachine, "
-                             "NoRemiseTelecollecte, Ticket FROM Ventes LIMIT 0"));
+                             "NoRemiseTelecollecte, Ticket, StatutDebit, Reprise FROM Ventes "
+                             "LIMIT 0"));
     base.lire(QStringLiteral(
         "SELECT NoVente, Montant, EcoTaxe, Quantite, NoFamille, NoSIM, NoIMEI, EAN13recharge, "
         "NoSerieRecharge, NoCommande, Designation, RefProduit, TVA FROM DetailVente LIMIT 0"));
@@ -94,21 +99,20 @@ void enregistrerArticle(StoreDatabase &base, qint64 numeroVente, std::int32_t re
         AjoutLigneTicket(l);
 }
 
-void enregistrer(FrmPayment &ecran)
+qint64 enregistrerDansTransaction(StoreDatabase &base, JournalVente &journal, StatutDebit statut,
+                                  bool reprise)
 {
     const Startup::EtatDemarrage &e = Startup::etat();
     EtatVente &vente = etatVente();
     const Payment::EtatPaiement &paiement = Payment::etatPaiement();
 
-    StoreDatabase &base = ecran.base();
-    ouvrirTables(base);
-
     const QDateTime maintenant = Platform::clock().now();
     const qint64 numeroVente = base.inserer(
         QStringLiteral("INSERT INTO Ventes (LaDate, DateTelecollecte, NoCBClient, IdentMachine, "
-                       "NoRemiseTelecollecte) VALUES (?, ?, ?, ?, ?)"),
+                       "NoRemiseTelecollecte, StatutDebit, Reprise) VALUES (?, ?, ?, ?, ?, ?, ?)"),
         {StoreDatabase::versBase(maintenant), StoreDatabase::jourVersBase(maintenant.date()),
-         paiement.CardNumber, e.IdentiteMachine, paiement.RemittanceNumber});
+         paiement.CardNumber, e.IdentiteMachine, paiement.RemittanceNumber, int(statut),
+         reprise ? 1 : 0});
     vente.TicketText.clear();
 
     for (const QString &l : lignesEnTeteTicket(vente.InfoSociete, maintenant, e.IdentiteMachine,
@@ -126,6 +130,7 @@ void enregistrer(FrmPayment &ecran)
     pied.echecDistribution = vente.EchecDistribution;
     pied.rechargeAServir = vente.LigneRecharge.RechargeAServir;
     pied.prixRechargeCentimes = vente.LigneRecharge.PrixRechargeCentimes;
+    pied.debitNonEffectue = statut != StatutDebit::Debite;
     pied.tel = vente.InfoSociete.Tel;
     for (const QString &l : lignesPiedTicket(pied, e.Messages))
         AjoutLigneTicket(l);
@@ -136,19 +141,63 @@ void enregistrer(FrmPayment &ecran)
                       {ticket, numeroVente}) != 1)
         throw ErreurExecution(StoreDatabase::ErreurRequete,
                               QStringLiteral("vente %1 introuvable").arg(numeroVente));
+    journal.enregistree(base, numeroVente);
+    return numeroVente;
+}
 
-    ecran.MonnaieDispo()->setText(e.Messages.MsgPrenezTicket);
-    ecran.LabelChoisisser()->setText(e.Messages.MsgPrenezTicket);
-    ecran.rafraichir();
+// What the operator and the journal are told of a sale whose card was not debited.
+void signalerNonDebitee(qint64 numeroVente)
+{
+    const std::optional<int> resultat = etatVente().ResultatDebit;
+    const QString texte =
+        QStringLiteral("vente %1 enregistrée non débitée: débit de %2 EUR, résultat %3")
+            .arg(numeroVente)
+            .arg(texteMontantTicket(Startup::etat().MontantAPayer))
+            .arg(resultat ? QString::number(*resultat) : QStringLiteral("aucun"));
+    Startup::JournaliserErreur(QStringLiteral("EnregistrerCommande"), texte);
+    envoyerRapportExploitant(QStringLiteral("Vente non debitee DA Telephone mobile"), texte);
 }
 
 } // namespace
 
+StatutDebit statutDebitVente()
+{
+    const std::optional<int> resultat = etatVente().ResultatDebit;
+    const bool quelqueChoseADebiter = Payment::etatPaiement().PaymentAmountCents > 0;
+    return resultat && *resultat != Payment::Resultat::Ok && quelqueChoseADebiter
+               ? StatutDebit::NonDebite
+               : StatutDebit::Debite;
+}
+
+qint64 enregistrerVente(StoreDatabase &base, JournalVente &journal, StatutDebit statut,
+                        bool reprise)
+{
+    ouvrirTables(base);
+    base.debuterTransaction();
+    try {
+        const qint64 numero = enregistrerDansTransaction(base, journal, statut, reprise);
+        Platform::pointArret("base: vente enregistrée");
+        base.valider();
+        return numero;
+    } catch (...) {
+        try {
+            base.annuler();
+        } catch (const ErreurExecution &) {
+            // The transaction is gone already.
+        }
+        throw;
+    }
+}
+
 void EnregistrerCommande(FrmPayment &ecran)
 {
+    const Startup::EtatDemarrage &e = Startup::etat();
+    const StatutDebit statut = statutDebitVente();
+    qint64 numero = 0;
     try {
-        enregistrer(ecran);
+        numero = enregistrerVente(ecran.base(), ecran.journalVente(), statut, false);
     } catch (const ErreurExecution &erreur) {
+        // The journal stays open: the next start-up records what this one could not.
         Startup::SignalerErreur(QStringLiteral("EnregistrerCommande"), erreur);
         return;
     } catch (const std::exception &erreur) {
@@ -157,7 +206,13 @@ void EnregistrerCommande(FrmPayment &ecran)
                                                 QString::fromLocal8Bit(erreur.what())));
         return;
     }
+    ecran.MonnaieDispo()->setText(e.Messages.MsgPrenezTicket);
+    ecran.LabelChoisisser()->setText(e.Messages.MsgPrenezTicket);
+    ecran.rafraichir();
     ImprimerTicket(ecran);
+    ecran.journalVente().cloturer(ecran.base(), QStringLiteral("ticket imprime"));
+    if (statut == StatutDebit::NonDebite)
+        signalerNonDebitee(numero);
 }
 
 } // namespace Movendi::Sale

@@ -1,11 +1,33 @@
 #pragma once
 
+#include <QtGlobal>
+
+namespace Movendi::Startup {
+class StoreDatabase;
+}
+
 namespace Movendi::Sale {
 
 class FrmPayment;
+class JournalVente;
 
-// Records the sale (one Ventes row, one DetailVente row per item), composes the sale ticket,
-// stores it with the merchant's bank ticket and prints it.
+// Whether the card was debited for a recorded sale (Ventes.StatutDebit).
+enum class StatutDebit { Debite = 0, NonDebite = 1, AVerifier = 2 };
+
+// The debit status of the sale in the shared state: not debited when a debit for more than
+// nothing was asked and did not give 255.
+StatutDebit statutDebitVente();
+
+// Records the sale the shared state holds, in one transaction: the Ventes row (card, remittance
+// number, debit status, recovered mark), one DetailVente row per item, the sale ticket composed
+// line by line and stored with the merchant's bank ticket, and the sale number in the journal.
+// Returns the sale number; a failure throws ErreurExecution and leaves nothing written.
+qint64 enregistrerVente(Startup::StoreDatabase &base, JournalVente &journal, StatutDebit statut,
+                        bool reprise);
+
+// The recording step of a sale on the payment screen: records it (a failure is journalled and
+// the journal left for the next start-up), prints the ticket, closes the journal, and reports a
+// sale whose debit failed to the journal and the operator.
 void EnregistrerCommande(FrmPayment &ecran);
 
 } // namespace Movendi::Sale

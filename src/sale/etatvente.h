@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 namespace Movendi::Sale {
 
@@ -46,6 +47,8 @@ struct EtatVente
 
     // Written by the delivery, read by the recording and the ticket.
     bool EchecDistribution = false;
+    // The debit's final result, once it was asked for.
+    std::optional<int> ResultatDebit;
     ArticleDistribue ArticleServi;
     ArticleDistribue RechargeServie;
     // The sale ticket: each line appended as CR LF + line.

@@ -9,6 +9,7 @@
 #include "payment/etatpaiement.h"
 #include "payment/resultatstpe.h"
 #include "platform/clock.h"
+#include "platform/pointarret.h"
 #include "platform/seams.h"
 #include "platform/serialline.h"
 #include "reporting/transferftp.h"
@@ -214,6 +215,7 @@ void FrmPayment::MakePayment()
         vente.EchecDistribution = false;
         vente.ArticleServi = ArticleDistribue{};
         vente.RechargeServie = ArticleDistribue{};
+        vente.ResultatDebit.reset();
         Payment::reinitialiserTransaction();
         m_montant->show();
         if (!montantVendable(m_panier.MontantAPayer)) {
@@ -305,11 +307,21 @@ bool FrmPayment::Payer()
     bool autorise = false;
     for (int essai = 0; essai < 3; ++essai) {
         Startup::Attendre(0.2);
+        Platform::pointArret("terminal: solvabilité");
         const int resultat = Payment::DemVal(true);
         autorise = resultat == Resultat::Ok;
         if (resultat != Resultat::SolvabiliteSansLigne &&
             resultat != Resultat::SolvabiliteIndisponible)
             break;
+    }
+    // From here a kill must not lose the sale: the journal knows the authorised basket.
+    if (autorise) {
+        try {
+            m_journalVente.ouvrir(base(), m_panier, Payment::etatPaiement().PaymentAmountCents,
+                                  etat().Langue);
+        } catch (const Startup::ErreurExecution &erreur) {
+            Startup::SignalerErreur(QStringLiteral("JournalVente"), erreur);
+        }
     }
     AttendreRetraitCarte();
     Startup::RelancerRetourAutomatique();
@@ -329,14 +341,23 @@ void FrmPayment::AttendreRetraitCarte()
     m_panelAnnulation->hide();
 }
 
-void FrmPayment::DebiterMontant()
+int FrmPayment::DebiterMontant()
 {
+    // Never sent twice for one sale: the journal says it went before it goes.
+    if (m_journalVente.ouvert())
+        m_journalVente.debitVaPartir(base(), Payment::etatPaiement().PaymentAmountCents);
+    int resultat = Resultat::DebitSansLigne;
     for (int essai = 0; essai < 3; ++essai) {
         Startup::Attendre(0.2);
-        const int resultat = Payment::DemEnr(true);
+        Platform::pointArret("terminal: débit");
+        resultat = Payment::DemEnr(true);
         if (resultat != Resultat::DebitSansLigne && resultat != Resultat::DebitIndisponible)
             break;
     }
+    etatVente().ResultatDebit = resultat;
+    if (m_journalVente.ouvert())
+        m_journalVente.debitRepondu(base(), resultat);
+    return resultat;
 }
 
 void FrmPayment::CommandButtonAnnulation_Click()

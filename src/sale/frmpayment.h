@@ -1,6 +1,7 @@
 #pragma once
 
 #include "etatvente.h"
+#include "journalvente.h"
 
 #include <QColor>
 #include <QWidget>
@@ -35,8 +36,9 @@ public:
     void MakePayment();
     bool Payer();
     void AttendreRetraitCarte();
-    // The debit of what was delivered (PaymentAmountCents): at most three attempts.
-    void DebiterMontant();
+    // The debit of what was delivered (PaymentAmountCents): at most three attempts; the final
+    // result is kept in the sale state and journalled.
+    int DebiterMontant();
     void CommandButtonAnnulation_Click();
 
     // True from activation to the return home, the card wait behind the home screen included.
@@ -46,6 +48,8 @@ public:
     bool abandonnerAttenteCarte();
     // The basket frozen when the customer validated it.
     const Panier &panier() const { return m_panier; }
+    // The durable journal of the sale in flight.
+    JournalVente &journalVente() { return m_journalVente; }
 
     QLabel *LabelChoisisser() const { return m_labelChoisisser; }
     QLabel *Montant() const { return m_montant; }
@@ -98,6 +102,7 @@ private:
     bool m_enCours = false;
     bool m_activationPrevue = false;
     Panier m_panier;
+    JournalVente m_journalVente;
     bool m_attenteCarte = false;
     bool m_abandonAttente = false;
 };

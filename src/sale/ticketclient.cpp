@@ -1,8 +1,10 @@
 #include "ticketclient.h"
 
+#include "enregistrement.h"
 #include "etatvente.h"
 #include "frmpayment.h"
 #include "payment/etatpaiement.h"
+#include "platform/pointarret.h"
 #include "platform/serialline.h"
 #include "platform/windows1252.h"
 #include "startup/constmessage.h"
@@ -115,6 +117,8 @@ QStringList lignesPiedTicket(const PiedTicket &pied, const TableMessages &messag
            << messages.MsgTVA + QLatin1Char(' ') + texteTauxTicket(pied.tauxTVA * 100.0) +
                   QStringLiteral(": ") + tabs + texteMontantTicket(tvaImprimee) + euros
            << messages.MsgTotalTTC + tabs + texteMontantTicket(taxe.TTC) + euros;
+    if (pied.debitNonEffectue)
+        lignes << messages.MsgDebitNonEffectue;
     if (pied.echecDistribution) {
         lignes << messages.MsgProblemeDistribution;
         if (!pied.rechargeAServir) {
@@ -123,9 +127,10 @@ QStringList lignesPiedTicket(const PiedTicket &pied, const TableMessages &messag
                           texteMontantTicket(Monnaie::depuisCentimes(pied.prixRechargeCentimes)) +
                           euros;
         }
+    }
+    if (pied.echecDistribution || pied.debitNonEffectue)
         lignes << QString() << messages.MsgContacterResponsable
                << pied.tel + QLatin1Char(' ') + messages.MsgReclamation;
-    }
     lignes << QString() << messages.MsgMerci;
     for (int i = 0; i < 6; ++i)
         lignes << QString();
@@ -173,8 +178,8 @@ void ImprimerTicket(FrmPayment &ecran)
 {
     const Startup::EtatDemarrage &e = Startup::etat();
     const EtatVente &vente = etatVente();
-    // A failed delivery always gets a ticket.
-    if (e.TicketActif || vente.EchecDistribution) {
+    // A failed delivery or a card not debited always gets a ticket.
+    if (e.TicketActif || vente.EchecDistribution || statutDebitVente() != StatutDebit::Debite) {
         Platform::SerialLine *ligne = nullptr;
         try {
             ligne = &ecran.ligneImprimante();
@@ -188,6 +193,7 @@ void ImprimerTicket(FrmPayment &ecran)
             const QList<QByteArray> morceaux =
                 morceauxImpression(Payment::etatPaiement().CustomerTicketText,
                                    vente.InfoSociete.Nom, vente.TicketText);
+            Platform::pointArret("imprimante: ticket");
             for (const QByteArray &morceau : morceaux) {
                 if (!ligne->write(morceau))
                     throw Startup::ErreurExecution(ErreurEcritureImprimante, ligne->errorText());

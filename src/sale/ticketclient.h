@@ -22,7 +22,8 @@ class FrmPayment;
 void AjoutLigneTicket(const QString &ligne);
 
 // Prints the customer's bank ticket, the shop's name and the sale ticket on the ticket printer
-// (when "Ticket" is on or the delivery failed), then shows "PRENEZ VOTRE TICKET !" for 4 s.
+// (when "Ticket" is on, the delivery failed or the card was not debited), then shows
+// "PRENEZ VOTRE TICKET !" for 4 s.
 void ImprimerTicket(FrmPayment &ecran);
 
 // The tax contained in an amount: TVA = TTC - (TTC / (1 + taux) to 1/10000 euro), HT = TTC - TVA.
@@ -56,6 +57,8 @@ struct PiedTicket
     bool echecDistribution = false;
     bool rechargeAServir = false;
     std::int32_t prixRechargeCentimes = 0;
+    // The card was not debited: the ticket must never read as a paid sale.
+    bool debitNonEffectue = false;
     QString tel;
 };
 // From the rule under the items to the six empty lines at the end.

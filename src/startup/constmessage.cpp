@@ -22,6 +22,7 @@ TableMessages textesFrancais()
     m.MsgArticlesADistribuer = QStringLiteral(" Article(s) à distribuer");
     m.MsgMonnaieInsuffisante = QStringLiteral("Stock de monnaie insuffisant!");
     m.MsgProblemeDistribution = QStringLiteral("PB. DISTRIBUTION");
+    m.MsgDebitNonEffectue = QStringLiteral("PAIEMENT NON DEBITE");
     m.MsgTVA = QStringLiteral("TVA");
     m.MsgHT = QStringLiteral("HT:      ");
     m.MsgContacterResponsable = QStringLiteral("Contacter le responsable au No de tel: ");
@@ -52,6 +53,7 @@ TableMessages textesAnglais(const QString &patientezActuel)
     m.MsgEnPanne = QStringLiteral("Temporary out of order !");
     m.MsgArticlesADistribuer = QStringLiteral(" item(s) have to be dispense out.");
     m.MsgProblemeDistribution = QStringLiteral("DELIVERY PROBLEM");
+    m.MsgDebitNonEffectue = QStringLiteral("PAYMENT NOT DEBITED");
     m.MsgTVA = QStringLiteral("VAT");
     m.MsgContacterResponsable = QStringLiteral("Contact the sercice: ");
     m.MsgReclamation = QStringLiteral(" for any claiming");

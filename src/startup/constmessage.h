@@ -14,6 +14,8 @@ struct TableMessages
     QString MsgArticlesADistribuer;
     QString MsgMonnaieInsuffisante;
     QString MsgProblemeDistribution;
+    // On the ticket of a sale whose card could not be debited.
+    QString MsgDebitNonEffectue;
     QString MsgTVA;
     QString MsgHT;
     QString MsgContacterResponsable;

@@ -185,6 +185,7 @@ IssueDemarrage Main()
         // handlers read the messages) and puts their captions on.
         ChargerMessages(QStringLiteral("FR"));
         e.MontantAPayer = Monnaie();
+        screens->reprendreVentesInterrompues();
         screens->afficherAccueil();
         RelancerRetourAutomatique();
         CacherSouris();

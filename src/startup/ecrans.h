@@ -35,6 +35,8 @@ public:
     virtual void arreterAnimation() = 0;
     /// The home screen, or null before it is loaded.
     virtual QWidget *accueil() const = 0;
+    /// Settles the sales a power cut or a crash left in flight, before the home screen shows.
+    virtual void reprendreVentesInterrompues() {}
 };
 
 Ecrans *ecrans();

@@ -1,0 +1,194 @@
+#include "reprisevente.h"
+
+#include "distribution.h"
+#include "enregistrement.h"
+#include "etatvente.h"
+#include "frmpayment.h"
+#include "journalvente.h"
+#include "payment/etatpaiement.h"
+#include "payment/resultatstpe.h"
+#include "rapportexploitant.h"
+#include "startup/erreur.h"
+#include "startup/etatdemarrage.h"
+#include "startup/fonctionutilitaires.h"
+#include "startup/journal.h"
+#include "startup/storedatabase.h"
+#include "ticketclient.h"
+
+#include <QStringList>
+
+namespace Movendi::Sale {
+
+using Startup::StoreDatabase;
+
+namespace {
+
+const QString contexte = QStringLiteral("Reprise vente");
+const QString sujet = QStringLiteral("Reprise de vente DA Telephone mobile");
+
+// No start-up may loop on a journal it cannot close.
+constexpr int MaxVentesReprises = 20;
+
+void rapporter(const VenteInterrompue &vente, const QStringList &faits)
+{
+    const QString texte =
+        QStringLiteral("vente interrompue %1 (étape \"%2\"): ").arg(vente.id).arg(vente.etape) +
+        faits.join(QStringLiteral("; "));
+    Startup::JournaliserErreur(contexte, texte);
+    envoyerRapportExploitant(sujet, texte);
+}
+
+QString texteCentimes(qint64 centimes)
+{
+    return texteMontantTicket(Startup::Monnaie::depuisCentimes(centimes)) + QStringLiteral(" EUR");
+}
+
+// The identifiers of what a location still holds, before it is emptied.
+ArticleDistribue contenu(StoreDatabase &base, int noEmpl)
+{
+    const Startup::ResultatRequete r =
+        base.lire(QStringLiteral("SELECT IMEI, NoSIM, NoCommande, EAN13 FROM "
+                                 "EmplacementsMachine1 WHERE NoEmpl = ?"),
+                  {noEmpl});
+    if (r.estVide())
+        return {};
+    return {Startup::ConvertNullStr(r.valeur(0, QStringLiteral("IMEI"))),
+            Startup::ConvertNullStr(r.valeur(0, QStringLiteral("NoSIM"))),
+            Startup::ConvertNullStr(r.valeur(0, QStringLiteral("NoCommande"))),
+            Startup::ConvertNullStr(r.valeur(0, QStringLiteral("EAN13")))};
+}
+
+// The shared sale state as the recording reads it, from the journal.
+void retablirVente(const VenteInterrompue &vente, const std::array<bool, 2> &livre,
+                   qint64 montantCentimes)
+{
+    Startup::EtatDemarrage &e = Startup::etat();
+    EtatVente &v = etatVente();
+    e.ReferenceChoisie = vente.refArticle;
+    e.MontantAPayer = Startup::Monnaie::depuisCentimes(montantCentimes);
+    if (!vente.langue.isEmpty())
+        e.Langue = vente.langue;
+    v.ReferenceArticle = vente.refArticle;
+    v.LigneRecharge.ReferenceRecharge = vente.refRecharge;
+    v.LigneRecharge.PrixRechargeCentimes = vente.prixRechargeCentimes;
+    v.LigneRecharge.RechargeAServir = vente.refRecharge != 0 && livre[1];
+    v.ArticleServi = livre[0] ? vente.articles[0].servi : ArticleDistribue{};
+    v.RechargeServie = livre[1] ? vente.articles[1].servi : ArticleDistribue{};
+    v.EchecDistribution = !livre[0] || (vente.refRecharge != 0 && !livre[1]);
+}
+
+void reprendre(FrmPayment &ecran, StoreDatabase &base, VenteInterrompue vente)
+{
+    JournalVente &journal = ecran.journalVente();
+    journal.reprendre(vente.id);
+    QStringList faits;
+    if (vente.numVente != 0) {
+        faits << QStringLiteral("vente %1 déjà enregistrée, ticket non remis").arg(vente.numVente);
+        journal.cloturer(base, QStringLiteral("reprise: deja enregistree"));
+        rapporter(vente, faits);
+        return;
+    }
+
+    // What the customer could reach: a door left about to open is settled by the door state.
+    std::array<bool, 2> livre{false, false};
+    const int n = vente.refRecharge != 0 ? 2 : 1;
+    for (int k = 1; k <= n; ++k) {
+        ArticleJournal &a = vente.articles[k - 1];
+        if (a.etat == ArticleJournal::PorteVaSOuvrir) {
+            const bool atteint = porteOuverte();
+            if (atteint)
+                a.servi = contenu(base, a.noEmpl);
+            journal.commencerArticle(k);
+            journal.article(base, k, atteint, a.noEmpl, a.servi);
+            a.etat = atteint ? ArticleJournal::Atteint : ArticleJournal::NonLivre;
+            faits << QStringLiteral("article %1 %2 (porte de l'emplacement %3)")
+                         .arg(k)
+                         .arg(atteint ? QStringLiteral("atteint, emplacement vidé")
+                                      : QStringLiteral("non atteint"))
+                         .arg(a.noEmpl);
+        }
+        livre[k - 1] = a.etat == ArticleJournal::Atteint;
+    }
+    const qint64 prixArticle = vente.montantAutoriseCentimes - vente.prixRechargeCentimes;
+    qint64 montant =
+        (livre[0] ? prixArticle : 0) + (n == 2 && livre[1] ? vente.prixRechargeCentimes : 0);
+
+    Payment::EtatPaiement &paiement = Payment::etatPaiement();
+    Payment::reinitialiserTransaction();
+    StatutDebit statut = StatutDebit::Debite;
+    if (vente.debitEnvoye) {
+        montant = vente.montantDebitCentimes.value_or(montant);
+        paiement.PaymentAmountCents = montant;
+        if (vente.resultatDebit) {
+            // Answered before the cut: recorded as it was answered.
+            paiement.CardNumber = vente.noCarte;
+            paiement.RemittanceNumber = vente.noRemise;
+            paiement.CustomerTicketText = vente.ticketClient;
+            paiement.MerchantTicketText = vente.ticketCommercant;
+            etatVente().ResultatDebit = vente.resultatDebit;
+            statut = statutDebitVente();
+            faits << QStringLiteral("débit de %1 répondu %2 avant la coupure")
+                         .arg(texteCentimes(montant))
+                         .arg(*vente.resultatDebit);
+        } else {
+            // Sent, its answer lost: sending it again could debit twice.
+            statut = montant > 0 ? StatutDebit::AVerifier : StatutDebit::Debite;
+            faits << QStringLiteral("débit de %1 envoyé sans réponse: à vérifier sur la "
+                                    "télécollecte, pas renvoyé")
+                         .arg(texteCentimes(montant));
+        }
+    } else if (montant > 0) {
+        // Delivered and authorised: the debit completes the authorisation, once.
+        paiement.PaymentAmountCents = montant;
+        const int resultat = ecran.DebiterMontant();
+        statut = statutDebitVente();
+        faits << QStringLiteral("débit de %1 envoyé à la reprise: résultat %2")
+                     .arg(texteCentimes(montant))
+                     .arg(resultat);
+    } else {
+        faits << QStringLiteral("rien de livré: close sans débit");
+        journal.cloturer(base, QStringLiteral("reprise: rien de livre"));
+        rapporter(vente, faits);
+        return;
+    }
+
+    retablirVente(vente, livre, montant);
+    const qint64 numero = enregistrerVente(base, journal, statut, true);
+    journal.cloturer(base, QStringLiteral("reprise: enregistree"));
+    faits << QStringLiteral("enregistrée sous le numéro %1%2")
+                 .arg(numero)
+                 .arg(statut == StatutDebit::Debite      ? QString()
+                      : statut == StatutDebit::NonDebite ? QStringLiteral(", non débitée")
+                                                         : QStringLiteral(", débit à vérifier"));
+    rapporter(vente, faits);
+}
+
+} // namespace
+
+void reprendreVentesInterrompues(FrmPayment &ecran)
+{
+    try {
+        StoreDatabase &base = ecran.base();
+        for (int i = 0; i < MaxVentesReprises; ++i) {
+            const std::optional<VenteInterrompue> vente = JournalVente::enCours(base);
+            if (!vente)
+                break;
+            reprendre(ecran, base, *vente);
+            // A journal that could not be closed would come back for ever.
+            const std::optional<VenteInterrompue> encore = JournalVente::enCours(base);
+            if (encore && encore->id == vente->id)
+                break;
+        }
+    } catch (const Startup::ErreurExecution &erreur) {
+        Startup::SignalerErreur(contexte, erreur);
+    }
+    // The next customer starts from nothing.
+    EtatVente &v = etatVente();
+    v.ArticleServi = ArticleDistribue{};
+    v.RechargeServie = ArticleDistribue{};
+    v.EchecDistribution = false;
+    v.ResultatDebit.reset();
+    Payment::reinitialiserTransaction();
+}
+
+} // namespace Movendi::Sale

@@ -1,0 +1,17 @@
+#pragma once
+
+namespace Movendi::Sale {
+
+class FrmPayment;
+
+// At start-up, before the home screen: settles every sale the journal left in flight (a power
+// cut or a crash cut it short). What was delivered and debited is recorded, marked as recovered;
+// what was delivered and authorised but whose debit was never sent is debited once and recorded
+// with the result; a debit sent whose answer never came is not sent again and the sale is
+// recorded as to be checked against the remittance; a locker the customer could reach is
+// emptied; what was not delivered is closed without a debit. Each case is journalled under
+// "Reprise vente" and mailed to the operator. Uses the payment screen's store connection and
+// terminal line; shows nothing and prints nothing.
+void reprendreVentesInterrompues(FrmPayment &ecran);
+
+} // namespace Movendi::Sale
