@@ -484,6 +484,37 @@ TEST_F(VenteEntiereTest, ZeroPriceArticle_NotSold)
     EXPECT_EQ(ventes(), 0);
 }
 
+TEST_F(VenteEntiereTest, DebitRefusedAfterAGoodSale_RecordedMarkedPrintedAsNotDebitedAndMailed)
+{
+    terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 1"),
+              QStringLiteral("debit accepte"), QStringLiteral("debit refuse 4")});
+    m_fast.setFactor(2); // the mail needs its second
+    acheter(false);
+    ASSERT_EQ(ventes(), 1);
+    const qsizetype avant = m_printer.bytes().size();
+    acheter(false);
+    ASSERT_EQ(ventes(), 2);
+    const Startup::ResultatRequete v =
+        lire(QStringLiteral("SELECT NumVente, StatutDebit, NoCBClient, NoRemiseTelecollecte, "
+                            "Ticket FROM Ventes ORDER BY NumVente"));
+    EXPECT_EQ(v.valeur(0, QStringLiteral("StatutDebit")).toInt(), 0);
+    EXPECT_EQ(v.valeur(1, QStringLiteral("StatutDebit")).toInt(), 1);
+    // Nothing of the first sale's debit goes with the second.
+    EXPECT_TRUE(v.valeur(1, QStringLiteral("NoCBClient")).toString().isEmpty());
+    EXPECT_EQ(v.valeur(1, QStringLiteral("NoRemiseTelecollecte")).toInt(), 0);
+    EXPECT_FALSE(
+        v.valeur(1, QStringLiteral("Ticket")).toString().contains(QStringLiteral("AUTO:")));
+    const QByteArray second = m_printer.bytes().mid(avant);
+    EXPECT_FALSE(second.contains("TICKET CLIENT A CONSERVER"));
+    EXPECT_FALSE(second.contains("MONTANT = "));
+    EXPECT_TRUE(second.contains("PAIEMENT NON DEBITE"));
+    const QStringList journal = this->journal(QStringLiteral("EnregistrerCommande"));
+    ASSERT_EQ(journal.size(), 1);
+    EXPECT_TRUE(journal.at(0).contains(QStringLiteral("non débitée")))
+        << journal.at(0).toStdString();
+    EXPECT_EQ(sujets(), QStringList{QStringLiteral("Vente non debitee DA Telephone mobile")});
+}
+
 TEST_F(VenteEntiereTest, DoorClosingFailsAfterTheCustomerReachedIt_LockerFreedIdentifiersKept)
 {
     terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 1")});
