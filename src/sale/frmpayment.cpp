@@ -185,9 +185,11 @@ void FrmPayment::showEvent(QShowEvent *event)
 void FrmPayment::Form_Activate()
 {
     m_enCours = true;
+    etat().VenteEnCours = true;
     m_panier = panierCourant();
     const auto fin = qScopeGuard([this] {
         m_enCours = false;
+        etat().VenteEnCours = false;
         emit paiementTermine();
     });
     try {

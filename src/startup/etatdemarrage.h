@@ -52,6 +52,9 @@ struct EtatDemarrage
     std::int16_t PortImprimante = 0;
     bool RetourAccueilEnCours = false;
     bool TransfertTermine = true;
+    // While a sale runs no box may stop it half-way: the configuration routines journal what
+    // they would have shown.
+    bool VenteEnCours = false;
     QString CheminJournal;
     TableMessages Messages;
 

@@ -21,6 +21,10 @@ namespace Movendi::Startup {
 namespace {
 void afficherErreur(const QString &routine, const ErreurExecution &erreur)
 {
+    if (etat().VenteEnCours) {
+        SignalerErreur(routine, erreur);
+        return;
+    }
     Platform::messageBox().show(routine, TexteErreur(erreur.numero(), erreur.description()));
 }
 

@@ -6,6 +6,7 @@
 #include "machine/grafcetlibrary.h"
 #include "machine/machinecontrol.h"
 #include "payment/etatpaiement.h"
+#include "platform/kiosktimer.h"
 #include "platform/profilefile.h"
 #include "platform/seams.h"
 #include "printersim.h"
@@ -19,6 +20,7 @@
 #include "startup/storedatabase.h"
 #include "tpesim.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -389,14 +391,27 @@ TEST_F(VenteEntiereTest, CardInsertedAfterCancelStillSells)
 {
     terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 8")});
     bool annule = false;
+    bool minuteurs = false;
+    bool couverte = false;
     acheter(true, true, [&] {
         if (!annule && paiement()->isVisible() &&
             paiement()->CommandButtonAnnulation()->isVisible()) {
             annule = true;
             paiement()->CommandButtonAnnulation()->click();
+        } else if (annule && !minuteurs && paiement()->CmdTicketFermPorte()->isVisible()) {
+            // The home screen stayed shown behind the sale: neither its animation nor its
+            // automatic return may take the customer away from the delivery.
+            minuteurs = true;
+            for (int i = 0; i < 10; ++i)
+                emit m_screens.fnAcceuil()->timerAnimation()->timeout();
+            emit m_screens.fnAcceuil()->timerRetourAutomatique()->timeout();
+            couverte =
+                !paiement()->isVisible() || QApplication::activeWindow() == m_screens.fnAcceuil();
         }
     });
     EXPECT_TRUE(annule);
+    EXPECT_TRUE(minuteurs);
+    EXPECT_FALSE(couverte);
     EXPECT_EQ(ventes(), 1);
     // The frozen basket, its own amount from the authorisation to the ticket.
     const qint64 panier = paiement()->panier().MontantAPayer.centimes();

@@ -1,4 +1,5 @@
 #include "kiosktest.h"
+#include "startup/etatdemarrage.h"
 #include "startup/fnkestrel.h"
 
 using namespace Movendi::Startup;
@@ -63,6 +64,19 @@ TEST_F(FnKestrelTest, EcrireIniString_UnwritableFile_ShowsTheBox)
     EXPECT_EQ(lines.at(1), QStringLiteral("75"));
     EXPECT_TRUE(lines.at(2).contains(QStringLiteral("RUNAUTO.INI")));
     EXPECT_EQ(lines.at(3), QStringLiteral("Appuyez sur (A) pour continuer"));
+}
+
+TEST_F(FnKestrelTest, DuringASale_NoBoxTheFailureIsJournalled)
+{
+    createJournal();
+    etat().VenteEnCours = true;
+    EcrireIniString(path(QStringLiteral("absent/RUNAUTO.INI")), QStringLiteral("Application"),
+                    QStringLiteral("Running"), QStringLiteral("OUI"));
+    etat().VenteEnCours = false;
+    EXPECT_TRUE(m_boxes.shown().isEmpty());
+    ASSERT_EQ(journalRows().size(), 1);
+    EXPECT_EQ(journalRows().at(0).contexte, QStringLiteral("EcrireIniString"));
+    EXPECT_TRUE(journalRows().at(0).erreur.startsWith(QStringLiteral("N°: 75 ")));
 }
 
 TEST(TexteErreurTest, FourLines_JoinedByCarriageReturnAlone)
