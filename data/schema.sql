@@ -1,9 +1,10 @@
--- The store database of the kiosk (SQLite). Applied by "movendi-admin init"; the kiosk itself
--- creates no table. Currency columns hold a count of 1/10000 euro (INTEGER, and CHECK refuses
+-- The store database of the kiosk (SQLite). Applied by "movendi-admin init", which on an
+-- existing store adds only what is missing (hence IF NOT EXISTS); the kiosk itself creates no
+-- table. Currency columns hold a count of 1/10000 euro (INTEGER, and CHECK refuses
 -- anything else: a real number, a text, a negative value); moments are text
 -- "yyyy-MM-dd HH:mm:ss", days "yyyy-MM-dd".
 
-CREATE TABLE InfoSociete (
+CREATE TABLE IF NOT EXISTS InfoSociete (
     Id         INTEGER PRIMARY KEY,
     Nom        TEXT,
     Adresse    TEXT,
@@ -13,7 +14,7 @@ CREATE TABLE InfoSociete (
     Fax        TEXT
 );
 
-CREATE TABLE ArticleEnStock (
+CREATE TABLE IF NOT EXISTS ArticleEnStock (
     Reference     INTEGER PRIMARY KEY,
     Designation   TEXT NOT NULL,
     DesignationEN TEXT,
@@ -27,7 +28,7 @@ CREATE TABLE ArticleEnStock (
     Image         TEXT                        -- picture and description base name
 );
 
-CREATE TABLE EmplacementsMachine1 (
+CREATE TABLE IF NOT EXISTS EmplacementsMachine1 (
     NoEmpl     INTEGER PRIMARY KEY,
     Colonne    INTEGER NOT NULL CHECK (Colonne BETWEEN 1 AND 36),
     Etage      INTEGER NOT NULL,              -- below 3 top-up vouchers, above 2 telephones
@@ -39,7 +40,7 @@ CREATE TABLE EmplacementsMachine1 (
     UNIQUE (Colonne, Etage)
 );
 
-CREATE TABLE Ventes (
+CREATE TABLE IF NOT EXISTS Ventes (
     NumVente             INTEGER PRIMARY KEY AUTOINCREMENT,
     LaDate               TEXT NOT NULL,
     DateTelecollecte     TEXT,
@@ -54,14 +55,14 @@ CREATE TABLE Ventes (
     -- 1: recorded at start-up, the sale having been cut short (power cut, crash).
     Reprise              INTEGER NOT NULL DEFAULT 0
 );
-CREATE INDEX VentesParDate ON Ventes (LaDate);
+CREATE INDEX IF NOT EXISTS VentesParDate ON Ventes (LaDate);
 
 -- The sale in flight, written in one durable transaction before each step that cannot be
 -- undone (authorisation granted, a door about to open, a locker freed, the debit sent and
 -- answered, the sale recorded, the ticket printed), so that a sale cut short is settled at the
 -- next start-up. Etat1/Etat2 (the article, the top-up): 0 not started, 1 its door about to open,
 -- 2 reached by the customer (its locker freed in the same transaction), 3 not delivered.
-CREATE TABLE JournalVente (
+CREATE TABLE IF NOT EXISTS JournalVente (
     Id                      INTEGER PRIMARY KEY AUTOINCREMENT,
     Debut                   TEXT NOT NULL,
     Etape                   TEXT NOT NULL,
@@ -85,7 +86,7 @@ CREATE TABLE JournalVente (
     NumVente                INTEGER REFERENCES Ventes (NumVente)
 );
 
-CREATE TABLE DetailVente (
+CREATE TABLE IF NOT EXISTS DetailVente (
     Id              INTEGER PRIMARY KEY AUTOINCREMENT,
     NoVente         INTEGER NOT NULL REFERENCES Ventes (NumVente),
     Montant         INTEGER                   -- currency
@@ -106,9 +107,9 @@ CREATE TABLE DetailVente (
     TypeMouvement   INTEGER,
     SynchroServ     INTEGER                   -- null or 0 not yet sent, 1 sent
 );
-CREATE INDEX DetailParVente ON DetailVente (NoVente);
+CREATE INDEX IF NOT EXISTS DetailParVente ON DetailVente (NoVente);
 
-CREATE TABLE Telecollectes (
+CREATE TABLE IF NOT EXISTS Telecollectes (
     Id            INTEGER PRIMARY KEY AUTOINCREMENT,
     LaDate        TEXT NOT NULL,
     NbTransaction INTEGER,
@@ -119,33 +120,33 @@ CREATE TABLE Telecollectes (
     TransmitOK    INTEGER NOT NULL DEFAULT 0
 );
 
-CREATE TABLE FichierTransfer (
+CREATE TABLE IF NOT EXISTS FichierTransfer (
     Id         INTEGER PRIMARY KEY AUTOINCREMENT,
     NomFichier TEXT NOT NULL,
     Transfert  INTEGER NOT NULL DEFAULT 0
 );
 
-CREATE TABLE TransfertExportCSV (
+CREATE TABLE IF NOT EXISTS TransfertExportCSV (
     Id      INTEGER PRIMARY KEY AUTOINCREMENT,
     Fichier TEXT NOT NULL,
     LaDate  TEXT NOT NULL DEFAULT (datetime('now', 'localtime'))
 );
 
 -- The period of the sales report, set by RapportCVSDetailVente before ExportCSVvente is read.
-CREATE TABLE PeriodeRapport (
+CREATE TABLE IF NOT EXISTS PeriodeRapport (
     Debut TEXT NOT NULL,
     Fin   TEXT NOT NULL
 );
 
 -- The catalogue with the units in the machine, counted from the occupied locations.
-CREATE VIEW StockGlobal AS
+CREATE VIEW IF NOT EXISTS StockGlobal AS
 SELECT a.Reference, a.Designation, a.DesignationEN, a.Prix AS prix, a.EcoTaxe, a.Famille,
        (SELECT COUNT(*) FROM EmplacementsMachine1 e WHERE e.Reference = a.Reference) AS QteEnMachine,
        a.Image
 FROM ArticleEnStock a;
 
 -- Sale details not yet sent to the server, with their sale.
-CREATE VIEW Detail AS
+CREATE VIEW IF NOT EXISTS Detail AS
 SELECT v.NumVente, v.LaDate, v.NoCBClient, d.TypeMouvement, v.IdentMachine, v.NoRemiseTelecollecte,
        v.DateTelecollecte, v.Ticket, d.NoVente, d.Montant, d.EcoTaxe, d.TVA, d.RefProduit, d.Designation,
        d.Marque, d.NoIMEI, d.NoSIM, d.Quantite, d.NoFamille, d.EAN13recharge, d.NoSerieRecharge,
@@ -154,7 +155,7 @@ FROM DetailVente d JOIN Ventes v ON v.NumVente = d.NoVente
 WHERE d.SynchroServ IS NULL OR d.SynchroServ <> 1;
 
 -- Accounting rows: amounts as decimal text with a comma, as the accountants' spreadsheet reads them.
-CREATE VIEW ExportCSVvente AS
+CREATE VIEW IF NOT EXISTS ExportCSVvente AS
 SELECT v.NumVente, v.LaDate, v.IdentMachine, d.RefProduit, d.Designation, d.NoIMEI, d.NoSIM, d.NoCommande,
        replace(printf('%.2f', d.Montant / 10000.0), '.', ',') AS Montant,
        replace(printf('%.2f', d.EcoTaxe / 10000.0), '.', ',') AS EcoTaxe,
@@ -165,7 +166,7 @@ WHERE d.NoFamille = 1
   AND v.LaDate >= (SELECT Debut FROM PeriodeRapport LIMIT 1)
   AND v.LaDate <= (SELECT Fin FROM PeriodeRapport LIMIT 1);
 
-CREATE VIEW ExportCSVrecharge AS
+CREATE VIEW IF NOT EXISTS ExportCSVrecharge AS
 SELECT v.NumVente, v.LaDate, v.IdentMachine, d.RefProduit, d.Designation, d.EAN13recharge, d.NoSerieRecharge,
        d.NoCommande,
        replace(printf('%.2f', d.Montant / 10000.0), '.', ',') AS Montant,

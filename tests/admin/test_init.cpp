@@ -68,6 +68,37 @@ TEST_F(InitTest, InitAgain_KeepsConfigurationAndJournal)
     EXPECT_EQ(Admin::lireJournal(folder(), &error).size(), 1);
 }
 
+TEST_F(InitTest, StoreOfAnEarlierVersion_GetsWhatItLacksAndKeepsItsSales)
+{
+    const QString chemin = path(QStringLiteral("DBMovendi.db"));
+    {
+        Startup::StoreDatabase ancienne(chemin, true);
+        ancienne.executer(QStringLiteral(
+            "CREATE TABLE Ventes (NumVente INTEGER PRIMARY KEY AUTOINCREMENT, LaDate TEXT NOT "
+            "NULL, DateTelecollecte TEXT, NoCBClient VARCHAR(20), IdentMachine VARCHAR(50), "
+            "NoRemiseTelecollecte INTEGER, Ticket VARCHAR(1000))"));
+        ancienne.executer(QStringLiteral("INSERT INTO Ventes (LaDate, Ticket) VALUES "
+                                         "('2026-11-30 10:00:00', 'ancienne vente')"));
+    }
+    QStringList compteRendu;
+    QString erreur;
+    ASSERT_TRUE(Admin::completerMagasin(chemin, &compteRendu, &erreur)) << erreur.toStdString();
+    EXPECT_EQ(compteRendu, QStringList({QStringLiteral("ajouté: Ventes.StatutDebit"),
+                                        QStringLiteral("ajouté: Ventes.Reprise")}));
+    Startup::StoreDatabase base(chemin);
+    const Startup::ResultatRequete ventes =
+        base.lire(QStringLiteral("SELECT Ticket, StatutDebit, Reprise FROM Ventes"));
+    ASSERT_EQ(ventes.lignes.size(), 1);
+    EXPECT_EQ(ventes.valeur(0, QStringLiteral("Ticket")).toString(),
+              QStringLiteral("ancienne vente"));
+    EXPECT_EQ(ventes.valeur(0, QStringLiteral("StatutDebit")).toInt(), 0);
+    EXPECT_TRUE(base.lire(QStringLiteral("SELECT * FROM JournalVente")).estVide());
+    // A second pass finds nothing left to add.
+    compteRendu.clear();
+    ASSERT_TRUE(Admin::completerMagasin(chemin, &compteRendu, &erreur));
+    EXPECT_TRUE(compteRendu.isEmpty());
+}
+
 TEST_F(InitTest, Init_WithoutTheMechanismLibrary_Fails)
 {
     const Admin::InitReport report =

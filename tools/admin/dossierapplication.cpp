@@ -12,6 +12,7 @@
 #include "startup/storedatabase.h"
 
 #include <functional>
+#include <optional>
 #include <sqlite3.h>
 
 namespace Movendi::Admin {
@@ -139,12 +140,17 @@ InitReport initialiserDossier(const QString &dossier, const QString &bibliothequ
         Platform::readProfileString(dir.filePath(QStringLiteral("RURUDIZ.ini")),
                                     QStringLiteral("Base de donnée"), QStringLiteral("Nom"))
             .value;
-    creerSiAbsent((nomBase.isEmpty() ? QStringLiteral("DBMovendi") : nomBase) +
-                      QStringLiteral(".db"),
-                  [&](const QString &chemin, QString *erreur) {
-                      return creerMagasin(chemin, dir.filePath(QStringLiteral("image")),
-                                          &report.lines, erreur);
-                  });
+    const QString fichierBase =
+        (nomBase.isEmpty() ? QStringLiteral("DBMovendi") : nomBase) + QStringLiteral(".db");
+    const std::optional<QString> baseExistante = Platform::findFileNoCase(dir.path(), fichierBase);
+    creerSiAbsent(fichierBase, [&](const QString &chemin, QString *erreur) {
+        return creerMagasin(chemin, dir.filePath(QStringLiteral("image")), &report.lines, erreur);
+    });
+    if (baseExistante) {
+        QString erreur;
+        if (!completerMagasin(dir.filePath(*baseExistante), &report.lines, &erreur))
+            fail(QStringLiteral("erreur: %1: %2").arg(dir.filePath(*baseExistante), erreur));
+    }
 
     const QString cible = dir.filePath(QStringLiteral("libgrafcet.so"));
     if (!QFileInfo(bibliothequeAutomate).isFile()) {
@@ -160,6 +166,43 @@ InitReport initialiserDossier(const QString &dossier, const QString &bibliothequ
                      .arg(bibliothequeAutomate, cible));
     }
     return report;
+}
+
+bool completerMagasin(const QString &chemin, QStringList *compteRendu, QString *erreur)
+{
+    // Columns added to tables of the first stores, with their definitions in schema.sql.
+    struct Colonne
+    {
+        const char *table;
+        const char *nom;
+        const char *definition;
+    };
+    static const Colonne ajoutees[] = {
+        {"Ventes", "StatutDebit", "INTEGER NOT NULL DEFAULT 0 CHECK (StatutDebit IN (0, 1, 2))"},
+        {"Ventes", "Reprise", "INTEGER NOT NULL DEFAULT 0"},
+    };
+    try {
+        Startup::StoreDatabase base(chemin);
+        base.debuterTransaction();
+        base.executerScript(QString::fromUtf8(donnee(QStringLiteral("schema.sql"))));
+        for (const Colonne &c : ajoutees) {
+            const Startup::ResultatRequete colonnes =
+                base.lire(QStringLiteral("SELECT name FROM pragma_table_info(?) WHERE name = ?"),
+                          {QString::fromLatin1(c.table), QString::fromLatin1(c.nom)});
+            if (!colonnes.estVide())
+                continue;
+            base.executer(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
+                              .arg(QLatin1String(c.table), QLatin1String(c.nom),
+                                   QLatin1String(c.definition)));
+            compteRendu->append(
+                QStringLiteral("ajouté: %1.%2").arg(QLatin1String(c.table), QLatin1String(c.nom)));
+        }
+        base.valider();
+        return true;
+    } catch (const Startup::ErreurExecution &e) {
+        *erreur = e.description();
+        return false;
+    }
 }
 
 bool creerMagasin(const QString &chemin, const QString &dossierImages, QStringList *compteRendu,

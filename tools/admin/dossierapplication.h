@@ -17,12 +17,17 @@ struct InitReport
 // Lays out an application folder the kiosk starts on: RURUDIZ.ini with every start-up key,
 // the language files, the error journal MAINTEN.db, the store with its demo catalogue and the
 // image folder, the exchange folder with porte.ini, and the machine-control library. What
-// exists is kept as it is; the library is replaced.
+// exists is kept as it is (an existing store only gets the tables and columns it lacks); the
+// library is replaced.
 InitReport initialiserDossier(const QString &dossier, const QString &bibliothequeAutomate);
 
 // Creates the store from the schema with the demo catalogue; false with a reason if it cannot.
 bool creerMagasin(const QString &chemin, const QString &dossierImages, QStringList *compteRendu,
                   QString *erreur);
+
+// Adds to an existing store the tables, views and columns of the schema it lacks, keeping every
+// row; false with a reason if it cannot (nothing is then changed).
+bool completerMagasin(const QString &chemin, QStringList *compteRendu, QString *erreur);
 
 // Creates MAINTEN.db with its table Erreurs; false with a reason if it cannot.
 bool creerJournal(const QString &chemin, QString *erreur);
