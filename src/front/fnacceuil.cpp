@@ -234,7 +234,7 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidg
             return;
         }
         Startup::RetournerAccueil();
-        // The nightly schedule joins here with the supervision.
+        m_supervision->VerifierSauvegarde();
     });
     if (Sale::FrmPayment *paiement = m_choix ? m_choix->paiement() : nullptr) {
         connect(paiement, &Sale::FrmPayment::paiementTermine, this, [this] {
@@ -243,9 +243,17 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidg
                 QTimer::singleShot(0, this, [this, i] { toucherTuile(i); });
         });
     }
-    // m_timerControl ticks drive the hourly activity check once the supervision is in place.
-
-    m_video = std::make_unique<Media::FrmVideo>([this] { ArreterVideo(); });
+    Supervision::Actions actions;
+    actions.base = [this] { return ouvrirBase(false) ? m_base.get() : nullptr; };
+    actions.arreterVideo = [this] { ArreterVideo(); };
+    // From the event loop: the player's modal loop must not nest inside the timer that ran
+    // the night.
+    actions.lancerVideo = [this] { QTimer::singleShot(0, this, [this] { LancerVideo(); }); };
+    m_supervision = std::make_unique<Supervision>(std::move(actions));
+    connect(m_timerControl, &Platform::KioskTimer::timeout, this,
+            [this] { m_supervision->tickControl(); });
+    m_video = std::make_unique<Media::FrmVideo>([this] { ArreterVideo(); },
+                                                [this] { m_supervision->VerifierSauvegarde(); });
     qApp->installEventFilter(this);
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "supervision.h"
 #include <QSet>
+
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -69,6 +71,8 @@ public:
     Platform::KioskTimer *timerVideo() const { return m_timerVideo; }
     Platform::KioskTimer *timerRetourAutomatique() const { return m_timerRetourAutomatique; }
     Media::FrmVideo *lecteur() const { return m_video.get(); }
+    Supervision *supervision() const { return m_supervision.get(); }
+    Platform::KioskTimer *timerControl() const { return m_timerControl; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -91,6 +95,7 @@ private:
     Sale::FrmChoix *m_choix;
     OuvrirRemplissage m_ouvrirRemplissage;
     std::unique_ptr<Media::FrmVideo> m_video;
+    std::unique_ptr<Supervision> m_supervision;
     std::unique_ptr<Startup::StoreDatabase> m_base;
     std::array<std::array<QString, 7>, LignesCatalogue> m_catalogue;
     int m_nombreArticles = 0;

@@ -1,5 +1,6 @@
 #include "frmvideo.h"
 
+#include "platform/kiosktimer.h"
 #include "startup/etatdemarrage.h"
 #include "startup/kioskstyle.h"
 
@@ -12,9 +13,16 @@ namespace Movendi::Media {
 
 namespace KioskStyle = Startup::KioskStyle;
 
-FrmVideo::FrmVideo(std::function<void()> arreterVideo, QWidget *parent)
-    : QDialog(parent), m_arreterVideo(std::move(arreterVideo))
+FrmVideo::FrmVideo(std::function<void()> arreterVideo, std::function<void()> timer1,
+                   QWidget *parent)
+    : QDialog(parent), m_arreterVideo(std::move(arreterVideo)),
+      m_timer1(new Platform::KioskTimer(this))
 {
+    m_timer1->setInterval(250);
+    connect(m_timer1, &Platform::KioskTimer::timeout, this, [timer1 = std::move(timer1)] {
+        if (timer1)
+            timer1();
+    });
     setObjectName(QStringLiteral("FrmVideo"));
     setWindowTitle(QStringLiteral("video"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -43,6 +51,18 @@ FrmVideo::FrmVideo(std::function<void()> arreterVideo, QWidget *parent)
     layout->setContentsMargins(60, 60, 60, 80);
     layout->addWidget(invitation, 1);
     layout->addLayout(boutons);
+}
+
+void FrmVideo::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    m_timer1->start();
+}
+
+void FrmVideo::hideEvent(QHideEvent *event)
+{
+    QDialog::hideEvent(event);
+    m_timer1->stop();
 }
 
 void FrmVideo::choisir(const QString &langue)

@@ -85,7 +85,7 @@ TEST_F(TpeCheckTest, RemittancePrintsTheReportAndBothResults)
     const AdminRun run = admin({QStringLiteral("tpe"), folder(), QStringLiteral("telecollecte")});
     EXPECT_EQ(run.code, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains(QStringLiteral("NB REMISE: 1")));
-    EXPECT_TRUE(run.out.contains(QStringLiteral("\t25,00 978")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("\t25,00 EUR")));
     EXPECT_TRUE(run.out.contains(QStringLiteral("DemTC: 255 (télécollecte complète)")));
     EXPECT_TRUE(run.out.contains(QStringLiteral("DemTIC: 255 (compte rendu reçu)")));
     EXPECT_TRUE(run.out.filter(QStringLiteral("écran: ")).size() >= 1);
@@ -105,7 +105,7 @@ TEST_F(TpeCheckTest, SlowTerminalShowingSeveralScreensAfterItsRemittance)
     EXPECT_EQ(remittance.code, 0) << remittance.err.toStdString();
     EXPECT_TRUE(remittance.out.contains(QStringLiteral("DemTC: 255 (télécollecte complète)")));
     EXPECT_TRUE(remittance.out.contains(QStringLiteral("DemTIC: 255 (compte rendu reçu)")));
-    EXPECT_TRUE(remittance.out.contains(QStringLiteral("\t25,00 978")));
+    EXPECT_TRUE(remittance.out.contains(QStringLiteral("\t25,00 EUR")));
 }
 
 TEST_F(TpeCheckTest, RemittanceThatDoesNotGoThroughEndsInBoundedTimeWithAFailure)

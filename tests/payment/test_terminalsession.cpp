@@ -138,7 +138,7 @@ TEST_F(TerminalSessionTest, RemittanceAndItsReport)
     const QString report = etatPaiement().MerchantTicketText;
     EXPECT_TRUE(report.contains(QStringLiteral("NB REMISE: 1\r\n"))) << report.toStdString();
     EXPECT_TRUE(report.contains(QStringLiteral("Nb Transaction : 000003\r\n")));
-    EXPECT_TRUE(report.contains(QStringLiteral("\t37,50 978\r\n")));
+    EXPECT_TRUE(report.contains(QStringLiteral("\t37,50 EUR\r\n")));
     EXPECT_EQ(journalTexts(QStringLiteral("EcouterDemTC")).size(), 1);
 }
 

@@ -483,9 +483,10 @@ TEST_F(TpeSim, RemittanceTellsItsEndOnSeveralScreensAndPrintsLinesEndingInCrLf)
     const QList<QByteArray> blocks = m_kiosk.listen();
     qsizetype answer = -1;
     for (qsizetype i = 0; i < blocks.size(); ++i) {
-        if (Payment::charAt(blocks.at(i), 2) == "P")
+        if (Payment::charAt(blocks.at(i), 2) == "P") {
             EXPECT_TRUE(blocks.at(i).endsWith(QByteArray("\r\n") + Ctl::DLE + Ctl::ETX +
                                               blocks.at(i).back()));
+        }
         if (Payment::field(blocks.at(i), 2, 3) == "Aj")
             answer = i;
     }
@@ -584,7 +585,7 @@ TEST_F(TpeSim, ReportTellsOfTheDebitsRemitted)
     EXPECT_EQ(Payment::charAt(report, 204), "1");
     EXPECT_EQ(Payment::field(report, 211, 216), "000007"); // remittance number
     EXPECT_EQ(Payment::field(report, 217, 222), "000002"); // transactions
-    EXPECT_EQ(Payment::field(report, 223, 225), "978");
+    EXPECT_EQ(Payment::field(report, 223, 225), "EUR");
     EXPECT_EQ(Payment::field(report, 226, 237), "000000001750"); // 12,50 + 5,00
 }
 

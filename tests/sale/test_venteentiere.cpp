@@ -5,6 +5,7 @@
 #include "machine/automate.h"
 #include "machine/grafcetlibrary.h"
 #include "machine/machinecontrol.h"
+#include "media/frmvideo.h"
 #include "payment/etatpaiement.h"
 #include "platform/kiosktimer.h"
 #include "platform/profilefile.h"
@@ -24,6 +25,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 #include <QTimer>
 
@@ -280,6 +282,58 @@ TEST_F(VenteEntiereTest, RealisticTerminalAt9600Baud_RightAmountCardNeverInClear
         EXPECT_FALSE(text.contains(SimulatorCard.left(7))) << text.toStdString();
         EXPECT_FALSE(text.contains(SimulatorCard.right(5))) << text.toStdString();
     }
+}
+
+TEST_F(VenteEntiereTest, NightAfterASale_RemittanceRecordedStoreBackedUpBackOnTheAttractPlayer)
+{
+    terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 1"),
+              QStringLiteral("affichages-apres 3"), QStringLiteral("cadence 9600")});
+    m_fast.setFactor(4);
+    acheter(false);
+    ASSERT_EQ(debits().size(), 1);
+    const int centimes = debits().at(0);
+
+    // The remittance window opens now; the idle kiosk starts its player, whose timer runs the
+    // night. The player is modal: the test watches from inside its loop.
+    const QTime maintenant = m_fast.now().time();
+    etat().DebutTelecollecte = maintenant.addSecs(-60);
+    etat().FinTelecollecte = maintenant.addSecs(1800);
+    Front::FnAcceuil *accueil = m_screens.fnAcceuil();
+    bool enregistree = false;
+    bool lecteurRevenu = false;
+    QTimer veille;
+    QObject::connect(&veille, &QTimer::timeout, [&] {
+        enregistree =
+            enregistree || !lire(QStringLiteral("SELECT Id FROM Telecollectes")).estVide();
+        if (enregistree && accueil->lecteur()->isVisible()) {
+            lecteurRevenu = true;
+            veille.stop();
+            accueil->lecteur()->hide();
+        }
+    });
+    veille.start(50);
+    QElapsedTimer t;
+    t.start();
+    while (!lecteurRevenu && t.elapsed() < 60000)
+        QTest::qWait(50);
+    veille.stop();
+    ASSERT_TRUE(enregistree);
+    EXPECT_TRUE(lecteurRevenu) << "the kiosk is back on the attract player";
+    EXPECT_EQ(m_tpe.count(QStringLiteral("recu trame AJ00204")), 1);
+
+    const Startup::ResultatRequete r = lire(QStringLiteral("SELECT * FROM Telecollectes"));
+    ASSERT_EQ(r.lignes.size(), 1);
+    EXPECT_EQ(r.valeur(0, QStringLiteral("NoRemise")).toInt(), 1);
+    EXPECT_EQ(r.valeur(0, QStringLiteral("NbTransaction")).toInt(), 1);
+    EXPECT_EQ(r.valeur(0, QStringLiteral("Montant")).toLongLong(), qint64(centimes) * 100);
+    const QString impression = r.valeur(0, QStringLiteral("Ticket")).toString();
+    EXPECT_TRUE(impression.startsWith(QStringLiteral("100001\r\nBANQUE EXEMPLE 1")))
+        << impression.toStdString();
+    EXPECT_TRUE(impression.endsWith(QStringLiteral("Nb Trans non aboutie: 000000\r\n\r\n\r\n")));
+    EXPECT_TRUE(QFileInfo::exists(
+        QDir(etat().cheminEpi)
+            .filePath(QStringLiteral("Sauvegarde") + etat().NomBase + QStringLiteral(".dat"))));
+    EXPECT_EQ(journal(QStringLiteral("EnregistrerTelecollecte")), QStringList{});
 }
 
 TEST_F(VenteEntiereTest, DoorThatDidNotOpen_TopUpOnlyDebitedArticleKept)

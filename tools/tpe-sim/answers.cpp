@@ -291,7 +291,8 @@ Answer reportAnswer(char result, const QDateTime &when, const QList<ReportBlock>
             layout.put(s, rec.acquirerNumber, 6);
             layout.put(s + 6, digits(rec.remittanceNumber, 6), 6);
             layout.put(s + 12, digits(rec.transactions, 6), 6);
-            layout.put(s + 18, "978", 3);
+            // The report names the currency by its letters, as the remittance print-out does.
+            layout.put(s + 18, "EUR", 3);
             layout.put(s + 21, digits(rec.cents, 12), 12);
             fillers << s + 33;
             layout.put(s + 34, digits(rec.failed, 6), 6);

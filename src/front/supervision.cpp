@@ -1,0 +1,195 @@
+#include "supervision.h"
+
+#include "payment/demandestpe.h"
+#include "payment/etatpaiement.h"
+#include "payment/resultatstpe.h"
+#include "payment/telecollecte.h"
+#include "platform/clock.h"
+#include "platform/seams.h"
+#include "reporting/envoyeremail.h"
+#include "reporting/rapportsventes.h"
+#include "startup/erreur.h"
+#include "startup/etatdemarrage.h"
+#include "startup/fnkestrel.h"
+#include "startup/fonctionutilitaires.h"
+#include "startup/journal.h"
+#include "startup/sauvegarde.h"
+#include "startup/storedatabase.h"
+
+#include <cmath>
+
+namespace Movendi::Front {
+
+using Startup::etat;
+
+namespace {
+
+const QString sujetActivite = QStringLiteral("Rapport d'activité DA téléphones mobiles");
+const QString contexteTelecollecte = QStringLiteral("EnregistrerTelecollecte");
+
+constexpr int TicksParControle = 60;
+constexpr int AppelsRapportMax = 4;
+
+// A number as the print-out has it; nothing when the text is not one.
+std::optional<double> nombre(const QString &texte)
+{
+    try {
+        if (texte.trimmed().isEmpty())
+            return std::nullopt;
+        return Startup::ConvertNullDbl(texte);
+    } catch (const Startup::ErreurExecution &) {
+        return std::nullopt;
+    }
+}
+
+// What is not given takes the kiosk's own routine.
+template <typename F, typename D> void parDefaut(std::function<F> &action, D routine)
+{
+    if (!action)
+        action = routine;
+}
+
+} // namespace
+
+QString commandeControleVente(int intervalControl)
+{
+    // Hours turned into days with 0.042, not 1/24; written with a point whatever the region.
+    return QStringLiteral("EXEC ControlVente ") + QString::number(intervalControl * 0.042, 'g', 15);
+}
+
+QString corpsAlerteActivite(const QString &localisation, int intervalControl)
+{
+    return QStringLiteral("DA de: ") + localisation + QStringLiteral("\r\n") +
+           QStringLiteral("Aucune ventes effectuées depuis plus de ") +
+           QString::number(intervalControl) + QStringLiteral(" heure(s)");
+}
+
+LectureTelecollecte lireTelecollecte(const QString &impression)
+{
+    LectureTelecollecte lu;
+    if (const qsizetype p = impression.indexOf(QLatin1String("No Remise")); p >= 0)
+        lu.noRemise = std::llround(nombre(impression.mid(p + 11, 6)).value_or(0));
+    if (const qsizetype p = impression.indexOf(QLatin1String("Nb Transaction")); p >= 0)
+        lu.nbTransaction = int(std::lround(nombre(impression.mid(p + 17, 6)).value_or(0)));
+    if (const qsizetype p = impression.indexOf(QLatin1String("MONTANT")); p >= 0) {
+        const QString zone = impression.mid(p + 21, 20);
+        if (const qsizetype fin = zone.indexOf(QLatin1String("EUR")); fin >= 0) {
+            const QString texte = zone.left(fin).trimmed();
+            if (const auto montant = Startup::Monnaie::depuisTexte(texte);
+                montant && !texte.isEmpty()) {
+                lu.montant = *montant;
+                lu.montantLu = true;
+            }
+        }
+    }
+    return lu;
+}
+
+Supervision::Supervision(Actions actions) : m_actions(std::move(actions))
+{
+    Actions &a = m_actions;
+    parDefaut(a.base, [] { return static_cast<Startup::StoreDatabase *>(nullptr); });
+    parDefaut(a.arreterVideo, [] {});
+    parDefaut(a.lancerVideo, [] {});
+    parDefaut(a.envoyerEmail, &Reporting::EnvoyerEmail);
+    parDefaut(a.demTC, [](bool ecouter) { return Payment::DemTC(ecouter); });
+    parDefaut(a.demTIC, &Payment::DemTIC);
+    parDefaut(a.sauvegarderDatabase, &Startup::SauvegarderDatabase);
+    parDefaut(a.jourRapportFinDeMois, &Reporting::JourRapportFinDeMois);
+    parDefaut(a.jourRapportDebutDeMois, &Reporting::JourRapportDebutDeMois);
+    parDefaut(a.exportCsv, &Reporting::ExportCsv);
+    parDefaut(a.rapportBordereauxRemiseBancaire, &Reporting::RapportBordereauxRemiseBancaire);
+}
+
+void Supervision::tickControl()
+{
+    if (++m_compteurHeures < TicksParControle)
+        return;
+    m_compteurHeures = 0;
+    controlerActivite();
+}
+
+void Supervision::controlerActivite()
+{
+    Startup::StoreDatabase *base = m_actions.base();
+    if (!base)
+        return;
+    const Startup::EtatDemarrage &e = etat();
+    Startup::ResultatRequete ventes;
+    try {
+        ventes =
+            base->ControlVente(commandeControleVente(e.IntervalControl), Platform::clock().now());
+    } catch (const Startup::ErreurExecution &erreur) {
+        // Timer events must not throw: the check is journalled and tried again in an hour.
+        Startup::SignalerErreur(QStringLiteral("TimerControl"), erreur);
+        return;
+    }
+    if (ventes.estVide())
+        m_actions.envoyerEmail(sujetActivite,
+                               corpsAlerteActivite(e.LocalisationMachine, e.IntervalControl));
+}
+
+void Supervision::VerifierSauvegarde()
+{
+    const Startup::EtatDemarrage &e = etat();
+    const QDateTime maintenant = Platform::clock().now();
+    const QTime heure = maintenant.time();
+    if (!(heure > e.DebutTelecollecte && heure <= e.FinTelecollecte) ||
+        maintenant.date() == m_dernierJourTelecollecte)
+        return;
+
+    m_actions.arreterVideo();
+    m_dernierJourTelecollecte = maintenant.date();
+    Startup::ArreterRetourAutomatique();
+
+    if (m_actions.demTC(true) == Payment::Resultat::Ok) {
+        Startup::AttendreInterruptible(1);
+        int rapport = 0;
+        for (int appel = 1; appel <= AppelsRapportMax; ++appel) {
+            rapport = m_actions.demTIC();
+            if (rapport != Payment::Resultat::RapportEchec)
+                break;
+        }
+        if (rapport == Payment::Resultat::Ok)
+            EnregistrerTelecollecte();
+    }
+    // Whatever the remittance gave.
+    m_actions.sauvegarderDatabase();
+    if (m_actions.jourRapportFinDeMois())
+        m_actions.exportCsv();
+    if (m_actions.jourRapportDebutDeMois())
+        m_actions.exportCsv();
+    m_actions.rapportBordereauxRemiseBancaire();
+
+    m_actions.lancerVideo();
+    Startup::RelancerRetourAutomatique();
+}
+
+void Supervision::EnregistrerTelecollecte()
+{
+    const QString impression = Payment::etatPaiement().MerchantTicketText;
+    const LectureTelecollecte lu = lireTelecollecte(impression);
+    try {
+        Startup::StoreDatabase *base = m_actions.base();
+        if (!base)
+            throw Startup::ErreurExecution(Startup::StoreDatabase::ErreurOuverture,
+                                           QStringLiteral("base de donnée inaccessible"));
+        base->executer(
+            QStringLiteral("INSERT INTO Telecollectes (LaDate, NbTransaction, Montant, NoRemise, "
+                           "Ticket) VALUES (?, ?, ?, ?, ?)"),
+            {Startup::StoreDatabase::versBase(Platform::clock().now()),
+             lu.nbTransaction ? QVariant(*lu.nbTransaction) : QVariant(QMetaType(QMetaType::Int)),
+             Startup::StoreDatabase::versBase(lu.montant), lu.noRemise,
+             Startup::ConvertNullStr(impression)});
+    } catch (const Startup::ErreurExecution &erreur) {
+        Startup::SignalerErreur(contexteTelecollecte, erreur);
+        return;
+    }
+    // The row keeps the remittance even when its amount cannot be read.
+    if (impression.contains(QLatin1String("MONTANT")) && !lu.montantLu)
+        Startup::JournaliserErreur(
+            contexteTelecollecte,
+            QStringLiteral("montant illisible, enregistré à 0 (remise %1)").arg(lu.noRemise));
+}
+
+} // namespace Movendi::Front

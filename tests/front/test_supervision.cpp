@@ -1,0 +1,238 @@
+// The home screen's supervision on the clock seam: the hourly activity check, the nightly run
+// and the remittance record.
+#include "front/supervision.h"
+#include "kiosktest.h"
+#include "manualclock.h"
+#include "payment/etatpaiement.h"
+#include "payment/remittancereport.h"
+#include "platform/seams.h"
+#include "startup/etatdemarrage.h"
+#include "startup/storedatabase.h"
+
+#include <QStringList>
+
+#include <memory>
+
+using namespace Movendi;
+using Startup::etat;
+using Startup::StoreDatabase;
+
+namespace {
+
+class SupervisionTest : public Movendi::Test::KioskTest
+{
+protected:
+    void SetUp() override
+    {
+        KioskTest::SetUp();
+        layOutApplicationFolder();
+        createJournal();
+        etat().CheminIni = path(QStringLiteral("RURUDIZ.ini"));
+        etat().LocalisationMachine = QStringLiteral("Gare de Lyon");
+        m_base = std::make_unique<StoreDatabase>();
+        Payment::reinitialiserPaiement();
+    }
+    void TearDown() override
+    {
+        Platform::installClock(&m_clock);
+        m_base.reset();
+        Payment::reinitialiserPaiement();
+        KioskTest::TearDown();
+    }
+
+    // A supervision whose every action is noted in m_appels.
+    std::unique_ptr<Front::Supervision> supervision(int telecollecte = 255,
+                                                    QList<int> rapports = {255})
+    {
+        Front::Supervision::Actions a;
+        a.base = [this] { return m_base.get(); };
+        a.arreterVideo = [this] { m_appels << QStringLiteral("ArreterVideo"); };
+        a.lancerVideo = [this] { m_appels << QStringLiteral("LancerVideo"); };
+        a.envoyerEmail = [this](const QString &sujet, const QString &corps) {
+            m_mails << sujet + QStringLiteral(" | ") + corps;
+        };
+        a.demTC = [this, telecollecte](bool ecouter) {
+            m_appels << QStringLiteral("DemTC(%1)").arg(ecouter);
+            return telecollecte;
+        };
+        a.demTIC = [this, rapports]() mutable {
+            m_appels << QStringLiteral("DemTIC");
+            Payment::etatPaiement().MerchantTicketText = m_impression;
+            return rapports.size() > 1 ? rapports.takeFirst() : rapports.value(0);
+        };
+        a.sauvegarderDatabase = [this] { m_appels << QStringLiteral("SauvegarderDatabase"); };
+        a.jourRapportFinDeMois = [] { return true; };
+        a.jourRapportDebutDeMois = [] { return false; };
+        a.exportCsv = [this] { m_appels << QStringLiteral("ExportCsv"); };
+        a.rapportBordereauxRemiseBancaire = [this] {
+            m_appels << QStringLiteral("RapportBordereauxRemiseBancaire");
+        };
+        return std::make_unique<Front::Supervision>(std::move(a));
+    }
+    // The installed clock now reads this moment of the day.
+    void heure(const QTime &moment)
+    {
+        m_horloge =
+            std::make_unique<Movendi::Test::ManualClock>(QDateTime(QDate(2026, 12, 9), moment));
+        Platform::installClock(m_horloge.get());
+    }
+    Startup::ResultatRequete telecollectes() const
+    {
+        return m_base->lire(QStringLiteral("SELECT * FROM Telecollectes ORDER BY Id"));
+    }
+
+    std::unique_ptr<StoreDatabase> m_base;
+    std::unique_ptr<Movendi::Test::ManualClock> m_horloge;
+    QStringList m_appels;
+    QStringList m_mails;
+    QString m_impression;
+};
+
+// The print-out DemTIC lays out, from a report whose remittance record is given.
+QString rapport(const QByteArray &enregistrement)
+{
+    QByteArray a(250, ' ');
+    a.replace(0, 11, QByteArray("\x02") + "Aj238000" + "01");
+    a.replace(203, 1, "1");
+    a.replace(204, enregistrement.size(), enregistrement);
+    return Payment::layOutRemittanceReport(a);
+}
+
+TEST_F(SupervisionTest, HourlyActivityCheck_AtEverySixtiethTickAlarmWithoutSales)
+{
+    EXPECT_EQ(Front::commandeControleVente(1), QStringLiteral("EXEC ControlVente 0.042"));
+    EXPECT_EQ(Front::commandeControleVente(24), QStringLiteral("EXEC ControlVente 1.008"));
+    struct Row
+    {
+        int intervalControl;
+        int venteIlYaMinutes; // 0: no sale
+        bool alarme;
+    };
+    const QList<Row> rows{
+        {1, 0, true}, {24, 0, true}, {24, 120, false}, {1, 120, true}, {1, 30, false}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.intervalControl * 1000 + row.venteIlYaMinutes);
+        m_base->executer(QStringLiteral("DELETE FROM Ventes"));
+        if (row.venteIlYaMinutes > 0)
+            m_base->executer(
+                QStringLiteral("INSERT INTO Ventes (LaDate) VALUES (?)"),
+                {StoreDatabase::versBase(m_clock.now().addSecs(-60 * row.venteIlYaMinutes))});
+        etat().IntervalControl = std::int16_t(row.intervalControl);
+        m_mails.clear();
+        const auto s = supervision();
+        for (int tick = 1; tick < 60; ++tick)
+            s->tickControl();
+        EXPECT_TRUE(m_mails.isEmpty()) << "the check runs only at the 60th tick";
+        s->tickControl();
+        EXPECT_EQ(s->compteurHeures(), 0);
+        if (row.alarme) {
+            EXPECT_EQ(m_mails,
+                      QStringList{QStringLiteral("Rapport d'activité DA téléphones mobiles | "
+                                                 "DA de: Gare de Lyon\r\nAucune ventes effectuées "
+                                                 "depuis plus de %1 heure(s)")
+                                      .arg(row.intervalControl)});
+        } else {
+            EXPECT_TRUE(m_mails.isEmpty());
+        }
+    }
+}
+
+TEST_F(SupervisionTest, NightlyRun_OnceADayInsideTheWindowWhateverTheRemittanceGave)
+{
+    m_impression = rapport("100001000007000003EUR000000003750 000000");
+    const QStringList suite = {QStringLiteral("SauvegarderDatabase"), QStringLiteral("ExportCsv"),
+                               QStringLiteral("RapportBordereauxRemiseBancaire"),
+                               QStringLiteral("LancerVideo")};
+    struct Row
+    {
+        const char *cas;
+        QList<QTime> appels; // the moments VerifierSauvegarde is called, the same day
+        int telecollecte;
+        QList<int> rapports;
+        int appelsRapport; // DemTIC calls
+        int lignes;        // Telecollectes rows
+    };
+    const QList<Row> rows{
+        {"02:30:00 est avant la fenêtre", {QTime(2, 30)}, 255, {255}, 0, 0},
+        {"02:45:00 est dedans", {QTime(2, 45)}, 255, {255}, 1, 1},
+        {"02:45:01 est après", {QTime(2, 45, 1)}, 255, {255}, 0, 0},
+        {"une fois par jour, même sans rien enregistré",
+         {QTime(2, 40), QTime(2, 41)},
+         1,
+         {255},
+         0,
+         0},
+        {"un rapport qui répond 1 quatre fois", {QTime(2, 40)}, 255, {1, 1, 1, 1, 1}, 4, 0},
+        {"un rapport qui répond 2", {QTime(2, 40)}, 255, {2, 255}, 1, 0},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.cas);
+        m_base->executer(QStringLiteral("DELETE FROM Telecollectes"));
+        m_appels.clear();
+        const auto s = supervision(row.telecollecte, row.rapports);
+        for (const QTime &moment : row.appels) {
+            heure(moment);
+            s->VerifierSauvegarde();
+        }
+        EXPECT_EQ(m_appels.count(QStringLiteral("DemTIC")), row.appelsRapport);
+        EXPECT_EQ(telecollectes().lignes.size(), row.lignes);
+        if (m_appels.contains(QStringLiteral("DemTC(1)"))) {
+            EXPECT_EQ(m_appels.first(), QStringLiteral("ArreterVideo"));
+            EXPECT_EQ(m_appels.count(QStringLiteral("DemTC(1)")), 1);
+            // Backup and reports run whatever the remittance gave, then the film again.
+            EXPECT_EQ(m_appels.mid(m_appels.size() - suite.size()), suite);
+        } else {
+            EXPECT_TRUE(m_appels.isEmpty());
+        }
+    }
+}
+
+TEST_F(SupervisionTest, RemittanceRecord_WhatThePrintOutGivesEvenWithoutItsAmount)
+{
+    struct Row
+    {
+        const char *cas;
+        QString impression;
+        qint64 noRemise;
+        QVariant nbTransaction;
+        qint64 montantUnites;
+        bool journal;
+    };
+    const QList<Row> rows{
+        {"le compte rendu de la télécollecte", rapport("100001000007000003EUR000000003750 000000"),
+         7, 3, 375000, false},
+        {"sans Nb Transaction",
+         QStringLiteral("No Remise: 000012\r\nMONTANT TRANSACTION = \r\n\t12,50 EUR\r\n"), 12,
+         QVariant(), 125000, false},
+        // The amount's currency by its digits: the remittance is kept, its amount unread.
+        {"MONTANT sans EUR", rapport("100001000009000002978000000001250 000000"), 9, 2, 0, true},
+    };
+    const auto s = supervision();
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.cas);
+        m_base->executer(QStringLiteral("DELETE FROM Telecollectes"));
+        const int avant = int(journalRows().size());
+        Payment::etatPaiement().MerchantTicketText = row.impression;
+        s->EnregistrerTelecollecte();
+        const Startup::ResultatRequete r = telecollectes();
+        ASSERT_EQ(r.lignes.size(), 1);
+        EXPECT_EQ(r.valeur(0, QStringLiteral("NoRemise")).toLongLong(), row.noRemise);
+        EXPECT_EQ(r.valeur(0, QStringLiteral("NbTransaction")).isNull(),
+                  row.nbTransaction.isNull());
+        if (!row.nbTransaction.isNull()) {
+            EXPECT_EQ(r.valeur(0, QStringLiteral("NbTransaction")).toInt(),
+                      row.nbTransaction.toInt());
+        }
+        EXPECT_EQ(r.valeur(0, QStringLiteral("Montant")).toLongLong(), row.montantUnites);
+        EXPECT_EQ(r.valeur(0, QStringLiteral("Ticket")).toString(), row.impression);
+        EXPECT_EQ(r.valeur(0, QStringLiteral("LaDate")).toString(),
+                  Platform::clock().now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        const QList<Movendi::Test::JournalRow> journal = journalRows().mid(avant);
+        EXPECT_EQ(!journal.isEmpty(), row.journal);
+        if (row.journal) {
+            EXPECT_EQ(journal.at(0).contexte, QStringLiteral("EnregistrerTelecollecte"));
+        }
+    }
+}
+
+} // namespace
