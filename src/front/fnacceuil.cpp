@@ -221,7 +221,7 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidg
         m_timerVideo->stop();
         // A cancelled payment may still wait for its card behind this screen: a modal film
         // would hold that wait until it ends.
-        if (m_choix && m_choix->paiement() && m_choix->paiement()->paiementEnCours()) {
+        if (paiement() && paiement()->paiementEnCours()) {
             m_timerVideo->start();
             return;
         }
@@ -236,8 +236,8 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidg
         Startup::RetournerAccueil();
         m_supervision->VerifierSauvegarde();
     });
-    if (Sale::FrmPayment *paiement = m_choix ? m_choix->paiement() : nullptr) {
-        connect(paiement, &Sale::FrmPayment::paiementTermine, this, [this] {
+    if (paiement()) {
+        connect(paiement(), &Sale::FrmPayment::paiementTermine, this, [this] {
             const int i = std::exchange(m_toucheDifferee, -1);
             if (i >= 0)
                 QTimer::singleShot(0, this, [this, i] { toucherTuile(i); });
@@ -425,18 +425,21 @@ void FnAcceuil::AfficherCatalogue()
     }
 }
 
+Sale::FrmPayment *FnAcceuil::paiement() const
+{
+    return m_choix ? m_choix->paiement() : nullptr;
+}
+
 bool FnAcceuil::venteAffichee() const
 {
-    const Sale::FrmPayment *paiement = m_choix ? m_choix->paiement() : nullptr;
-    return paiement && paiement->paiementEnCours() && paiement->isVisible();
+    return paiement() && paiement()->paiementEnCours() && paiement()->isVisible();
 }
 
 void FnAcceuil::toucherTuile(int i)
 {
-    if (Sale::FrmPayment *paiement = m_choix ? m_choix->paiement() : nullptr;
-        paiement && paiement->paiementEnCours()) {
+    if (paiement() && paiement()->paiementEnCours()) {
         // A new basket: the earlier card wait ends first, then this touch is played.
-        if (paiement->abandonnerAttenteCarte())
+        if (paiement()->abandonnerAttenteCarte())
             m_toucheDifferee = i;
         return;
     }

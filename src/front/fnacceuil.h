@@ -20,7 +20,8 @@ class StoreDatabase;
 }
 namespace Movendi::Sale {
 class FrmChoix;
-}
+class FrmPayment;
+} // namespace Movendi::Sale
 namespace Movendi::Media {
 class FrmVideo;
 }
@@ -85,6 +86,8 @@ private:
     void toucherTuile(int i);
     void choisirLangue(const QString &langue);
     void tickAnimation();
+    // The payment screen, through the product choice screen that owns the way to it.
+    Sale::FrmPayment *paiement() const;
     // The payment screen while a sale runs on it (card wait after a cancel excluded).
     bool venteAffichee() const;
     // The screen's store connection, opened at load and tried again at each activation while

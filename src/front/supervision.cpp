@@ -169,11 +169,15 @@ void Supervision::EnregistrerTelecollecte()
 {
     const QString impression = Payment::etatPaiement().MerchantTicketText;
     const LectureTelecollecte lu = lireTelecollecte(impression);
+    Startup::StoreDatabase *base = m_actions.base();
+    if (!base) {
+        Startup::SignalerErreur(contexteTelecollecte,
+                                Startup::ErreurExecution(Startup::StoreDatabase::ErreurOuverture,
+                                                         QStringLiteral("base de donnée "
+                                                                        "inaccessible")));
+        return;
+    }
     try {
-        Startup::StoreDatabase *base = m_actions.base();
-        if (!base)
-            throw Startup::ErreurExecution(Startup::StoreDatabase::ErreurOuverture,
-                                           QStringLiteral("base de donnée inaccessible"));
         base->executer(
             QStringLiteral("INSERT INTO Telecollectes (LaDate, NbTransaction, Montant, NoRemise, "
                            "Ticket) VALUES (?, ?, ?, ?, ?)"),

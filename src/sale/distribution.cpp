@@ -5,7 +5,6 @@
 #include "machine/automate.h"
 #include "machine/machinecontrol.h"
 #include "payment/etatpaiement.h"
-#include "platform/applicationfolder.h"
 #include "platform/clock.h"
 #include "platform/filelookup.h"
 #include "platform/pointarret.h"
@@ -48,18 +47,9 @@ const QColor jauneClair(255, 255, 128);
 constexpr qint64 DureeAttenteClientMs = 30000;
 constexpr int PassageBouton = 12;
 
-QString dossierEchange()
-{
-    if (!etat().cheminEpi.isEmpty())
-        return etat().cheminEpi;
-    return Platform::exchangeFolder(
-        etat().dossierApplication,
-        QDir(etat().dossierApplication).filePath(QStringLiteral("RURUDIZ.ini")));
-}
-
 QString cheminPorte()
 {
-    return QDir(dossierEchange()).filePath(QStringLiteral("porte.ini"));
+    return QDir(Startup::DossierEchange()).filePath(QStringLiteral("porte.ini"));
 }
 
 // A value in units of 10^-decimales as plain decimal text with the regional comma and no
@@ -98,7 +88,7 @@ void envoyerRapportMecanique(std::int32_t code)
                           QString::number(code);
     Reporting::Email *email = Reporting::email1();
     // Attached only when the mechanism side wrote it: a missing file would stop the mail.
-    const QString dossier = dossierEchange();
+    const QString dossier = Startup::DossierEchange();
     const bool avecRapport = email && Startup::FichierExiste(dossier, QStringLiteral("panne.txt"));
     const QString panne = Platform::resolveFileNoCase(dossier, QStringLiteral("panne.txt"));
     if (avecRapport) {
@@ -115,31 +105,6 @@ void envoyerRapportPorte()
 {
     envoyerRapportExploitant(sujetPanne, QStringLiteral("la trappe ne c'est pas ouverte"));
 }
-
-} // namespace
-
-bool porteOuverte()
-{
-    const QString chemin = cheminPorte();
-    if (!QFileInfo::exists(chemin)) {
-        JournaliserErreur(contexteStock, QStringLiteral("état de porte absent: ") + chemin);
-        return false;
-    }
-    const Platform::ProfileValue lu =
-        Platform::readProfileString(chemin, QStringLiteral("Porte"), QStringLiteral("Ouverte"));
-    switch (lu.status) {
-    case Platform::ProfileStatus::Found:
-        return lu.value.trimmed() == QLatin1String("OUI");
-    case Platform::ProfileStatus::Absent:
-        return true;
-    case Platform::ProfileStatus::Unreadable:
-        break;
-    }
-    JournaliserErreur(contexteStock, QStringLiteral("état de porte illisible: ") + chemin);
-    return false;
-}
-
-namespace {
 
 // "NON" before a door opens, so that only the mechanism's own "OUI" can say it was reached.
 // Journalled, never a box: nothing may stop a delivery half-way.
@@ -180,6 +145,27 @@ void debiterLivre(FrmPayment &ecran)
 
 } // namespace
 
+bool porteOuverte()
+{
+    const QString chemin = cheminPorte();
+    if (!QFileInfo::exists(chemin)) {
+        JournaliserErreur(contexteStock, QStringLiteral("état de porte absent: ") + chemin);
+        return false;
+    }
+    const Platform::ProfileValue lu =
+        Platform::readProfileString(chemin, QStringLiteral("Porte"), QStringLiteral("Ouverte"));
+    switch (lu.status) {
+    case Platform::ProfileStatus::Found:
+        return lu.value.trimmed() == QLatin1String("OUI");
+    case Platform::ProfileStatus::Absent:
+        return true;
+    case Platform::ProfileStatus::Unreadable:
+        break;
+    }
+    JournaliserErreur(contexteStock, QStringLiteral("état de porte illisible: ") + chemin);
+    return false;
+}
+
 bool MiseAJourStock(FrmPayment &ecran)
 {
     EtatVente &vente = etatVente();
@@ -209,6 +195,13 @@ bool MiseAJourStock(FrmPayment &ecran)
         const Startup::TableMessages &msg = etat().Messages;
 
         JournalVente &journal = ecran.journalVente();
+        // An item that did not reach the customer: not charged, journalled.
+        auto nonLivre = [&](int k, int noEmpl, const QString &texte) {
+            retirerDuMontant(k);
+            regle[k] = true;
+            journal.article(base, k, false, noEmpl, {});
+            JournaliserErreur(contexteStock, texte + descriptionArticle(k));
+        };
         for (int k = 1; k <= n; ++k) {
             journal.commencerArticle(k);
             const std::int32_t reference =
@@ -218,12 +211,7 @@ bool MiseAJourStock(FrmPayment &ecran)
                                "EmplacementsMachine1 WHERE Reference = ? ORDER BY NoEmpl LIMIT 1"),
                 {reference});
             if (ligne.estVide()) {
-                retirerDuMontant(k);
-                regle[k] = true;
-                journal.article(base, k, false, 0, {});
-                JournaliserErreur(contexteStock, QStringLiteral("Erreur automate à la distribution "
-                                                                "Ref: ") +
-                                                     descriptionArticle(k));
+                nonLivre(k, 0, QStringLiteral("Erreur automate à la distribution Ref: "));
                 continue;
             }
 
@@ -237,13 +225,8 @@ bool MiseAJourStock(FrmPayment &ecran)
                 PiloterAutomate(ecran, Machine::DrumUnit, noEmpl.toInt(), Machine::DrumSpeed,
                                 ligne.valeur(0, QStringLiteral("Etage")).toInt());
             if (code == EtatPorteNonEcrit) {
-                retirerDuMontant(k);
-                regle[k] = true;
-                journal.article(base, k, false, noEmpl.toInt(), {});
-                JournaliserErreur(
-                    contexteStock,
-                    QStringLiteral("Erreur état de porte, pas de distribution Ref: ") +
-                        descriptionArticle(k));
+                nonLivre(k, noEmpl.toInt(),
+                         QStringLiteral("Erreur état de porte, pas de distribution Ref: "));
                 continue;
             }
             if (code == 0) {
@@ -260,23 +243,13 @@ bool MiseAJourStock(FrmPayment &ecran)
                 // The customer could reach it: charged, served and its location emptied,
                 // whatever a later call (closing the door) answered.
                 regle[k] = true;
-                ArticleDistribue servi;
-                servi.IMEI = Startup::ConvertNullStr(ligne.valeur(0, QStringLiteral("IMEI")));
-                servi.NoCommande =
-                    Startup::ConvertNullStr(ligne.valeur(0, QStringLiteral("NoCommande")));
-                servi.NoSIM = Startup::ConvertNullStr(ligne.valeur(0, QStringLiteral("NoSIM")));
-                servi.EAN13 = Startup::ConvertNullStr(ligne.valeur(0, QStringLiteral("EAN13")));
+                const ArticleDistribue servi = contenuEmplacement(ligne);
                 (k == 1 ? vente.ArticleServi : vente.RechargeServie) = servi;
                 journal.article(base, k, true, noEmpl.toInt(), servi);
                 continue;
             }
-            journal.article(base, k, false, noEmpl.toInt(), {});
             envoyerRapportPorte();
-            retirerDuMontant(k);
-            regle[k] = true;
-            JournaliserErreur(contexteStock, QStringLiteral("Erreur automate porte pas ouverte "
-                                                            "Ref: ") +
-                                                 descriptionArticle(k));
+            nonLivre(k, noEmpl.toInt(), QStringLiteral("Erreur automate porte pas ouverte Ref: "));
         }
 
         debite = true;

@@ -39,6 +39,14 @@ std::optional<int> entier(const QVariant &v)
 
 } // namespace
 
+ArticleDistribue contenuEmplacement(const Startup::ResultatRequete &ligne)
+{
+    const auto texte = [&ligne](const char *colonne) {
+        return Startup::ConvertNullStr(ligne.valeur(0, QLatin1String(colonne)));
+    };
+    return {texte("IMEI"), texte("NoSIM"), texte("NoCommande"), texte("EAN13")};
+}
+
 void libererEmplacement(StoreDatabase &base, int noEmpl)
 {
     base.executer(QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = NULL, IMEI = NULL, "

@@ -10,6 +10,7 @@
 namespace Movendi::Startup {
 class ErreurExecution;
 class StoreDatabase;
+struct ResultatRequete;
 } // namespace Movendi::Startup
 
 namespace Movendi::Sale {
@@ -88,6 +89,10 @@ private:
     qint64 m_id = 0;
     int m_article = 1;
 };
+
+// What a location holds (the first row of a read of EmplacementsMachine1 with its IMEI, NoSIM,
+// NoCommande and EAN13), null values as empty texts.
+ArticleDistribue contenuEmplacement(const Startup::ResultatRequete &ligne);
 
 // Empties a location whose article the customer could reach.
 void libererEmplacement(Startup::StoreDatabase &base, int noEmpl);

@@ -46,16 +46,9 @@ QString texteCentimes(qint64 centimes)
 // The identifiers of what a location still holds, before it is emptied.
 ArticleDistribue contenu(StoreDatabase &base, int noEmpl)
 {
-    const Startup::ResultatRequete r =
-        base.lire(QStringLiteral("SELECT IMEI, NoSIM, NoCommande, EAN13 FROM "
-                                 "EmplacementsMachine1 WHERE NoEmpl = ?"),
-                  {noEmpl});
-    if (r.estVide())
-        return {};
-    return {Startup::ConvertNullStr(r.valeur(0, QStringLiteral("IMEI"))),
-            Startup::ConvertNullStr(r.valeur(0, QStringLiteral("NoSIM"))),
-            Startup::ConvertNullStr(r.valeur(0, QStringLiteral("NoCommande"))),
-            Startup::ConvertNullStr(r.valeur(0, QStringLiteral("EAN13")))};
+    return contenuEmplacement(base.lire(QStringLiteral("SELECT IMEI, NoSIM, NoCommande, EAN13 FROM "
+                                                       "EmplacementsMachine1 WHERE NoEmpl = ?"),
+                                        {noEmpl}));
 }
 
 // The shared sale state as the recording reads it, from the journal.

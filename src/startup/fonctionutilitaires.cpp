@@ -3,6 +3,7 @@
 #include "erreur.h"
 #include "etatdemarrage.h"
 #include "journal.h"
+#include "platform/applicationfolder.h"
 #include "platform/clock.h"
 #include "platform/filelookup.h"
 #include "platform/seams.h"
@@ -39,6 +40,15 @@ bool DossierAccessible(const QString &dossier)
 QString DossierApplication()
 {
     return AjouterAntislash(etat().dossierApplication.trimmed());
+}
+
+QString DossierEchange()
+{
+    if (!etat().cheminEpi.isEmpty())
+        return etat().cheminEpi;
+    return Platform::exchangeFolder(
+        etat().dossierApplication,
+        QDir(etat().dossierApplication).filePath(QStringLiteral("RURUDIZ.ini")));
 }
 
 QString SupprimerEspaces(const QString &texte)

@@ -20,6 +20,10 @@ bool DossierAccessible(const QString &dossier);
 // The application folder, trimmed, with a trailing "/" (letter case kept).
 QString DossierApplication();
 
+// The exchange folder shared with the mechanism side (door state, fault report, backup): the
+// one start-up found, else the configured one.
+QString DossierEchange();
+
 // The text without its space characters (code 32); other blanks stay.
 QString SupprimerEspaces(const QString &texte);
 

@@ -5,7 +5,6 @@
 #include "fnkestrel.h"
 #include "fonctionutilitaires.h"
 #include "journal.h"
-#include "platform/applicationfolder.h"
 #include "platform/filelookup.h"
 #include "storedatabase.h"
 
@@ -49,11 +48,7 @@ QString DossierSauvegarde()
     const QString sansEspaces = SupprimerEspaces(etat().dossierApplication);
     if (QFileInfo(sansEspaces).isFile())
         return sansEspaces;
-    if (!etat().cheminEpi.isEmpty())
-        return etat().cheminEpi;
-    return Platform::exchangeFolder(
-        etat().dossierApplication,
-        QDir(etat().dossierApplication).filePath(QStringLiteral("RURUDIZ.ini")));
+    return DossierEchange();
 }
 
 void SauvegarderDatabase()

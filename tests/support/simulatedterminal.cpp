@@ -28,12 +28,8 @@ TpeSim::Terminal &SimulatedTerminal::terminal()
 {
     if (!m_terminal) {
         m_terminal = std::make_unique<TpeSim::Terminal>(
-            m_scenario, m_journal, [this](const QByteArray &bytes, TimePoint at) {
-                auto it = m_pending.end();
-                while (it != m_pending.begin() && std::prev(it)->at > at)
-                    --it;
-                m_pending.insert(it, Pending{at, bytes});
-            });
+            m_scenario, m_journal,
+            [this](const QByteArray &bytes, TimePoint at) { attendre(at, bytes); });
     }
     return *m_terminal;
 }
@@ -66,13 +62,17 @@ void SimulatedTerminal::answerFor(
     };
 }
 
-void SimulatedTerminal::inject(const QByteArray &bytes, qint64 afterMs)
+void SimulatedTerminal::attendre(TpeSim::Terminal::Clock::time_point at, const QByteArray &bytes)
 {
-    const TimePoint at = clockNow() + std::chrono::milliseconds(afterMs);
     auto it = m_pending.end();
     while (it != m_pending.begin() && std::prev(it)->at > at)
         --it;
     m_pending.insert(it, Pending{at, bytes});
+}
+
+void SimulatedTerminal::inject(const QByteArray &bytes, qint64 afterMs)
+{
+    attendre(clockNow() + std::chrono::milliseconds(afterMs), bytes);
 }
 
 QList<QByteArray> SimulatedTerminal::framesReceived() const

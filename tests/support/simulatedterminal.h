@@ -53,6 +53,8 @@ public:
 private:
     TpeSim::Terminal &terminal();
     void pump();
+    // Keeps bytes until their moment, in due order.
+    void attendre(TpeSim::Terminal::Clock::time_point at, const QByteArray &bytes);
 
     struct Pending
     {

@@ -73,15 +73,20 @@ bool SimulatorProcess::start(const char *program, const QStringList &arguments,
     return false;
 }
 
+void stopProcess(QProcess &process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(3000)) {
+        process.kill();
+        process.waitForFinished(3000);
+    }
+}
+
 void SimulatorProcess::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(3000)) {
-        m_process.kill();
-        m_process.waitForFinished(3000);
-    }
+    stopProcess(m_process);
 }
 
 bool SimulatorProcess::isRunning() const

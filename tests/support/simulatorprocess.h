@@ -10,6 +10,9 @@
 
 namespace Movendi::Test {
 
+// SIGTERM, then kill when the process has not ended within 3 s.
+void stopProcess(QProcess &process);
+
 // A device simulator of the build run as a child process with a temporary folder of its own:
 // its standard output and error go to files there (nobody has to read them for it to go on),
 // it announces its device on a "MARKER PATH" line, and it is stopped (SIGTERM, then kill) on

@@ -1,5 +1,7 @@
 #include "smtpserver.h"
 
+#include "simulatorprocess.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -52,13 +54,7 @@ bool SmtpServer::start(const QStringList &refused)
 
 void SmtpServer::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(3000)) {
-        m_process.kill();
-        m_process.waitForFinished(3000);
-    }
+    stopProcess(m_process);
 }
 
 QList<ReceivedMail> SmtpServer::mails() const
