@@ -12,8 +12,9 @@ fi
 PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libsqlite3-dev libxcb1-dev
+    libfreexl-dev libgsf-1-dev
     libgtest-dev libgmock-dev
-    xvfb xdotool sqlite3 python3-aiosmtpd
+    xvfb xdotool sqlite3 python3-aiosmtpd python3-xlrd
 )
 
 install_missing_packages() {
