@@ -1,0 +1,367 @@
+#include "reporting/classeurexcel.h"
+
+#include "reporting/biff8.h"
+#include "reporting/fichiercomposite.h"
+
+#include <QHash>
+#include <algorithm>
+#include <cmath>
+
+namespace Movendi::Reporting {
+
+using namespace Biff8;
+
+namespace {
+
+// Cell XFs after the 15 style XFs every workbook carries.
+enum XfCellule : quint16 { XfGeneral = 15, XfDateHeure = 16, XfMonetaire = 17 };
+// Custom number formats start after Excel's built-in ones.
+enum FormatNombre : quint16 { FormatDateHeure = 164, FormatMonetaire = 165 };
+
+// Streams this size or more go in the compound file's regular sectors.
+constexpr qsizetype TailleMinFlux = 4096;
+
+const QString TexteDateHeure = QStringLiteral("dd/MM/yyyy hh:mm:ss");
+
+QByteArray bof(quint16 sousFlux)
+{
+    QByteArray d;
+    ajouterU16(d, 0x0600); // BIFF8
+    ajouterU16(d, sousFlux);
+    ajouterU16(d, 0x0DBB); // build and year of Excel 97
+    ajouterU16(d, 0x07CC);
+    ajouterU32(d, 0);
+    ajouterU32(d, 0x0006); // lowest version that reads the file
+    return enregistrement(Bof, d);
+}
+
+QByteArray mot(quint16 type, quint16 valeur)
+{
+    QByteArray d;
+    ajouterU16(d, valeur);
+    return enregistrement(type, d);
+}
+
+QByteArray window1()
+{
+    QByteArray d;
+    for (quint16 v : {0x01E0, 0x005A, 0x3FCF, 0x2A4E, 0x0038, 0, 0, 1, 0x0258})
+        ajouterU16(d, quint16(v));
+    return enregistrement(Window1, d);
+}
+
+QByteArray police()
+{
+    QByteArray d;
+    ajouterU16(d, 200);    // 10 points, in twips
+    ajouterU16(d, 0);      // no italic, no strike-out
+    ajouterU16(d, 0x7FFF); // window text colour
+    ajouterU16(d, 400);    // normal weight
+    ajouterU16(d, 0);      // no super/subscript
+    ajouterU8(d, 0);       // no underline
+    ajouterU8(d, 0);       // family
+    ajouterU8(d, 0);       // character set
+    ajouterU8(d, 0);
+    d += chaineCourte(QStringLiteral("Arial"));
+    return enregistrement(Font, d);
+}
+
+QByteArray formatNombre(quint16 numero, const QString &texte)
+{
+    QByteArray d;
+    ajouterU16(d, numero);
+    d += chaineLongue(texte);
+    return enregistrement(Format, d);
+}
+
+// typeProtection: locked, style flag and parent; attributs: which attributes a cell XF sets
+// itself (readers such as LibreOffice take the others from the style).
+QByteArray xf(quint16 indicePolice, quint16 format, quint16 typeProtection, quint8 attributs)
+{
+    QByteArray d;
+    ajouterU16(d, indicePolice);
+    ajouterU16(d, format);
+    ajouterU16(d, typeProtection);
+    ajouterU8(d, 0x20); // aligned to the bottom
+    ajouterU8(d, 0);
+    ajouterU8(d, 0);
+    ajouterU8(d, attributs);
+    ajouterU32(d, 0); // no borders
+    ajouterU32(d, 0);
+    ajouterU16(d, 0x20C0); // default pattern colours
+    return enregistrement(Xf, d);
+}
+
+QByteArray tableXf()
+{
+    constexpr quint16 Style = 0xFFF5;   // locked, style, no parent
+    constexpr quint16 Cellule = 0x0001; // locked, parent style 0
+    QByteArray b = xf(0, 0, Style, 0);
+    for (quint16 police : {1, 1, 2, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})
+        b += xf(police, 0, Style, 0xF4);
+    b += xf(0, 0, Cellule, 0);
+    b += xf(0, FormatDateHeure, Cellule, 0x04);
+    b += xf(0, FormatMonetaire, Cellule, 0x04);
+    return b;
+}
+
+QByteArray styleNormal()
+{
+    QByteArray d;
+    ajouterU16(d, 0x8000 | 0); // built-in, style XF 0
+    ajouterU8(d, 0);           // Normal
+    ajouterU8(d, 0xFF);
+    return enregistrement(Style, d);
+}
+
+// The sheet's cells and the strings they refer to, in order of first use.
+class Cellules
+{
+public:
+    void texte(int ligne, int colonne, const QString &valeur)
+    {
+        const QString t = tronquer(valeur, CaracteresMaxCellule);
+        auto it = m_index.constFind(t);
+        if (it == m_index.cend()) {
+            it = m_index.insert(t, quint32(m_chaines.size()));
+            m_chaines.append(t);
+        }
+        ++m_references;
+        QByteArray d = entete(ligne, colonne, XfGeneral);
+        ajouterU32(d, *it);
+        m_enregistrements += enregistrement(LabelSst, d);
+    }
+    void nombre(int ligne, int colonne, double valeur, quint16 format)
+    {
+        QByteArray d = entete(ligne, colonne, format);
+        ajouterDouble(d, valeur);
+        m_enregistrements += enregistrement(Number, d);
+    }
+
+    const QStringList &chaines() const { return m_chaines; }
+    quint32 references() const { return m_references; }
+    const QByteArray &enregistrements() const { return m_enregistrements; }
+
+    QByteArray dimensions() const
+    {
+        QByteArray d;
+        const bool vide = m_premiereLigne > m_derniereLigne;
+        ajouterU32(d, vide ? 0 : quint32(m_premiereLigne));
+        ajouterU32(d, vide ? 0 : quint32(m_derniereLigne + 1));
+        ajouterU16(d, vide ? 0 : quint16(m_premiereColonne));
+        ajouterU16(d, vide ? 0 : quint16(m_derniereColonne + 1));
+        ajouterU16(d, 0);
+        return enregistrement(Dimensions, d);
+    }
+
+private:
+    QByteArray entete(int ligne, int colonne, quint16 format)
+    {
+        m_premiereLigne = std::min(m_premiereLigne, ligne);
+        m_derniereLigne = std::max(m_derniereLigne, ligne);
+        m_premiereColonne = std::min(m_premiereColonne, colonne);
+        m_derniereColonne = std::max(m_derniereColonne, colonne);
+        QByteArray d;
+        ajouterU16(d, quint16(ligne));
+        ajouterU16(d, quint16(colonne));
+        ajouterU16(d, format);
+        return d;
+    }
+
+    QStringList m_chaines;
+    QHash<QString, quint32> m_index;
+    quint32 m_references = 0;
+    QByteArray m_enregistrements;
+    int m_premiereLigne = ClasseurExcel::LignesMax;
+    int m_derniereLigne = -1;
+    int m_premiereColonne = ClasseurExcel::ColonnesMax;
+    int m_derniereColonne = -1;
+};
+
+void ajouterCellule(Cellules &cellules, int ligne, int colonne, const Cellule &valeur)
+{
+    struct Visiteur
+    {
+        Cellules &c;
+        int l;
+        int col;
+        void operator()(std::monostate) const {}
+        void operator()(const QString &t) const { c.texte(l, col, t); }
+        void operator()(double n) const
+        {
+            // Excel has no NaN nor infinity: their text rather than a wrong number.
+            if (std::isfinite(n))
+                c.nombre(l, col, n, XfGeneral);
+            else
+                c.texte(l, col, QString::number(n));
+        }
+        void operator()(const QDateTime &m) const
+        {
+            if (const auto serie = serieExcel(m))
+                c.nombre(l, col, *serie, XfDateHeure);
+            else if (m.isValid()) // before 1900-03-01 or after 9999: kept as text
+                c.texte(l, col, m.toLocalTime().toString(TexteDateHeure));
+        }
+        void operator()(Startup::Monnaie m) const
+        {
+            c.nombre(l, col, double(m.unites()) / double(Startup::Monnaie::UnitesParEuro),
+                     XfMonetaire);
+        }
+    };
+    std::visit(Visiteur{cellules, ligne, colonne}, valeur);
+}
+
+QByteArray feuille(const Cellules &cellules)
+{
+    QByteArray d;
+    ajouterU16(d, 0x06B6); // grid, headers, zeros, outline symbols, selected, page view
+    ajouterU16(d, 0);      // top row
+    ajouterU16(d, 0);      // left column
+    ajouterU16(d, 0x40);   // grid colour: the default
+    ajouterU16(d, 0);
+    ajouterU16(d, 0); // zooms: the default
+    ajouterU16(d, 0);
+    ajouterU32(d, 0);
+    return bof(0x0010) + cellules.dimensions() + enregistrement(Window2, d) +
+           cellules.enregistrements() + enregistrement(Eof, {});
+}
+
+} // namespace
+
+QString nomFeuilleValide(const QString &nom)
+{
+    QString n = nom;
+    for (QChar &c : n) {
+        if (QStringLiteral(":\\/?*[]").contains(c) || c.unicode() < 0x20)
+            c = QLatin1Char('_');
+    }
+    n = tronquer(n, 31);
+    if (n.startsWith(QLatin1Char('\'')))
+        n[0] = QLatin1Char('_');
+    if (n.endsWith(QLatin1Char('\'')))
+        n[n.size() - 1] = QLatin1Char('_');
+    return n.isEmpty() ? QStringLiteral("Feuil1") : n;
+}
+
+ClasseurExcel::ClasseurExcel(const QString &nomFeuille, const QStringList &colonnes)
+    : m_nomFeuille(nomFeuilleValide(nomFeuille))
+{
+    QList<Cellule> entete;
+    entete.reserve(colonnes.size());
+    for (const QString &c : colonnes)
+        entete.append(c);
+    m_lignes.append(entete);
+}
+
+void ClasseurExcel::ajouterLigne(const QList<Cellule> &valeurs)
+{
+    m_lignes.append(valeurs);
+}
+
+QString ClasseurExcel::depassement() const
+{
+    if (m_lignes.size() > LignesMax)
+        return QStringLiteral("%1 lignes avec les noms de colonnes, un classeur Excel 97 en "
+                              "prend %2")
+            .arg(m_lignes.size())
+            .arg(LignesMax);
+    for (qsizetype i = 0; i < m_lignes.size(); ++i) {
+        if (m_lignes.at(i).size() > ColonnesMax)
+            return QStringLiteral("%1 colonnes à la ligne %2, un classeur Excel 97 en prend %3")
+                .arg(m_lignes.at(i).size())
+                .arg(i + 1)
+                .arg(ColonnesMax);
+    }
+    return {};
+}
+
+QByteArray ClasseurExcel::fluxClasseur() const
+{
+    if (!depassement().isEmpty())
+        return {};
+    Cellules cellules;
+    for (qsizetype l = 0; l < m_lignes.size(); ++l) {
+        const QList<Cellule> &ligne = m_lignes.at(l);
+        for (qsizetype c = 0; c < ligne.size(); ++c)
+            ajouterCellule(cellules, int(l), int(c), ligne.at(c));
+    }
+
+    QByteArray globaux = bof(0x0005) + mot(Codepage, 1200) + window1() + mot(DateMode, 0);
+    for (int i = 0; i < 5; ++i) // readers skip font index 4, so five records give 0-3 and 5
+        globaux += police();
+    globaux += formatNombre(FormatDateHeure, QStringLiteral("dd/mm/yyyy hh:mm:ss"));
+    globaux += formatNombre(FormatMonetaire, QStringLiteral("#,##0.00 \"€\""));
+    globaux += tableXf() + styleNormal();
+
+    QByteArray feuilleDeclaree;
+    ajouterU32(feuilleDeclaree, 0); // the sheet's position, known once the globals are laid out
+    ajouterU8(feuilleDeclaree, 0);  // visible
+    ajouterU8(feuilleDeclaree, 0);  // worksheet
+    feuilleDeclaree += chaineCourte(m_nomFeuille);
+    const qsizetype positionFeuille = globaux.size() + 4;
+    globaux += enregistrement(BoundSheet, feuilleDeclaree);
+
+    globaux += tableChaines(cellules.chaines(), cellules.references(), globaux.size());
+    globaux += enregistrement(Eof, {});
+    ecrireU32(globaux, positionFeuille, quint32(globaux.size()));
+    QByteArray flux = globaux + feuille(cellules);
+    // Zeros after the last EOF keep a small stream out of the compound file's mini stream,
+    // which some readers do not handle; Excel's own workbooks never use it.
+    if (flux.size() < TailleMinFlux)
+        flux.append(TailleMinFlux - flux.size(), '\0');
+    return flux;
+}
+
+bool ClasseurExcel::ecrire(const QString &chemin, QString *erreur) const
+{
+    if (const QString r = depassement(); !r.isEmpty()) {
+        if (erreur)
+            *erreur = r;
+        return false;
+    }
+    return ecrireFichierComposite(chemin, QStringLiteral("Workbook"), fluxClasseur(), erreur);
+}
+
+Cellule celluleDepuis(const QVariant &v)
+{
+    // Integers past 2^53 would lose digits as a double: kept as text.
+    constexpr qint64 EntierExactMax = qint64(1) << 53;
+    if (!v.isValid() || v.isNull())
+        return std::monostate{};
+    switch (v.typeId()) {
+    case QMetaType::QString:
+        return v.toString();
+    case QMetaType::Short:
+    case QMetaType::Int:
+    case QMetaType::Long:
+    case QMetaType::LongLong: {
+        const qint64 n = v.toLongLong();
+        if (n >= -EntierExactMax && n <= EntierExactMax)
+            return double(n);
+        return QString::number(n);
+    }
+    case QMetaType::UShort:
+    case QMetaType::UInt:
+    case QMetaType::ULong:
+    case QMetaType::ULongLong: {
+        const quint64 n = v.toULongLong();
+        if (n <= quint64(EntierExactMax))
+            return double(n);
+        return QString::number(n);
+    }
+    case QMetaType::Float:
+    case QMetaType::Double:
+        return v.toDouble();
+    case QMetaType::QDateTime:
+        return v.toDateTime();
+    case QMetaType::QDate:
+        return QDateTime(v.toDate(), QTime(0, 0));
+    default:
+        break;
+    }
+    if (v.metaType() == QMetaType::fromType<Startup::Monnaie>())
+        return v.value<Startup::Monnaie>();
+    return v.toString();
+}
+
+} // namespace Movendi::Reporting

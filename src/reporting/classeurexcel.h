@@ -1,0 +1,53 @@
+#pragma once
+
+#include "startup/monnaie.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <variant>
+
+namespace Movendi::Reporting {
+
+// One cell value: empty (null), text, number, date-time, currency.
+using Cellule = std::variant<std::monostate, QString, double, QDateTime, Startup::Monnaie>;
+
+// An Excel 97 workbook (.xls) of one sheet, for the reports mailed to the accountants.
+class ClasseurExcel
+{
+public:
+    // Excel 97's sheet limits.
+    static constexpr int LignesMax = 65536;
+    static constexpr int ColonnesMax = 256;
+
+    // One sheet named nomFeuille whose first row holds the column names.
+    ClasseurExcel(const QString &nomFeuille, const QStringList &colonnes);
+    // Shorter rows leave the rest empty.
+    void ajouterLigne(const QList<Cellule> &valeurs);
+
+    // Writes the .xls; false with the reason in *erreur (when not null) on failure.
+    bool ecrire(const QString &chemin, QString *erreur = nullptr) const;
+
+    // The sheet name as stored: at most 31 characters, none of those Excel refuses.
+    QString nomFeuille() const { return m_nomFeuille; }
+    // Why the sheet does not fit an Excel 97 workbook; empty when it does.
+    QString depassement() const;
+    // The Workbook stream; empty when the sheet does not fit.
+    QByteArray fluxClasseur() const;
+
+private:
+    QString m_nomFeuille;
+    QList<QList<Cellule>> m_lignes; // the column names first
+};
+
+// A QVariant as a cell: null/invalid -> empty, QString -> text, integer and double types ->
+// number, QDateTime -> date-time, QDate -> date-time at midnight; anything else its text.
+Cellule celluleDepuis(const QVariant &v);
+
+// A sheet name Excel accepts: forbidden characters replaced, at most 31 characters.
+QString nomFeuilleValide(const QString &nom);
+
+} // namespace Movendi::Reporting
