@@ -73,7 +73,12 @@ void KioskScreens::cacherEcransVente()
 
 void KioskScreens::dechargerRemplissage()
 {
-    m_remplissage.reset();
+    if (!m_remplissage)
+        return;
+    // The screen may be the caller (its own timer ends it): deleted once back in the event loop.
+    m_remplissage->Form_Unload();
+    m_remplissage->hide();
+    m_remplissage.release()->deleteLater();
 }
 
 void KioskScreens::montrerAccueil()
@@ -102,10 +107,17 @@ void KioskScreens::arreterAnimation()
         m_accueil->timerAnimation()->stop();
 }
 
+void KioskScreens::relancerAnimation()
+{
+    if (m_accueil)
+        m_accueil->timerAnimation()->restart();
+}
+
 void KioskScreens::ouvrirRemplissage()
 {
     if (!m_remplissage)
-        m_remplissage = std::make_unique<Stock::FrmRemplissage>();
+        m_remplissage = std::make_unique<Stock::FrmRemplissage>(
+            m_paiement ? &m_paiement->ligneImprimante() : nullptr);
     m_remplissage->showFullScreen();
     Startup::MettreAuPremierPlan(m_remplissage.get());
 }

@@ -34,6 +34,7 @@ public:
     void dechargerRemplissage() override;
     void montrerAccueil() override;
     void arreterAnimation() override;
+    void relancerAnimation() override;
     QWidget *accueil() const override;
     void reprendreVentesInterrompues() override;
 

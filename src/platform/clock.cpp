@@ -39,6 +39,12 @@ void SystemClock::sleepMs(qint64 ms)
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+void SystemClock::sleepUs(qint64 us)
+{
+    if (us > 0)
+        std::this_thread::sleep_for(std::chrono::microseconds(us));
+}
+
 void SystemClock::processEventsFor(qint64 maxMs)
 {
     if (!QCoreApplication::instance()) {

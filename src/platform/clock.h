@@ -24,6 +24,9 @@ public:
     virtual qint64 monotonicMs() const = 0;
     /// Blocks the thread for ms milliseconds without handling any event.
     virtual void sleepMs(qint64 ms) = 0;
+    /// The same for short device settling times; a clock without finer steps waits whole
+    /// milliseconds, never less than asked.
+    virtual void sleepUs(qint64 us) { sleepMs((us + 999) / 1000); }
     /// One pass of event handling: handles what is pending, waits at most maxMs for more.
     virtual void processEventsFor(qint64 maxMs) = 0;
     /// Calls `due` on the UI thread once ms milliseconds of this clock have passed, from the
@@ -41,6 +44,7 @@ public:
     QDateTime now() const override;
     qint64 monotonicMs() const override;
     void sleepMs(qint64 ms) override;
+    void sleepUs(qint64 us) override;
     void processEventsFor(qint64 maxMs) override;
     quint64 callAfter(qint64 ms, std::function<void()> due) override;
     void cancel(quint64 id) override;

@@ -3,6 +3,7 @@
 #include "clock.h"
 #include "clocksetter.h"
 #include "messagebox.h"
+#include "portoutput.h"
 #include "qtserialline.h"
 
 #include <cstdio>
@@ -29,10 +30,12 @@ struct Installed
     ConsoleMessageBox consoleBox;
     QtSerialLineFactory qtSerialLines;
     SystemClockSetter systemClockSetter;
+    SimulatedLcdOutput memoryLcd;
     Clock *clock = &systemClock;
     MessageBox *box = &consoleBox;
     SerialLineFactory *serialLines = &qtSerialLines;
     ClockSetter *clockSetter = &systemClockSetter;
+    PortOutput *portOutput = &memoryLcd;
 };
 
 Installed &installed()
@@ -71,6 +74,16 @@ SerialLineFactory &serialLines()
 void installSerialLines(SerialLineFactory *factory)
 {
     installed().serialLines = factory ? factory : &installed().qtSerialLines;
+}
+
+PortOutput &portOutput()
+{
+    return *installed().portOutput;
+}
+
+void installPortOutput(PortOutput *output)
+{
+    installed().portOutput = output ? output : &installed().memoryLcd;
 }
 
 ClockSetter &clockSetter()

@@ -5,6 +5,7 @@ namespace Movendi::Platform {
 class Clock;
 class ClockSetter;
 class MessageBox;
+class PortOutput;
 class SerialLineFactory;
 
 // The installed device seams. Each starts on its real back-end; tests and the demo install
@@ -18,6 +19,10 @@ void installMessageBox(MessageBox *box);
 
 SerialLineFactory &serialLines();
 void installSerialLines(SerialLineFactory *factory);
+
+// The LCD's port output; by default a simulated display that mirrors nothing.
+PortOutput &portOutput();
+void installPortOutput(PortOutput *output);
 
 ClockSetter &clockSetter();
 void installClockSetter(ClockSetter *setter);

@@ -13,6 +13,7 @@
 #include "machine/machinecontrol.h"
 #include "platform/applicationfolder.h"
 #include "platform/messagebox.h"
+#include "platform/portoutput.h"
 #include "platform/profilefile.h"
 #include "platform/seams.h"
 #include "platform/x11windows.h"
@@ -148,6 +149,11 @@ void LireConfiguration()
     e.FinTelecollecte = ConvertirHeure(
         LireIniString(ini, telecollecte, QStringLiteral("Fin"), QStringLiteral("02:45")),
         QTime(2, 45));
+
+    e.sortieLCD =
+        Platform::createLcdOutput(LireIniString(ini, machine, QStringLiteral("LCD"), QString()),
+                                  DossierEchange() + QStringLiteral("/lcd.txt"));
+    Platform::installPortOutput(e.sortieLCD.get());
 }
 
 IssueDemarrage Main()

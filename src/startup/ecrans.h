@@ -33,6 +33,8 @@ public:
     /// Disables the home screen's animation timer (and with it the door polling) until the
     /// home screen is activated again.
     virtual void arreterAnimation() = 0;
+    /// Disables and enables the home screen's animation timer again, restarting its count.
+    virtual void relancerAnimation() {}
     /// The home screen, or null before it is loaded.
     virtual QWidget *accueil() const = 0;
     /// Settles the sales a power cut or a crash left in flight, before the home screen shows.

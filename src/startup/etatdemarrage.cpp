@@ -2,6 +2,8 @@
 
 #include "machine/automate.h"
 #include "machine/grafcetlibrary.h"
+#include "platform/portoutput.h"
+#include "platform/seams.h"
 
 #include <QLockFile>
 
@@ -28,6 +30,8 @@ void reinitialiserEtat()
     const QString folder = etat().dossierApplication;
     if (etat().bibliothequeAutomate)
         Machine::installAutomate(nullptr);
+    if (etat().sortieLCD)
+        Platform::installPortOutput(nullptr);
     instance() = std::make_unique<EtatDemarrage>();
     etat().dossierApplication = folder;
 }

@@ -13,6 +13,9 @@ class QLockFile;
 namespace Movendi::Machine {
 class GrafcetLibrary;
 }
+namespace Movendi::Platform {
+class PortOutput;
+}
 
 namespace Movendi::Startup {
 
@@ -62,6 +65,8 @@ struct EtatDemarrage
     std::unique_ptr<QLockFile> verrouInstance;
     // The loaded machine-control library, installed as the mechanism for the program's life.
     std::unique_ptr<Machine::GrafcetLibrary> bibliothequeAutomate;
+    // The LCD's port ("Machine"/"LCD"), installed as the port output for the program's life.
+    std::unique_ptr<Platform::PortOutput> sortieLCD;
 };
 
 EtatDemarrage &etat();

@@ -1,19 +1,120 @@
 #pragma once
 
+#include "afficheurlcd.h"
+
 #include <QWidget>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace Movendi::Platform {
+class KioskTimer;
+class SerialLine;
+} // namespace Movendi::Platform
+
+namespace Movendi::Startup {
+class StoreDatabase;
+}
 
 namespace Movendi::Stock {
 
-// The staff refill screen, opened with F12 on the home screen. For now it only offers the way
-// back: F4 returns home.
+class ListeIMEI;
+
+// The staff refill screen, opened with F12 on the home screen. Staff scan each article with a
+// keyboard-emulating scanner (digits, then Enter): a 15-character code is a phone's IMEI, a
+// 16-character one a top-up voucher's serial. The screen finds the article in the delivery list
+// ListeIMEI.xls, chooses its location, brings the location to them, shows code and level on the
+// LCD and records the article. F11 lists and prints the contents, F9 destocks the reference
+// typed in the field, F4 returns to the home screen.
 class FrmRemplissage : public QWidget
 {
     Q_OBJECT
 public:
-    explicit FrmRemplissage(QWidget *parent = nullptr);
+    // ligneImprimante: the ticket printer's line, shared with the payment screen; null for a
+    // line of the screen's own.
+    explicit FrmRemplissage(Platform::SerialLine *ligneImprimante = nullptr,
+                            QWidget *parent = nullptr);
+    ~FrmRemplissage() override;
+
+    void OuvrirTables();
+    void LectureDouchette();
+    void RemplissageMachineTELE(const QString &code);
+    void RemplissageMachineRECHA(const QString &code);
+    void AffichezMessage(const QString &ligne1, const QString &ligne2);
+    void ImprimerContenueEmplacements();
+    void Destockage(std::int32_t reference);
+    void SpinButton1_SpinDown();
+    void SpinButton1_SpinUp();
+    void Command1_Click();
+    void Timer1_Timer();
+    // Closes the connections and gives the home screen its animation back; runs once.
+    void Form_Unload();
+
+    std::int32_t EmplacementOuvert() const { return m_emplacementOuvert; }
+    bool DemandeFin() const { return m_demandeFin; }
+    std::int16_t CompteurTops() const { return m_compteurTops; }
+    Platform::KioskTimer *timer1() const { return m_timer1; }
 
 protected:
-    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+
+private:
+    struct Emplacement
+    {
+        qint64 noEmpl = 0;
+        std::int16_t colonne = 0;
+        qint64 etage = 0;
+    };
+    struct Article
+    {
+        QString colonneListe; // NumIMEI or NSTE
+        QString contexte;     // the routine's name, for the journal
+        bool telephone = false;
+    };
+
+    void Form_Load();
+    void Form_Activate();
+    bool toucheRelachee(int touche);
+    void charger(const Article &article, const QString &code);
+    // Brings a location to the operator; the mechanism's status (the door's in front loading).
+    std::int32_t presenter(const Emplacement &emplacement);
+    std::int16_t posColJournalisee(std::int16_t colonne);
+    Startup::StoreDatabase &base();
+    const ListeIMEI &liste() const;
+    Platform::SerialLine &ligneImprimante();
+    void afficherLCD(const QString &texte);
+
+    QLineEdit *m_textCodBar;
+    QLabel *m_labelDispo;
+    QPushButton *m_command1;
+    QLineEdit *m_text2;
+    QLabel *m_ecranLCD;
+    QListWidget *m_list1;
+    QWidget *m_spinButton1;
+    Platform::KioskTimer *m_timer1;
+
+    AfficheurLCD m_lcd;
+    std::unique_ptr<Startup::StoreDatabase> m_base;
+    std::unique_ptr<ListeIMEI> m_liste;
+    std::optional<Emplacement> m_emplacement; // the location cursor's current row
+    Platform::SerialLine *m_ligneImprimante;
+    std::unique_ptr<Platform::SerialLine> m_lignePropre;
+
+    std::int32_t m_emplacementOuvert = 0;
+    bool m_demandeFin = false;
+    std::int16_t m_compteurTops = 0;
+    bool m_active = false;
+    bool m_decharge = false;
 };
 
 } // namespace Movendi::Stock

@@ -175,6 +175,8 @@ TEST_F(FnAcceuilTest, F12_OpensTheRefillScreenAndF4ReturnsHome)
     EXPECT_TRUE(m_screens.frmRemplissage()->isVisible());
     EXPECT_FALSE(accueil()->isVisible());
     QTest::keyClick(m_screens.frmRemplissage(), Qt::Key_F4);
+    // F4 asks; the screen's next tick carries it out.
+    m_clock.advance(600);
     EXPECT_EQ(m_screens.frmRemplissage(), nullptr);
     EXPECT_TRUE(accueil()->isVisible());
 }

@@ -1,6 +1,7 @@
 #include "democatalogue.h"
 
 #include "platform/windows1252.h"
+#include "reporting/classeurexcel.h"
 #include "startup/erreur.h"
 #include "startup/monnaie.h"
 #include "startup/storedatabase.h"
@@ -114,6 +115,22 @@ QByteArray documentRtf(const QString &titre, const QString &texte, const QString
                        "\\f0\\fs36\\cf1{\\b %1}\\par\n\\fs26 %2\\par\n\\fs30{\\b %3}\\par\n}\n")
             .arg(texteRtf(titre), texteRtf(texte), texteRtf(prix));
     return rtf.toLatin1();
+}
+
+// The identifiers of the n-th unit delivered, as the demo store gives them.
+QString imeiDemo(int reference, int serie)
+{
+    return avecLuhn(QStringLiteral("35%1%2").arg(209000 + reference).arg(410000 + serie * 37));
+}
+
+QString simDemo(int serie)
+{
+    return avecLuhn(QStringLiteral("893301%1").arg(qint64(470000000000) + serie * 7919));
+}
+
+QString serieRechargeDemo(int reference, int serie)
+{
+    return QStringLiteral("7%1%2").arg(reference).arg(qint64(583000000000) + serie * 104729);
 }
 
 QString prixTexte(int centimes)
@@ -269,15 +286,10 @@ void remplirCatalogueDemo(StoreDatabase &base, const QString &dossierImages,
                 ++serie;
                 QVariant imei, sim;
                 if (a.famille == 1) {
-                    imei = avecLuhn(QStringLiteral("35%1%2")
-                                        .arg(209000 + a.reference)
-                                        .arg(410000 + serie * 37));
-                    sim = avecLuhn(
-                        QStringLiteral("893301%1").arg(qint64(470000000000) + serie * 7919));
+                    imei = imeiDemo(a.reference, serie);
+                    sim = simDemo(serie);
                 } else {
-                    sim = QStringLiteral("7%1%2")
-                              .arg(a.reference)
-                              .arg(qint64(583000000000) + serie * 104729);
+                    sim = serieRechargeDemo(a.reference, serie);
                 }
                 base.executer(
                     QStringLiteral(
@@ -312,6 +324,28 @@ void remplirCatalogueDemo(StoreDatabase &base, const QString &dossierImages,
         compteRendu->append(QStringLiteral("catalogue: %1 articles, tambour de %2 emplacements")
                                 .arg(std::size(articles))
                                 .arg(ColonnesTambour * EtagesTambour));
+}
+
+bool ecrireListeLivraisonDemo(const QString &chemin, QString *erreur)
+{
+    Reporting::ClasseurExcel liste(QStringLiteral("Feuil1"),
+                                   {QStringLiteral("NumIMEI"), QStringLiteral("NSCE"),
+                                    QStringLiteral("NSTE"), QStringLiteral("EAN13"),
+                                    QStringLiteral("NoCommande")});
+    const QString commande = QStringLiteral("CMD-2026-1208");
+    // Series far above the units already in the machine, so none of them is there yet.
+    int serie = 900;
+    for (int reference : {106, 101, 104, 103}) {
+        ++serie;
+        liste.ajouterLigne({imeiDemo(reference, serie).toDouble(), simDemo(serie), std::monostate(),
+                            codeArticle(reference).toDouble(), commande});
+    }
+    for (int reference : {201, 205, 202, 204}) {
+        ++serie;
+        liste.ajouterLigne({std::monostate(), std::monostate(), serieRechargeDemo(reference, serie),
+                            codeArticle(reference).toDouble(), commande});
+    }
+    return liste.ecrire(chemin, erreur);
 }
 
 } // namespace Movendi::Admin

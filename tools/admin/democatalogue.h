@@ -22,6 +22,11 @@ bool luhnValide(const QString &code);
 void remplirCatalogueDemo(Startup::StoreDatabase &base, const QString &dossierImages,
                           QStringList *compteRendu);
 
+// The delivery list ListeIMEI.xls the refill screen reads: a new delivery of the demo catalogue,
+// four phones and four top-up vouchers not yet in the machine, IMEIs and EAN-13 codes typed as
+// numbers as spreadsheet users do. False with the reason in *erreur when it cannot be written.
+bool ecrireListeLivraisonDemo(const QString &chemin, QString *erreur);
+
 inline constexpr int ColonnesTambour = 36;
 inline constexpr int EtagesTambour = 6;
 

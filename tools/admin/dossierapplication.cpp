@@ -146,6 +146,7 @@ InitReport initialiserDossier(const QString &dossier, const QString &bibliothequ
     creerSiAbsent(fichierBase, [&](const QString &chemin, QString *erreur) {
         return creerMagasin(chemin, dir.filePath(QStringLiteral("image")), &report.lines, erreur);
     });
+    creerSiAbsent(QStringLiteral("ListeIMEI.xls"), ecrireListeLivraisonDemo);
     if (baseExistante) {
         QString erreur;
         if (!completerMagasin(dir.filePath(*baseExistante), &report.lines, &erreur))

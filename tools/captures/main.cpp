@@ -2,7 +2,10 @@
 // touches the first article and adds a top-up, in French then in English, and saves what the
 // screens show as PNG files. With --vente NAME the customer goes on: pays by card, takes the
 // article when the door opens, and the payment screen is saved at the card prompt and during
-// the delivery (paiement-NAME-carte.png, paiement-NAME-distribution.png).
+// the delivery (paiement-NAME-carte.png, paiement-NAME-distribution.png). With --remplissage a
+// staff member opens the refill screen (F12), scans the first phone and the first top-up voucher
+// of the delivery list as a keyboard-emulating scanner types them, closes each door, prints the
+// inventory (F11) and saves the screen (remplissage.png).
 #include "front/fnacceuil.h"
 #include "front/kioskscreens.h"
 #include "platform/applicationfolder.h"
@@ -13,11 +16,16 @@
 #include "startup/demarrage.h"
 #include "startup/ecrans.h"
 #include "startup/etatdemarrage.h"
+#include "startup/fonctionutilitaires.h"
+#include "stock/frmremplissage.h"
+#include "stock/listeimei.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -112,6 +120,69 @@ bool jouerVente(Front::KioskScreens &screens, const QString &nom, const QString 
     return ok && carteCapturee && !paiement->paiementEnCours();
 }
 
+void afficherLCD()
+{
+    QFile lcd(Startup::DossierEchange() + QStringLiteral("/lcd.txt"));
+    if (!lcd.open(QIODevice::ReadOnly)) {
+        std::printf("  LCD: (aucun affichage)\n");
+        return;
+    }
+    for (const QByteArray &ligne : lcd.readAll().split('\n')) {
+        if (!ligne.isEmpty())
+            std::printf("  LCD |%s|\n", ligne.constData());
+    }
+}
+
+// The first code of a column of the delivery list.
+QString premierCode(const Stock::ListeIMEI &liste, const QString &colonne)
+{
+    for (qsizetype i = 0; i < liste.nombreLignes(); ++i) {
+        if (const QVariant v = liste.valeur(i, colonne); !v.isNull())
+            return v.toString();
+    }
+    return {};
+}
+
+bool jouerRemplissage(Front::KioskScreens &screens, const QString &sortie)
+{
+    QTest::keyRelease(screens.fnAcceuil(), Qt::Key_F12);
+    attendre();
+    Stock::FrmRemplissage *ecran = screens.frmRemplissage();
+    if (!ecran)
+        return false;
+    const Stock::ListeIMEI liste =
+        Stock::ListeIMEI::lire(Startup::DossierApplication() + QStringLiteral("/ListeIMEI.xls"));
+    auto *champ = controle<QLineEdit>(ecran, QStringLiteral("TextCodBar"));
+    auto *porte = controle<QPushButton>(ecran, QStringLiteral("Command1"));
+    int charges = 0;
+    for (const QString &colonne : {QStringLiteral("NumIMEI"), QStringLiteral("NSTE")}) {
+        const QString code = premierCode(liste, colonne);
+        std::printf("douchette: %s %s puis Entrée\n",
+                    colonne == QLatin1String("NumIMEI") ? "IMEI" : "NSTE", qPrintable(code));
+        QTest::keyClicks(champ, code);
+        QTest::keyClick(champ, Qt::Key_Return);
+        attendre();
+        afficherLCD();
+        if (champ->text().isEmpty())
+            ++charges;
+        if (porte->isVisible()) {
+            std::printf("  porte de l'emplacement %d ouverte: article posé, \"%s\"\n",
+                        ecran->EmplacementOuvert(), qPrintable(porte->text()));
+            porte->click();
+        }
+    }
+    std::printf("F11: inventaire affiché et imprimé\n");
+    QTest::keyRelease(champ, Qt::Key_F11);
+    attendre();
+    const bool capture = capturer(ecran, QDir(sortie).filePath(QStringLiteral("remplissage.png")));
+    ecran->showFullScreen();
+    QTest::keyRelease(champ, Qt::Key_F4);
+    attendre(900);
+    std::printf("F4: retour à l'accueil (%s)\n",
+                screens.frmRemplissage() ? "écran de remplissage encore ouvert" : "fait");
+    return capture && charges == 2 && !screens.frmRemplissage();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -137,6 +208,18 @@ int main(int argc, char *argv[])
     if (Startup::Main() != Startup::IssueDemarrage::EnMarche) {
         std::fprintf(stderr, "le kiosque n'a pas démarré\n");
         return 1;
+    }
+    if (args.contains(QStringLiteral("--remplissage"))) {
+        bool ok = false;
+        try {
+            ok = jouerRemplissage(screens, sortie);
+        } catch (const std::exception &e) {
+            std::fprintf(stderr, "remplissage: %s\n", e.what());
+        }
+        screens.fnAcceuil()->terminer();
+        Startup::installerEcrans(nullptr);
+        Platform::installMessageBox(nullptr);
+        return ok ? 0 : 1;
     }
     const qsizetype vente = args.indexOf(QStringLiteral("--vente"));
     if (vente >= 0 && vente + 2 < args.size()) {

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+namespace Movendi::Stock {
+
+// The delivery list ListeIMEI.xls: sheet Feuil1, column names in the first row, one article per
+// later row. Read whole when the refill screen opens its tables, read-only; the file is not held.
+class ListeIMEI
+{
+public:
+    // Reads the sheet; throws ErreurExecution when the file is missing or unreadable or has no
+    // sheet Feuil1.
+    static ListeIMEI lire(const QString &chemin);
+
+    const QStringList &colonnes() const { return m_colonnes; }
+    qsizetype nombreLignes() const { return m_lignes.size(); }
+
+    // The first row whose cell in the column equals the code (letter case aside, as the list's
+    // text search does), or -1. A column the list lacks fails with ErreurExecution.
+    qsizetype chercher(const QString &colonne, const QString &code) const;
+    // A cell's text, null for an empty cell or an absent column.
+    QVariant valeur(qsizetype ligne, const QString &colonne) const;
+
+    // Built from rows already read, for tests and the staff tool.
+    ListeIMEI(QStringList colonnes, QList<QVariantList> lignes);
+
+private:
+    qsizetype indexColonne(const QString &colonne) const;
+
+    QStringList m_colonnes;
+    QList<QVariantList> m_lignes;
+};
+
+// A number cell as text: a whole number as its digits alone (IMEIs and EAN-13 codes typed as
+// numbers), anything else in the shortest plain decimal form, never with an exponent.
+QString texteNombreCellule(double valeur);
+
+} // namespace Movendi::Stock
