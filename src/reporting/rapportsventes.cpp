@@ -1,20 +1,271 @@
 #include "rapportsventes.h"
 
+#include "email.h"
+#include "envoyeremail.h"
+#include "remisesbancaire.h"
+
+#include "platform/clock.h"
+#include "platform/seams.h"
+#include "platform/windows1252.h"
+#include "startup/erreur.h"
+#include "startup/etatdemarrage.h"
+#include "startup/fnkestrel.h"
+#include "startup/fonctionutilitaires.h"
+#include "startup/journal.h"
+#include "startup/storedatabase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
 namespace Movendi::Reporting {
 
-// Not wired yet (see the header): no report is due, and an export writes nothing.
+namespace {
+
+constexpr int JoursOuvresFinDeMois = 5;
+const QString FormatJour = QStringLiteral("dd/MM/yyyy");
+
+// The accounting recipients when the configuration names none.
+const char *const DestinatairesParDefaut[] = {
+    "remises@movendi-exploitation.fr", "comptabilite@movendi-exploitation.fr",
+    "direction@movendi-exploitation.fr", "ventes@movendi-exploitation.fr"};
+
+QString destinataire(int n)
+{
+    return Startup::LireIniString(Startup::etat().CheminIni, QStringLiteral("Email"),
+                                  QStringLiteral("Mailto Rapport Telvio%1").arg(n),
+                                  QString::fromLatin1(DestinatairesParDefaut[n - 1]));
+}
+
+Email &composantMail()
+{
+    Email *email = email1();
+    if (!email)
+        throw Startup::ErreurExecution(Startup::Erreurs::ErreurInterne,
+                                       QStringLiteral("pas de composant mail"));
+    return *email;
+}
+
+void enregistrerFichier(Startup::StoreDatabase &base, const QString &chemin)
+{
+    base.executer(
+        QStringLiteral("INSERT INTO TransfertExportCSV (Fichier, LaDate) VALUES (?, ?)"),
+        {QFileInfo(chemin).fileName(), Startup::StoreDatabase::versBase(Platform::clock().now())});
+}
+
+QString texteValeur(const QVariant &v)
+{
+    if (v.isNull())
+        return {};
+    if (v.typeId() == QMetaType::Double)
+        return QString::number(v.toDouble(), 'g', 15).replace(QLatin1Char('.'), QLatin1Char(','));
+    return v.toString();
+}
+
+void ecrireCsv(const QString &chemin, const QByteArray &contenu)
+{
+    QSaveFile fichier(chemin);
+    if (!fichier.open(QIODevice::WriteOnly) || fichier.write(contenu) != contenu.size() ||
+        !fichier.commit())
+        throw Startup::Erreurs::accesFichier(chemin, fichier.errorString());
+}
+
+} // namespace
+
+EtatRapport &etatRapport()
+{
+    static EtatRapport etat;
+    return etat;
+}
+
+QDate jourFinDeMois(int annee, int mois)
+{
+    QDate jour = QDate(annee, mois, 1).addMonths(1).addDays(-1);
+    int ouvres = 0;
+    while (ouvres < JoursOuvresFinDeMois) {
+        jour = jour.addDays(-1);
+        if (jour.dayOfWeek() < Qt::Saturday)
+            ++ouvres;
+    }
+    return jour;
+}
+
+std::optional<PeriodeRapport> periodeFinDeMois(const QDate &aujourdhui)
+{
+    if (aujourdhui != jourFinDeMois(aujourdhui.year(), aujourdhui.month()))
+        return std::nullopt;
+    return PeriodeRapport{QStringLiteral("01/%1/%2")
+                              .arg(aujourdhui.month(), 2, 10, QLatin1Char('0'))
+                              .arg(aujourdhui.year()),
+                          aujourdhui.addDays(-1).toString(FormatJour)};
+}
+
+std::optional<PeriodeRapport> periodeDebutDeMois(const QDate &aujourdhui)
+{
+    if (aujourdhui.day() != 1)
+        return std::nullopt;
+    const QDate hier = aujourdhui.addDays(-1);
+    return PeriodeRapport{
+        QStringLiteral("01/%1/%2").arg(hier.month(), 2, 10, QLatin1Char('0')).arg(hier.year()),
+        hier.toString(FormatJour)};
+}
+
 bool JourRapportFinDeMois()
 {
-    return false;
+    const auto periode = periodeFinDeMois(Platform::clock().now().date());
+    if (periode) {
+        etatRapport().DateDebutRapport = periode->debut;
+        etatRapport().DateFinRapport = periode->fin;
+    }
+    return periode.has_value();
 }
 
 bool JourRapportDebutDeMois()
 {
-    return false;
+    const auto periode = periodeDebutDeMois(Platform::clock().now().date());
+    if (periode) {
+        etatRapport().DateDebutRapport = periode->debut;
+        etatRapport().DateFinRapport = periode->fin;
+    }
+    return periode.has_value();
 }
 
-void ExportCsv() {}
+QString nomFichierRapport(const QString &prefixe, const QString &identite, const QDate &jour,
+                          const QString &extension)
+{
+    return prefixe + identite + QString::number(jour.day()) + QLatin1Char('-') +
+           QString::number(jour.month()) + extension;
+}
 
-void RapportBordereauxRemiseBancaire() {}
+QString dossierRapports()
+{
+    const QString dossier = Startup::DossierApplication() + QStringLiteral("RapportVentes");
+    if (!Startup::DossierAccessible(dossier) && !QDir().mkpath(dossier))
+        throw Startup::Erreurs::accesFichier(dossier, QStringLiteral("dossier impossible à créer"));
+    return dossier;
+}
+
+QByteArray texteCsv(const Startup::ResultatRequete &lignes)
+{
+    const auto champ = [](const QString &texte) {
+        if (!texte.contains(QLatin1Char(';')) && !texte.contains(QLatin1Char('"')) &&
+            !texte.contains(QLatin1Char('\r')) && !texte.contains(QLatin1Char('\n')))
+            return texte;
+        QString cite = texte;
+        cite.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        return QLatin1Char('"') + cite + QLatin1Char('"');
+    };
+    QStringList sortie;
+    QStringList noms;
+    for (const QString &nom : lignes.colonnes)
+        noms << champ(nom);
+    sortie << noms.join(QLatin1Char(';'));
+    for (const QVariantList &ligne : lignes.lignes) {
+        QStringList valeurs;
+        for (const QVariant &v : ligne)
+            valeurs << champ(texteValeur(v));
+        sortie << valeurs.join(QLatin1Char(';'));
+    }
+    // The accountants' spreadsheet reads the Western Windows code page.
+    QByteArray octets;
+    for (const QString &l : sortie)
+        octets += Platform::toWindows1252(l) + "\r\n";
+    return octets;
+}
+
+QStringList ecrireExportsCsv(const QString &debut, const QString &fin, const QDate &jour)
+{
+    const QString dossier = dossierRapports();
+    const QString identite = Startup::etat().IdentiteMachine;
+    const QString finJour = fin + QStringLiteral(" 23:59:59");
+    Startup::StoreDatabase base;
+    QStringList fichiers;
+
+    const QString ventes = QDir(dossier).filePath(
+        nomFichierRapport(QStringLiteral("Ventes"), identite, jour, QStringLiteral(".CSV")));
+    base.RapportCVSDetailVente(debut, finJour);
+    ecrireCsv(ventes, texteCsv(base.lire(QStringLiteral("SELECT * FROM ExportCSVvente "
+                                                        "ORDER BY NumVente"))));
+    enregistrerFichier(base, ventes);
+    fichiers << ventes;
+
+    const QString recharges = QDir(dossier).filePath(
+        nomFichierRapport(QStringLiteral("Recharges"), identite, jour, QStringLiteral(".CSV")));
+    ecrireCsv(recharges, texteCsv(base.RapportCVSDetailRecharge(debut, finJour)));
+    enregistrerFichier(base, recharges);
+    fichiers << recharges;
+    return fichiers;
+}
+
+void ExportCsv()
+{
+    QStringList joints;
+    try {
+        const QStringList fichiers =
+            ecrireExportsCsv(etatRapport().DateDebutRapport, etatRapport().DateFinRapport,
+                             Platform::clock().now().date());
+        Email &email = composantMail();
+        joints = fichiers;
+        // The control empties its list after each mail sent: the files are listed again, each
+        // once, for every recipient, and only once written.
+        for (int n = 2; n <= 4; ++n) {
+            for (const QString &f : fichiers) {
+                email.PieceJointeAjout(f);
+                email.PieceJointeSuppr(f);
+                email.PieceJointeAjout(f);
+            }
+            EnvoyerEmailRapportCSV(destinataire(n));
+        }
+    } catch (const Startup::ErreurExecution &erreur) {
+        Startup::SignalerErreur(QStringLiteral("ExportCsv"), erreur);
+    }
+    if (Email *email = email1()) {
+        for (const QString &f : joints)
+            email->PieceJointeSuppr(f);
+    }
+}
+
+void RapportBordereauxRemiseBancaire()
+{
+    QString classeur;
+    try {
+        dossierRapports();
+        classeur = ExportRemisesBancaire();
+        {
+            Startup::StoreDatabase base;
+            enregistrerFichier(base, classeur);
+        }
+        Email &email = composantMail();
+        email.PieceJointeAjout(classeur);
+        EnvoyerEmailRapportCSV(destinataire(1));
+        email.PieceJointeSuppr(classeur);
+    } catch (const Startup::ErreurExecution &erreur) {
+        if (Email *email = email1(); email && !classeur.isEmpty())
+            email->PieceJointeSuppr(classeur);
+        Startup::SignalerErreur(QStringLiteral("RapportBordereauxRemiseBancaire"), erreur);
+    }
+}
+
+void EnvoyerEmailRapportCSV(const QString &destinataire)
+{
+    if (destinataire.trimmed().isEmpty())
+        return;
+    try {
+        Email &email = composantMail();
+        const Startup::EtatDemarrage &e = Startup::etat();
+        const ReglagesEmail reglages = LireReglagesEmail(e.CheminIni);
+        email.setSeveurSmtp(reglages.serveur);
+        email.Envoie(reglages.expediteur, destinataire,
+                     QStringLiteral("Rapport D.A. Telephone Mobile ") + e.IdentiteMachine,
+                     QStringLiteral("Rapport de Vente D.A. Telephone Mobile ") +
+                         e.LocalisationMachine,
+                     reglages.port);
+        Startup::AttendreInterruptible(1);
+        email.FermerWinsock();
+    } catch (const Startup::ErreurExecution &erreur) {
+        Startup::SignalerErreur(QStringLiteral("EnvoyerEmailRapportCSV"), erreur);
+    }
+}
 
 } // namespace Movendi::Reporting

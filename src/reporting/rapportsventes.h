@@ -1,18 +1,67 @@
 #pragma once
 
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <optional>
+
+namespace Movendi::Startup {
+struct ResultatRequete;
+}
+
 namespace Movendi::Reporting {
 
-// The accounting exports the nightly run makes after the remittance and the backup.
-// The exports and their mails are not wired into this build yet: the day tests answer false
-// and the exports return at once, so the nightly run goes on to its end.
+// Module RapportVenteExportCSV: the accountants' periodic files, made by the nightly run after
+// the remittance and the backup, and mailed to the accounting recipients.
 
-// True on the day the end-of-month report is due.
+// The report period ("dd/MM/yyyy" each), set by the two day tests and read by ExportCsv.
+struct EtatRapport
+{
+    QString DateDebutRapport;
+    QString DateFinRapport;
+};
+EtatRapport &etatRapport();
+
+// True on the fifth working day back from the end of the month (the last day itself not
+// counted); the period is then the 1st of the month to yesterday.
 bool JourRapportFinDeMois();
-// True on the day the start-of-month report is due.
+// True on the 1st of a month; the period is then the whole previous month.
 bool JourRapportDebutDeMois();
-// The sales and top-up CSV files of the period, and their mail.
+// Writes, registers and mails the sales and top-up CSV files of the period.
 void ExportCsv();
-// The bank remittance workbook and its mail.
+// Exports, registers and mails the day's remittance workbook.
 void RapportBordereauxRemiseBancaire();
+// One report mail to one recipient with the mail control's attachments.
+void EnvoyerEmailRapportCSV(const QString &destinataire);
+
+struct PeriodeRapport
+{
+    QString debut;
+    QString fin;
+    bool operator==(const PeriodeRapport &) const = default;
+};
+// The month-end report day of a month, and the period that day gives.
+QDate jourFinDeMois(int annee, int mois);
+std::optional<PeriodeRapport> periodeFinDeMois(const QDate &aujourdhui);
+std::optional<PeriodeRapport> periodeDebutDeMois(const QDate &aujourdhui);
+
+// prefixe + identity + day + "-" + month (no leading zeros) + extension: "VentesQRV4-6.CSV".
+QString nomFichierRapport(const QString &prefixe, const QString &identite, const QDate &jour,
+                          const QString &extension);
+// The report folder (application folder + "/RapportVentes"), created when missing.
+QString dossierRapports();
+
+// Rows as the accountants' CSV: the column names, then the rows, ";" between values, CR LF after
+// every line, a null as nothing. A value holding ";", a quote, CR or LF is quoted (its quotes
+// doubled) so that it stays in its column; any other value is written as it is.
+QByteArray texteCsv(const Startup::ResultatRequete &lignes);
+
+// The two CSV files of a period ("dd/MM/yyyy" each), written into the report folder, each
+// registered in TransfertExportCSV once written. Returns their paths; throws ErreurExecution at
+// the first failure, leaving what was already written and registered.
+QStringList ecrireExportsCsv(const QString &debut, const QString &fin, const QDate &jour);
 
 } // namespace Movendi::Reporting

@@ -1,6 +1,7 @@
 // movendi-admin: the staff tool.
 #include "diagnostictpe.h"
 #include "dossierapplication.h"
+#include "exportrapports.h"
 #include "verificationemail.h"
 
 #include <QDir>
@@ -20,7 +21,11 @@ int usage(QTextStream &err)
            "                                            have the terminal remit, print its "
            "report\n"
            "                                            (its turn awaited 900 s at most, or "
-           "SECONDES)\n";
+           "SECONDES)\n"
+           "  movendi-admin export DIR --du JJ/MM/AAAA --au JJ/MM/AAAA [--envoyer]\n"
+           "                                            write (and mail) the period's sales and\n"
+           "                                            top-up CSV files and today's remittance\n"
+           "                                            workbook\n";
     return 64;
 }
 } // namespace
@@ -67,6 +72,10 @@ int main(int argc, char *argv[])
         if (args.size() < 3 || args.at(2) != QLatin1String("test"))
             return usage(err);
         return Admin::verifierEmail(dossier, out, err);
+    }
+    if (command == QLatin1String("export")) {
+        const int code = Admin::exporterRapports(dossier, args.mid(2), out, err);
+        return code == 64 ? usage(err) : code;
     }
     if (command == QLatin1String("tpe")) {
         if (args.size() < 3)

@@ -1,0 +1,62 @@
+#include "remisesbancaire.h"
+
+#include "classeurexcel.h"
+#include "rapportsventes.h"
+
+#include "platform/clock.h"
+#include "platform/messagebox.h"
+#include "platform/seams.h"
+#include "startup/erreur.h"
+#include "startup/etatdemarrage.h"
+#include "startup/journal.h"
+#include "startup/storedatabase.h"
+
+#include <QDir>
+
+namespace Movendi::Reporting {
+
+namespace {
+const QString EtapeCopie = QStringLiteral("Copy Data from Résultats to Résultats Étape");
+} // namespace
+
+QString cheminRemisesBancaire(const QDate &jour)
+{
+    return QDir(dossierRapports())
+        .filePath(nomFichierRapport(QStringLiteral("Telecollecte"), Startup::etat().IdentiteMachine,
+                                    jour, QStringLiteral(".xls")));
+}
+
+QString ExportRemisesBancaire()
+{
+    const QString identite = Startup::etat().IdentiteMachine;
+    const QString chemin = cheminRemisesBancaire(Platform::clock().now().date());
+    Startup::StoreDatabase base;
+    const Startup::ResultatRequete remises = base.lire(
+        QStringLiteral("SELECT LaDate, NbTransaction, Montant, NoRemise, Ticket FROM Telecollectes "
+                       "WHERE TransmitOK = 0 ORDER BY Id"));
+    ClasseurExcel classeur(QStringLiteral("Résultats"),
+                           {QStringLiteral("LaDate"), QStringLiteral("NbTransaction"),
+                            QStringLiteral("Montant"), QStringLiteral("NoRemise"),
+                            QStringLiteral("Ticket"), QStringLiteral("RefAutomate")});
+    for (qsizetype i = 0; i < remises.lignes.size(); ++i) {
+        const QVariant montant = remises.valeur(i, QStringLiteral("Montant"));
+        classeur.ajouterLigne(
+            {celluleDepuis(Startup::StoreDatabase::momentDepuisBase(
+                 remises.valeur(i, QStringLiteral("LaDate")))),
+             celluleDepuis(remises.valeur(i, QStringLiteral("NbTransaction"))),
+             montant.isNull() ? Cellule() : Cellule(Startup::StoreDatabase::monnaie(montant)),
+             celluleDepuis(remises.valeur(i, QStringLiteral("NoRemise"))),
+             celluleDepuis(remises.valeur(i, QStringLiteral("Ticket"))), Cellule(identite)});
+    }
+    QString erreur;
+    if (!classeur.ecrire(chemin, &erreur)) {
+        const QString texte = EtapeCopie + QStringLiteral(" failed\r\nClasseurExcel\r\n") + erreur;
+        Startup::JournaliserErreur(QStringLiteral("ExportRemisesBancaire"),
+                                   EtapeCopie + QStringLiteral(" failed: ") + erreur);
+        Platform::messageBox().show(QStringLiteral("RemisesBancaire"), texte);
+        throw Startup::Erreurs::accesFichier(chemin, erreur);
+    }
+    return chemin;
+}
+
+} // namespace Movendi::Reporting

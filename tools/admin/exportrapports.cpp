@@ -1,0 +1,118 @@
+#include "exportrapports.h"
+
+#include "journaltemporaire.h"
+
+#include "platform/filelookup.h"
+#include "reporting/email.h"
+#include "reporting/envoyeremail.h"
+#include "reporting/rapportsventes.h"
+#include "reporting/remisesbancaire.h"
+#include "startup/demarrage.h"
+#include "startup/erreur.h"
+#include "startup/etatdemarrage.h"
+#include "startup/fnkestrel.h"
+#include "startup/storedatabase.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QTextStream>
+
+namespace Movendi::Admin {
+
+namespace {
+
+QString option(const QStringList &options, const QString &nom)
+{
+    const qsizetype i = options.indexOf(nom);
+    return i >= 0 && i + 1 < options.size() ? options.at(i + 1) : QString();
+}
+
+// The recipients of each kind of file, as the nightly run sends them.
+QStringList destinataires(int premier, int dernier)
+{
+    QStringList d;
+    for (int n = premier; n <= dernier; ++n) {
+        const QString a =
+            Startup::LireIniString(Startup::etat().CheminIni, QStringLiteral("Email"),
+                                   QStringLiteral("Mailto Rapport Telvio%1").arg(n), QString());
+        if (!a.isEmpty())
+            d << a;
+    }
+    return d;
+}
+
+} // namespace
+
+int exporterRapports(const QString &dossier, const QStringList &options, QTextStream &out,
+                     QTextStream &err)
+{
+    const QString format = QStringLiteral("dd/MM/yyyy");
+    const QDate du = QDate::fromString(option(options, QStringLiteral("--du")), format);
+    const QDate au = QDate::fromString(option(options, QStringLiteral("--au")), format);
+    if (!du.isValid() || !au.isValid() || au < du) {
+        err << "erreur: --du et --au attendent deux dates JJ/MM/AAAA, la première au plus tard "
+               "la seconde\n";
+        return 64;
+    }
+    const std::optional<QString> ini =
+        Platform::findFileNoCase(dossier, QStringLiteral("RURUDIZ.ini"));
+    if (!ini) {
+        err << "erreur: pas de configuration RURUDIZ.ini dans " << dossier << '\n';
+        return 1;
+    }
+    Startup::EtatDemarrage &e = Startup::etat();
+    e.dossierApplication = dossier;
+    e.CheminIni = QDir(dossier).filePath(*ini);
+    Startup::LireConfiguration();
+
+    QStringList csv;
+    QString classeur;
+    try {
+        csv = Reporting::ecrireExportsCsv(du.toString(format), au.toString(format),
+                                          QDate::currentDate());
+        for (const QString &f : csv)
+            out << "écrit: " << f << '\n';
+        classeur = Reporting::ExportRemisesBancaire();
+        Startup::StoreDatabase base;
+        base.executer(QStringLiteral("INSERT INTO TransfertExportCSV (Fichier) VALUES (?)"),
+                      {QFileInfo(classeur).fileName()});
+        out << "écrit: " << classeur << '\n';
+    } catch (const Startup::ErreurExecution &erreur) {
+        err << "erreur: " << erreur.description() << '\n';
+        return 1;
+    }
+    if (!options.contains(QStringLiteral("--envoyer")))
+        return 0;
+
+    Reporting::Email email;
+    int envoyes = 0;
+    QObject::connect(&email, &Reporting::Email::Reponse, [&envoyes](const QString &etat) {
+        if (etat == QStringLiteral("Email envoyé avec succés..."))
+            ++envoyes;
+    });
+    Reporting::installerEmail1(&email);
+    int attendus = 0;
+    {
+        const JournalTemporaire journal;
+        const auto envoyer = [&](const QStringList &fichiers, const QStringList &adresses) {
+            for (const QString &a : adresses) {
+                for (const QString &f : fichiers)
+                    email.PieceJointeAjout(f);
+                ++attendus;
+                Reporting::EnvoyerEmailRapportCSV(a);
+                out << "envoyé à " << a << ": " << fichiers.size() << " fichier(s)\n";
+                for (const QString &f : fichiers)
+                    email.PieceJointeSuppr(f);
+            }
+        };
+        envoyer(csv, destinataires(2, 4));
+        envoyer({classeur}, destinataires(1, 1));
+        journal.imprimer(out);
+    }
+    Reporting::installerEmail1(nullptr);
+    out << envoyes << " mail(s) envoyé(s) sur " << attendus << '\n';
+    return envoyes == attendus ? 0 : 1;
+}
+
+} // namespace Movendi::Admin
