@@ -15,6 +15,7 @@ PACKAGES=(
     libfreexl-dev libgsf-1-dev
     libgtest-dev libgmock-dev
     xvfb xdotool sqlite3 python3-aiosmtpd python3-xlrd libreoffice-calc-nogui
+    libcurl4-openssl-dev python3-pyftpdlib
 )
 
 install_missing_packages() {

@@ -2,6 +2,7 @@
 
 #include "clock.h"
 #include "clocksetter.h"
+#include "ftpupload.h"
 #include "messagebox.h"
 #include "portoutput.h"
 #include "qtserialline.h"
@@ -31,11 +32,13 @@ struct Installed
     QtSerialLineFactory qtSerialLines;
     SystemClockSetter systemClockSetter;
     SimulatedLcdOutput memoryLcd;
+    CurlFtpUploads curlUploads;
     Clock *clock = &systemClock;
     MessageBox *box = &consoleBox;
     SerialLineFactory *serialLines = &qtSerialLines;
     ClockSetter *clockSetter = &systemClockSetter;
     PortOutput *portOutput = &memoryLcd;
+    FtpUploads *ftpUploads = &curlUploads;
 };
 
 Installed &installed()
@@ -94,6 +97,16 @@ ClockSetter &clockSetter()
 void installClockSetter(ClockSetter *setter)
 {
     installed().clockSetter = setter ? setter : &installed().systemClockSetter;
+}
+
+FtpUploads &ftpUploads()
+{
+    return *installed().ftpUploads;
+}
+
+void installFtpUploads(FtpUploads *uploads)
+{
+    installed().ftpUploads = uploads ? uploads : &installed().curlUploads;
 }
 
 } // namespace Movendi::Platform

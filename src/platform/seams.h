@@ -4,6 +4,7 @@ namespace Movendi::Platform {
 
 class Clock;
 class ClockSetter;
+class FtpUploads;
 class MessageBox;
 class PortOutput;
 class SerialLineFactory;
@@ -26,5 +27,9 @@ void installPortOutput(PortOutput *output);
 
 ClockSetter &clockSetter();
 void installClockSetter(ClockSetter *setter);
+
+// FTP uploads; by default libcurl with the kiosk's time limits.
+FtpUploads &ftpUploads();
+void installFtpUploads(FtpUploads *uploads);
 
 } // namespace Movendi::Platform

@@ -1,10 +1,10 @@
 #include "remisesbancaire.h"
 
 #include "classeurexcel.h"
+#include "echecexport.h"
 #include "rapportsventes.h"
 
 #include "platform/clock.h"
-#include "platform/messagebox.h"
 #include "platform/seams.h"
 #include "startup/erreur.h"
 #include "startup/etatdemarrage.h"
@@ -50,10 +50,7 @@ QString ExportRemisesBancaire()
     }
     QString erreur;
     if (!classeur.ecrire(chemin, &erreur)) {
-        const QString texte = EtapeCopie + QStringLiteral(" failed\r\nClasseurExcel\r\n") + erreur;
-        Startup::JournaliserErreur(QStringLiteral("ExportRemisesBancaire"),
-                                   EtapeCopie + QStringLiteral(" failed: ") + erreur);
-        Platform::messageBox().show(QStringLiteral("RemisesBancaire"), texte);
+        signalerEchecExport(EtapeCopie, QStringLiteral("ExportRemisesBancaire"), chemin, erreur);
         throw Startup::Erreurs::accesFichier(chemin, erreur);
     }
     return chemin;

@@ -12,7 +12,7 @@
 #include "platform/pointarret.h"
 #include "platform/seams.h"
 #include "platform/serialline.h"
-#include "reporting/transferftp.h"
+#include "reporting/synchrserv.h"
 #include "startup/constmessage.h"
 #include "startup/ecrans.h"
 #include "startup/erreur.h"

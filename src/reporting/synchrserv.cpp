@@ -1,0 +1,247 @@
+#include "synchrserv.h"
+
+#include "classeurexcel.h"
+#include "echecexport.h"
+
+#include "platform/clock.h"
+#include "platform/filelookup.h"
+#include "platform/ftpupload.h"
+#include "platform/seams.h"
+#include "startup/erreur.h"
+#include "startup/etatdemarrage.h"
+#include "startup/fnkestrel.h"
+#include "startup/fonctionutilitaires.h"
+#include "startup/journal.h"
+#include "startup/storedatabase.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace Movendi::Reporting {
+
+using Startup::ErreurExecution;
+using Startup::etat;
+using Startup::StoreDatabase;
+
+namespace {
+
+const QString Contexte = QStringLiteral("TransferFTP");
+const QString EtapeCopie = QStringLiteral("Copy Data from Detail to Detail Étape");
+
+enum class Genre { Entier, Moment, Montant, Reel, Texte };
+
+struct Colonne
+{
+    const char *nom;
+    Genre genre;
+};
+
+constexpr Colonne Colonnes[] = {
+    {"NumVente", Genre::Entier},
+    {"LaDate", Genre::Moment},
+    {"NoCBClient", Genre::Texte},
+    {"TypeMouvement", Genre::Entier},
+    {"IdentMachine", Genre::Texte},
+    {"NoRemiseTelecollecte", Genre::Entier},
+    {"DateTelecollecte", Genre::Moment},
+    {"Ticket", Genre::Texte},
+    {"NoVente", Genre::Entier},
+    {"Montant", Genre::Montant},
+    {"EcoTaxe", Genre::Montant},
+    {"TVA", Genre::Reel},
+    {"RefProduit", Genre::Texte},
+    {"Designation", Genre::Texte},
+    {"Marque", Genre::Texte},
+    {"NoIMEI", Genre::Texte},
+    {"NoSIM", Genre::Texte},
+    {"Quantite", Genre::Entier},
+    {"NoFamille", Genre::Entier},
+    {"EAN13recharge", Genre::Texte},
+    {"NoSerieRecharge", Genre::Texte},
+    {"SynchroServ", Genre::Entier},
+    {"NoCommande", Genre::Texte},
+};
+
+Cellule cellule(const QVariant &valeur, Genre genre)
+{
+    if (valeur.isNull())
+        return std::monostate{};
+    switch (genre) {
+    case Genre::Entier:
+        return double(valeur.toLongLong());
+    case Genre::Reel:
+        return valeur.toDouble();
+    case Genre::Montant:
+        return StoreDatabase::monnaie(valeur);
+    case Genre::Moment: {
+        const QDateTime moment = StoreDatabase::momentDepuisBase(valeur);
+        // A moment the store cannot read goes as it is rather than not at all.
+        if (moment.isValid())
+            return moment;
+        return valeur.toString();
+    }
+    case Genre::Texte:
+        break;
+    }
+    return valeur.toString();
+}
+
+QString dossierSynchro()
+{
+    return etat().dossierApplication + QLatin1Char('/') + QLatin1String(DossierSynchro);
+}
+
+// Two runs in the same second would give one name, and the second workbook would replace a
+// file perhaps not uploaded yet: the next free second is taken instead.
+QString nomFichierLibre(StoreDatabase &base, const QString &dossier, QDateTime moment)
+{
+    QString identite = etat().IdentiteMachine;
+    identite.replace(QLatin1Char('/'), QLatin1Char('-'));
+    for (;;) {
+        const QString nom = QStringLiteral("Sync") + identite +
+                            moment.toString(QStringLiteral("ddMMyyyyHHmmss")) +
+                            QStringLiteral(".xls");
+        if (!Startup::FichierExiste(dossier, nom) &&
+            base.lire(QStringLiteral("SELECT 1 FROM FichierTransfer WHERE NomFichier = ? COLLATE "
+                                     "NOCASE"),
+                      {nom})
+                .estVide())
+            return nom;
+        moment = moment.addSecs(1);
+    }
+}
+
+// Writes the details not yet sent to a new workbook, records it and marks its rows, or, when
+// the workbook cannot be written, reports the failed step and changes nothing. False when
+// there was nothing to export.
+bool exporterDetails(StoreDatabase &base, const QString &dossier)
+{
+    const QString nom = nomFichierLibre(base, dossier, Platform::clock().now());
+    if (!Startup::DossierAccessible(dossier))
+        QDir().mkpath(dossier);
+
+    QStringList champs = colonnesDetail();
+    // One workbook holds at most its sheet's rows; the rest go with the next run.
+    const Startup::ResultatRequete details =
+        base.lire(QStringLiteral("SELECT %1, IdDetail FROM Detail ORDER BY IdDetail LIMIT %2")
+                      .arg(champs.join(QStringLiteral(", ")))
+                      .arg(ClasseurExcel::LignesMax - 1));
+    if (details.estVide())
+        return false;
+
+    ClasseurExcel classeur(QStringLiteral("Detail"), champs);
+    QVariantList cles;
+    for (qsizetype i = 0; i < details.lignes.size(); ++i) {
+        QList<Cellule> ligne;
+        for (const Colonne &c : Colonnes)
+            ligne << cellule(details.valeur(i, QLatin1String(c.nom)), c.genre);
+        classeur.ajouterLigne(ligne);
+        cles << details.valeur(i, QStringLiteral("IdDetail"));
+    }
+
+    const QString chemin = dossier + QLatin1Char('/') + nom;
+    QString erreur;
+    if (!classeur.ecrire(chemin, &erreur)) {
+        // The rows stay unsent and go in the next run's workbook.
+        signalerEchecExport(EtapeCopie, Contexte, chemin, erreur);
+        return true;
+    }
+
+    try {
+        base.debuterTransaction();
+        base.inserer(QStringLiteral("INSERT INTO FichierTransfer (NomFichier) VALUES (?)"), {nom});
+        for (const QVariant &cle : std::as_const(cles))
+            base.executer(QStringLiteral("UPDATE DetailVente SET SynchroServ = 1 WHERE Id = ?"),
+                          {cle});
+        base.valider();
+    } catch (const ErreurExecution &) {
+        try {
+            base.annuler();
+        } catch (const ErreurExecution &) {
+        }
+        // Not recorded: the same rows make a new workbook next time.
+        QFile::remove(chemin);
+        throw;
+    }
+    return true;
+}
+
+void envoyerFichiersEnAttente(StoreDatabase &base, const QString &dossier)
+{
+    const ReglagesFtp reglages = LireReglagesFtp(etat().CheminIni);
+    etat().TransfertTermine = false;
+    std::unique_ptr<Platform::FtpSession> session = Platform::ftpUploads().open(
+        {reglages.serveur, reglages.port, reglages.utilisateur, reglages.motDePasse},
+        QString::fromLatin1(DossierDistant));
+
+    const Startup::ResultatRequete attente = base.lire(QStringLiteral(
+        "SELECT Id, NomFichier FROM FichierTransfer WHERE Transfert = 0 ORDER BY Id"));
+    for (qsizetype i = 0; i < attente.lignes.size(); ++i) {
+        const QString nom =
+            Startup::ConvertNullStr(attente.valeur(i, QStringLiteral("NomFichier")));
+        if (nom.isEmpty())
+            continue;
+        etat().TransfertTermine = false;
+        const std::optional<QString> surDisque = Platform::findFileNoCase(dossier, nom);
+        if (!surDisque)
+            continue;
+        if (reglages.serveur.isEmpty())
+            throw ErreurExecution(ErreurFtp, QStringLiteral("pas de serveur FTP configuré"));
+        QString erreur;
+        const bool envoye = session->upload(
+            dossier + QLatin1Char('/') + *surDisque, nom,
+            [](qint64 envoyes, qint64 total) {
+                if (envoyes >= total)
+                    etat().TransfertTermine = true;
+            },
+            &erreur);
+        if (!envoye)
+            throw ErreurExecution(ErreurFtp, erreur);
+        // Only a file the server confirmed whole, every byte counted, is marked sent.
+        if (etat().TransfertTermine)
+            base.executer(QStringLiteral("UPDATE FichierTransfer SET Transfert = 1 WHERE Id = ?"),
+                          {attente.valeur(i, QStringLiteral("Id"))});
+    }
+}
+
+} // namespace
+
+ReglagesFtp LireReglagesFtp(const QString &cheminIni)
+{
+    using Startup::LireIniString;
+    const QString section = QStringLiteral("FTP");
+    ReglagesFtp r;
+    r.serveur = LireIniString(cheminIni, section, QStringLiteral("Serveur"), QString());
+    r.utilisateur = LireIniString(cheminIni, section, QStringLiteral("Utilisateur"), QString());
+    r.motDePasse = LireIniString(cheminIni, section, QStringLiteral("MotDePasse"),
+                                 QString::fromLatin1(MotDePasseFtpParDefaut));
+    // Read as text: a port above 32767 would not survive the 16-bit integer read.
+    bool ok = false;
+    const int port =
+        LireIniString(cheminIni, section, QStringLiteral("Port"), QString()).toInt(&ok);
+    r.port = ok && port > 0 && port <= 65535 ? port : PortFtpParDefaut;
+    return r;
+}
+
+QStringList colonnesDetail()
+{
+    QStringList noms;
+    for (const Colonne &c : Colonnes)
+        noms << QLatin1String(c.nom);
+    return noms;
+}
+
+void TransferFTP()
+{
+    try {
+        StoreDatabase base;
+        const QString dossier = dossierSynchro();
+        if (!exporterDetails(base, dossier))
+            return;
+        envoyerFichiersEnAttente(base, Platform::resolvePathNoCase(dossier));
+    } catch (const ErreurExecution &erreur) {
+        Startup::SignalerErreur(Contexte, erreur);
+    }
+}
+
+} // namespace Movendi::Reporting

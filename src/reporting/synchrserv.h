@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace Movendi::Reporting {
+
+// Module SynchrServ: the sale details sent to the operator's server after each paid sale.
+
+inline constexpr const char *DossierSynchro = "SyncrhoServ";
+inline constexpr const char *DossierDistant = "/Telvio/Sync";
+inline constexpr const char *MotDePasseFtpParDefaut = "kv42tr63";
+inline constexpr int PortFtpParDefaut = 21;
+// The number FTP failures are journalled under (libcurl's reason in the text).
+inline constexpr int ErreurFtp = 35750;
+
+struct ReglagesFtp
+{
+    QString serveur;     // empty: no upload
+    QString utilisateur; // empty: anonymous
+    QString motDePasse = QString::fromLatin1(MotDePasseFtpParDefaut);
+    int port = PortFtpParDefaut;
+};
+
+// Section "FTP" of the configuration: "Serveur", "Utilisateur", "MotDePasse", "Port".
+ReglagesFtp LireReglagesFtp(const QString &cheminIni);
+
+// The 23 columns of the sheet "Detail", in their order.
+QStringList colonnesDetail();
+
+// Exports the sale details not yet sent to a workbook "Sync" + identity + DDMMYYYYhhmmss +
+// ".xls" in the folder SyncrhoServ, records it in FichierTransfer and marks the rows it holds,
+// all in one transaction once the workbook is written whole; then uploads every recorded file
+// still at Transfert 0 to /Telvio/Sync and sets Transfert = 1 for each one the server took
+// whole. Without new details nothing is exported or uploaded. Failures are journalled under
+// "TransferFTP" and end the run; what was not uploaded goes with the next run.
+void TransferFTP();
+
+} // namespace Movendi::Reporting

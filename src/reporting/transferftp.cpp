@@ -1,7 +1,0 @@
-#include "transferftp.h"
-
-namespace Movendi::Reporting {
-
-void TransferFTP() {}
-
-} // namespace Movendi::Reporting

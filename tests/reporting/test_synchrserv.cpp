@@ -1,0 +1,432 @@
+// The sale details sent to a real FTP server on 127.0.0.1 (pyftpdlib), the workbooks read back
+// with xlrd.
+#include "ftpserver.h"
+#include "kiosktest.h"
+#include "scaledclock.h"
+
+#include "platform/ftpupload.h"
+#include "platform/profilefile.h"
+#include "platform/seams.h"
+#include "reporting/synchrserv.h"
+#include "startup/etatdemarrage.h"
+#include "startup/storedatabase.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTimer>
+
+using namespace Movendi;
+using namespace Movendi::Reporting;
+using Movendi::Test::FtpServer;
+using Movendi::Test::JournalRow;
+using Movendi::Test::ScaledClock;
+using Startup::etat;
+
+namespace {
+
+// The sheets of a workbook as JSON: name and rows of [type, value, date fields].
+const char *const ScriptXlrd = R"(
+import json, sys, xlrd
+book = xlrd.open_workbook(sys.argv[1])
+out = []
+for s in book.sheets():
+    rows = []
+    for r in range(s.nrows):
+        rows.append([[c.ctype, c.value,
+                      list(xlrd.xldate_as_tuple(c.value, book.datemode)) if c.ctype == xlrd.XL_CELL_DATE else []]
+                     for c in s.row(r)])
+    out.append({'name': s.name, 'rows': rows})
+print(json.dumps(out))
+)";
+
+enum TypeXlrd { Vide = 0, Texte = 1, Nombre = 2, Date = 3 };
+
+QJsonArray lireAvecXlrd(const QString &chemin)
+{
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"), QString::fromUtf8(ScriptXlrd), chemin});
+    const bool fini = python.waitForFinished(60000);
+    EXPECT_TRUE(fini && python.exitCode() == 0)
+        << "xlrd: " << python.readAllStandardError().toStdString();
+    return QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+}
+
+// Small limits: what a dead or silent server costs, in test time.
+constexpr Platform::FtpLimits LimitesTest{1000, 1, 4000};
+// A run ends within its overall limit plus the closing of the connection (one stall limit).
+constexpr qint64 BorneMs = LimitesTest.runMs + LimitesTest.stallSeconds * 1000;
+
+const QString Identite = QStringLiteral("KIOSQUE-T1");
+
+class SynchrServTest : public Test::KioskTest
+{
+protected:
+    void SetUp() override
+    {
+        KioskTest::SetUp();
+        layOutApplicationFolder();
+        createJournal();
+        etat().CheminIni = path(QStringLiteral("RURUDIZ.ini"));
+        etat().IdentiteMachine = Identite;
+        Platform::installFtpUploads(&m_uploads);
+        // The server answers in real time: so do the kiosk's waits and limits.
+        Platform::installClock(&m_reel);
+        ASSERT_TRUE(QDir().mkpath(home()));
+    }
+    void TearDown() override
+    {
+        Platform::installFtpUploads(nullptr);
+        KioskTest::TearDown();
+    }
+
+    QString home() const { return path(QStringLiteral("ftp-home")); }
+    QString recu(const QString &nom) const
+    {
+        return home() + QStringLiteral("/Telvio/Sync/") + nom;
+    }
+    QString local(const QString &nom) const { return path(QStringLiteral("SyncrhoServ/") + nom); }
+    static QByteArray contenu(const QString &chemin)
+    {
+        QFile f(chemin);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    // The kiosk pointed at the server; the password stays the configured default.
+    void demarrerServeur(FtpServer::Behaviour comportement, qint64 apres = 1024)
+    {
+        ASSERT_TRUE(
+            m_ftp.start(home(), QString::fromLatin1(MotDePasseFtpParDefaut), comportement, apres));
+        configurerPort(m_ftp.port());
+    }
+    void configurerPort(quint16 port)
+    {
+        const QString ini = etat().CheminIni;
+        ASSERT_TRUE(Platform::writeProfileString(
+            ini, QStringLiteral("FTP"), QStringLiteral("Serveur"), QStringLiteral("127.0.0.1")));
+        ASSERT_TRUE(Platform::writeProfileString(ini, QStringLiteral("FTP"),
+                                                 QStringLiteral("Utilisateur"),
+                                                 QLatin1String(FtpServer::User)));
+        ASSERT_TRUE(Platform::writeProfileString(ini, QStringLiteral("FTP"), QStringLiteral("Port"),
+                                                 QString::number(port)));
+    }
+
+    Startup::ResultatRequete lire(const QString &sql, const QVariantList &p = {}) const
+    {
+        Startup::StoreDatabase base;
+        return base.lire(sql, p);
+    }
+    void executer(const QString &sql, const QVariantList &p = {}) const
+    {
+        Startup::StoreDatabase base;
+        base.executer(sql, p);
+    }
+
+    // A phone sale with one detail row; returns the detail's key.
+    qint64 vendre(const QString &imei, QVariant synchro = {}) const
+    {
+        Startup::StoreDatabase base;
+        const QVariant reference = base.lire(QStringLiteral("SELECT Reference FROM ArticleEnStock "
+                                                            "WHERE Famille = 1 ORDER BY Reference"))
+                                       .valeur(0, QStringLiteral("Reference"));
+        const qint64 vente = base.inserer(
+            QStringLiteral(
+                "INSERT INTO Ventes (LaDate, DateTelecollecte, NoCBClient, IdentMachine, "
+                "NoRemiseTelecollecte, Ticket) VALUES (?, NULL, ?, ?, ?, ?)"),
+            {QStringLiteral("2026-12-08 09:58:07"), QStringLiteral("497010******7893"), Identite,
+             42, QStringLiteral("TICKET\r\nMERCI")});
+        return base.inserer(
+            QStringLiteral("INSERT INTO DetailVente (NoVente, Montant, EcoTaxe, TVA, RefProduit, "
+                           "Designation, Marque, NoIMEI, NoSIM, Quantite, NoFamille, NoCommande, "
+                           "TypeMouvement, SynchroServ) VALUES (?, 499000, 1000, 19.6, ?, ?, ?, ?, "
+                           "NULL, 1, 1, ?, 1, ?)"),
+            {vente, reference, QStringLiteral("Galaxy A15 – noir"), QStringLiteral("Samsung"), imei,
+             QStringLiteral("CMD-7"),
+             synchro.isValid() ? synchro : QVariant(QMetaType(QMetaType::Int))});
+    }
+    QVariant synchro(qint64 detail) const
+    {
+        return lire(QStringLiteral("SELECT SynchroServ FROM DetailVente WHERE Id = ?"), {detail})
+            .valeur(0, QStringLiteral("SynchroServ"));
+    }
+    // FichierTransfer as name -> Transfert.
+    QMap<QString, int> fichiers() const
+    {
+        QMap<QString, int> f;
+        const Startup::ResultatRequete r =
+            lire(QStringLiteral("SELECT NomFichier, Transfert FROM FichierTransfer"));
+        for (qsizetype i = 0; i < r.lignes.size(); ++i)
+            f.insert(r.valeur(i, QStringLiteral("NomFichier")).toString(),
+                     r.valeur(i, QStringLiteral("Transfert")).toInt());
+        return f;
+    }
+    QStringList contextesJournal() const
+    {
+        QStringList c;
+        for (const JournalRow &r : journalRows())
+            c << r.contexte + QStringLiteral(": ") + r.erreur;
+        return c;
+    }
+
+    ScaledClock m_reel{1};
+    Platform::CurlFtpUploads m_uploads{LimitesTest};
+    FtpServer m_ftp;
+};
+
+TEST_F(SynchrServTest, SaleExportedUploadedAndMarked_FolderMadeEmptyNameSkipped)
+{
+    demarrerServeur(FtpServer::Behaviour::Normal);
+    ASSERT_FALSE(QFileInfo::exists(path(QStringLiteral("SyncrhoServ"))));
+    executer(QStringLiteral("INSERT INTO FichierTransfer (NomFichier) VALUES ('')"));
+    // This second's name is already taken by a file sent earlier: the next second is used.
+    executer(QStringLiteral("INSERT INTO FichierTransfer (NomFichier, Transfert) VALUES (?, 1)"),
+             {QStringLiteral("SyncKIOSQUE-T108122026100000.xls")});
+    const qint64 detail = vendre(QStringLiteral("356938035643809"));
+    etat().TransfertTermine = false;
+
+    // At 10:00:00 exactly, whatever the set-up took.
+    ScaledClock horloge(1);
+    Platform::installClock(&horloge);
+    TransferFTP();
+    Platform::installClock(&m_reel);
+
+    const QString nom = QStringLiteral("SyncKIOSQUE-T108122026100001.xls");
+    const QMap<QString, int> attendus{
+        {QString(), 0}, {QStringLiteral("SyncKIOSQUE-T108122026100000.xls"), 1}, {nom, 1}};
+    EXPECT_EQ(fichiers(), attendus);
+    EXPECT_EQ(synchro(detail), QVariant(1));
+    EXPECT_TRUE(etat().TransfertTermine);
+    const QByteArray ecrit = contenu(local(nom));
+    ASSERT_FALSE(ecrit.isEmpty());
+    EXPECT_EQ(contenu(recu(nom)), ecrit);
+    EXPECT_EQ(QDir(home() + QStringLiteral("/Telvio/Sync")).entryList(QDir::Files),
+              QStringList{nom});
+    EXPECT_TRUE(journalRows().isEmpty()) << contextesJournal().join('\n').toStdString();
+    EXPECT_TRUE(m_boxes.shown().isEmpty());
+
+    const QJsonArray feuilles = lireAvecXlrd(recu(nom));
+    ASSERT_EQ(feuilles.size(), 1);
+    EXPECT_EQ(feuilles.at(0)[QStringLiteral("name")].toString(), QStringLiteral("Detail"));
+    const QJsonArray lignes = feuilles.at(0)[QStringLiteral("rows")].toArray();
+    ASSERT_EQ(lignes.size(), 2);
+    QStringList entete;
+    for (const QJsonValue &c : lignes.at(0).toArray())
+        entete << c.toArray().at(1).toString();
+    EXPECT_EQ(entete, colonnesDetail());
+    EXPECT_EQ(entete.size(), 23);
+
+    const QJsonArray ligne = lignes.at(1).toArray();
+    ASSERT_EQ(ligne.size(), 23);
+    auto cellule = [&](const char *colonne) {
+        return ligne.at(colonnesDetail().indexOf(QLatin1String(colonne))).toArray();
+    };
+    const QString reference = lire(QStringLiteral("SELECT RefProduit FROM DetailVente"))
+                                  .valeur(0, QStringLiteral("RefProduit"))
+                                  .toString();
+    const qint64 vente = lire(QStringLiteral("SELECT NoVente FROM DetailVente"))
+                             .valeur(0, QStringLiteral("NoVente"))
+                             .toLongLong();
+    struct Attendu
+    {
+        const char *colonne;
+        int type;
+        QJsonValue valeur; // Undefined: not compared
+    };
+    const Attendu attendu[] = {
+        {"NumVente", Nombre, double(vente)},
+        {"LaDate", Date, {}},
+        {"NoCBClient", Texte, QStringLiteral("497010******7893")},
+        {"TypeMouvement", Nombre, 1.0},
+        {"IdentMachine", Texte, Identite},
+        {"NoRemiseTelecollecte", Nombre, 42.0},
+        {"DateTelecollecte", Vide, {}},
+        {"Ticket", Texte, QStringLiteral("TICKET\r\nMERCI")},
+        {"NoVente", Nombre, double(vente)},
+        {"Montant", Nombre, 49.9},
+        {"EcoTaxe", Nombre, 0.1},
+        {"TVA", Nombre, 19.6},
+        {"RefProduit", Texte, reference},
+        {"Designation", Texte, QStringLiteral("Galaxy A15 – noir")},
+        {"Marque", Texte, QStringLiteral("Samsung")},
+        {"NoIMEI", Texte, QStringLiteral("356938035643809")},
+        {"NoSIM", Vide, {}},
+        {"Quantite", Nombre, 1.0},
+        {"NoFamille", Nombre, 1.0},
+        {"EAN13recharge", Vide, {}},
+        {"NoSerieRecharge", Vide, {}},
+        {"SynchroServ", Vide, {}}, // as it was when exported
+        {"NoCommande", Texte, QStringLiteral("CMD-7")},
+    };
+    for (const Attendu &a : attendu) {
+        const QJsonArray c = cellule(a.colonne);
+        EXPECT_EQ(c.at(0).toInt(), a.type) << a.colonne;
+        if (a.valeur.isString()) {
+            EXPECT_EQ(c.at(1).toString(), a.valeur.toString()) << a.colonne;
+        } else if (a.valeur.isDouble()) {
+            EXPECT_NEAR(c.at(1).toDouble(), a.valeur.toDouble(), 1e-9) << a.colonne;
+        }
+    }
+    EXPECT_EQ(cellule("LaDate").at(2).toArray(), (QJsonArray{2026, 12, 8, 9, 58, 7}));
+}
+
+TEST_F(SynchrServTest, NothingNewToExport_NoFileAndNoUpload)
+{
+    demarrerServeur(FtpServer::Behaviour::Normal);
+    // An older file still waiting, and a sale already sent.
+    writeFile(QStringLiteral("SyncrhoServ/SyncKIOSQUE-T101122026100000.xls"), "ancien");
+    executer(QStringLiteral("INSERT INTO FichierTransfer (NomFichier) VALUES (?)"),
+             {QStringLiteral("SyncKIOSQUE-T101122026100000.xls")});
+    vendre(QStringLiteral("356938035643809"), 1);
+
+    TransferFTP();
+
+    EXPECT_EQ(QDir(path(QStringLiteral("SyncrhoServ"))).entryList(QDir::Files),
+              QStringList{QStringLiteral("SyncKIOSQUE-T101122026100000.xls")});
+    EXPECT_EQ(fichiers(),
+              (QMap<QString, int>{{QStringLiteral("SyncKIOSQUE-T101122026100000.xls"), 0}}));
+    EXPECT_FALSE(QFileInfo::exists(home() + QStringLiteral("/Telvio")));
+    EXPECT_TRUE(journalRows().isEmpty()) << contextesJournal().join('\n').toStdString();
+}
+
+struct ServeurDefaillant
+{
+    const char *nom;
+    FtpServer::Behaviour comportement;
+    qint64 silencieuxApres;   // bytes, for a server silent mid-transfer
+    qint64 grosFichierOctets; // a waiting file sent first, 0 for none
+    bool serveurArrete;       // nothing listening at all
+};
+
+void PrintTo(const ServeurDefaillant &cas, std::ostream *os)
+{
+    *os << cas.nom;
+}
+
+class SynchrServPanneTest : public SynchrServTest,
+                            public ::testing::WithParamInterface<ServeurDefaillant>
+{
+};
+
+// The file stays at Transfert 0 and the run ends within the bound; once the server answers
+// again, the next sale's run sends every waiting file whole.
+TEST_P(SynchrServPanneTest, FileStaysWaitingWithinTheBound_NextRunSendsIt)
+{
+    const ServeurDefaillant cas = GetParam();
+    QString gros;
+    if (cas.grosFichierOctets > 0) {
+        // Larger than the loopback's buffers, so that the upload itself stalls.
+        gros = QStringLiteral("SyncKIOSQUE-T130112026080000.xls");
+        QByteArray octets(cas.grosFichierOctets, '\0');
+        for (qsizetype i = 0; i < octets.size(); ++i)
+            octets[i] = char(i * 7919 % 251);
+        writeFile(QStringLiteral("SyncrhoServ/") + gros, octets);
+        executer(QStringLiteral("INSERT INTO FichierTransfer (NomFichier) VALUES (?)"), {gros});
+    }
+    if (cas.serveurArrete) {
+        demarrerServeur(FtpServer::Behaviour::Normal);
+        m_ftp.stop();
+    } else {
+        demarrerServeur(cas.comportement, cas.silencieuxApres);
+    }
+    const qint64 premier = vendre(QStringLiteral("356938035643809"));
+
+    // The screens' timers while the kiosk waits for the server.
+    int battements = 0;
+    QTimer battement;
+    QObject::connect(&battement, &QTimer::timeout, [&] { ++battements; });
+    battement.start(10);
+    QElapsedTimer duree;
+    duree.start();
+    TransferFTP();
+    const qint64 ecoule = duree.elapsed();
+    battement.stop();
+    if (cas.grosFichierOctets > 0) { // a stall outside libcurl's waits for a reply
+        EXPECT_GT(battements, ecoule / 100) << battements << " in " << ecoule << " ms";
+    }
+    RecordProperty("elapsed_ms", int(ecoule));
+    EXPECT_LT(ecoule, BorneMs) << cas.nom;
+
+    const QStringList apresPanne = fichiers().keys();
+    ASSERT_EQ(apresPanne.size(), gros.isEmpty() ? 1 : 2);
+    for (const QString &nom : apresPanne)
+        EXPECT_EQ(fichiers().value(nom), 0) << nom.toStdString();
+    EXPECT_EQ(synchro(premier), QVariant(1)); // in a workbook written whole
+    ASSERT_EQ(journalRows().size(), 1) << contextesJournal().join('\n').toStdString();
+    EXPECT_EQ(journalRows().at(0).contexte, QStringLiteral("TransferFTP"));
+    EXPECT_TRUE(journalRows().at(0).erreur.startsWith(QStringLiteral("N°: 35750 ")))
+        << journalRows().at(0).erreur.toStdString();
+    EXPECT_TRUE(m_boxes.shown().isEmpty());
+
+    m_ftp.stop();
+    demarrerServeur(FtpServer::Behaviour::Normal);
+    m_uploads.setLimits({}); // the kiosk's own, for the large file
+    const qint64 second = vendre(QStringLiteral("356938035643810"));
+    TransferFTP();
+
+    const QMap<QString, int> tous = fichiers();
+    ASSERT_EQ(tous.size(), apresPanne.size() + 1);
+    for (auto it = tous.begin(); it != tous.end(); ++it) {
+        EXPECT_EQ(it.value(), 1) << it.key().toStdString();
+        EXPECT_EQ(contenu(recu(it.key())), contenu(local(it.key()))) << it.key().toStdString();
+    }
+    EXPECT_EQ(synchro(second), QVariant(1));
+    EXPECT_EQ(journalRows().size(), 1) << contextesJournal().join('\n').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Serveurs, SynchrServPanneTest,
+    ::testing::Values(
+        ServeurDefaillant{"LoginRefused", FtpServer::Behaviour::RefuseLogin, 0, 0, false},
+        ServeurDefaillant{"NothingListening", FtpServer::Behaviour::Normal, 0, 0, true},
+        ServeurDefaillant{"SilentAfterPartOfTheWorkbook", FtpServer::Behaviour::SilentMidTransfer,
+                          1024, 0, false},
+        ServeurDefaillant{"SilentMidwayThroughALargeFile", FtpServer::Behaviour::SilentMidTransfer,
+                          1 << 20, 24 << 20, false}),
+    [](const ::testing::TestParamInfo<ServeurDefaillant> &info) {
+        return std::string(info.param.nom);
+    });
+
+TEST_F(SynchrServTest, WorkbookNotWritten_RowsStayUnsentAndGoWithTheNextRun)
+{
+    demarrerServeur(FtpServer::Behaviour::Normal);
+    // A file where the folder should be: no workbook can be written there.
+    writeFile(QStringLiteral("SyncrhoServ"), "pas un dossier");
+    const qint64 detail = vendre(QStringLiteral("356938035643809"));
+
+    TransferFTP();
+
+    EXPECT_TRUE(fichiers().isEmpty());
+    EXPECT_TRUE(synchro(detail).isNull());
+    ASSERT_EQ(m_boxes.shown().size(), 1);
+    const QString texte = m_boxes.shown().at(0).text;
+    EXPECT_TRUE(texte.startsWith(
+        QStringLiteral("Copy Data from Detail to Detail Étape failed\r\nClasseurExcel\r\n")))
+        << texte.toStdString();
+    EXPECT_GT(texte.size(), 60) << "no description";
+    ASSERT_EQ(journalRows().size(), 1);
+    EXPECT_EQ(journalRows().at(0).contexte, QStringLiteral("TransferFTP"));
+    EXPECT_FALSE(QFileInfo::exists(home() + QStringLiteral("/Telvio")));
+
+    ASSERT_TRUE(QFile::remove(path(QStringLiteral("SyncrhoServ"))));
+    TransferFTP();
+
+    ASSERT_EQ(fichiers().size(), 1);
+    const QString nom = fichiers().firstKey();
+    EXPECT_EQ(fichiers().value(nom), 1);
+    EXPECT_EQ(synchro(detail), QVariant(1));
+    const QJsonArray lignes = lireAvecXlrd(recu(nom)).at(0)[QStringLiteral("rows")].toArray();
+    ASSERT_EQ(lignes.size(), 2);
+    EXPECT_EQ(lignes.at(1)
+                  .toArray()
+                  .at(colonnesDetail().indexOf(QStringLiteral("NoIMEI")))
+                  .toArray()
+                  .at(1)
+                  .toString(),
+              QStringLiteral("356938035643809"));
+}
+
+} // namespace

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace Movendi::Test {
+
+// A real FTP server (python3-pyftpdlib) on 127.0.0.1, started and stopped by the test.
+class FtpServer
+{
+public:
+    enum class Behaviour { Normal, RefuseLogin, SilentMidTransfer };
+
+    static constexpr const char *User = "kiosque";
+
+    FtpServer() = default;
+    ~FtpServer();
+    FtpServer(const FtpServer &) = delete;
+    FtpServer &operator=(const FtpServer &) = delete;
+
+    // The user sees `home` as "/". A server silent mid-transfer stops reading an upload after
+    // silentAfterBytes and answers nothing more. Adds a test failure and returns false when the
+    // server does not come up.
+    bool start(const QString &home, const QString &password,
+               Behaviour behaviour = Behaviour::Normal, qint64 silentAfterBytes = 1024);
+    void stop();
+    quint16 port() const { return m_port; }
+
+private:
+    QTemporaryDir m_logs;
+    QProcess m_process;
+    quint16 m_port = 0;
+};
+
+} // namespace Movendi::Test
