@@ -1,6 +1,7 @@
 #include "dossierapplication.h"
 
 #include "democatalogue.h"
+#include "filmdemo.h"
 #include "platform/filelookup.h"
 #include "platform/profilefile.h"
 
@@ -147,6 +148,11 @@ InitReport initialiserDossier(const QString &dossier, const QString &bibliothequ
         return creerMagasin(chemin, dir.filePath(QStringLiteral("image")), &report.lines, erreur);
     });
     creerSiAbsent(QStringLiteral("ListeIMEI.xls"), ecrireListeLivraisonDemo);
+    // After the store, whose catalogue pictures the film shows.
+    creerSiAbsent(QStringLiteral("video/animation.avi"),
+                  [&](const QString &chemin, QString *erreur) {
+                      return ecrireFilmDemo(chemin, dir.filePath(QStringLiteral("image")), erreur);
+                  });
     if (baseExistante) {
         QString erreur;
         if (!completerMagasin(dir.filePath(*baseExistante), &report.lines, &erreur))

@@ -16,9 +16,9 @@ struct InitReport
 
 // Lays out an application folder the kiosk starts on: RURUDIZ.ini with every start-up key,
 // the language files, the error journal MAINTEN.db, the store with its demo catalogue and the
-// image folder, the exchange folder with porte.ini, and the machine-control library. What
-// exists is kept as it is (an existing store only gets the tables and columns it lacks); the
-// library is replaced.
+// image folder, the attract film video/animation.avi, the exchange folder with porte.ini, and
+// the machine-control library. What exists is kept as it is (an existing store only gets the
+// tables and columns it lacks); the library is replaced.
 InitReport initialiserDossier(const QString &dossier, const QString &bibliothequeAutomate);
 
 // Creates the store from the schema with the demo catalogue; false with a reason if it cannot.
