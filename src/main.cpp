@@ -2,6 +2,7 @@
 #include "front/fnacceuil.h"
 #include "front/kioskscreens.h"
 #include "platform/applicationfolder.h"
+#include "platform/lecteurqt.h"
 #include "platform/messagebox.h"
 #include "platform/seams.h"
 #include "platform/terminationsignal.h"
@@ -32,6 +33,10 @@ int main(int argc, char *argv[])
         box = std::make_unique<Platform::WidgetMessageBox>();
     Platform::installMessageBox(box.get());
 
+    // The attract film plays through Qt Multimedia.
+    Platform::LecteurQtMedia lecteur;
+    Platform::installCommandesMedia(&lecteur);
+
     Front::KioskScreens screens;
     Startup::installerEcrans(&screens);
     Platform::TerminationSignal termination;
@@ -59,5 +64,6 @@ int main(int argc, char *argv[])
     }
     Startup::installerEcrans(nullptr);
     Platform::installMessageBox(nullptr);
+    Platform::installCommandesMedia(nullptr);
     return code;
 }

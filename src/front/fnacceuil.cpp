@@ -252,8 +252,13 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidg
     m_supervision = std::make_unique<Supervision>(std::move(actions));
     connect(m_timerControl, &Platform::KioskTimer::timeout, this,
             [this] { m_supervision->tickControl(); });
-    m_video = std::make_unique<Media::FrmVideo>([this] { ArreterVideo(); },
-                                                [this] { m_supervision->VerifierSauvegarde(); });
+    Media::FrmVideo::Actions lecteur;
+    lecteur.arreterVideo = [this] { ArreterVideo(); };
+    lecteur.verifierSauvegarde = [this] { m_supervision->VerifierSauvegarde(); };
+    lecteur.relancerTimerVideo = [this] { m_timerVideo->restart(); };
+    lecteur.terminer = [this] { terminer(); };
+    lecteur.ouvrirRemplissage = [this] { ouvrirRemplissage(); };
+    m_video = std::make_unique<Media::FrmVideo>(std::move(lecteur));
     qApp->installEventFilter(this);
 }
 

@@ -1,61 +1,254 @@
 #include "frmvideo.h"
 
+#include "taillefilm.h"
+
 #include "platform/kiosktimer.h"
+#include "platform/mediacommandes.h"
+#include "platform/seams.h"
 #include "startup/etatdemarrage.h"
+#include "startup/fonctionutilitaires.h"
 #include "startup/kioskstyle.h"
 
-#include <QHBoxLayout>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
-#include <QVBoxLayout>
+#include <QRandomGenerator>
+#include <QTime>
 
 namespace Movendi::Media {
 
 namespace KioskStyle = Startup::KioskStyle;
 
-FrmVideo::FrmVideo(std::function<void()> arreterVideo, std::function<void()> timer1,
-                   QWidget *parent)
-    : QDialog(parent), m_arreterVideo(std::move(arreterVideo)),
-      m_timer1(new Platform::KioskTimer(this))
+namespace {
+
+constexpr int IntervalleTimer1Ms = 250;
+// The film is at its end this close to its length.
+constexpr std::int32_t MargeFinMs = 300;
+// A child window: the film plays inside Picture1.
+constexpr qint64 StyleEnfant = 1073741824;
+const QStringList ExtensionsImages = {
+    QStringLiteral("bmp"), QStringLiteral("jpe"), QStringLiteral("jpg"), QStringLiteral("jpeg"),
+    QStringLiteral("dib"), QStringLiteral("gif"), QStringLiteral("ico"), QStringLiteral("cur"),
+    QStringLiteral("wmf"), QStringLiteral("emf")};
+
+QString texteDuree(std::int32_t ms)
 {
-    m_timer1->setInterval(250);
-    connect(m_timer1, &Platform::KioskTimer::timeout, this, [timer1 = std::move(timer1)] {
-        if (timer1)
-            timer1();
-    });
+    return QTime(0, 0).addMSecs(qMax(0, ms)).toString(QStringLiteral("HH:mm:ss"));
+}
+
+} // namespace
+
+FrmVideo::FrmVideo(Actions actions, QWidget *parent)
+    : QDialog(parent), m_actions(std::move(actions)), m_timer1(new Platform::KioskTimer(this))
+{
     setObjectName(QStringLiteral("FrmVideo"));
     setWindowTitle(QStringLiteral("video"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setModal(true);
-    setStyleSheet(
-        KioskStyle::feuille() +
-        QStringLiteral(
-            "QDialog { background: #10233f; } QLabel { background: transparent; color: white; }"));
-    auto *invitation = new QLabel(QStringLiteral("Touchez l'écran · Touch the screen"), this);
-    invitation->setObjectName(QStringLiteral("Label1"));
-    invitation->setAlignment(Qt::AlignCenter);
-    invitation->setStyleSheet(QStringLiteral("font-size: 56px; font-weight: bold;"));
-    auto *cmdAnn = KioskStyle::bouton(QStringLiteral("CmdAnn"), QStringLiteral("Français"),
-                                      QStringLiteral("langue"), this);
-    auto *command8 = KioskStyle::bouton(QStringLiteral("Command8"), QStringLiteral("English"),
-                                        QStringLiteral("langue"), this);
-    connect(cmdAnn, &QPushButton::clicked, this, [this] { choisir(QStringLiteral("FR")); });
-    connect(command8, &QPushButton::clicked, this, [this] { choisir(QStringLiteral("EN")); });
-    auto *boutons = new QHBoxLayout;
-    boutons->addStretch(1);
-    boutons->addWidget(cmdAnn);
-    boutons->addSpacing(40);
-    boutons->addWidget(command8);
-    boutons->addStretch(1);
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(60, 60, 60, 80);
-    layout->addWidget(invitation, 1);
-    layout->addLayout(boutons);
+    setStyleSheet(KioskStyle::feuille() +
+                  QStringLiteral("QDialog { background: black; } QLabel { background: "
+                                 "transparent; color: white; }"
+                                 "#Label1, #Label2 { font-size: 14px; color: #9fb3cc; }"
+                                 "#LabelInvitation { font-size: 44px; font-weight: bold; }"
+                                 "#CmdAnn, #Command8 { min-width: 300px; min-height: 110px;"
+                                 " font-size: 34px; }"));
+    m_picture1 = new QWidget(this);
+    m_picture1->setObjectName(QStringLiteral("Picture1"));
+    m_picture1->setStyleSheet(QStringLiteral("background: black;"));
+    m_affBmp = new QLabel(this);
+    m_affBmp->setObjectName(QStringLiteral("AffBMP"));
+    m_affBmp->setAlignment(Qt::AlignCenter);
+    m_affBmp->hide();
+    m_label1 = new QLabel(this);
+    m_label1->setObjectName(QStringLiteral("Label1"));
+    m_label2 = new QLabel(this);
+    m_label2->setObjectName(QStringLiteral("Label2"));
+    m_invitation = new QLabel(QStringLiteral("Touchez l'écran · Touch the screen"), this);
+    m_invitation->setObjectName(QStringLiteral("LabelInvitation"));
+    m_invitation->setAlignment(Qt::AlignCenter);
+    m_cmdAnn = KioskStyle::bouton(QStringLiteral("CmdAnn"), QStringLiteral("Français"),
+                                  QStringLiteral("langue"), this);
+    m_command8 = KioskStyle::bouton(QStringLiteral("Command8"), QStringLiteral("English"),
+                                    QStringLiteral("langue"), this);
+    connect(m_cmdAnn, &QPushButton::clicked, this, &FrmVideo::CmdAnn_Click);
+    connect(m_command8, &QPushButton::clicked, this, &FrmVideo::Command8_Click);
+
+    m_timer1->setInterval(IntervalleTimer1Ms);
+    connect(m_timer1, &Platform::KioskTimer::timeout, this, &FrmVideo::Timer1_Timer);
+    installEventFilter(this);
+    for (QWidget *w : findChildren<QWidget *>())
+        w->installEventFilter(this);
+    Form_Load();
+}
+
+FrmVideo::~FrmVideo()
+{
+    arreter();
+}
+
+QString FrmVideo::cheminFilm()
+{
+    return Startup::DossierApplication() + QStringLiteral("video/animation.avi");
+}
+
+bool FrmVideo::estImage(const QString &chemin)
+{
+    return ExtensionsImages.contains(QFileInfo(chemin).suffix().toLower());
+}
+
+void FrmVideo::Form_Load()
+{
+    m_alias = QString::number(QRandomGenerator::global()->bounded(100)) + QStringLiteral("Aform");
+    m_label2->setText(texteDuree(0));
+}
+
+void FrmVideo::Form_Activate()
+{
+    File1_DblClick();
+}
+
+void FrmVideo::File1_DblClick()
+{
+    arreter();
+    OpenMe(cheminFilm());
+}
+
+std::uint32_t FrmVideo::envoyer(const QString &commande, QString *reponse)
+{
+    m_derniereCommande = commande;
+    m_resultatCommande = std::int32_t(Platform::commandesMedia().envoyer(commande, reponse));
+    return std::uint32_t(m_resultatCommande);
+}
+
+void FrmVideo::arreter()
+{
+    if (!m_mediaOuvert)
+        return;
+    m_mediaOuvert = false;
+    envoyer(QStringLiteral("stop ") + m_alias);
+    envoyer(QStringLiteral("close ") + m_alias);
+    m_label2->setText(texteDuree(0));
+}
+
+void FrmVideo::OpenMe(const QString &chemin)
+{
+    const QFileInfo fichier(chemin);
+    m_label1->setText(QStringLiteral("Chargement de ") + fichier.fileName());
+    // Painted now without running other events: a touch handled here would stop a film that is
+    // not open yet.
+    m_label1->repaint();
+    if (estImage(chemin)) {
+        m_picture1->hide();
+        m_affBmp->setPixmap(
+            QPixmap(chemin).scaled(size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        m_affBmp->show();
+        placer();
+        return;
+    }
+    m_affBmp->hide();
+    m_picture1->show();
+    // A path is passed whole between double quotes, whatever blanks it holds.
+    envoyer(QStringLiteral("open MPEGVideo!\"") + chemin + QStringLiteral("\" alias ") + m_alias +
+            QStringLiteral(" parent ") + QString::number(m_picture1->winId()) +
+            QStringLiteral(" Style ") + QString::number(StyleEnfant));
+    const TailleFilm taille = tailleFilm(chemin);
+    m_largeur = std::int16_t(taille.largeur);
+    m_hauteur = std::int16_t(taille.hauteur);
+    if (m_largeur < 2 && m_hauteur < 2) {
+        QString reponse;
+        envoyer(QStringLiteral("where ") + m_alias + QStringLiteral(" destination"), &reponse);
+        const QStringList nombres = reponse.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (nombres.size() >= 2) {
+            m_largeur = std::int16_t(nombres.at(nombres.size() - 2).toInt());
+            m_hauteur = std::int16_t(nombres.last().toInt());
+        }
+    }
+    Redimensionne();
+    envoyer(QStringLiteral("play ") + m_alias + QStringLiteral(" from 0"));
+    m_mediaOuvert = true;
+    envoyer(QStringLiteral("set ") + m_alias +
+            (m_son ? QStringLiteral(" audio all on") : QStringLiteral(" audio all off")));
+    envoyer(QStringLiteral("set ") + m_alias + QStringLiteral(" time format milliseconds"));
+    QString longueur;
+    envoyer(QStringLiteral("status ") + m_alias + QStringLiteral(" length"), &longueur);
+    m_dureeMedia = std::int32_t(longueur.trimmed().left(128).toLongLong());
+    m_label1->setText(fichier.completeBaseName() + QStringLiteral(" - ") +
+                      texteDuree(m_dureeMedia));
+}
+
+void FrmVideo::Redimensionne()
+{
+    if (m_largeur < 2 || m_hauteur < 2)
+        return;
+    envoyer(QStringLiteral("put ") + m_alias + QStringLiteral(" window at 0 0 ") +
+            QString::number(m_largeur) + QLatin1Char(' ') + QString::number(m_hauteur));
+    placer();
+}
+
+void FrmVideo::Timer1_Timer()
+{
+    if (m_actions.verifierSauvegarde)
+        m_actions.verifierSauvegarde();
+    if (!m_mediaOuvert)
+        return;
+    QString position;
+    envoyer(QStringLiteral("status ") + m_alias + QStringLiteral(" position notify"), &position);
+    const qint64 pos = position.trimmed().left(32).toLongLong();
+    m_label2->setText(texteDuree(std::int32_t(pos)));
+    if (m_dureeMedia - MargeFinMs <= pos) {
+        Command8_Click();
+        if (m_actions.relancerTimerVideo)
+            m_actions.relancerTimerVideo();
+    }
+}
+
+void FrmVideo::CmdAnn_Click()
+{
+    arreter();
+    Startup::etat().Langue = QStringLiteral("FR");
+    if (m_actions.arreterVideo)
+        m_actions.arreterVideo();
+    hide();
+}
+
+void FrmVideo::Command8_Click()
+{
+    arreter();
+    Startup::etat().Langue = QStringLiteral("EN");
+    if (m_actions.arreterVideo)
+        m_actions.arreterVideo();
+}
+
+bool FrmVideo::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
+        return QDialog::eventFilter(watched, event);
+    auto *cle = static_cast<QKeyEvent *>(event);
+    if (event->type() == QEvent::KeyPress && cle->key() == Qt::Key_F) {
+        arreter();
+        if (m_actions.terminer)
+            m_actions.terminer();
+        return true;
+    }
+    if (event->type() == QEvent::KeyRelease && cle->key() == Qt::Key_F12) {
+        if (!cle->isAutoRepeat()) {
+            arreter();
+            if (m_actions.ouvrirRemplissage)
+                m_actions.ouvrirRemplissage();
+            hide();
+        }
+        return true;
+    }
+    // Escape would close the dialog behind the home screen's back.
+    return cle->key() == Qt::Key_Escape;
 }
 
 void FrmVideo::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    Form_Activate();
     m_timer1->start();
 }
 
@@ -63,14 +256,38 @@ void FrmVideo::hideEvent(QHideEvent *event)
 {
     QDialog::hideEvent(event);
     m_timer1->stop();
+    // Between showings the device is closed.
+    arreter();
 }
 
-void FrmVideo::choisir(const QString &langue)
+void FrmVideo::resizeEvent(QResizeEvent *event)
 {
-    Startup::etat().Langue = langue;
-    if (m_arreterVideo)
-        m_arreterVideo();
-    hide();
+    QDialog::resizeEvent(event);
+    placer();
+}
+
+void FrmVideo::placer()
+{
+    const QRect zone = rect();
+    const int marge = 24;
+    m_label1->setGeometry(marge, 8, zone.width() / 2, 24);
+    m_label2->setGeometry(zone.width() - 140, 8, 120, 24);
+    // The film at its own size in the middle; the buttons over its lower part.
+    const QSize film = m_largeur >= 2 && m_hauteur >= 2 ? QSize(m_largeur, m_hauteur)
+                                                        : QSize(zone.width(), zone.height() - 200);
+    m_picture1->setGeometry(QRect(QPoint(0, 0), film)
+                                .translated((zone.width() - film.width()) / 2,
+                                            qMax(40, (zone.height() - film.height()) / 2 - 60)));
+    m_affBmp->setGeometry(zone.adjusted(0, 40, 0, -200));
+    const int largeurBouton = qMax(m_cmdAnn->sizeHint().width(), 300);
+    const int hauteurBouton = qMax(m_cmdAnn->sizeHint().height(), 110);
+    const int y = zone.height() - hauteurBouton - 50;
+    m_cmdAnn->setGeometry(zone.width() / 2 - largeurBouton - 30, y, largeurBouton, hauteurBouton);
+    m_command8->setGeometry(zone.width() / 2 + 30, y, largeurBouton, hauteurBouton);
+    m_invitation->setGeometry(0, y - 80, zone.width(), 60);
+    for (QWidget *w : {static_cast<QWidget *>(m_invitation), static_cast<QWidget *>(m_cmdAnn),
+                       static_cast<QWidget *>(m_command8)})
+        w->raise();
 }
 
 } // namespace Movendi::Media

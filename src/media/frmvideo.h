@@ -1,7 +1,12 @@
 #pragma once
 
 #include <QDialog>
+
+#include <cstdint>
 #include <functional>
+
+class QLabel;
+class QPushButton;
 
 namespace Movendi::Platform {
 class KioskTimer;
@@ -9,29 +14,78 @@ class KioskTimer;
 
 namespace Movendi::Media {
 
-// The attract player, shown modally over the home screen while nobody uses the kiosk. For now
-// it shows the invitation without the film; touching a language button ends it. While it is
-// shown, its Timer1 runs every 250 ms (the nightly schedule).
+// The attract player, shown modally over the home screen while nobody uses the kiosk: it plays
+// video/animation.avi inside Picture1 through the installed media commands, with two large
+// language buttons over the film, and its Timer1 keeps the nightly schedule running.
 class FrmVideo : public QDialog
 {
     Q_OBJECT
 public:
-    // arreterVideo: the home screen's ArreterVideo, which hides this screen; timer1: what each
-    // tick of Timer1 runs.
-    explicit FrmVideo(std::function<void()> arreterVideo, std::function<void()> timer1 = {},
-                      QWidget *parent = nullptr);
+    // What the player asks of the home screen that owns it.
+    struct Actions
+    {
+        std::function<void()> arreterVideo;       // ArreterVideo: hides the player
+        std::function<void()> verifierSauvegarde; // the nightly schedule, at each tick
+        std::function<void()> relancerTimerVideo; // the film comes back after its delay
+        std::function<void()> terminer;           // F: the program ends in order
+        std::function<void()> ouvrirRemplissage;  // F12: the refill screen
+    };
+    explicit FrmVideo(Actions actions, QWidget *parent = nullptr);
+    ~FrmVideo() override;
 
+    void Form_Load();
+    void Form_Activate();
+    void File1_DblClick();
+    void OpenMe(const QString &chemin);
+    void Redimensionne();
+    void Timer1_Timer();
+    void CmdAnn_Click();
+    void Command8_Click();
+    // Stops and closes the film when one is open.
+    void arreter();
+
+    const QString &AliasMedia() const { return m_alias; }
+    bool MediaOuvert() const { return m_mediaOuvert; }
+    std::int32_t DureeMedia() const { return m_dureeMedia; }
+    const QString &DerniereCommande() const { return m_derniereCommande; }
+    std::int32_t ResultatCommande() const { return m_resultatCommande; }
+    std::int16_t LargeurVideo() const { return m_largeur; }
+    std::int16_t HauteurVideo() const { return m_hauteur; }
     Platform::KioskTimer *Timer1() const { return m_timer1; }
 
+    // The film of the application folder.
+    static QString cheminFilm();
+    // Picture files are shown instead of played.
+    static bool estImage(const QString &chemin);
+
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void choisir(const QString &langue);
+    std::uint32_t envoyer(const QString &commande, QString *reponse = nullptr);
+    void placer();
 
-    std::function<void()> m_arreterVideo;
+    Actions m_actions;
+    QWidget *m_picture1;
+    QLabel *m_affBmp;
+    QLabel *m_label1;
+    QLabel *m_label2;
+    QLabel *m_invitation;
+    QPushButton *m_cmdAnn;
+    QPushButton *m_command8;
     Platform::KioskTimer *m_timer1;
+
+    QString m_alias;
+    bool m_mediaOuvert = false;
+    std::int32_t m_dureeMedia = 0;
+    QString m_derniereCommande;
+    std::int32_t m_resultatCommande = 0;
+    std::int16_t m_largeur = 0;
+    std::int16_t m_hauteur = 0;
+    bool m_son = true;
 };
 
 } // namespace Movendi::Media

@@ -3,6 +3,7 @@
 #include "clock.h"
 #include "clocksetter.h"
 #include "ftpupload.h"
+#include "mediacommandes.h"
 #include "messagebox.h"
 #include "portoutput.h"
 #include "qtserialline.h"
@@ -32,12 +33,14 @@ struct Installed
     QtSerialLineFactory qtSerialLines;
     SystemClockSetter systemClockSetter;
     SimulatedLcdOutput memoryLcd;
+    SansLecteurMedia noPlayer;
     CurlFtpUploads curlUploads;
     Clock *clock = &systemClock;
     MessageBox *box = &consoleBox;
     SerialLineFactory *serialLines = &qtSerialLines;
     ClockSetter *clockSetter = &systemClockSetter;
     PortOutput *portOutput = &memoryLcd;
+    CommandesMedia *media = &noPlayer;
     FtpUploads *ftpUploads = &curlUploads;
 };
 
@@ -87,6 +90,16 @@ PortOutput &portOutput()
 void installPortOutput(PortOutput *output)
 {
     installed().portOutput = output ? output : &installed().memoryLcd;
+}
+
+CommandesMedia &commandesMedia()
+{
+    return *installed().media;
+}
+
+void installCommandesMedia(CommandesMedia *commandes)
+{
+    installed().media = commandes ? commandes : &installed().noPlayer;
 }
 
 ClockSetter &clockSetter()

@@ -3,6 +3,7 @@
 namespace Movendi::Platform {
 
 class Clock;
+class CommandesMedia;
 class ClockSetter;
 class FtpUploads;
 class MessageBox;
@@ -24,6 +25,10 @@ void installSerialLines(SerialLineFactory *factory);
 // The LCD's port output; by default a simulated display that mirrors nothing.
 PortOutput &portOutput();
 void installPortOutput(PortOutput *output);
+
+// The attract film's player; by default none (every command answers that no player is there).
+CommandesMedia &commandesMedia();
+void installCommandesMedia(CommandesMedia *commandes);
 
 ClockSetter &clockSetter();
 void installClockSetter(ClockSetter *setter);

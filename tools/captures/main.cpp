@@ -8,7 +8,9 @@
 // inventory (F11) and saves the screen (remplissage.png).
 #include "front/fnacceuil.h"
 #include "front/kioskscreens.h"
+#include "media/frmvideo.h"
 #include "platform/applicationfolder.h"
+#include "platform/lecteurqt.h"
 #include "platform/messagebox.h"
 #include "platform/seams.h"
 #include "sale/frmchoix.h"
@@ -26,6 +28,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -183,6 +186,40 @@ bool jouerRemplissage(Front::KioskScreens &screens, const QString &sortie)
     return capture && charges == 2 && !screens.frmRemplissage();
 }
 
+// The attract player a moment into the film. The film's window is drawn from the player's
+// current picture, as a video window is not part of a widget's grab offscreen.
+bool capturerFilm(Front::KioskScreens &screens, Platform::LecteurQtMedia &lecteur,
+                  const QString &sortie)
+{
+    Media::FrmVideo *video = screens.fnAcceuil()->lecteur();
+    video->showNormal();
+    video->setFixedSize(tailleEcran);
+    attendre(2000);
+    QImage ecran = video->grab().toImage();
+    const QImage image = lecteur.imageCourante(video->AliasMedia());
+    if (QWidget *cadre = video->findChild<QWidget *>(QStringLiteral("Picture1"));
+        cadre && !image.isNull()) {
+        QPainter peintre(&ecran);
+        peintre.drawImage(cadre->geometry(), image);
+        peintre.end();
+        // The buttons and the invitation stay over the film.
+        for (const char *nom : {"LabelInvitation", "CmdAnn", "Command8"}) {
+            if (QWidget *w = video->findChild<QWidget *>(QLatin1String(nom)))
+                w->render(&ecran, w->pos(), QRegion(), QWidget::DrawChildren);
+        }
+    }
+    const QString fichier = QDir(sortie).filePath(QStringLiteral("film.png"));
+    const bool ok = ecran.save(fichier);
+    std::printf("%s %s (film %s, %d ms, image %s)\n",
+                ok ? "capture:" : "capture impossible:", qPrintable(fichier),
+                qPrintable(video->AliasMedia()), video->DureeMedia(),
+                image.isNull() ? "absente" : "du film");
+    video->hide();
+    video->setMinimumSize(0, 0);
+    video->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    return ok && !image.isNull();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -203,6 +240,8 @@ int main(int argc, char *argv[])
         Platform::resolveApplicationFolder(args, QString(), QDir::currentPath());
     Platform::FileMessageBox boites(QDir(sortie).filePath(QStringLiteral("boites.txt")));
     Platform::installMessageBox(&boites);
+    Platform::LecteurQtMedia lecteur;
+    Platform::installCommandesMedia(&lecteur);
     Front::KioskScreens screens;
     Startup::installerEcrans(&screens);
     if (Startup::Main() != Startup::IssueDemarrage::EnMarche) {
@@ -248,8 +287,10 @@ int main(int argc, char *argv[])
         QTest::mouseClick(controle<QPushButton>(choix, QStringLiteral("CmdAnn")), Qt::LeftButton);
         attendre();
     }
+    ok = capturerFilm(screens, lecteur, sortie) && ok;
     screens.fnAcceuil()->terminer();
     Startup::installerEcrans(nullptr);
     Platform::installMessageBox(nullptr);
+    Platform::installCommandesMedia(nullptr);
     return ok ? 0 : 1;
 }
