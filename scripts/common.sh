@@ -10,7 +10,7 @@ if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
 fi
 
 PACKAGES=(
-    cmake ninja-build g++ pkg-config
+    cmake ninja-build g++ pkg-config clang-format
     qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libsqlite3-dev libxcb1-dev
     libfreexl-dev libgsf-1-dev
     libgtest-dev libgmock-dev
@@ -32,7 +32,21 @@ install_missing_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# MOVENDI_WERROR=ON (the test command sets it) makes every warning an error.
 build() {
-    cmake -S "$REPO" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake -S "$REPO" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DMOVENDI_WERROR="${MOVENDI_WERROR:-OFF}" >/dev/null
     cmake --build "$BUILD" -j 2 "$@"
+}
+
+# Every C++ file of the repository as .clang-format lays it out; lists the others and fails.
+check_format() {
+    local bad
+    bad=$(cd "$REPO" && git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run 2>&1 |
+        grep -o '^[^:]*:[0-9]*:[0-9]*: warning' | cut -d: -f1 | sort -u || true)
+    if [ -n "$bad" ]; then
+        echo "Not laid out by clang-format (run clang-format -i on them):"
+        echo "$bad" | sed 's/^/  /'
+        return 1
+    fi
 }

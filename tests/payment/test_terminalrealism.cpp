@@ -79,7 +79,8 @@ TEST_F(RealTerminalTest, AFrameThatIsNotTheAnswerNeverBecomesIt)
     // accepted solvency.
     const QByteArray stray = buildFrame("Zz020" + QByteArray(20, '0'));
     const auto terminal = fresh({});
-    terminal->terminal.answerFor([&](const QByteArray &message) {
+    // Whatever the request, the same turn.
+    terminal->terminal.answerFor([&](const QByteArray &) {
         return SimulatedTerminal::Frames{Movendi::Test::displayFrame("TAPEZ CODE", ""), stray,
                                          Movendi::Test::displayFrame("", "")};
     });

@@ -328,7 +328,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CasChaines{"TextsLongerThanACell",
                                {QString(40000, QLatin1Char('x')), Smiley.repeated(20000)},
                                {QString(32767, QLatin1Char('x')), Smiley.repeated(16383)}}),
-    [](const testing::TestParamInfo<CasChaines> &info) { return info.param.nom; });
+    [](const testing::TestParamInfo<CasChaines> &cas) { return cas.param.nom; });
 
 TEST_F(ClasseurExcelTest, FailedWriteLeavesNoFile)
 {

@@ -386,8 +386,8 @@ INSTANTIATE_TEST_SUITE_P(
                           1024, 0, false},
         ServeurDefaillant{"SilentMidwayThroughALargeFile", FtpServer::Behaviour::SilentMidTransfer,
                           1 << 20, 24 << 20, false}),
-    [](const ::testing::TestParamInfo<ServeurDefaillant> &info) {
-        return std::string(info.param.nom);
+    [](const ::testing::TestParamInfo<ServeurDefaillant> &cas) {
+        return std::string(cas.param.nom);
     });
 
 TEST_F(SynchrServTest, WorkbookNotWritten_RowsStayUnsentAndGoWithTheNextRun)
