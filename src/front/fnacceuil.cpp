@@ -326,29 +326,19 @@ void FnAcceuil::Form_Activate()
 void FnAcceuil::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (!m_active) {
-        m_active = true;
-        Form_Activate();
-    }
+    m_activation.montre();
 }
 
 void FnAcceuil::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
-    m_active = false;
+    m_activation.cache();
 }
 
 void FnAcceuil::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
-    if (event->type() != QEvent::ActivationChange)
-        return;
-    if (!isActiveWindow()) {
-        m_active = false;
-    } else if (!m_active && isVisible()) {
-        m_active = true;
-        Form_Activate();
-    }
+    m_activation.changement(*this, *event);
 }
 
 void FnAcceuil::ChargerCatalogue()

@@ -3,7 +3,9 @@
 #include "supervision.h"
 #include <QSet>
 
+#include "startup/suiviactivation.h"
 #include <QString>
+
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -110,7 +112,7 @@ private:
     // Articles already journalled for a price that cannot be charged.
     QSet<int> m_prixRefuses;
     bool m_videoEnCours = false;
-    bool m_active = false;
+    Startup::SuiviActivation m_activation{[this] { Form_Activate(); }};
     bool m_termine = false;
     bool m_pointeurCache = false;
 

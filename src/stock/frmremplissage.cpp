@@ -230,29 +230,19 @@ void FrmRemplissage::Form_Unload()
 void FrmRemplissage::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (!m_active) {
-        m_active = true;
-        Form_Activate();
-    }
+    m_activation.montre();
 }
 
 void FrmRemplissage::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
-    m_active = false;
+    m_activation.cache();
 }
 
 void FrmRemplissage::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
-    if (event->type() != QEvent::ActivationChange)
-        return;
-    if (!isActiveWindow()) {
-        m_active = false;
-    } else if (!m_active && isVisible()) {
-        m_active = true;
-        Form_Activate();
-    }
+    m_activation.changement(*this, *event);
 }
 
 void FrmRemplissage::OuvrirTables()

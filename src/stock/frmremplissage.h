@@ -2,6 +2,8 @@
 
 #include "afficheurlcd.h"
 
+#include "startup/suiviactivation.h"
+
 #include <QWidget>
 
 #include <cstdint>
@@ -113,7 +115,7 @@ private:
     std::int32_t m_emplacementOuvert = 0;
     bool m_demandeFin = false;
     std::int16_t m_compteurTops = 0;
-    bool m_active = false;
+    Startup::SuiviActivation m_activation{[this] { Form_Activate(); }};
     bool m_decharge = false;
 };
 
