@@ -467,7 +467,7 @@ void FnAcceuil::RechercherPortImprimante()
     for (int essai = 0; essai < 20; ++essai) {
         if (p == etat().PortModem)
             ++p;
-        if (ligne->open(p, QStringLiteral("19200,N,8,1")))
+        if (ligne->open(p, QString::fromLatin1(Platform::TicketPrinterSettings)))
             break;
         ++p;
     }

@@ -24,6 +24,9 @@ struct SerialSettings
     static std::optional<SerialSettings> parse(const QString &text);
 };
 
+// The ticket printer's line, wherever the kiosk opens it.
+inline constexpr char TicketPrinterSettings[] = "19200,N,8,1";
+
 // The device of port number portNumber: the one named by "PortCom", key "Port" + N of the
 // profile file iniPath when that value is not empty, else /dev/ttyS(N-1). Empty below port 1.
 QString serialDevicePath(int portNumber, const QString &iniPath);

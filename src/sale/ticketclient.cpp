@@ -35,8 +35,6 @@ constexpr int ErreurEcritureImprimante = 8012;
 constexpr int ErreurMemoire = 7;
 constexpr int AttentePriseTicketS = 4;
 
-const QString reglagesImprimante = QStringLiteral("19200,N,8,1");
-
 } // namespace
 
 void AjoutLigneTicket(const QString &ligne)
@@ -185,7 +183,8 @@ void ImprimerTicket(FrmPayment &ecran)
             ligne = &ecran.ligneImprimante();
             if (!ligne->isOpen()) {
                 ligne->setInputLength(0);
-                if (!ligne->open(e.PortImprimante, reglagesImprimante))
+                if (!ligne->open(e.PortImprimante,
+                                 QString::fromLatin1(Platform::TicketPrinterSettings)))
                     throw Startup::ErreurExecution(ErreurPortImprimante, ligne->errorText());
             }
             while (ligne->bytesAvailable() > 0)

@@ -42,7 +42,6 @@ constexpr int IntervalleTimer1Ms = 600;
 // Every 4 minutes the home screen's automatic return is counted again from zero.
 constexpr std::int16_t TopsRelance = 400;
 constexpr int ErreurObjetFerme = 3704;
-const QString ReglagesImprimante = QStringLiteral("19200,N,8,1");
 
 ErreurExecution objetFerme(const QString &quoi)
 {
@@ -463,7 +462,8 @@ void FrmRemplissage::ImprimerContenueEmplacements()
         Platform::SerialLine &ligne = ligneImprimante();
         if (!ligne.isOpen()) {
             ligne.setInputLength(0);
-            if (!ligne.open(Startup::etat().PortImprimante, ReglagesImprimante))
+            if (!ligne.open(Startup::etat().PortImprimante,
+                            QString::fromLatin1(Platform::TicketPrinterSettings)))
                 throw ErreurExecution(Startup::Erreurs::AccesFichier, ligne.errorText());
         }
         while (ligne.bytesAvailable() > 0)
