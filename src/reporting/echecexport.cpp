@@ -2,20 +2,17 @@
 
 #include "platform/messagebox.h"
 #include "platform/seams.h"
-#include "startup/erreur.h"
 #include "startup/etatdemarrage.h"
-#include "startup/journal.h"
 
 namespace Movendi::Reporting {
 
-void signalerEchecExport(const QString &etape, const QString &contexte, const QString &chemin,
-                         const QString &erreur)
+Startup::ErreurExecution signalerEchecExport(const QString &etape, const QString &contexte,
+                                             const QString &chemin, const QString &erreur)
 {
     if (!Startup::etat().VenteEnCours)
         Platform::messageBox().show(
             contexte, etape + QStringLiteral(" failed\r\nClasseurExcel\r\n") + erreur);
-    Startup::SignalerErreur(contexte, Startup::Erreurs::accesFichier(
-                                          chemin, etape + QStringLiteral(" failed: ") + erreur));
+    return Startup::Erreurs::accesFichier(chemin, etape + QStringLiteral(" failed: ") + erreur);
 }
 
 } // namespace Movendi::Reporting

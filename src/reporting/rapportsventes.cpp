@@ -31,13 +31,6 @@ const char *const DestinatairesParDefaut[] = {
     "remises@movendi-exploitation.fr", "comptabilite@movendi-exploitation.fr",
     "direction@movendi-exploitation.fr", "ventes@movendi-exploitation.fr"};
 
-QString destinataire(int n)
-{
-    return Startup::LireIniString(Startup::etat().CheminIni, QStringLiteral("Email"),
-                                  QStringLiteral("Mailto Rapport Telvio%1").arg(n),
-                                  QString::fromLatin1(DestinatairesParDefaut[n - 1]));
-}
-
 Email &composantMail()
 {
     Email *email = email1();
@@ -45,13 +38,6 @@ Email &composantMail()
         throw Startup::ErreurExecution(Startup::Erreurs::ErreurInterne,
                                        QStringLiteral("pas de composant mail"));
     return *email;
-}
-
-void enregistrerFichier(Startup::StoreDatabase &base, const QString &chemin)
-{
-    base.executer(
-        QStringLiteral("INSERT INTO TransfertExportCSV (Fichier, LaDate) VALUES (?, ?)"),
-        {QFileInfo(chemin).fileName(), Startup::StoreDatabase::versBase(Platform::clock().now())});
 }
 
 QString texteValeur(const QVariant &v)
@@ -187,62 +173,79 @@ QStringList ecrireExportsCsv(const QString &debut, const QString &fin, const QDa
     base.RapportCVSDetailVente(debut, finJour);
     ecrireCsv(ventes, texteCsv(base.lire(QStringLiteral("SELECT * FROM ExportCSVvente "
                                                         "ORDER BY NumVente"))));
-    enregistrerFichier(base, ventes);
+    enregistrerFichierRapport(base, ventes);
     fichiers << ventes;
 
     const QString recharges = QDir(dossier).filePath(
         nomFichierRapport(QStringLiteral("Recharges"), identite, jour, QStringLiteral(".CSV")));
     ecrireCsv(recharges, texteCsv(base.RapportCVSDetailRecharge(debut, finJour)));
-    enregistrerFichier(base, recharges);
+    enregistrerFichierRapport(base, recharges);
     fichiers << recharges;
     return fichiers;
 }
 
+QStringList destinatairesRapport(int premier, int dernier)
+{
+    QStringList adresses;
+    for (int n = premier; n <= dernier; ++n) {
+        const QString a =
+            Startup::LireIniString(Startup::etat().CheminIni, QStringLiteral("Email"),
+                                   QStringLiteral("Mailto Rapport Telvio%1").arg(n),
+                                   QString::fromLatin1(DestinatairesParDefaut[n - 1]));
+        if (!a.trimmed().isEmpty())
+            adresses << a;
+    }
+    return adresses;
+}
+
+void enregistrerFichierRapport(Startup::StoreDatabase &base, const QString &chemin)
+{
+    base.executer(
+        QStringLiteral("INSERT INTO TransfertExportCSV (Fichier, LaDate) VALUES (?, ?)"),
+        {QFileInfo(chemin).fileName(), Startup::StoreDatabase::versBase(Platform::clock().now())});
+}
+
+void envoyerRapport(const QStringList &fichiers, const QStringList &destinataires)
+{
+    Email &email = composantMail();
+    for (const QString &destinataire : destinataires) {
+        // The control empties its list after each mail sent: the files are listed again, each
+        // once, for every recipient.
+        for (const QString &f : fichiers) {
+            email.PieceJointeAjout(f);
+            email.PieceJointeSuppr(f);
+            email.PieceJointeAjout(f);
+        }
+        EnvoyerEmailRapportCSV(destinataire);
+        for (const QString &f : fichiers)
+            email.PieceJointeSuppr(f);
+    }
+}
+
 void ExportCsv()
 {
-    QStringList joints;
     try {
-        const QStringList fichiers =
-            ecrireExportsCsv(etatRapport().DateDebutRapport, etatRapport().DateFinRapport,
-                             Platform::clock().now().date());
-        Email &email = composantMail();
-        joints = fichiers;
-        // The control empties its list after each mail sent: the files are listed again, each
-        // once, for every recipient, and only once written.
-        for (int n = 2; n <= 4; ++n) {
-            for (const QString &f : fichiers) {
-                email.PieceJointeAjout(f);
-                email.PieceJointeSuppr(f);
-                email.PieceJointeAjout(f);
-            }
-            EnvoyerEmailRapportCSV(destinataire(n));
-        }
+        // Mailed only once both files are written.
+        envoyerRapport(ecrireExportsCsv(etatRapport().DateDebutRapport,
+                                        etatRapport().DateFinRapport,
+                                        Platform::clock().now().date()),
+                       destinatairesRapport(2, 4));
     } catch (const Startup::ErreurExecution &erreur) {
         Startup::SignalerErreur(QStringLiteral("ExportCsv"), erreur);
-    }
-    if (Email *email = email1()) {
-        for (const QString &f : joints)
-            email->PieceJointeSuppr(f);
     }
 }
 
 void RapportBordereauxRemiseBancaire()
 {
-    QString classeur;
     try {
         dossierRapports();
-        classeur = ExportRemisesBancaire();
+        const QString classeur = ExportRemisesBancaire();
         {
             Startup::StoreDatabase base;
-            enregistrerFichier(base, classeur);
+            enregistrerFichierRapport(base, classeur);
         }
-        Email &email = composantMail();
-        email.PieceJointeAjout(classeur);
-        EnvoyerEmailRapportCSV(destinataire(1));
-        email.PieceJointeSuppr(classeur);
+        envoyerRapport({classeur}, destinatairesRapport(1, 1));
     } catch (const Startup::ErreurExecution &erreur) {
-        if (Email *email = email1(); email && !classeur.isEmpty())
-            email->PieceJointeSuppr(classeur);
         Startup::SignalerErreur(QStringLiteral("RapportBordereauxRemiseBancaire"), erreur);
     }
 }

@@ -9,8 +9,9 @@
 #include <optional>
 
 namespace Movendi::Startup {
+class StoreDatabase;
 struct ResultatRequete;
-}
+} // namespace Movendi::Startup
 
 namespace Movendi::Reporting {
 
@@ -36,6 +37,15 @@ void ExportCsv();
 void RapportBordereauxRemiseBancaire();
 // One report mail to one recipient with the mail control's attachments.
 void EnvoyerEmailRapportCSV(const QString &destinataire);
+
+// The accounting recipients "Mailto Rapport Telvio" premier to dernier, in order, the ones set
+// empty left out.
+QStringList destinatairesRapport(int premier, int dernier);
+// One report mail with the files to each recipient; the mail control's list is left empty.
+// Throws ErreurExecution when there is no mail control.
+void envoyerRapport(const QStringList &fichiers, const QStringList &destinataires);
+// A written report file recorded in TransfertExportCSV.
+void enregistrerFichierRapport(Startup::StoreDatabase &base, const QString &chemin);
 
 struct PeriodeRapport
 {

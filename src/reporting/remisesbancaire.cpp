@@ -8,7 +8,6 @@
 #include "platform/seams.h"
 #include "startup/erreur.h"
 #include "startup/etatdemarrage.h"
-#include "startup/journal.h"
 #include "startup/storedatabase.h"
 
 #include <QDir>
@@ -50,8 +49,9 @@ QString ExportRemisesBancaire()
     }
     QString erreur;
     if (!classeur.ecrire(chemin, &erreur)) {
-        signalerEchecExport(EtapeCopie, QStringLiteral("ExportRemisesBancaire"), chemin, erreur);
-        throw Startup::Erreurs::accesFichier(chemin, erreur);
+        // The caller journals it and neither records nor mails the missing file.
+        throw signalerEchecExport(EtapeCopie, QStringLiteral("ExportRemisesBancaire"), chemin,
+                                  erreur);
     }
     return chemin;
 }

@@ -143,7 +143,8 @@ bool exporterDetails(StoreDatabase &base, const QString &dossier)
     QString erreur;
     if (!classeur.ecrire(chemin, &erreur)) {
         // The rows stay unsent and go in the next run's workbook.
-        signalerEchecExport(EtapeCopie, Contexte, chemin, erreur);
+        Startup::SignalerErreur(Contexte,
+                                signalerEchecExport(EtapeCopie, Contexte, chemin, erreur));
         return true;
     }
 

@@ -276,6 +276,18 @@ const ListeIMEI &FrmRemplissage::liste() const
     return *m_liste;
 }
 
+std::optional<FrmRemplissage::Emplacement>
+FrmRemplissage::premierEmplacement(Startup::StoreDatabase &base, const QString &sql,
+                                   const QVariantList &parametres)
+{
+    const Startup::ResultatRequete r = base.lire(sql, parametres);
+    if (r.estVide())
+        return std::nullopt;
+    return Emplacement{r.valeur(0, QStringLiteral("NoEmpl")).toLongLong(),
+                       std::int16_t(r.valeur(0, QStringLiteral("Colonne")).toInt()),
+                       r.valeur(0, QStringLiteral("Etage")).toLongLong()};
+}
+
 void FrmRemplissage::LectureDouchette()
 {
     const QString code = m_textCodBar->text();
@@ -286,40 +298,33 @@ void FrmRemplissage::LectureDouchette()
         Startup::StoreDatabase &b = base();
         // The code is compared whole through a bound value: a quote or a wildcard in it is
         // only a character.
-        const Startup::ResultatRequete present = b.lire(
+        const std::optional<Emplacement> present = premierEmplacement(
+            b,
             recharge ? QStringLiteral("SELECT NoEmpl, Colonne, Etage FROM EmplacementsMachine1 "
                                       "WHERE NoSIM = ? COLLATE NOCASE ORDER BY NoEmpl LIMIT 1")
                      : QStringLiteral("SELECT NoEmpl, Colonne, Etage FROM EmplacementsMachine1 "
                                       "WHERE IMEI = ? COLLATE NOCASE ORDER BY NoEmpl LIMIT 1"),
             {code});
-        if (!present.estVide()) {
-            const Emplacement e{present.valeur(0, QStringLiteral("NoEmpl")).toLongLong(),
-                                std::int16_t(present.valeur(0, QStringLiteral("Colonne")).toInt()),
-                                present.valeur(0, QStringLiteral("Etage")).toLongLong()};
-            m_emplacement = e;
+        if (present) {
+            m_emplacement = present;
             AffichezMessage(recharge ? QStringLiteral("Erreur NSTE deja ")
                                      : QStringLiteral("Erreur IMEI deja "),
                             QStringLiteral("present dans le DA"));
-            presenter(e);
-            AffichezMessage(code, etage(e.etage));
+            presenter(*present);
+            AffichezMessage(code, etage(present->etage));
             return;
         }
-        const Startup::ResultatRequete libre = b.lire(
-            recharge ? QStringLiteral("SELECT NoEmpl, Colonne, Etage FROM EmplacementsMachine1 "
-                                      "WHERE Reference IS NULL AND Etage < 3 "
-                                      "ORDER BY Colonne, Etage, NoEmpl LIMIT 1")
-                     : QStringLiteral("SELECT NoEmpl, Colonne, Etage FROM EmplacementsMachine1 "
-                                      "WHERE Reference IS NULL AND Etage > 2 "
-                                      "ORDER BY Colonne, Etage, NoEmpl LIMIT 1"));
-        if (libre.estVide()) {
-            m_emplacement.reset();
+        m_emplacement = premierEmplacement(
+            b, recharge ? QStringLiteral("SELECT NoEmpl, Colonne, Etage FROM EmplacementsMachine1 "
+                                         "WHERE Reference IS NULL AND Etage < 3 "
+                                         "ORDER BY Colonne, Etage, NoEmpl LIMIT 1")
+                        : QStringLiteral("SELECT NoEmpl, Colonne, Etage FROM EmplacementsMachine1 "
+                                         "WHERE Reference IS NULL AND Etage > 2 "
+                                         "ORDER BY Colonne, Etage, NoEmpl LIMIT 1"));
+        if (!m_emplacement) {
             AffichezMessage(QStringLiteral("Pas d'emplacement"), QStringLiteral("disponible"));
             return;
         }
-        m_emplacement =
-            Emplacement{libre.valeur(0, QStringLiteral("NoEmpl")).toLongLong(),
-                        std::int16_t(libre.valeur(0, QStringLiteral("Colonne")).toInt()),
-                        libre.valeur(0, QStringLiteral("Etage")).toLongLong()};
         if (recharge)
             RemplissageMachineRECHA(code);
         else

@@ -4,6 +4,7 @@
 
 #include "startup/suiviactivation.h"
 
+#include <QVariant>
 #include <QWidget>
 
 #include <cstdint>
@@ -87,6 +88,10 @@ private:
     void Form_Load();
     void Form_Activate();
     bool toucheRelachee(int touche);
+    // The first row of a query of NoEmpl, Colonne and Etage, or none.
+    static std::optional<Emplacement> premierEmplacement(Startup::StoreDatabase &base,
+                                                         const QString &sql,
+                                                         const QVariantList &parametres = {});
     void charger(const Article &article, const QString &code);
     // Brings a location to the operator; the mechanism's status (the door's in front loading).
     std::int32_t presenter(const Emplacement &emplacement);

@@ -2,6 +2,7 @@
 // with xlrd.
 #include "ftpserver.h"
 #include "kiosktest.h"
+#include "lecturexls.h"
 #include "scaledclock.h"
 
 #include "platform/ftpupload.h"
@@ -23,38 +24,11 @@ using namespace Movendi;
 using namespace Movendi::Reporting;
 using Movendi::Test::FtpServer;
 using Movendi::Test::JournalRow;
+using namespace Movendi::Test;
 using Movendi::Test::ScaledClock;
 using Startup::etat;
 
 namespace {
-
-// The sheets of a workbook as JSON: name and rows of [type, value, date fields].
-const char *const ScriptXlrd = R"(
-import json, sys, xlrd
-book = xlrd.open_workbook(sys.argv[1])
-out = []
-for s in book.sheets():
-    rows = []
-    for r in range(s.nrows):
-        rows.append([[c.ctype, c.value,
-                      list(xlrd.xldate_as_tuple(c.value, book.datemode)) if c.ctype == xlrd.XL_CELL_DATE else []]
-                     for c in s.row(r)])
-    out.append({'name': s.name, 'rows': rows})
-print(json.dumps(out))
-)";
-
-enum TypeXlrd { Vide = 0, Texte = 1, Nombre = 2, Date = 3 };
-
-QJsonArray lireAvecXlrd(const QString &chemin)
-{
-    QProcess python;
-    python.start(QStringLiteral("/usr/bin/python3"),
-                 {QStringLiteral("-c"), QString::fromUtf8(ScriptXlrd), chemin});
-    const bool fini = python.waitForFinished(60000);
-    EXPECT_TRUE(fini && python.exitCode() == 0)
-        << "xlrd: " << python.readAllStandardError().toStdString();
-    return QJsonDocument::fromJson(python.readAllStandardOutput()).array();
-}
 
 // Small limits: what a dead or silent server costs, in test time.
 constexpr Platform::FtpLimits LimitesTest{1000, 1, 4000};
@@ -270,7 +244,7 @@ TEST_F(SynchrServTest, SaleExportedUploadedAndMarked_FolderMadeEmptyNameSkipped)
             EXPECT_NEAR(c.at(1).toDouble(), a.valeur.toDouble(), 1e-9) << a.colonne;
         }
     }
-    EXPECT_EQ(cellule("LaDate").at(2).toArray(), (QJsonArray{2026, 12, 8, 9, 58, 7}));
+    EXPECT_EQ(cellule("LaDate").at(3).toArray(), (QJsonArray{2026, 12, 8, 9, 58, 7}));
 }
 
 TEST_F(SynchrServTest, NothingNewToExport_NoFileAndNoUpload)

@@ -10,12 +10,10 @@
 #include "startup/demarrage.h"
 #include "startup/erreur.h"
 #include "startup/etatdemarrage.h"
-#include "startup/fnkestrel.h"
 #include "startup/storedatabase.h"
 
 #include <QDate>
 #include <QDir>
-#include <QFileInfo>
 #include <QTextStream>
 
 namespace Movendi::Admin {
@@ -26,20 +24,6 @@ QString option(const QStringList &options, const QString &nom)
 {
     const qsizetype i = options.indexOf(nom);
     return i >= 0 && i + 1 < options.size() ? options.at(i + 1) : QString();
-}
-
-// The recipients of each kind of file, as the nightly run sends them.
-QStringList destinataires(int premier, int dernier)
-{
-    QStringList d;
-    for (int n = premier; n <= dernier; ++n) {
-        const QString a =
-            Startup::LireIniString(Startup::etat().CheminIni, QStringLiteral("Email"),
-                                   QStringLiteral("Mailto Rapport Telvio%1").arg(n), QString());
-        if (!a.isEmpty())
-            d << a;
-    }
-    return d;
 }
 
 } // namespace
@@ -75,8 +59,7 @@ int exporterRapports(const QString &dossier, const QStringList &options, QTextSt
             out << "écrit: " << f << '\n';
         classeur = Reporting::ExportRemisesBancaire();
         Startup::StoreDatabase base;
-        base.executer(QStringLiteral("INSERT INTO TransfertExportCSV (Fichier) VALUES (?)"),
-                      {QFileInfo(classeur).fileName()});
+        Reporting::enregistrerFichierRapport(base, classeur);
         out << "écrit: " << classeur << '\n';
     } catch (const Startup::ErreurExecution &erreur) {
         err << "erreur: " << erreur.description() << '\n';
@@ -95,19 +78,17 @@ int exporterRapports(const QString &dossier, const QStringList &options, QTextSt
     int attendus = 0;
     {
         const JournalTemporaire journal;
+        // As the night mails them: the CSV files to the sales recipients, the workbook to the
+        // remittance one.
         const auto envoyer = [&](const QStringList &fichiers, const QStringList &adresses) {
             for (const QString &a : adresses) {
-                for (const QString &f : fichiers)
-                    email.PieceJointeAjout(f);
                 ++attendus;
-                Reporting::EnvoyerEmailRapportCSV(a);
+                Reporting::envoyerRapport(fichiers, {a});
                 out << "envoyé à " << a << ": " << fichiers.size() << " fichier(s)\n";
-                for (const QString &f : fichiers)
-                    email.PieceJointeSuppr(f);
             }
         };
-        envoyer(csv, destinataires(2, 4));
-        envoyer({classeur}, destinataires(1, 1));
+        envoyer(csv, Reporting::destinatairesRapport(2, 4));
+        envoyer({classeur}, Reporting::destinatairesRapport(1, 1));
         journal.imprimer(out);
     }
     Reporting::installerEmail1(nullptr);
