@@ -8,7 +8,7 @@
 #include "platform/terminationsignal.h"
 #include "platform/widgetmessagebox.h"
 #include "startup/demarrage.h"
-#include "startup/etatdemarrage.h"
+#include "state/etatdemarrage.h"
 
 #include <QApplication>
 #include <memory>

@@ -1,5 +1,9 @@
-#include "fnacceuil.h"
+#include "front/fnacceuil.h"
 
+#include "config/fnkestrel.h"
+#include "i18n/constmessage.h"
+#include "journal/erreur.h"
+#include "journal/journal.h"
 #include "machine/automate.h"
 #include "machine/machinecontrol.h"
 #include "media/frmvideo.h"
@@ -12,15 +16,14 @@
 #include "sale/frmchoix.h"
 #include "sale/frmpayment.h"
 #include "sale/prixvente.h"
-#include "startup/constmessage.h"
+#include "screens/kioskstyle.h"
+#include "screens/navigation.h"
 #include "startup/demarrage.h"
-#include "startup/erreur.h"
-#include "startup/etatdemarrage.h"
-#include "startup/fnkestrel.h"
-#include "startup/fonctionutilitaires.h"
-#include "startup/journal.h"
-#include "startup/kioskstyle.h"
-#include "startup/storedatabase.h"
+#include "state/ecrans.h"
+#include "state/etatdemarrage.h"
+#include "store/conversions.h"
+#include "store/storedatabase.h"
+#include "utilities/fonctionutilitaires.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "supervision.h"
+#include "front/supervision.h"
 #include <QSet>
 
-#include "startup/suiviactivation.h"
+#include "screens/suiviactivation.h"
 #include <QString>
 
 #include <QWidget>

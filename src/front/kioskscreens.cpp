@@ -1,11 +1,12 @@
-#include "kioskscreens.h"
+#include "front/kioskscreens.h"
 
-#include "fnacceuil.h"
+#include "config/fnkestrel.h"
+#include "front/fnacceuil.h"
 #include "platform/kiosktimer.h"
 #include "sale/frmchoix.h"
 #include "sale/frmpayment.h"
 #include "sale/reprisevente.h"
-#include "startup/fnkestrel.h"
+#include "screens/navigation.h"
 #include "stock/frmremplissage.h"
 
 namespace Movendi::Front {

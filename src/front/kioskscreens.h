@@ -1,6 +1,6 @@
 #pragma once
 
-#include "startup/ecrans.h"
+#include "state/ecrans.h"
 
 #include <memory>
 

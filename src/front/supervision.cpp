@@ -1,5 +1,8 @@
-#include "supervision.h"
+#include "front/supervision.h"
 
+#include "config/fnkestrel.h"
+#include "journal/erreur.h"
+#include "journal/journal.h"
 #include "payment/demandestpe.h"
 #include "payment/etatpaiement.h"
 #include "payment/resultatstpe.h"
@@ -8,13 +11,12 @@
 #include "platform/seams.h"
 #include "reporting/envoyeremail.h"
 #include "reporting/rapportsventes.h"
-#include "startup/erreur.h"
-#include "startup/etatdemarrage.h"
-#include "startup/fnkestrel.h"
-#include "startup/fonctionutilitaires.h"
-#include "startup/journal.h"
-#include "startup/sauvegarde.h"
-#include "startup/storedatabase.h"
+#include "state/ecrans.h"
+#include "state/etatdemarrage.h"
+#include "store/conversions.h"
+#include "store/sauvegarde.h"
+#include "store/storedatabase.h"
+#include "utilities/fonctionutilitaires.h"
 
 #include <cmath>
 

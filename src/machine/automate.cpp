@@ -1,6 +1,6 @@
-#include "automate.h"
+#include "machine/automate.h"
 
-#include "grafcetlibrary.h"
+#include "machine/grafcetlibrary.h"
 
 namespace Movendi::Machine {
 

@@ -1,4 +1,4 @@
-#include "grafcetlibrary.h"
+#include "machine/grafcetlibrary.h"
 
 #include <QFile>
 

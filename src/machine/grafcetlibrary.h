@@ -1,6 +1,6 @@
 #pragma once
 
-#include "machinecontrol.h"
+#include "machine/machinecontrol.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "filmmjpeg.h"
+#include "media/filmmjpeg.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,13 +1,13 @@
-#include "frmvideo.h"
+#include "media/frmvideo.h"
 
-#include "taillefilm.h"
+#include "media/taillefilm.h"
 
 #include "platform/kiosktimer.h"
 #include "platform/mediacommandes.h"
 #include "platform/seams.h"
-#include "startup/etatdemarrage.h"
-#include "startup/fonctionutilitaires.h"
-#include "startup/kioskstyle.h"
+#include "screens/kioskstyle.h"
+#include "state/etatdemarrage.h"
+#include "utilities/fonctionutilitaires.h"
 
 #include <QFileInfo>
 #include <QKeyEvent>

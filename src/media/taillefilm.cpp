@@ -1,4 +1,4 @@
-#include "taillefilm.h"
+#include "media/taillefilm.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "banktickets.h"
+#include "payment/banktickets.h"
 
-#include "terminalframe.h"
+#include "payment/terminalframe.h"
 
 namespace Movendi::Payment {
 

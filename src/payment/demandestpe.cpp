@@ -1,12 +1,12 @@
-#include "demandestpe.h"
+#include "payment/demandestpe.h"
 
-#include "environnementpaiement.h"
-#include "erreurmpc10.h"
-#include "etatpaiement.h"
-#include "pontagetpvnew.h"
-#include "resultatstpe.h"
-#include "telecollecte.h"
-#include "terminalframe.h"
+#include "payment/environnementpaiement.h"
+#include "payment/erreurmpc10.h"
+#include "payment/etatpaiement.h"
+#include "payment/pontagetpvnew.h"
+#include "payment/resultatstpe.h"
+#include "payment/telecollecte.h"
+#include "payment/terminalframe.h"
 
 namespace Movendi::Payment {
 

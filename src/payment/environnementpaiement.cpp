@@ -1,4 +1,4 @@
-#include "environnementpaiement.h"
+#include "payment/environnementpaiement.h"
 
 namespace Movendi::Payment {
 

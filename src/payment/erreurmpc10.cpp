@@ -1,4 +1,4 @@
-#include "erreurmpc10.h"
+#include "payment/erreurmpc10.h"
 
 #include <iterator>
 

@@ -1,4 +1,4 @@
-#include "etatpaiement.h"
+#include "payment/etatpaiement.h"
 
 #include "platform/serialline.h"
 

@@ -1,9 +1,9 @@
-#include "pontagetpvnew.h"
+#include "payment/pontagetpvnew.h"
 
-#include "environnementpaiement.h"
-#include "etatpaiement.h"
-#include "resultatstpe.h"
-#include "terminalframe.h"
+#include "payment/environnementpaiement.h"
+#include "payment/etatpaiement.h"
+#include "payment/resultatstpe.h"
+#include "payment/terminalframe.h"
 
 #include "platform/clock.h"
 #include "platform/seams.h"

@@ -1,7 +1,7 @@
-#include "remittancereport.h"
+#include "payment/remittancereport.h"
 
-#include "banktickets.h"
-#include "terminalframe.h"
+#include "payment/banktickets.h"
+#include "payment/terminalframe.h"
 
 namespace Movendi::Payment {
 

@@ -1,4 +1,4 @@
-#include "terminalframe.h"
+#include "payment/terminalframe.h"
 
 #include <QList>
 

@@ -1,6 +1,6 @@
-#include "applicationfolder.h"
+#include "platform/applicationfolder.h"
 
-#include "profilefile.h"
+#include "platform/profilefile.h"
 
 #include <QDir>
 

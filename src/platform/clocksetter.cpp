@@ -1,6 +1,6 @@
-#include "clocksetter.h"
+#include "platform/clocksetter.h"
 
-#include "profilefile.h"
+#include "platform/profilefile.h"
 
 #include <utility>
 

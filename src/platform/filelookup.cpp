@@ -1,4 +1,4 @@
-#include "filelookup.h"
+#include "platform/filelookup.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
-#include "ftpupload.h"
+#include "platform/ftpupload.h"
 
-#include "clock.h"
-#include "seams.h"
+#include "platform/clock.h"
+#include "platform/seams.h"
 
 #include <QFile>
 #include <QUrl>

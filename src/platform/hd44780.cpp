@@ -1,6 +1,6 @@
-#include "hd44780.h"
+#include "platform/hd44780.h"
 
-#include "windows1252.h"
+#include "platform/windows1252.h"
 
 namespace Movendi::Platform {
 

@@ -1,7 +1,7 @@
-#include "kiosktimer.h"
+#include "platform/kiosktimer.h"
 
-#include "clock.h"
-#include "seams.h"
+#include "platform/clock.h"
+#include "platform/seams.h"
 
 namespace Movendi::Platform {
 

@@ -1,7 +1,7 @@
-#include "lecteurqt.h"
+#include "platform/lecteurqt.h"
 
-#include "clock.h"
-#include "seams.h"
+#include "platform/clock.h"
+#include "platform/seams.h"
 
 #include <QAudioOutput>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mediacommandes.h"
+#include "platform/mediacommandes.h"
 
 #include <QImage>
 #include <QPointer>

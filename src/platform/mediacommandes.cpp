@@ -1,4 +1,4 @@
-#include "mediacommandes.h"
+#include "platform/mediacommandes.h"
 
 #include <QFileInfo>
 

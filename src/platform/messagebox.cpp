@@ -1,4 +1,4 @@
-#include "messagebox.h"
+#include "platform/messagebox.h"
 
 #include <QFile>
 

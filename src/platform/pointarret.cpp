@@ -1,4 +1,4 @@
-#include "pointarret.h"
+#include "platform/pointarret.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "portoutput.h"
+#include "platform/portoutput.h"
 
 #include <QSaveFile>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hd44780.h"
+#include "platform/hd44780.h"
 
 #include <QString>
 

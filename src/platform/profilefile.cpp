@@ -1,7 +1,7 @@
-#include "profilefile.h"
+#include "platform/profilefile.h"
 
-#include "filelookup.h"
-#include "windows1252.h"
+#include "platform/filelookup.h"
+#include "platform/windows1252.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "qtserialline.h"
+#include "platform/qtserialline.h"
 
 #include <QDeadlineTimer>
 #include <QSerialPort>

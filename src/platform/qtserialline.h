@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serialline.h"
+#include "platform/serialline.h"
 
 #include <memory>
 

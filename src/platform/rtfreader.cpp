@@ -1,7 +1,7 @@
-#include "rtfreader.h"
+#include "platform/rtfreader.h"
 
-#include "filelookup.h"
-#include "windows1252.h"
+#include "platform/filelookup.h"
+#include "platform/windows1252.h"
 
 #include <QColor>
 #include <QFile>

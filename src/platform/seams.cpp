@@ -1,12 +1,12 @@
-#include "seams.h"
+#include "platform/seams.h"
 
-#include "clock.h"
-#include "clocksetter.h"
-#include "ftpupload.h"
-#include "mediacommandes.h"
-#include "messagebox.h"
-#include "portoutput.h"
-#include "qtserialline.h"
+#include "platform/clock.h"
+#include "platform/clocksetter.h"
+#include "platform/ftpupload.h"
+#include "platform/mediacommandes.h"
+#include "platform/messagebox.h"
+#include "platform/portoutput.h"
+#include "platform/qtserialline.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
-#include "serialline.h"
+#include "platform/serialline.h"
 
-#include "profilefile.h"
+#include "platform/profilefile.h"
 
 #include <QStringList>
 

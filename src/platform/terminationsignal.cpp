@@ -1,4 +1,4 @@
-#include "terminationsignal.h"
+#include "platform/terminationsignal.h"
 
 #include <QSocketNotifier>
 

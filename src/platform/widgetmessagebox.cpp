@@ -1,4 +1,4 @@
-#include "widgetmessagebox.h"
+#include "platform/widgetmessagebox.h"
 
 #include <QMessageBox>
 

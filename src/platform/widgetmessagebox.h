@@ -1,6 +1,6 @@
 #pragma once
 
-#include "messagebox.h"
+#include "platform/messagebox.h"
 
 namespace Movendi::Platform {
 

@@ -1,4 +1,4 @@
-#include "windows1252.h"
+#include "platform/windows1252.h"
 
 namespace Movendi::Platform {
 

@@ -1,4 +1,4 @@
-#include "x11windows.h"
+#include "platform/x11windows.h"
 
 #include <QGuiApplication>
 

@@ -1,8 +1,8 @@
-#include "echecexport.h"
+#include "reporting/echecexport.h"
 
 #include "platform/messagebox.h"
 #include "platform/seams.h"
-#include "startup/etatdemarrage.h"
+#include "state/etatdemarrage.h"
 
 namespace Movendi::Reporting {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "startup/erreur.h"
+#include "journal/erreur.h"
 
 #include <QString>
 

@@ -1,11 +1,11 @@
-#include "email.h"
+#include "reporting/email.h"
 
-#include "uuencode.h"
+#include "reporting/uuencode.h"
 
+#include "journal/erreur.h"
 #include "platform/clock.h"
 #include "platform/seams.h"
-#include "startup/erreur.h"
-#include "startup/fonctionutilitaires.h"
+#include "utilities/fonctionutilitaires.h"
 
 #include <QFile>
 #include <QTcpSocket>

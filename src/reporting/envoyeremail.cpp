@@ -1,12 +1,12 @@
-#include "envoyeremail.h"
+#include "reporting/envoyeremail.h"
 
-#include "email.h"
+#include "reporting/email.h"
 
-#include "startup/erreur.h"
-#include "startup/etatdemarrage.h"
-#include "startup/fnkestrel.h"
-#include "startup/fonctionutilitaires.h"
-#include "startup/journal.h"
+#include "config/fnkestrel.h"
+#include "journal/erreur.h"
+#include "journal/journal.h"
+#include "state/etatdemarrage.h"
+#include "utilities/fonctionutilitaires.h"
 
 namespace Movendi::Reporting {
 

@@ -1,18 +1,18 @@
-#include "rapportsventes.h"
+#include "reporting/rapportsventes.h"
 
-#include "email.h"
-#include "envoyeremail.h"
-#include "remisesbancaire.h"
+#include "reporting/email.h"
+#include "reporting/envoyeremail.h"
+#include "reporting/remisesbancaire.h"
 
+#include "config/fnkestrel.h"
+#include "journal/erreur.h"
+#include "journal/journal.h"
 #include "platform/clock.h"
 #include "platform/seams.h"
 #include "platform/windows1252.h"
-#include "startup/erreur.h"
-#include "startup/etatdemarrage.h"
-#include "startup/fnkestrel.h"
-#include "startup/fonctionutilitaires.h"
-#include "startup/journal.h"
-#include "startup/storedatabase.h"
+#include "state/etatdemarrage.h"
+#include "store/storedatabase.h"
+#include "utilities/fonctionutilitaires.h"
 
 #include <QDir>
 #include <QFile>

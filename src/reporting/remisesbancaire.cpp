@@ -1,14 +1,14 @@
-#include "remisesbancaire.h"
+#include "reporting/remisesbancaire.h"
 
-#include "classeurexcel.h"
-#include "echecexport.h"
-#include "rapportsventes.h"
+#include "reporting/classeurexcel.h"
+#include "reporting/echecexport.h"
+#include "reporting/rapportsventes.h"
 
+#include "journal/erreur.h"
 #include "platform/clock.h"
 #include "platform/seams.h"
-#include "startup/erreur.h"
-#include "startup/etatdemarrage.h"
-#include "startup/storedatabase.h"
+#include "state/etatdemarrage.h"
+#include "store/storedatabase.h"
 
 #include <QDir>
 

@@ -1,18 +1,19 @@
-#include "synchrserv.h"
+#include "reporting/synchrserv.h"
 
-#include "classeurexcel.h"
-#include "echecexport.h"
+#include "reporting/classeurexcel.h"
+#include "reporting/echecexport.h"
 
+#include "config/fnkestrel.h"
+#include "journal/erreur.h"
+#include "journal/journal.h"
 #include "platform/clock.h"
 #include "platform/filelookup.h"
 #include "platform/ftpupload.h"
 #include "platform/seams.h"
-#include "startup/erreur.h"
-#include "startup/etatdemarrage.h"
-#include "startup/fnkestrel.h"
-#include "startup/fonctionutilitaires.h"
-#include "startup/journal.h"
-#include "startup/storedatabase.h"
+#include "state/etatdemarrage.h"
+#include "store/conversions.h"
+#include "store/storedatabase.h"
+#include "utilities/fonctionutilitaires.h"
 
 #include <QDir>
 #include <QFile>

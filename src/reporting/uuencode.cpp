@@ -1,4 +1,4 @@
-#include "uuencode.h"
+#include "reporting/uuencode.h"
 
 namespace Movendi::Reporting {
 

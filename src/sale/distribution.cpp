@@ -1,7 +1,8 @@
-#include "distribution.h"
+#include "sale/distribution.h"
 
-#include "etatvente.h"
-#include "frmpayment.h"
+#include "config/fnkestrel.h"
+#include "journal/erreur.h"
+#include "journal/journal.h"
 #include "machine/automate.h"
 #include "machine/machinecontrol.h"
 #include "payment/etatpaiement.h"
@@ -10,22 +11,19 @@
 #include "platform/pointarret.h"
 #include "platform/profilefile.h"
 #include "platform/seams.h"
-#include "rapportexploitant.h"
 #include "reporting/email.h"
 #include "reporting/envoyeremail.h"
-#include "startup/ecrans.h"
-#include "startup/erreur.h"
-#include "startup/etatdemarrage.h"
-#include "startup/fnkestrel.h"
-#include "startup/fonctionutilitaires.h"
-#include "startup/journal.h"
-#include "startup/storedatabase.h"
+#include "sale/affichagevente.h"
+#include "sale/etatvente.h"
+#include "sale/journalvente.h"
+#include "sale/rapportexploitant.h"
+#include "state/ecrans.h"
+#include "state/etatdemarrage.h"
+#include "store/storedatabase.h"
+#include "utilities/fonctionutilitaires.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLabel>
-#include <QPixmap>
-#include <QPushButton>
 
 #include <array>
 
@@ -40,10 +38,6 @@ const QString contexteStock = QStringLiteral("MiseAJourStock");
 const QString contextePilotage = QStringLiteral("PiloterAutomate");
 const QString sujetPanne = QStringLiteral("Rapport de panne DA Telephone mobile");
 
-const QColor cyan(0, 255, 255);
-const QColor olive(192, 192, 0);
-const QColor jauneClair(255, 255, 128);
-
 constexpr qint64 DureeAttenteClientMs = 30000;
 constexpr int PassageBouton = 12;
 
@@ -52,34 +46,17 @@ QString cheminPorte()
     return QDir(Startup::DossierEchange()).filePath(QStringLiteral("porte.ini"));
 }
 
-// A value in units of 10^-decimales as plain decimal text with the regional comma and no
-// trailing zeros: 199,9 or 10.
-QString texteDecimal(std::int64_t valeur, int decimales)
-{
-    std::int64_t echelle = 1;
-    for (int i = 0; i < decimales; ++i)
-        echelle *= 10;
-    const bool negatif = valeur < 0;
-    const std::int64_t absolu = negatif ? -valeur : valeur;
-    QString texte = QString::number(absolu / echelle);
-    QString fraction = QStringLiteral("%1").arg(absolu % echelle, decimales, 10, QLatin1Char('0'));
-    while (fraction.endsWith(QLatin1Char('0')))
-        fraction.chop(1);
-    if (!fraction.isEmpty())
-        texte += QLatin1Char(',') + fraction;
-    return negatif ? QLatin1Char('-') + texte : texte;
-}
-
 QString descriptionArticle(int k)
 {
     const EtatVente &vente = etatVente();
     if (k == 1)
         return QString::number(vente.ReferenceArticle) + QStringLiteral(" Prix: ") +
-               texteDecimal(vente.PrixArticle.unites(), 4) + QStringLiteral(" Design: ") +
+               vente.PrixArticle.texteExact() + QStringLiteral(" Design: ") +
                vente.DesignationArticle;
     return QString::number(vente.LigneRecharge.ReferenceRecharge) +
            QStringLiteral(" Recharge de ") +
-           texteDecimal(vente.LigneRecharge.PrixRechargeCentimes, 2) + QStringLiteral(" €");
+           Startup::Monnaie::depuisCentimes(vente.LigneRecharge.PrixRechargeCentimes).texteExact() +
+           QStringLiteral(" €");
 }
 
 void envoyerRapportMecanique(std::int32_t code)
@@ -135,12 +112,12 @@ void retirerDuMontant(int k)
     }
 }
 
-void debiterLivre(FrmPayment &ecran)
+void debiterLivre(ContexteVente &contexte)
 {
     const qint64 centimes = Payment::etatPaiement().PaymentAmountCents;
     etat().MontantAPayer =
         centimes == 0 ? Startup::Monnaie() : Startup::Monnaie::depuisCentimes(centimes);
-    ecran.DebiterMontant();
+    contexte.DebiterMontant();
 }
 
 } // namespace
@@ -166,18 +143,18 @@ bool porteOuverte()
     return false;
 }
 
-bool MiseAJourStock(FrmPayment &ecran)
+bool MiseAJourStock(ContexteVente &contexte)
 {
     EtatVente &vente = etatVente();
-    const QColor couleurLabel = FrmPayment::couleurFond(ecran.LabelChoisisser());
+    AffichageVente &ecran = contexte.affichage();
     bool unLivre = false;
     // Per item: whether its fate is known (delivered or taken off the amount).
     std::array<bool, 3> regle{true, false, true};
     bool debite = false;
     int n = 1;
     auto terminer = [&] {
-        FrmPayment::definirCouleurFond(ecran.LabelChoisisser(), couleurLabel);
-        ecran.MonnaieDispo()->setVisible(false);
+        ecran.mettreEnEvidenceLigneArticles(false);
+        ecran.montrerInvite(false);
         Startup::RelancerRetourAutomatique();
     };
     try {
@@ -191,10 +168,10 @@ bool MiseAJourStock(FrmPayment &ecran)
         n = vente.LigneRecharge.ReferenceRecharge != 0 ? 2 : 1;
         regle[2] = n < 2;
         vente.LigneRecharge.RechargeAServir = true;
-        Startup::StoreDatabase &base = ecran.base();
+        Startup::StoreDatabase &base = contexte.base();
         const Startup::TableMessages &msg = etat().Messages;
 
-        JournalVente &journal = ecran.journalVente();
+        JournalVente &journal = contexte.journalVente();
         // An item that did not reach the customer: not charged, journalled.
         auto nonLivre = [&](int k, int noEmpl, const QString &texte) {
             retirerDuMontant(k);
@@ -215,14 +192,14 @@ bool MiseAJourStock(FrmPayment &ecran)
                 continue;
             }
 
-            FrmPayment::definirCouleurFond(ecran.LabelChoisisser(), cyan);
-            ecran.LabelChoisisser()->setText(QString::number(n) + msg.MsgArticlesADistribuer);
-            ecran.MonnaieDispo()->setText(msg.MsgDistributionEnCours);
-            ecran.MonnaieDispo()->setVisible(true);
+            ecran.mettreEnEvidenceLigneArticles(true);
+            ecran.afficherLigneArticles(QString::number(n) + msg.MsgArticlesADistribuer);
+            ecran.afficherInvite(msg.MsgDistributionEnCours);
+            ecran.montrerInvite(true);
             ecran.rafraichir();
             const QVariant noEmpl = ligne.valeur(0, QStringLiteral("NoEmpl"));
             const std::int32_t code =
-                PiloterAutomate(ecran, Machine::DrumUnit, noEmpl.toInt(), Machine::DrumSpeed,
+                PiloterAutomate(contexte, Machine::DrumUnit, noEmpl.toInt(), Machine::DrumSpeed,
                                 ligne.valeur(0, QStringLiteral("Etage")).toInt());
             if (code == EtatPorteNonEcrit) {
                 nonLivre(k, noEmpl.toInt(),
@@ -253,7 +230,7 @@ bool MiseAJourStock(FrmPayment &ecran)
         }
 
         debite = true;
-        debiterLivre(ecran);
+        debiterLivre(contexte);
         terminer();
     } catch (const Startup::ErreurExecution &erreur) {
         Startup::SignalerErreur(contexteStock, erreur);
@@ -263,42 +240,38 @@ bool MiseAJourStock(FrmPayment &ecran)
                 retirerDuMontant(k);
         }
         if (!debite)
-            debiterLivre(ecran);
+            debiterLivre(contexte);
         terminer();
     }
     return unLivre;
 }
 
-std::int32_t PiloterAutomate(FrmPayment &ecran, std::int32_t machine, std::int32_t position,
+std::int32_t PiloterAutomate(ContexteVente &contexte, std::int32_t machine, std::int32_t position,
                              std::int32_t mode, std::int32_t niveau)
 {
     std::int32_t code = 0;
     const Startup::TableMessages &msg = etat().Messages;
     Machine::MachineControl &automate = Machine::automate();
-    QPushButton *bouton = ecran.CmdTicketFermPorte();
+    AffichageVente &ecran = contexte.affichage();
     auto journaliserCode = [&] {
         JournaliserErreur(contextePilotage,
                           QStringLiteral("Erreur grafcet: ") + QString::number(code));
     };
     auto afficher = [&](const QString &texte) {
-        ecran.MonnaieDispo()->setText(texte);
+        ecran.afficherInvite(texte);
         ecran.rafraichir();
     };
     auto finir = [&] {
-        bouton->setVisible(false);
-        FrmPayment::definirCouleurFond(bouton, olive);
-        ecran.Picture2()->setVisible(false);
-        ecran.Picture1()->setVisible(false);
+        ecran.montrerBoutonFermeture(false);
+        ecran.cacherImages();
     };
     try {
-        ecran.Montant()->setVisible(false);
-        ecran.MonnaieDispo()->setText(msg.MsgDistributionEnCours);
+        ecran.cacherMontant();
+        ecran.afficherInvite(msg.MsgDistributionEnCours);
         const QString dossier = etat().dossierApplication;
         const QString image = QStringLiteral("Etage%1.jpg").arg(niveau);
-        if (Startup::FichierExiste(dossier, image)) {
-            ecran.Picture1()->setPixmap(QPixmap(Platform::resolveFileNoCase(dossier, image)));
-            ecran.Picture1()->setVisible(true);
-        }
+        if (Startup::FichierExiste(dossier, image))
+            ecran.afficherImageEtage(Platform::resolveFileNoCase(dossier, image));
         ecran.rafraichir();
 
         Platform::pointArret("mécanisme: InitMotor");
@@ -312,7 +285,7 @@ std::int32_t PiloterAutomate(FrmPayment &ecran, std::int32_t machine, std::int32
         if (code != 0)
             journaliserCode();
         // Only "OUI" from the mechanism can now say the customer reached it.
-        ecran.journalVente().porteVaSOuvrir(ecran.base(), position);
+        contexte.journalVente().porteVaSOuvrir(contexte.base(), position);
 
         Platform::pointArret("mécanisme: DrumPosition");
         code = automate.DrumPosition(machine, position, mode);
@@ -333,20 +306,18 @@ std::int32_t PiloterAutomate(FrmPayment &ecran, std::int32_t machine, std::int32
         }
 
         Platform::Clock &horloge = Platform::clock();
-        ecran.FermetureDemandee = false;
+        ecran.oublierFermetureDemandee();
         const qint64 debut = horloge.monotonicMs();
         for (int passage = 1;; ++passage) {
             if (passage == PassageBouton)
-                bouton->setVisible(true);
+                ecran.montrerBoutonFermeture(true);
             horloge.processEventsFor(0);
             if (horloge.monotonicMs() - debut >= DureeAttenteClientMs)
                 break;
             const bool impair = passage % 2 == 1;
-            ecran.Picture2()->setVisible(impair);
-            ecran.Picture1()->setVisible(!impair);
-            FrmPayment::definirCouleurFond(bouton, impair ? olive : jauneClair);
+            ecran.alternerImages(impair);
             Startup::AttendreInterruptible(0.1);
-            if (ecran.FermetureDemandee)
+            if (ecran.fermetureDemandee())
                 break;
         }
 

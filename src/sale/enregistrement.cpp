@@ -1,22 +1,21 @@
-#include "enregistrement.h"
+#include "sale/enregistrement.h"
 
-#include "etatvente.h"
-#include "frmpayment.h"
-#include "journalvente.h"
+#include "journal/erreur.h"
+#include "journal/journal.h"
 #include "payment/etatpaiement.h"
 #include "payment/resultatstpe.h"
 #include "platform/clock.h"
 #include "platform/pointarret.h"
 #include "platform/seams.h"
-#include "rapportexploitant.h"
-#include "startup/erreur.h"
-#include "startup/etatdemarrage.h"
-#include "startup/fonctionutilitaires.h"
-#include "startup/journal.h"
-#include "startup/storedatabase.h"
-#include "ticketclient.h"
-
-#include <QLabel>
+#include "sale/affichagevente.h"
+#include "sale/etatvente.h"
+#include "sale/journalvente.h"
+#include "sale/rapportexploitant.h"
+#include "sale/ticketclient.h"
+#include "state/etatdemarrage.h"
+#include "store/conversions.h"
+#include "store/storedatabase.h"
+#include "utilities/fonctionutilitaires.h"
 
 #include <exception>
 
@@ -189,13 +188,13 @@ qint64 enregistrerVente(StoreDatabase &base, JournalVente &journal, StatutDebit 
     }
 }
 
-void EnregistrerCommande(FrmPayment &ecran)
+void EnregistrerCommande(ContexteVente &contexte)
 {
     const Startup::EtatDemarrage &e = Startup::etat();
     const StatutDebit statut = statutDebitVente();
     qint64 numero = 0;
     try {
-        numero = enregistrerVente(ecran.base(), ecran.journalVente(), statut, false);
+        numero = enregistrerVente(contexte.base(), contexte.journalVente(), statut, false);
     } catch (const ErreurExecution &erreur) {
         // The journal stays open: the next start-up records what this one could not.
         Startup::SignalerErreur(QStringLiteral("EnregistrerCommande"), erreur);
@@ -206,11 +205,12 @@ void EnregistrerCommande(FrmPayment &ecran)
                                                 QString::fromLocal8Bit(erreur.what())));
         return;
     }
-    ecran.MonnaieDispo()->setText(e.Messages.MsgPrenezTicket);
-    ecran.LabelChoisisser()->setText(e.Messages.MsgPrenezTicket);
+    AffichageVente &ecran = contexte.affichage();
+    ecran.afficherInvite(e.Messages.MsgPrenezTicket);
+    ecran.afficherLigneArticles(e.Messages.MsgPrenezTicket);
     ecran.rafraichir();
-    ImprimerTicket(ecran);
-    ecran.journalVente().cloturer(ecran.base(), QStringLiteral("ticket imprime"));
+    ImprimerTicket(contexte);
+    contexte.journalVente().cloturer(contexte.base(), QStringLiteral("ticket imprime"));
     if (statut == StatutDebit::NonDebite)
         signalerNonDebitee(numero);
 }

@@ -8,7 +8,7 @@ class StoreDatabase;
 
 namespace Movendi::Sale {
 
-class FrmPayment;
+class ContexteVente;
 class JournalVente;
 
 // Whether the card was debited for a recorded sale (Ventes.StatutDebit).
@@ -28,6 +28,6 @@ qint64 enregistrerVente(Startup::StoreDatabase &base, JournalVente &journal, Sta
 // The recording step of a sale on the payment screen: records it (a failure is journalled and
 // the journal left for the next start-up), prints the ticket, closes the journal, and reports a
 // sale whose debit failed to the journal and the operator.
-void EnregistrerCommande(FrmPayment &ecran);
+void EnregistrerCommande(ContexteVente &contexte);
 
 } // namespace Movendi::Sale

@@ -1,6 +1,6 @@
-#include "etatvente.h"
+#include "sale/etatvente.h"
 
-#include "startup/etatdemarrage.h"
+#include "state/etatdemarrage.h"
 
 namespace Movendi::Sale {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "startup/monnaie.h"
+#include "money/monnaie.h"
 
 #include <QString>
 #include <cstdint>

@@ -1,10 +1,14 @@
-#include "frmpayment.h"
+#include "sale/frmpayment.h"
 
-#include "distribution.h"
-#include "enregistrement.h"
-#include "etatvente.h"
-#include "prixvente.h"
+#include "sale/distribution.h"
+#include "sale/enregistrement.h"
+#include "sale/etatvente.h"
+#include "sale/prixvente.h"
 
+#include "config/fnkestrel.h"
+#include "i18n/constmessage.h"
+#include "journal/erreur.h"
+#include "journal/journal.h"
 #include "payment/demandestpe.h"
 #include "payment/etatpaiement.h"
 #include "payment/resultatstpe.h"
@@ -13,18 +17,16 @@
 #include "platform/seams.h"
 #include "platform/serialline.h"
 #include "reporting/synchrserv.h"
-#include "startup/constmessage.h"
-#include "startup/ecrans.h"
-#include "startup/erreur.h"
-#include "startup/etatdemarrage.h"
-#include "startup/fnkestrel.h"
-#include "startup/fonctionutilitaires.h"
-#include "startup/journal.h"
-#include "startup/kioskstyle.h"
-#include "startup/storedatabase.h"
+#include "screens/kioskstyle.h"
+#include "screens/navigation.h"
+#include "state/ecrans.h"
+#include "state/etatdemarrage.h"
+#include "store/storedatabase.h"
+#include "utilities/fonctionutilitaires.h"
 
 #include <QLabel>
 #include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTimer>
@@ -39,6 +41,10 @@ namespace {
 
 constexpr qint64 AttenteCarteMs = 60000;
 const QColor Cyan(0, 255, 255);
+// The delivery line while items are delivered, and the close button as it blinks.
+const QColor &CouleurLivraison = Cyan;
+const QColor BoutonFermetureOlive(192, 192, 0);
+const QColor BoutonFermetureClair(255, 255, 128);
 const QString RetirezCarte = QStringLiteral("RETIREZ VOTRE CARTE BANCAIRE");
 
 void traiterEvenements()
@@ -401,6 +407,64 @@ void FrmPayment::definirCouleurFond(QWidget *w, const QColor &couleur)
         couleur.isValid()
             ? QStringLiteral("background-color: %1; color: #10233f;").arg(couleur.name())
             : QString());
+}
+
+void FrmPayment::afficherLigneArticles(const QString &texte)
+{
+    m_labelChoisisser->setText(texte);
+}
+
+void FrmPayment::mettreEnEvidenceLigneArticles(bool enEvidence)
+{
+    if (enEvidence) {
+        if (!m_couleurLigneArticles)
+            m_couleurLigneArticles = couleurFond(m_labelChoisisser);
+        definirCouleurFond(m_labelChoisisser, CouleurLivraison);
+    } else if (m_couleurLigneArticles) {
+        definirCouleurFond(m_labelChoisisser, *m_couleurLigneArticles);
+        m_couleurLigneArticles.reset();
+    }
+}
+
+void FrmPayment::afficherInvite(const QString &texte)
+{
+    m_monnaieDispo->setText(texte);
+}
+
+void FrmPayment::montrerInvite(bool visible)
+{
+    m_monnaieDispo->setVisible(visible);
+}
+
+void FrmPayment::cacherMontant()
+{
+    m_montant->setVisible(false);
+}
+
+void FrmPayment::afficherImageEtage(const QString &chemin)
+{
+    m_picture1->setPixmap(QPixmap(chemin));
+    m_picture1->setVisible(true);
+}
+
+void FrmPayment::alternerImages(bool impair)
+{
+    m_picture2->setVisible(impair);
+    m_picture1->setVisible(!impair);
+    definirCouleurFond(m_cmdTicketFermPorte, impair ? BoutonFermetureOlive : BoutonFermetureClair);
+}
+
+void FrmPayment::cacherImages()
+{
+    m_picture2->setVisible(false);
+    m_picture1->setVisible(false);
+}
+
+void FrmPayment::montrerBoutonFermeture(bool visible)
+{
+    m_cmdTicketFermPorte->setVisible(visible);
+    if (!visible)
+        definirCouleurFond(m_cmdTicketFermPorte, BoutonFermetureOlive);
 }
 
 } // namespace Movendi::Sale

@@ -1,12 +1,14 @@
 #pragma once
 
-#include "etatvente.h"
-#include "journalvente.h"
+#include "sale/affichagevente.h"
+#include "sale/etatvente.h"
+#include "sale/journalvente.h"
 
 #include <QColor>
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QPushButton;
@@ -23,8 +25,9 @@ namespace Movendi::Sale {
 class AffichagePanneau;
 
 // The payment screen: on activation it runs the rest of the sale in one pass (card, amount
-// authorised, delivery, recording and ticket, transfer) and returns home.
-class FrmPayment : public QWidget
+// authorised, delivery, recording and ticket, transfer) and returns home. It is the display and
+// the context the delivery, recording and ticket run with.
+class FrmPayment : public QWidget, public ContexteVente, private AffichageVente
 {
     Q_OBJECT
 public:
@@ -36,9 +39,7 @@ public:
     void MakePayment();
     bool Payer();
     void AttendreRetraitCarte();
-    // The debit of what was delivered (PaymentAmountCents): at most three attempts; the final
-    // result is kept in the sale state and journalled.
-    int DebiterMontant();
+    int DebiterMontant() override;
     void CommandButtonAnnulation_Click();
 
     // True from activation to the return home, the card wait behind the home screen included.
@@ -49,7 +50,8 @@ public:
     // The basket frozen when the customer validated it.
     const Panier &panier() const { return m_panier; }
     // The durable journal of the sale in flight.
-    JournalVente &journalVente() { return m_journalVente; }
+    JournalVente &journalVente() override { return m_journalVente; }
+    AffichageVente &affichage() override { return *this; }
 
     QLabel *LabelChoisisser() const { return m_labelChoisisser; }
     QLabel *Montant() const { return m_montant; }
@@ -65,12 +67,12 @@ public:
 
     // The screen's store connection, opened on activation; throws ErreurExecution when the store
     // cannot be opened.
-    Startup::StoreDatabase &base();
+    Startup::StoreDatabase &base() override;
     // The ticket printer's line (MSComm2), created on first use, closed.
-    Platform::SerialLine &ligneImprimante();
+    Platform::SerialLine &ligneImprimante() override;
 
     // Repaints the screen now (the sale's waits process events, but some steps block).
-    void rafraichir();
+    void rafraichir() override;
 
     // Back colours, as the sale's prompts alternate them.
     static QColor couleurFond(const QWidget *w);
@@ -84,6 +86,20 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // What the delivery, recording and ticket show: LabelChoisisser, MonnaieDispo, Montant,
+    // Picture1 and Picture2, CmdTicketFermPorte.
+    void afficherLigneArticles(const QString &texte) override;
+    void mettreEnEvidenceLigneArticles(bool enEvidence) override;
+    void afficherInvite(const QString &texte) override;
+    void montrerInvite(bool visible) override;
+    void cacherMontant() override;
+    void afficherImageEtage(const QString &chemin) override;
+    void alternerImages(bool impair) override;
+    void cacherImages() override;
+    void montrerBoutonFermeture(bool visible) override;
+    bool fermetureDemandee() const override { return FermetureDemandee; }
+    void oublierFermetureDemandee() override { FermetureDemandee = false; }
+
     // Alternates the prompt's back colour while a card is awaited or to be taken back; stops
     // when poll() says so or after 60 seconds. Returns whether poll() stopped it.
     bool attendreCarte(const QColor &origine, const std::function<bool()> &poll);
@@ -105,6 +121,8 @@ private:
     JournalVente m_journalVente;
     bool m_attenteCarte = false;
     bool m_abandonAttente = false;
+    // The line's colour before the delivery drew the eye to it.
+    std::optional<QColor> m_couleurLigneArticles;
 };
 
 } // namespace Movendi::Sale

@@ -1,13 +1,14 @@
-#include "journalvente.h"
+#include "sale/journalvente.h"
 
+#include "journal/erreur.h"
+#include "journal/journal.h"
 #include "payment/etatpaiement.h"
 #include "platform/clock.h"
 #include "platform/pointarret.h"
 #include "platform/seams.h"
-#include "startup/erreur.h"
-#include "startup/fonctionutilitaires.h"
-#include "startup/journal.h"
-#include "startup/storedatabase.h"
+#include "store/conversions.h"
+#include "store/storedatabase.h"
+#include "utilities/fonctionutilitaires.h"
 
 namespace Movendi::Sale {
 

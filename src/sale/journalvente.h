@@ -1,6 +1,6 @@
 #pragma once
 
-#include "etatvente.h"
+#include "sale/etatvente.h"
 
 #include <QString>
 

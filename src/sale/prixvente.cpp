@@ -1,4 +1,4 @@
-#include "prixvente.h"
+#include "sale/prixvente.h"
 
 namespace Movendi::Sale {
 

@@ -1,19 +1,19 @@
-#include "reprisevente.h"
+#include "sale/reprisevente.h"
 
-#include "distribution.h"
-#include "enregistrement.h"
-#include "etatvente.h"
-#include "frmpayment.h"
-#include "journalvente.h"
+#include "journal/erreur.h"
+#include "journal/journal.h"
 #include "payment/etatpaiement.h"
 #include "payment/resultatstpe.h"
-#include "rapportexploitant.h"
-#include "startup/erreur.h"
-#include "startup/etatdemarrage.h"
-#include "startup/fonctionutilitaires.h"
-#include "startup/journal.h"
-#include "startup/storedatabase.h"
-#include "ticketclient.h"
+#include "sale/affichagevente.h"
+#include "sale/distribution.h"
+#include "sale/enregistrement.h"
+#include "sale/etatvente.h"
+#include "sale/journalvente.h"
+#include "sale/rapportexploitant.h"
+#include "sale/ticketclient.h"
+#include "state/etatdemarrage.h"
+#include "store/storedatabase.h"
+#include "utilities/fonctionutilitaires.h"
 
 #include <QStringList>
 
@@ -23,7 +23,7 @@ using Startup::StoreDatabase;
 
 namespace {
 
-const QString contexte = QStringLiteral("Reprise vente");
+const QString contexteReprise = QStringLiteral("Reprise vente");
 const QString sujet = QStringLiteral("Reprise de vente DA Telephone mobile");
 
 // No start-up may loop on a journal it cannot close.
@@ -34,7 +34,7 @@ void rapporter(const VenteInterrompue &vente, const QStringList &faits)
     const QString texte =
         QStringLiteral("vente interrompue %1 (étape \"%2\"): ").arg(vente.id).arg(vente.etape) +
         faits.join(QStringLiteral("; "));
-    Startup::JournaliserErreur(contexte, texte);
+    Startup::JournaliserErreur(contexteReprise, texte);
     envoyerRapportExploitant(sujet, texte);
 }
 
@@ -70,9 +70,9 @@ void retablirVente(const VenteInterrompue &vente, const std::array<bool, 2> &liv
     v.EchecDistribution = !livre[0] || (vente.refRecharge != 0 && !livre[1]);
 }
 
-void reprendre(FrmPayment &ecran, StoreDatabase &base, VenteInterrompue vente)
+void reprendre(ContexteVente &contexte, StoreDatabase &base, VenteInterrompue vente)
 {
-    JournalVente &journal = ecran.journalVente();
+    JournalVente &journal = contexte.journalVente();
     journal.reprendre(vente.id);
     QStringList faits;
     if (vente.numVente != 0) {
@@ -133,7 +133,7 @@ void reprendre(FrmPayment &ecran, StoreDatabase &base, VenteInterrompue vente)
     } else if (montant > 0) {
         // Delivered and authorised: the debit completes the authorisation, once.
         paiement.PaymentAmountCents = montant;
-        const int resultat = ecran.DebiterMontant();
+        const int resultat = contexte.DebiterMontant();
         statut = statutDebitVente();
         faits << QStringLiteral("débit de %1 envoyé à la reprise: résultat %2")
                      .arg(texteCentimes(montant))
@@ -158,22 +158,22 @@ void reprendre(FrmPayment &ecran, StoreDatabase &base, VenteInterrompue vente)
 
 } // namespace
 
-void reprendreVentesInterrompues(FrmPayment &ecran)
+void reprendreVentesInterrompues(ContexteVente &contexte)
 {
     try {
-        StoreDatabase &base = ecran.base();
+        StoreDatabase &base = contexte.base();
         for (int i = 0; i < MaxVentesReprises; ++i) {
             const std::optional<VenteInterrompue> vente = JournalVente::enCours(base);
             if (!vente)
                 break;
-            reprendre(ecran, base, *vente);
+            reprendre(contexte, base, *vente);
             // A journal that could not be closed would come back for ever.
             const std::optional<VenteInterrompue> encore = JournalVente::enCours(base);
             if (encore && encore->id == vente->id)
                 break;
         }
     } catch (const Startup::ErreurExecution &erreur) {
-        Startup::SignalerErreur(contexte, erreur);
+        Startup::SignalerErreur(contexteReprise, erreur);
     }
     // The next customer starts from nothing.
     EtatVente &v = etatVente();

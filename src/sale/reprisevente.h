@@ -2,7 +2,7 @@
 
 namespace Movendi::Sale {
 
-class FrmPayment;
+class ContexteVente;
 
 // At start-up, before the home screen: settles every sale the journal left in flight (a power
 // cut or a crash cut it short). What was delivered and debited is recorded, marked as recovered;
@@ -12,6 +12,6 @@ class FrmPayment;
 // emptied; what was not delivered is closed without a debit. Each case is journalled under
 // "Reprise vente" and mailed to the operator. Uses the payment screen's store connection and
 // terminal line; shows nothing and prints nothing.
-void reprendreVentesInterrompues(FrmPayment &ecran);
+void reprendreVentesInterrompues(ContexteVente &contexte);
 
 } // namespace Movendi::Sale

@@ -1,19 +1,17 @@
-#include "ticketclient.h"
+#include "sale/ticketclient.h"
 
-#include "enregistrement.h"
-#include "etatvente.h"
-#include "frmpayment.h"
+#include "journal/erreur.h"
+#include "journal/journal.h"
 #include "payment/etatpaiement.h"
 #include "platform/pointarret.h"
 #include "platform/serialline.h"
 #include "platform/windows1252.h"
-#include "startup/constmessage.h"
-#include "startup/erreur.h"
-#include "startup/etatdemarrage.h"
-#include "startup/fonctionutilitaires.h"
-#include "startup/journal.h"
-
-#include <QLabel>
+#include "sale/affichagevente.h"
+#include "sale/enregistrement.h"
+#include "sale/etatvente.h"
+#include "state/etatdemarrage.h"
+#include "state/tablemessages.h"
+#include "utilities/fonctionutilitaires.h"
 
 #include <cmath>
 #include <new>
@@ -58,12 +56,7 @@ MontantsTaxe calculerTaxe(Monnaie ttc, double tauxTVA)
 
 QString texteMontantTicket(Monnaie montant)
 {
-    const std::int64_t c = montant.centimes();
-    const std::int64_t absolu = c < 0 ? -c : c;
-    return QStringLiteral("%1%2,%3")
-        .arg(c < 0 ? QStringLiteral("-") : QString())
-        .arg(absolu / 100)
-        .arg(absolu % 100, 2, 10, QLatin1Char('0'));
+    return montant.texteCentimes();
 }
 
 QString texteTauxTicket(double pourcent)
@@ -172,7 +165,7 @@ QByteArray octetsImpression(const QString &customerTicket, const QString &nomSoc
     return octets;
 }
 
-void ImprimerTicket(FrmPayment &ecran)
+void ImprimerTicket(ContexteVente &contexte)
 {
     const Startup::EtatDemarrage &e = Startup::etat();
     const EtatVente &vente = etatVente();
@@ -180,7 +173,7 @@ void ImprimerTicket(FrmPayment &ecran)
     if (e.TicketActif || vente.EchecDistribution || statutDebitVente() != StatutDebit::Debite) {
         Platform::SerialLine *ligne = nullptr;
         try {
-            ligne = &ecran.ligneImprimante();
+            ligne = &contexte.ligneImprimante();
             if (!ligne->isOpen()) {
                 ligne->setInputLength(0);
                 if (!ligne->open(e.PortImprimante,
@@ -206,8 +199,8 @@ void ImprimerTicket(FrmPayment &ecran)
             return;
         }
     }
-    ecran.MonnaieDispo()->setText(e.Messages.MsgPrenezTicket);
-    ecran.rafraichir();
+    contexte.affichage().afficherInvite(e.Messages.MsgPrenezTicket);
+    contexte.affichage().rafraichir();
     Startup::AttendreInterruptible(AttentePriseTicketS);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "etatvente.h"
-#include "startup/monnaie.h"
+#include "money/monnaie.h"
+#include "sale/etatvente.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -16,7 +16,7 @@ struct TableMessages;
 
 namespace Movendi::Sale {
 
-class FrmPayment;
+class ContexteVente;
 
 // TicketText += CR LF + ligne.
 void AjoutLigneTicket(const QString &ligne);
@@ -24,7 +24,7 @@ void AjoutLigneTicket(const QString &ligne);
 // Prints the customer's bank ticket, the shop's name and the sale ticket on the ticket printer
 // (when "Ticket" is on, the delivery failed or the card was not debited), then shows
 // "PRENEZ VOTRE TICKET !" for 4 s.
-void ImprimerTicket(FrmPayment &ecran);
+void ImprimerTicket(ContexteVente &contexte);
 
 // The tax contained in an amount: TVA = TTC - (TTC / (1 + taux) to 1/10000 euro), HT = TTC - TVA.
 struct MontantsTaxe

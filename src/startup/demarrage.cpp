@@ -1,13 +1,10 @@
-#include "demarrage.h"
+#include "startup/demarrage.h"
 
-#include "crypte.h"
-#include "ecrans.h"
-#include "erreur.h"
-#include "etatdemarrage.h"
-#include "fnkestrel.h"
-#include "fonctionutilitaires.h"
-#include "journal.h"
-#include "liaisonpaiement.h"
+#include "config/crypte.h"
+#include "config/fnkestrel.h"
+#include "i18n/constmessage.h"
+#include "journal/erreur.h"
+#include "journal/journal.h"
 #include "machine/automate.h"
 #include "machine/grafcetlibrary.h"
 #include "machine/machinecontrol.h"
@@ -17,6 +14,11 @@
 #include "platform/profilefile.h"
 #include "platform/seams.h"
 #include "platform/x11windows.h"
+#include "screens/navigation.h"
+#include "startup/liaisonpaiement.h"
+#include "state/ecrans.h"
+#include "state/etatdemarrage.h"
+#include "utilities/fonctionutilitaires.h"
 
 #include <QDir>
 #include <QLocale>

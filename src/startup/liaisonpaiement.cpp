@@ -1,7 +1,7 @@
-#include "liaisonpaiement.h"
+#include "startup/liaisonpaiement.h"
 
-#include "etatdemarrage.h"
-#include "journal.h"
+#include "journal/journal.h"
+#include "state/etatdemarrage.h"
 
 #include "payment/environnementpaiement.h"
 

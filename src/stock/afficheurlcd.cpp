@@ -1,4 +1,4 @@
-#include "afficheurlcd.h"
+#include "stock/afficheurlcd.h"
 
 #include "platform/clock.h"
 #include "platform/portoutput.h"

@@ -1,7 +1,8 @@
-#include "frmremplissage.h"
+#include "stock/frmremplissage.h"
 
-#include "inventaire.h"
-#include "listeimei.h"
+#include "config/fnkestrel.h"
+#include "journal/erreur.h"
+#include "journal/journal.h"
 #include "machine/automate.h"
 #include "machine/machinecontrol.h"
 #include "platform/clock.h"
@@ -9,14 +10,15 @@
 #include "platform/kiosktimer.h"
 #include "platform/seams.h"
 #include "platform/serialline.h"
-#include "startup/ecrans.h"
-#include "startup/erreur.h"
-#include "startup/etatdemarrage.h"
-#include "startup/fnkestrel.h"
-#include "startup/fonctionutilitaires.h"
-#include "startup/journal.h"
-#include "startup/kioskstyle.h"
-#include "startup/storedatabase.h"
+#include "screens/kioskstyle.h"
+#include "screens/navigation.h"
+#include "state/ecrans.h"
+#include "state/etatdemarrage.h"
+#include "stock/inventaire.h"
+#include "stock/listeimei.h"
+#include "store/conversions.h"
+#include "store/storedatabase.h"
+#include "utilities/fonctionutilitaires.h"
 
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -41,20 +43,6 @@ namespace {
 constexpr int IntervalleTimer1Ms = 600;
 // Every 4 minutes the home screen's automatic return is counted again from zero.
 constexpr std::int16_t TopsRelance = 400;
-constexpr int ErreurObjetFerme = 3704;
-
-ErreurExecution objetFerme(const QString &quoi)
-{
-    return ErreurExecution(
-        ErreurObjetFerme,
-        QStringLiteral("Opération non autorisée si l'objet est fermé (%1).").arg(quoi));
-}
-
-QString etage(qint64 valeur)
-{
-    return QStringLiteral("Etage: ") + QString::number(valeur);
-}
-
 // A text that reads as a number, as the field's numeric test takes it: sign, digits, one
 // decimal separator (comma or point), surrounding blanks.
 std::optional<double> nombreSaisi(const QString &texte)
@@ -81,7 +69,7 @@ QLabel *etiquette(const QString &nom, const QString &texte, QWidget *parent)
 } // namespace
 
 FrmRemplissage::FrmRemplissage(Platform::SerialLine *ligneImprimante, QWidget *parent)
-    : QWidget(parent), m_ligneImprimante(ligneImprimante)
+    : QWidget(parent), m_remplissage(*this, ligneImprimante)
 {
     setObjectName(QStringLiteral("FrmRemplissage"));
     setWindowTitle(QStringLiteral("remplissage"));
@@ -222,8 +210,7 @@ void FrmRemplissage::Form_Unload()
     m_timer1->stop();
     if (Startup::Ecrans *e = Startup::ecrans())
         e->relancerAnimation();
-    m_base.reset();
-    m_liste.reset();
+    m_remplissage.fermerTables();
 }
 
 void FrmRemplissage::showEvent(QShowEvent *event)
@@ -246,294 +233,76 @@ void FrmRemplissage::changeEvent(QEvent *event)
 
 void FrmRemplissage::OuvrirTables()
 {
-    m_liste.reset();
-    m_base.reset();
-    m_emplacement.reset();
-    try {
-        // Whatever the letter case staff gave the file.
-        m_liste = std::make_unique<ListeIMEI>(ListeIMEI::lire(Platform::resolvePathNoCase(
-            Startup::DossierApplication() + QStringLiteral("ListeIMEI.xls"))));
-        m_base = std::make_unique<Startup::StoreDatabase>();
-        m_base->lire(QStringLiteral("SELECT * FROM EmplacementsMachine1 WHERE Reference IS NULL "
-                                    "ORDER BY Colonne, Etage, NoEmpl"));
-        m_base->lire(QStringLiteral("SELECT * FROM ArticleEnStock ORDER BY Reference"));
-    } catch (const ErreurExecution &erreur) {
-        Startup::SignalerErreur(QStringLiteral("OuvrirTables"), erreur);
-    }
-}
-
-Startup::StoreDatabase &FrmRemplissage::base()
-{
-    if (!m_base)
-        throw objetFerme(QStringLiteral("base du magasin"));
-    return *m_base;
-}
-
-const ListeIMEI &FrmRemplissage::liste() const
-{
-    if (!m_liste)
-        throw objetFerme(QStringLiteral("liste de livraison"));
-    return *m_liste;
-}
-
-std::optional<FrmRemplissage::Emplacement>
-FrmRemplissage::premierEmplacement(Startup::StoreDatabase &base, const QString &sql,
-                                   const QVariantList &parametres)
-{
-    const Startup::ResultatRequete r = base.lire(sql, parametres);
-    if (r.estVide())
-        return std::nullopt;
-    return Emplacement{r.valeur(0, QStringLiteral("NoEmpl")).toLongLong(),
-                       std::int16_t(r.valeur(0, QStringLiteral("Colonne")).toInt()),
-                       r.valeur(0, QStringLiteral("Etage")).toLongLong()};
+    m_remplissage.OuvrirTables();
 }
 
 void FrmRemplissage::LectureDouchette()
 {
-    const QString code = m_textCodBar->text();
-    const bool recharge = code.size() == 16;
-    if (!recharge && code.size() != 15)
-        return;
-    try {
-        Startup::StoreDatabase &b = base();
-        // The code is compared whole through a bound value: a quote or a wildcard in it is
-        // only a character.
-        const std::optional<Emplacement> present = premierEmplacement(
-            b,
-            recharge ? QStringLiteral("SELECT NoEmpl, Colonne, Etage FROM EmplacementsMachine1 "
-                                      "WHERE NoSIM = ? COLLATE NOCASE ORDER BY NoEmpl LIMIT 1")
-                     : QStringLiteral("SELECT NoEmpl, Colonne, Etage FROM EmplacementsMachine1 "
-                                      "WHERE IMEI = ? COLLATE NOCASE ORDER BY NoEmpl LIMIT 1"),
-            {code});
-        if (present) {
-            m_emplacement = present;
-            AffichezMessage(recharge ? QStringLiteral("Erreur NSTE deja ")
-                                     : QStringLiteral("Erreur IMEI deja "),
-                            QStringLiteral("present dans le DA"));
-            presenter(*present);
-            AffichezMessage(code, etage(present->etage));
-            return;
-        }
-        m_emplacement = premierEmplacement(
-            b, recharge ? QStringLiteral("SELECT NoEmpl, Colonne, Etage FROM EmplacementsMachine1 "
-                                         "WHERE Reference IS NULL AND Etage < 3 "
-                                         "ORDER BY Colonne, Etage, NoEmpl LIMIT 1")
-                        : QStringLiteral("SELECT NoEmpl, Colonne, Etage FROM EmplacementsMachine1 "
-                                         "WHERE Reference IS NULL AND Etage > 2 "
-                                         "ORDER BY Colonne, Etage, NoEmpl LIMIT 1"));
-        if (!m_emplacement) {
-            AffichezMessage(QStringLiteral("Pas d'emplacement"), QStringLiteral("disponible"));
-            return;
-        }
-        if (recharge)
-            RemplissageMachineRECHA(code);
-        else
-            RemplissageMachineTELE(code);
-        m_textCodBar->clear();
-        m_textCodBar->setFocus();
-    } catch (const ErreurExecution &erreur) {
-        Startup::SignalerErreur(QStringLiteral("LectureDouchette"), erreur);
-    }
+    m_remplissage.LectureDouchette(m_textCodBar->text());
 }
 
 void FrmRemplissage::RemplissageMachineTELE(const QString &code)
 {
-    charger({QStringLiteral("NumIMEI"), QStringLiteral("RemplissageMachineTELE"), true}, code);
+    m_remplissage.RemplissageMachineTELE(code);
 }
 
 void FrmRemplissage::RemplissageMachineRECHA(const QString &code)
 {
-    charger({QStringLiteral("NSTE"), QStringLiteral("RemplissageMachineRECHA"), false}, code);
-}
-
-void FrmRemplissage::charger(const Article &article, const QString &code)
-{
-    try {
-        const ListeIMEI &l = liste();
-        const qsizetype ligne = l.chercher(article.colonneListe, code);
-        if (ligne < 0)
-            return;
-        const QVariant ean13 = l.valeur(ligne, QStringLiteral("EAN13"));
-        Startup::StoreDatabase &b = base();
-        const Startup::ResultatRequete catalogue =
-            b.lire(QStringLiteral("SELECT Reference FROM ArticleEnStock WHERE CodeBar = ? "
-                                  "COLLATE NOCASE ORDER BY Reference LIMIT 1"),
-                   {ean13.isNull() ? QVariant(QString()) : ean13});
-        if (catalogue.estVide())
-            return;
-        if (!m_emplacement)
-            throw objetFerme(QStringLiteral("emplacement"));
-        const Emplacement e = *m_emplacement;
-        if (const std::int32_t statut = presenter(e); statut != 0) {
-            // The location stays free; staff see the door not open.
-            Startup::JournaliserErreur(
-                article.contexte,
-                QStringLiteral("emplacement %1 non présenté (mécanisme: %2), laissé libre")
-                    .arg(e.noEmpl)
-                    .arg(statut));
-            return;
-        }
-        const QVariant numero = l.valeur(ligne, article.colonneListe);
-        AffichezMessage(Startup::ConvertNullStr(numero), etage(e.etage));
-        const QVariant reference = catalogue.valeur(0, QStringLiteral("Reference"));
-        const QVariant commande = l.valeur(ligne, QStringLiteral("NoCommande"));
-        // Written only while still free, so that one locker never receives two articles.
-        const int ecrites =
-            article.telephone
-                ? b.executer(QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = ?, "
-                                            "NoSIM = ?, IMEI = ?, EAN13 = ?, NoCommande = ? "
-                                            "WHERE NoEmpl = ? AND Reference IS NULL"),
-                             {reference, l.valeur(ligne, QStringLiteral("NSCE")), numero, ean13,
-                              commande, e.noEmpl})
-                : b.executer(QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = ?, "
-                                            "NoSIM = ?, EAN13 = ?, NoCommande = ? "
-                                            "WHERE NoEmpl = ? AND Reference IS NULL"),
-                             {reference, numero, ean13, commande, e.noEmpl});
-        if (ecrites == 0)
-            throw ErreurExecution(Startup::StoreDatabase::ErreurRequete,
-                                  QStringLiteral("emplacement %1 occupé entre-temps: %2 non "
-                                                 "enregistré")
-                                      .arg(e.noEmpl)
-                                      .arg(code));
-    } catch (const ErreurExecution &erreur) {
-        Startup::SignalerErreur(article.contexte, erreur);
-    }
-}
-
-std::int16_t FrmRemplissage::posColJournalisee(std::int16_t colonne)
-{
-    try {
-        return PosCol(colonne);
-    } catch (const ErreurExecution &erreur) {
-        Startup::SignalerErreur(QStringLiteral("PosCol"), erreur);
-        return 0;
-    }
-}
-
-std::int32_t FrmRemplissage::presenter(const Emplacement &e)
-{
-    Machine::MachineControl &automate = Machine::automate();
-    if (Startup::etat().ChargementArriere)
-        return automate.DrumPosition(Machine::DrumUnit, posColJournalisee(e.colonne),
-                                     Machine::DrumSpeed);
-    m_emplacementOuvert = std::int32_t(e.noEmpl);
-    automate.DrumPosition(Machine::DrumUnit, m_emplacementOuvert, Machine::DrumSpeed);
-    const std::int32_t statut =
-        automate.OpenDoor(Machine::DrumUnit, m_emplacementOuvert, Machine::DrumSpeed);
-    m_command1->setVisible(true);
-    return statut;
-}
-
-void FrmRemplissage::Command1_Click()
-{
-    m_command1->setVisible(false);
-    Machine::automate().CloseDoor(Machine::DrumUnit, m_emplacementOuvert, Machine::DrumSpeed);
+    m_remplissage.RemplissageMachineRECHA(code);
 }
 
 void FrmRemplissage::AffichezMessage(const QString &ligne1, const QString &ligne2)
 {
-    m_lcd.InitAfficheur();
-    if (ligne1.isEmpty() && ligne2.isEmpty()) {
-        afficherLCD(QString());
-    } else {
-        const QString texte = texteMessageLCD(ligne1, ligne2);
-        m_text2->setText(texte);
-        envoyerTexteLCD(m_lcd, texte);
-        afficherLCD(texte);
-    }
-    if (const QString erreur = m_lcd.prendreErreur(); !erreur.isEmpty())
-        Startup::JournaliserErreur(QStringLiteral("AffichezMessage"),
-                                   QStringLiteral("afficheur: ") + erreur);
+    m_remplissage.AffichezMessage(ligne1, ligne2);
 }
 
-void FrmRemplissage::afficherLCD(const QString &texte)
+void FrmRemplissage::ImprimerContenueEmplacements()
+{
+    m_remplissage.ImprimerContenueEmplacements();
+}
+
+void FrmRemplissage::Destockage(std::int32_t reference)
+{
+    m_remplissage.Destockage(reference);
+}
+
+void FrmRemplissage::Command1_Click()
+{
+    m_remplissage.Command1_Click();
+}
+
+void FrmRemplissage::montrerBoutonFermeture(bool visible)
+{
+    m_command1->setVisible(visible);
+}
+
+void FrmRemplissage::afficherTexteLCD(const QString &texte)
+{
+    m_text2->setText(texte);
+}
+
+void FrmRemplissage::afficherPanneauLCD(const QString &texte)
 {
     const QString t = texte.leftJustified(40, QLatin1Char(' '));
     m_ecranLCD->setText(t.left(20) + QLatin1Char('\n') + t.mid(20, 20));
 }
 
-Platform::SerialLine &FrmRemplissage::ligneImprimante()
+void FrmRemplissage::commencerListeContenu()
 {
-    if (m_ligneImprimante)
-        return *m_ligneImprimante;
-    if (!m_lignePropre)
-        m_lignePropre = Platform::serialLines().create(Startup::etat().CheminIni);
-    return *m_lignePropre;
+    m_list1->clear();
+    m_list1->setVisible(true);
+    m_spinButton1->setVisible(true);
 }
 
-void FrmRemplissage::ImprimerContenueEmplacements()
+void FrmRemplissage::ajouterLignesContenu(const QStringList &lignes)
 {
-    try {
-        Platform::SerialLine &ligne = ligneImprimante();
-        if (!ligne.isOpen()) {
-            ligne.setInputLength(0);
-            if (!ligne.open(Startup::etat().PortImprimante,
-                            QString::fromLatin1(Platform::TicketPrinterSettings)))
-                throw ErreurExecution(Startup::Erreurs::AccesFichier, ligne.errorText());
-        }
-        while (ligne.bytesAvailable() > 0)
-            ligne.read();
-        const auto imprimer = [&ligne](const QByteArray &octets) {
-            if (!ligne.write(octets))
-                throw ErreurExecution(Startup::Erreurs::AccesFichier, ligne.errorText());
-        };
-
-        const Startup::ResultatRequete contenu = base().lire(QStringLiteral(
-            "SELECT EmplacementsMachine1.*, ArticleEnStock.Image FROM EmplacementsMachine1 "
-            "LEFT OUTER JOIN ArticleEnStock ON EmplacementsMachine1.Reference = "
-            "ArticleEnStock.Reference WHERE EmplacementsMachine1.Reference IS NOT NULL "
-            "ORDER BY EmplacementsMachine1.Reference, EmplacementsMachine1.Colonne, "
-            "EmplacementsMachine1.Etage, EmplacementsMachine1.NoEmpl"));
-
-        const QDateTime maintenant = Platform::clock().now();
-        const QString identite = Startup::etat().IdentiteMachine;
-        m_list1->clear();
-        m_list1->setVisible(true);
-        m_list1->addItems(enteteEcranContenu(maintenant, identite));
-        m_spinButton1->setVisible(true);
-        imprimer(enteteImprimeContenu(maintenant, identite));
-        m_list1->addItem(regleEcranContenu());
-        imprimer(regleImprimeeContenu());
-        for (qsizetype i = 0; i < contenu.lignes.size(); ++i) {
-            const LigneContenu l{contenu.valeur(i, QStringLiteral("Reference")).toLongLong(),
-                                 contenu.valeur(i, QStringLiteral("Colonne")).toLongLong(),
-                                 contenu.valeur(i, QStringLiteral("Etage")).toLongLong(),
-                                 contenu.valeur(i, QStringLiteral("Image")),
-                                 contenu.valeur(i, QStringLiteral("IMEI"))};
-            m_list1->addItem(ligneEcranContenu(l));
-            imprimer(ligneImprimeeContenu(l));
-        }
-        imprimer(finImprimeeContenu());
-        if (ligne.isOpen())
-            ligne.close();
-    } catch (const ErreurExecution &erreur) {
-        Startup::SignalerErreur(QStringLiteral("ImprimerContenueEmplacements"), erreur);
-    }
+    m_list1->addItems(lignes);
 }
 
-void FrmRemplissage::Destockage(std::int32_t reference)
+void FrmRemplissage::viderChampCode()
 {
-    try {
-        Startup::StoreDatabase &b = base();
-        const Startup::ResultatRequete lignes =
-            b.lire(QStringLiteral("SELECT NoEmpl FROM EmplacementsMachine1 WHERE Reference = ? "
-                                  "ORDER BY NoEmpl"),
-                   {reference});
-        if (lignes.estVide()) {
-            AffichezMessage(QStringLiteral("Reference inconnue"), QString());
-            return;
-        }
-        // The inventory still shows the locations about to be emptied.
-        ImprimerContenueEmplacements();
-        for (const QVariantList &ligne : lignes.lignes)
-            b.executer(QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = NULL, "
-                                      "IMEI = NULL, NoSIM = NULL, EAN13 = NULL, "
-                                      "NoCommande = NULL WHERE NoEmpl = ?"),
-                       {ligne.at(0)});
-        AffichezMessage(QStringLiteral("Operation effectuee"), QString());
-    } catch (const ErreurExecution &erreur) {
-        Startup::SignalerErreur(QStringLiteral("Destockage"), erreur);
-    }
+    m_textCodBar->clear();
+    m_textCodBar->setFocus();
 }
 
 void FrmRemplissage::SpinButton1_SpinDown()

@@ -1,10 +1,8 @@
 #pragma once
 
-#include "afficheurlcd.h"
+#include "screens/suiviactivation.h"
+#include "stock/remplissage.h"
 
-#include "startup/suiviactivation.h"
-
-#include <QVariant>
 #include <QWidget>
 
 #include <cstdint>
@@ -21,13 +19,7 @@ class KioskTimer;
 class SerialLine;
 } // namespace Movendi::Platform
 
-namespace Movendi::Startup {
-class StoreDatabase;
-}
-
 namespace Movendi::Stock {
-
-class ListeIMEI;
 
 // The staff refill screen, opened with F12 on the home screen. Staff scan each article with a
 // keyboard-emulating scanner (digits, then Enter): a 15-character code is a phone's IMEI, a
@@ -35,7 +27,7 @@ class ListeIMEI;
 // ListeIMEI.xls, chooses its location, brings the location to them, shows code and level on the
 // LCD and records the article. F11 lists and prints the contents, F9 destocks the reference
 // typed in the field, F4 returns to the home screen.
-class FrmRemplissage : public QWidget
+class FrmRemplissage : public QWidget, private AffichageRemplissage
 {
     Q_OBJECT
 public:
@@ -59,7 +51,7 @@ public:
     // Closes the connections and gives the home screen its animation back; runs once.
     void Form_Unload();
 
-    std::int32_t EmplacementOuvert() const { return m_emplacementOuvert; }
+    std::int32_t EmplacementOuvert() const { return m_remplissage.EmplacementOuvert(); }
     bool DemandeFin() const { return m_demandeFin; }
     std::int16_t CompteurTops() const { return m_compteurTops; }
     Platform::KioskTimer *timer1() const { return m_timer1; }
@@ -72,34 +64,16 @@ protected:
     void keyReleaseEvent(QKeyEvent *event) override;
 
 private:
-    struct Emplacement
-    {
-        qint64 noEmpl = 0;
-        std::int16_t colonne = 0;
-        qint64 etage = 0;
-    };
-    struct Article
-    {
-        QString colonneListe; // NumIMEI or NSTE
-        QString contexte;     // the routine's name, for the journal
-        bool telephone = false;
-    };
+    void montrerBoutonFermeture(bool visible) override;
+    void afficherTexteLCD(const QString &texte) override;
+    void afficherPanneauLCD(const QString &texte) override;
+    void commencerListeContenu() override;
+    void ajouterLignesContenu(const QStringList &lignes) override;
+    void viderChampCode() override;
 
     void Form_Load();
     void Form_Activate();
     bool toucheRelachee(int touche);
-    // The first row of a query of NoEmpl, Colonne and Etage, or none.
-    static std::optional<Emplacement> premierEmplacement(Startup::StoreDatabase &base,
-                                                         const QString &sql,
-                                                         const QVariantList &parametres = {});
-    void charger(const Article &article, const QString &code);
-    // Brings a location to the operator; the mechanism's status (the door's in front loading).
-    std::int32_t presenter(const Emplacement &emplacement);
-    std::int16_t posColJournalisee(std::int16_t colonne);
-    Startup::StoreDatabase &base();
-    const ListeIMEI &liste() const;
-    Platform::SerialLine &ligneImprimante();
-    void afficherLCD(const QString &texte);
 
     QLineEdit *m_textCodBar;
     QLabel *m_labelDispo;
@@ -110,14 +84,7 @@ private:
     QWidget *m_spinButton1;
     Platform::KioskTimer *m_timer1;
 
-    AfficheurLCD m_lcd;
-    std::unique_ptr<Startup::StoreDatabase> m_base;
-    std::unique_ptr<ListeIMEI> m_liste;
-    std::optional<Emplacement> m_emplacement; // the location cursor's current row
-    Platform::SerialLine *m_ligneImprimante;
-    std::unique_ptr<Platform::SerialLine> m_lignePropre;
-
-    std::int32_t m_emplacementOuvert = 0;
+    Remplissage m_remplissage;
     bool m_demandeFin = false;
     std::int16_t m_compteurTops = 0;
     Startup::SuiviActivation m_activation{[this] { Form_Activate(); }};

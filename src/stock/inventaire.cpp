@@ -1,7 +1,7 @@
-#include "inventaire.h"
+#include "stock/inventaire.h"
 
+#include "journal/erreur.h"
 #include "platform/windows1252.h"
-#include "startup/erreur.h"
 
 #include <limits>
 

@@ -1,6 +1,6 @@
-#include "listeimei.h"
+#include "stock/listeimei.h"
 
-#include "startup/erreur.h"
+#include "journal/erreur.h"
 
 #include <QFileInfo>
 #include <QLocale>

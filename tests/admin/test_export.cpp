@@ -2,7 +2,7 @@
 #include "smtpserver.h"
 
 #include "platform/profilefile.h"
-#include "startup/storedatabase.h"
+#include "store/storedatabase.h"
 
 #include <QDate>
 #include <QProcess>

@@ -1,10 +1,10 @@
 #include "democatalogue.h"
 #include "dossierapplication.h"
+#include "journal/journal.h"
 #include "kiosktest.h"
 #include "platform/profilefile.h"
-#include "startup/etatdemarrage.h"
-#include "startup/journal.h"
-#include "startup/storedatabase.h"
+#include "state/etatdemarrage.h"
+#include "store/storedatabase.h"
 
 #include <QFileInfo>
 #include <QImage>

@@ -1,3 +1,4 @@
+#include "config/fnkestrel.h"
 #include "front/fnacceuil.h"
 #include "media/frmvideo.h"
 #include "platform/kiosktimer.h"
@@ -7,8 +8,8 @@
 #include "sale/frmchoix.h"
 #include "screenstest.h"
 #include "smtpserver.h"
-#include "startup/etatdemarrage.h"
-#include "startup/fnkestrel.h"
+#include "state/ecrans.h"
+#include "state/etatdemarrage.h"
 #include "stock/frmremplissage.h"
 
 #include <QFile>

@@ -6,8 +6,8 @@
 #include "payment/etatpaiement.h"
 #include "payment/remittancereport.h"
 #include "platform/seams.h"
-#include "startup/etatdemarrage.h"
-#include "startup/storedatabase.h"
+#include "state/etatdemarrage.h"
+#include "store/storedatabase.h"
 
 #include <QStringList>
 

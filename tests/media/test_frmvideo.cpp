@@ -4,7 +4,7 @@
 #include "platform/kiosktimer.h"
 #include "platform/mediacommandes.h"
 #include "platform/seams.h"
-#include "startup/etatdemarrage.h"
+#include "state/etatdemarrage.h"
 
 #include <QLabel>
 #include <QPushButton>

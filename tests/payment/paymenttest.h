@@ -7,7 +7,7 @@
 #include "payment/terminalframe.h"
 #include "platform/clocksetter.h"
 #include "platform/seams.h"
-#include "startup/etatdemarrage.h"
+#include "state/etatdemarrage.h"
 
 #include <QStringList>
 

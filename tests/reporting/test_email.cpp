@@ -6,7 +6,7 @@
 #include "platform/seams.h"
 #include "reporting/email.h"
 #include "reporting/envoyeremail.h"
-#include "startup/etatdemarrage.h"
+#include "state/etatdemarrage.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>

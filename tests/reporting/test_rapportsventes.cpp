@@ -8,8 +8,8 @@
 #include "reporting/rapportsventes.h"
 #include "reporting/remisesbancaire.h"
 #include "startup/demarrage.h"
-#include "startup/etatdemarrage.h"
-#include "startup/storedatabase.h"
+#include "state/etatdemarrage.h"
+#include "store/storedatabase.h"
 
 #include <QDir>
 #include <QJsonArray>

@@ -9,8 +9,8 @@
 #include "platform/profilefile.h"
 #include "platform/seams.h"
 #include "reporting/synchrserv.h"
-#include "startup/etatdemarrage.h"
-#include "startup/storedatabase.h"
+#include "state/etatdemarrage.h"
+#include "store/storedatabase.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -5,6 +5,7 @@
 #include "simulatedterminal.h"
 #include "smtpserver.h"
 
+#include "i18n/constmessage.h"
 #include "machine/automate.h"
 #include "machine/grafcetlibrary.h"
 #include "payment/etatpaiement.h"
@@ -17,11 +18,10 @@
 #include "sale/distribution.h"
 #include "sale/etatvente.h"
 #include "sale/frmpayment.h"
-#include "startup/constmessage.h"
 #include "startup/demarrage.h"
-#include "startup/ecrans.h"
-#include "startup/etatdemarrage.h"
-#include "startup/storedatabase.h"
+#include "state/ecrans.h"
+#include "state/etatdemarrage.h"
+#include "store/storedatabase.h"
 
 #include <QElapsedTimer>
 #include <QImage>

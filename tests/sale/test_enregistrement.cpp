@@ -1,5 +1,5 @@
 #include "sale/enregistrement.h"
-#include "startup/storedatabase.h"
+#include "store/storedatabase.h"
 #include "ventetest.h"
 
 #include <QFile>

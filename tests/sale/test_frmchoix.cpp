@@ -3,7 +3,7 @@
 #include "sale/frmchoix.h"
 #include "sale/frmpayment.h"
 #include "screenstest.h"
-#include "startup/etatdemarrage.h"
+#include "state/etatdemarrage.h"
 
 #include <QFile>
 #include <QTest>

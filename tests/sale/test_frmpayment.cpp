@@ -8,7 +8,7 @@
 #include "platform/seams.h"
 #include "sale/frmchoix.h"
 #include "sale/frmpayment.h"
-#include "startup/etatdemarrage.h"
+#include "state/etatdemarrage.h"
 
 using namespace Movendi;
 using Movendi::Test::SimulatedTerminal;

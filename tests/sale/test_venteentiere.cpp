@@ -17,8 +17,8 @@
 #include "scaledclock.h"
 #include "screenstest.h"
 #include "smtpserver.h"
-#include "startup/etatdemarrage.h"
-#include "startup/storedatabase.h"
+#include "state/etatdemarrage.h"
+#include "store/storedatabase.h"
 #include "tpesim.h"
 
 #include <QApplication>

@@ -1,14 +1,14 @@
 #pragma once
 
+#include "i18n/constmessage.h"
 #include "kiosktest.h"
 #include "payment/etatpaiement.h"
 #include "platform/profilefile.h"
 #include "printersim.h"
 #include "sale/etatvente.h"
 #include "sale/frmpayment.h"
-#include "startup/constmessage.h"
 #include "startup/demarrage.h"
-#include "startup/etatdemarrage.h"
+#include "state/etatdemarrage.h"
 
 #include <QLabel>
 #include <QThread>

@@ -1,7 +1,7 @@
 #include "kiosktest.h"
 #include "platform/windows1252.h"
 #include "startup/demarrage.h"
-#include "startup/etatdemarrage.h"
+#include "state/etatdemarrage.h"
 
 using namespace Movendi::Startup;
 

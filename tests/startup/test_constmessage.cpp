@@ -1,7 +1,7 @@
+#include "i18n/constmessage.h"
 #include "kiosktest.h"
-#include "startup/constmessage.h"
-#include "startup/ecrans.h"
-#include "startup/etatdemarrage.h"
+#include "state/ecrans.h"
+#include "state/etatdemarrage.h"
 
 #include <QLabel>
 #include <memory>

@@ -1,5 +1,5 @@
+#include "config/crypte.h"
 #include "platform/windows1252.h"
-#include "startup/crypte.h"
 #include "startup/demarrage.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,7 @@
+#include "config/fnkestrel.h"
 #include "kiosktest.h"
-#include "startup/etatdemarrage.h"
-#include "startup/fnkestrel.h"
+#include "screens/navigation.h"
+#include "state/etatdemarrage.h"
 
 using namespace Movendi::Startup;
 

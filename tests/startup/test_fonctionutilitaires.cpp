@@ -1,8 +1,9 @@
+#include "journal/erreur.h"
 #include "kiosktest.h"
 #include "platform/seams.h"
-#include "startup/erreur.h"
-#include "startup/etatdemarrage.h"
-#include "startup/fonctionutilitaires.h"
+#include "state/etatdemarrage.h"
+#include "store/conversions.h"
+#include "utilities/fonctionutilitaires.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
+#include "journal/erreur.h"
+#include "journal/journal.h"
 #include "kiosktest.h"
-#include "startup/erreur.h"
-#include "startup/etatdemarrage.h"
-#include "startup/journal.h"
+#include "state/etatdemarrage.h"
 
 #include <QDir>
 #include <QElapsedTimer>

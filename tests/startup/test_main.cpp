@@ -3,8 +3,8 @@
 #include "kiosktest.h"
 #include "platform/profilefile.h"
 #include "startup/demarrage.h"
-#include "startup/ecrans.h"
-#include "startup/etatdemarrage.h"
+#include "state/ecrans.h"
+#include "state/etatdemarrage.h"
 
 #include <QDir>
 #include <QLockFile>

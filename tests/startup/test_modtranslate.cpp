@@ -1,5 +1,5 @@
+#include "i18n/modtranslate.h"
 #include "kiosktest.h"
-#include "startup/modtranslate.h"
 
 #include <QFile>
 #include <QFrame>

@@ -1,8 +1,8 @@
 #include "kiosktest.h"
 #include "platform/profilefile.h"
-#include "startup/etatdemarrage.h"
-#include "startup/sauvegarde.h"
-#include "startup/storedatabase.h"
+#include "state/etatdemarrage.h"
+#include "store/sauvegarde.h"
+#include "store/storedatabase.h"
 
 #include <QDir>
 

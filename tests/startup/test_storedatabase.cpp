@@ -1,7 +1,7 @@
+#include "journal/erreur.h"
 #include "kiosktest.h"
-#include "startup/erreur.h"
-#include "startup/etatdemarrage.h"
-#include "startup/storedatabase.h"
+#include "state/etatdemarrage.h"
+#include "store/storedatabase.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -333,6 +333,31 @@ TEST(MonnaieTest, CurrencyText_FrenchFormatAndBack)
     EXPECT_EQ(Monnaie::depuisTexte(QString()), Monnaie());
     EXPECT_FALSE(Monnaie::depuisTexte(QStringLiteral("douze €")));
     EXPECT_FALSE(Monnaie::depuisTexte(QStringLiteral("1,2,3")));
+}
+
+// Screens, tickets and the journal write amounts through one formatter, each in its form.
+TEST(MonnaieTest, Forms_RoundedOrExact)
+{
+    struct Cas
+    {
+        std::int64_t unites;
+        const char *ecran;
+        const char *ticket;
+        const char *exact;
+    };
+    const Cas cas[] = {
+        {1999000, "199,90 €", "199,90", "199,9"},
+        {100000, "10,00 €", "10,00", "10"},
+        {12345678, "1\u00A0234,57 €", "1234,57", "1234,5678"},
+        {-49, "0,00 €", "0,00", "-0,0049"},
+        {-12345, "-1,23 €", "-1,23", "-1,2345"},
+    };
+    for (const Cas &c : cas) {
+        const Monnaie m = Monnaie::depuisUnites(c.unites);
+        EXPECT_EQ(m.texteMonetaire(), QString::fromUtf8(c.ecran)) << c.unites;
+        EXPECT_EQ(m.texteCentimes(), QString::fromUtf8(c.ticket)) << c.unites;
+        EXPECT_EQ(m.texteExact(), QString::fromUtf8(c.exact)) << c.unites;
+    }
 }
 
 // Power can go at any moment; a sale the kiosk was told is committed must survive it.

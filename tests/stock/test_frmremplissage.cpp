@@ -8,11 +8,11 @@
 #include "platform/seams.h"
 #include "platform/serialline.h"
 #include "startup/demarrage.h"
-#include "startup/etatdemarrage.h"
-#include "startup/storedatabase.h"
+#include "state/etatdemarrage.h"
 #include "stock/afficheurlcd.h"
 #include "stock/frmremplissage.h"
 #include "stock/inventaire.h"
+#include "store/storedatabase.h"
 
 #include <QFile>
 #include <QLineEdit>

@@ -2,8 +2,8 @@
 
 #include "dossierapplication.h"
 #include "platform/seams.h"
-#include "startup/etatdemarrage.h"
 #include "startup/liaisonpaiement.h"
+#include "state/etatdemarrage.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
 #include "screenstest.h"
 
-#include "startup/constmessage.h"
+#include "i18n/constmessage.h"
 #include "startup/demarrage.h"
-#include "startup/ecrans.h"
-#include "startup/etatdemarrage.h"
-#include "startup/storedatabase.h"
+#include "state/ecrans.h"
+#include "state/etatdemarrage.h"
+#include "store/storedatabase.h"
 
 #include <QCoreApplication>
 #include <QTest>

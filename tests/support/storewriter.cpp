@@ -1,8 +1,8 @@
 // Records sales into a store as fast as it can and prints each sale number once it is committed;
 // the durability test kills it in the middle of this.
-#include "startup/erreur.h"
-#include "startup/monnaie.h"
-#include "startup/storedatabase.h"
+#include "journal/erreur.h"
+#include "money/monnaie.h"
+#include "store/storedatabase.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

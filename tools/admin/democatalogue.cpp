@@ -1,10 +1,10 @@
 #include "democatalogue.h"
 
+#include "journal/erreur.h"
+#include "money/monnaie.h"
 #include "platform/windows1252.h"
 #include "reporting/classeurexcel.h"
-#include "startup/erreur.h"
-#include "startup/monnaie.h"
-#include "startup/storedatabase.h"
+#include "store/storedatabase.h"
 
 #include <QDir>
 #include <QFile>
@@ -135,9 +135,7 @@ QString serieRechargeDemo(int reference, int serie)
 
 QString prixTexte(int centimes)
 {
-    return QStringLiteral("%1,%2 €")
-        .arg(centimes / 100)
-        .arg(centimes % 100, 2, 10, QLatin1Char('0'));
+    return Startup::Monnaie::depuisCentimes(centimes).texte({true, false, true});
 }
 
 QImage imageTelephone(const ArticleDemo &a)
@@ -186,7 +184,7 @@ QImage imageRecharge(const ArticleDemo &a)
     police.setPixelSize(96);
     p.setFont(police);
     p.drawText(QRectF(15, 60, 450, 130), Qt::AlignCenter,
-               QStringLiteral("%1 €").arg(a.prixCentimes / 100));
+               Startup::Monnaie::depuisCentimes(a.prixCentimes).texte({false, false, true}));
     police.setPixelSize(30);
     p.setFont(police);
     p.drawText(QRectF(15, 190, 450, 60), Qt::AlignCenter, QStringLiteral("RECHARGE"));

@@ -2,6 +2,7 @@
 
 #include "journaltemporaire.h"
 
+#include "config/fnkestrel.h"
 #include "payment/demandestpe.h"
 #include "payment/etatpaiement.h"
 #include "payment/pontagetpvnew.h"
@@ -9,9 +10,8 @@
 #include "payment/telecollecte.h"
 #include "platform/filelookup.h"
 #include "platform/serialline.h"
-#include "startup/etatdemarrage.h"
-#include "startup/fnkestrel.h"
 #include "startup/liaisonpaiement.h"
+#include "state/etatdemarrage.h"
 
 #include <QDir>
 #include <QFile>

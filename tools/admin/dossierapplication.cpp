@@ -9,8 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "startup/erreur.h"
-#include "startup/storedatabase.h"
+#include "journal/erreur.h"
+#include "store/storedatabase.h"
 
 #include <functional>
 #include <optional>

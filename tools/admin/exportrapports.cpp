@@ -2,15 +2,15 @@
 
 #include "journaltemporaire.h"
 
+#include "journal/erreur.h"
 #include "platform/filelookup.h"
 #include "reporting/email.h"
 #include "reporting/envoyeremail.h"
 #include "reporting/rapportsventes.h"
 #include "reporting/remisesbancaire.h"
 #include "startup/demarrage.h"
-#include "startup/erreur.h"
-#include "startup/etatdemarrage.h"
-#include "startup/storedatabase.h"
+#include "state/etatdemarrage.h"
+#include "store/storedatabase.h"
 
 #include <QDate>
 #include <QDir>

@@ -2,7 +2,7 @@
 
 #include "dossierapplication.h"
 
-#include "startup/etatdemarrage.h"
+#include "state/etatdemarrage.h"
 
 #include <QFile>
 #include <QTextStream>

@@ -5,7 +5,7 @@
 #include "platform/filelookup.h"
 #include "reporting/email.h"
 #include "reporting/envoyeremail.h"
-#include "startup/etatdemarrage.h"
+#include "state/etatdemarrage.h"
 
 #include <QDir>
 #include <QTextStream>

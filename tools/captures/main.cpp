@@ -16,11 +16,11 @@
 #include "sale/frmchoix.h"
 #include "sale/frmpayment.h"
 #include "startup/demarrage.h"
-#include "startup/ecrans.h"
-#include "startup/etatdemarrage.h"
-#include "startup/fonctionutilitaires.h"
+#include "state/ecrans.h"
+#include "state/etatdemarrage.h"
 #include "stock/frmremplissage.h"
 #include "stock/listeimei.h"
+#include "utilities/fonctionutilitaires.h"
 
 #include <QApplication>
 #include <QDir>

@@ -5,7 +5,7 @@
 #include "kiosktest.h"
 #include "platform/profilefile.h"
 #include "printersim.h"
-#include "startup/storedatabase.h"
+#include "store/storedatabase.h"
 #include "tpesim.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "constmessage.h"
-#include "monnaie.h"
+#include "state/tablemessages.h"
+#include "money/monnaie.h"
 
 #include <QString>
 #include <QTime>

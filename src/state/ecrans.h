@@ -44,4 +44,11 @@ public:
 Ecrans *ecrans();
 void installerEcrans(Ecrans *ecrans);
 
+// Restarts the home screen's automatic-return count, unless a return home is under way.
+void RelancerRetourAutomatique();
+
+// Stops the home screen's automatic-return timer, unless a return home is under way.
+void ArreterRetourAutomatique();
+
+
 } // namespace Movendi::Startup

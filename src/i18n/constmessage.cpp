@@ -1,9 +1,9 @@
-#include "constmessage.h"
+#include "i18n/constmessage.h"
 
-#include "ecrans.h"
-#include "etatdemarrage.h"
-#include "fonctionutilitaires.h"
-#include "modtranslate.h"
+#include "state/ecrans.h"
+#include "state/etatdemarrage.h"
+#include "utilities/fonctionutilitaires.h"
+#include "i18n/modtranslate.h"
 #include "platform/filelookup.h"
 
 #include <QWidget>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "monnaie.h"
+#include "money/monnaie.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "modtranslate.h"
+#include "i18n/modtranslate.h"
 
 #include "platform/profilefile.h"
 

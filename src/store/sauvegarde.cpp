@@ -1,12 +1,12 @@
-#include "sauvegarde.h"
+#include "store/sauvegarde.h"
 
-#include "erreur.h"
-#include "etatdemarrage.h"
-#include "fnkestrel.h"
-#include "fonctionutilitaires.h"
-#include "journal.h"
+#include "journal/erreur.h"
+#include "state/etatdemarrage.h"
+#include "config/fnkestrel.h"
+#include "utilities/fonctionutilitaires.h"
+#include "journal/journal.h"
 #include "platform/filelookup.h"
-#include "storedatabase.h"
+#include "store/storedatabase.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "suiviactivation.h"
+#include "screens/suiviactivation.h"
 
 #include <QEvent>
 #include <QWidget>

@@ -24,8 +24,25 @@ public:
     // Rounded half away from zero, as amounts sent to the terminal are.
     std::int64_t centimes() const;
 
-    // The kiosk's currency format: "49,90 €", "1 299,00 €" (French regional settings).
-    QString texteMonetaire() const;
+    // Every amount the kiosk writes goes through texte(); the others name its usual forms.
+    struct Format
+    {
+        // Rounded to the cent, else every significant decimal (no trailing zeros): "199,9".
+        bool auCentime = true;
+        // Thousands parted by a no-break space: "1 299,00".
+        bool milliers = false;
+        // " €" after the amount.
+        bool symbole = false;
+    };
+    QString texte(Format format) const;
+
+    // The kiosk's currency format on screens: "49,90 €", "1 299,00 €" (French regional
+    // settings).
+    QString texteMonetaire() const { return texte({true, true, true}); }
+    // Tickets and mails: "49,90", "-0,50".
+    QString texteCentimes() const { return texte({true, false, false}); }
+    // The journal and reports: the exact value without trailing zeros, "199,9" or "10".
+    QString texteExact() const { return texte({false, false, false}); }
     // Reads back a text in that format (or a plain decimal with comma or point); empty gives 0,
     // anything else gives nothing.
     static std::optional<Monnaie> depuisTexte(const QString &texte);

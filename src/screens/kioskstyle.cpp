@@ -1,4 +1,4 @@
-#include "kioskstyle.h"
+#include "screens/kioskstyle.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

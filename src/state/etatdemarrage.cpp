@@ -1,4 +1,4 @@
-#include "etatdemarrage.h"
+#include "state/etatdemarrage.h"
 
 #include "machine/automate.h"
 #include "machine/grafcetlibrary.h"

@@ -1,8 +1,6 @@
-#include "fonctionutilitaires.h"
+#include "utilities/fonctionutilitaires.h"
 
-#include "erreur.h"
-#include "etatdemarrage.h"
-#include "journal.h"
+#include "state/etatdemarrage.h"
 #include "platform/applicationfolder.h"
 #include "platform/clock.h"
 #include "platform/filelookup.h"
@@ -11,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 #include <cmath>
 
 namespace Movendi::Startup {
@@ -56,41 +53,6 @@ QString SupprimerEspaces(const QString &texte)
     QString resultat = texte;
     resultat.remove(QLatin1Char(' '));
     return resultat;
-}
-
-QString ConvertNullStr(const QVariant &valeur)
-{
-    if (valeur.isNull())
-        return {};
-    if (!valeur.canConvert<QString>()) {
-        SignalerErreur(QStringLiteral("ConvertNullStr"),
-                       Erreurs::typeIncompatible(QLatin1String(valeur.typeName())));
-        return {};
-    }
-    return valeur.toString();
-}
-
-double ConvertNullDbl(const QVariant &valeur)
-{
-    if (valeur.isNull())
-        return 0;
-    if (valeur.typeId() == QMetaType::QString || valeur.typeId() == QMetaType::QByteArray) {
-        const QString texte = valeur.toString().trimmed();
-        if (texte.isEmpty())
-            return 0;
-        bool ok = false;
-        double nombre = QLocale(QLocale::French, QLocale::France).toDouble(texte, &ok);
-        if (!ok)
-            nombre = QLocale::c().toDouble(texte, &ok);
-        if (!ok)
-            throw Erreurs::typeIncompatible(texte);
-        return nombre;
-    }
-    bool ok = false;
-    const double nombre = valeur.toDouble(&ok);
-    if (!ok)
-        throw Erreurs::typeIncompatible(QLatin1String(valeur.typeName()));
-    return nombre;
 }
 
 void Attendre(double secondes)

@@ -1,8 +1,8 @@
-#include "journal.h"
+#include "journal/journal.h"
 
-#include "erreur.h"
-#include "etatdemarrage.h"
-#include "fonctionutilitaires.h"
+#include "journal/erreur.h"
+#include "state/etatdemarrage.h"
+#include "utilities/fonctionutilitaires.h"
 #include "platform/clock.h"
 #include "platform/filelookup.h"
 #include "platform/seams.h"

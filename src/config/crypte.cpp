@@ -1,4 +1,4 @@
-#include "crypte.h"
+#include "config/crypte.h"
 
 #include "platform/windows1252.h"
 

@@ -1,12 +1,10 @@
 #pragma once
 
 #include <QString>
-#include <QVariant>
 
 namespace Movendi::Startup {
 
-// Module FonctionUtilitaires: file and folder tests, null-safe conversions of database values
-// and the timed waits.
+// Module FonctionUtilitaires: file and folder tests, text helpers and the timed waits.
 
 // The path with "/" appended unless it already ends with one ("" gives "/").
 QString AjouterAntislash(const QString &dossier);
@@ -26,13 +24,6 @@ QString DossierEchange();
 
 // The text without its space characters (code 32); other blanks stay.
 QString SupprimerEspaces(const QString &texte);
-
-// Empty text for a null value, else the value as text.
-QString ConvertNullStr(const QVariant &valeur);
-
-// 0 for a null value or an empty text, else the value as a number (decimal comma or point).
-// Text that is not a number is a failure for the caller (ErreurExecution).
-double ConvertNullDbl(const QVariant &valeur);
 
 // Returns after that many seconds without handling any event; sleeps, never spins.
 void Attendre(double secondes);

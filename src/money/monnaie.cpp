@@ -1,4 +1,4 @@
-#include "monnaie.h"
+#include "money/monnaie.h"
 
 #include <QStringList>
 
@@ -10,16 +10,31 @@ std::int64_t Monnaie::centimes() const
     return (m_unites + half) / 100;
 }
 
-QString Monnaie::texteMonetaire() const
+QString Monnaie::texte(Format format) const
 {
-    const std::int64_t c = centimes();
-    const std::int64_t absolu = c < 0 ? -c : c;
-    QString euros = QString::number(absolu / 100);
-    for (qsizetype at = euros.size() - 3; at > 0; at -= 3)
-        euros.insert(at, QChar(0x00A0));
-    return QStringLiteral("%1%2,%3 €")
-        .arg(c < 0 ? QStringLiteral("-") : QString(), euros)
-        .arg(absolu % 100, 2, 10, QLatin1Char('0'));
+    const bool negatif = m_unites < 0;
+    // In cents when rounded, else in the type's own units.
+    const std::int64_t valeur = format.auCentime ? centimes() : m_unites;
+    const std::int64_t absolu = valeur < 0 ? -valeur : valeur;
+    const std::int64_t echelle = format.auCentime ? 100 : UnitesParEuro;
+    const int decimales = format.auCentime ? 2 : 4;
+
+    QString euros = QString::number(absolu / echelle);
+    if (format.milliers) {
+        for (qsizetype at = euros.size() - 3; at > 0; at -= 3)
+            euros.insert(at, QChar(0x00A0));
+    }
+    QString fraction = QStringLiteral("%1").arg(absolu % echelle, decimales, 10, QLatin1Char('0'));
+    if (!format.auCentime) {
+        while (fraction.endsWith(QLatin1Char('0')))
+            fraction.chop(1);
+    }
+    QString resultat = (negatif && valeur != 0 ? QStringLiteral("-") : QString()) + euros;
+    if (!fraction.isEmpty())
+        resultat += QLatin1Char(',') + fraction;
+    if (format.symbole)
+        resultat += QStringLiteral(" €");
+    return resultat;
 }
 
 std::optional<Monnaie> Monnaie::depuisTexte(const QString &texte)

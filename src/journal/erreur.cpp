@@ -1,4 +1,4 @@
-#include "erreur.h"
+#include "journal/erreur.h"
 
 namespace Movendi::Startup {
 

@@ -1,18 +1,12 @@
-#include "fnkestrel.h"
+#include "config/fnkestrel.h"
 
-#include "ecrans.h"
-#include "erreur.h"
-#include "etatdemarrage.h"
-#include "journal.h"
+#include "journal/erreur.h"
+#include "state/etatdemarrage.h"
+#include "journal/journal.h"
 #include "platform/messagebox.h"
 #include "platform/profilefile.h"
 #include "platform/seams.h"
-#include "platform/x11windows.h"
 
-#include <QCursor>
-#include <QGuiApplication>
-#include <QScreen>
-#include <QWidget>
 
 #include <limits>
 
@@ -80,78 +74,6 @@ std::int16_t LireIniInteger(const QString &chemin, const QString &section, const
         return 0;
     }
     return static_cast<std::int16_t>(valeur);
-}
-
-quint32 TrouverFenetre(const QString &texte)
-{
-    if (!Platform::runningOnX11())
-        return 0;
-    quint32 trouvee = 0;
-    for (const Platform::TopLevelWindow &fenetre : Platform::x11TopLevelWindows()) {
-        if (fenetre.caption.left(119).contains(texte, Qt::CaseInsensitive))
-            trouvee = fenetre.id;
-    }
-    return trouvee;
-}
-
-void RelancerRetourAutomatique()
-{
-    if (!etat().RetourAccueilEnCours && ecrans())
-        ecrans()->relancerTimerRetourAutomatique();
-}
-
-void ArreterRetourAutomatique()
-{
-    if (!etat().RetourAccueilEnCours && ecrans())
-        ecrans()->arreterTimerRetourAutomatique();
-}
-
-void RetournerAccueil()
-{
-    Ecrans *e = ecrans();
-    if (!e)
-        return;
-    e->cacherEcransVente();
-    e->dechargerRemplissage();
-    e->montrerAccueil();
-    etat().RetourAccueilEnCours = true;
-    if (QWidget *accueil = e->accueil(); accueil && accueil->isVisible()) {
-        accueil->activateWindow();
-        accueil->setFocus();
-        MettreAuPremierPlan(accueil);
-    }
-    etat().RetourAccueilEnCours = false;
-}
-
-void MettreAuPremierPlan(QWidget *ecran)
-{
-    if (!ecran)
-        return;
-    if (!(ecran->windowFlags() & Qt::WindowStaysOnTopHint)) {
-        // Changing window flags hides the window: show it again where it was.
-        const bool visible = ecran->isVisible();
-        ecran->setWindowFlag(Qt::WindowStaysOnTopHint, true);
-        if (visible)
-            ecran->show();
-    }
-    if (!ecran->isVisible())
-        ecran->show();
-    ecran->raise();
-    ecran->activateWindow();
-}
-
-void CacherSouris()
-{
-    try {
-        const QScreen *ecran = QGuiApplication::primaryScreen();
-        if (!ecran)
-            throw ErreurExecution(Erreurs::ErreurInterne, QStringLiteral("aucun écran"));
-        // Beyond the last column: the pointer rests at the top-right corner.
-        const QRect g = ecran->geometry();
-        QCursor::setPos(g.right(), g.top());
-    } catch (const ErreurExecution &erreur) {
-        SignalerErreur(QStringLiteral("CacherSouris"), erreur);
-    }
 }
 
 } // namespace Movendi::Startup

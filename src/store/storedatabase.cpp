@@ -1,8 +1,8 @@
-#include "storedatabase.h"
+#include "store/storedatabase.h"
 
-#include "erreur.h"
-#include "etatdemarrage.h"
-#include "fnkestrel.h"
+#include "journal/erreur.h"
+#include "state/etatdemarrage.h"
+#include "config/fnkestrel.h"
 #include "platform/filelookup.h"
 
 #include <QAtomicInteger>
