@@ -1,12 +1,12 @@
 #include "config/fnkestrel.h"
 
 #include "journal/erreur.h"
-#include "state/etatdemarrage.h"
 #include "journal/journal.h"
 #include "platform/messagebox.h"
 #include "platform/profilefile.h"
 #include "platform/seams.h"
-
+#include "state/etatdemarrage.h"
+#include "state/gardes.h"
 
 #include <limits>
 
@@ -15,7 +15,7 @@ namespace Movendi::Startup {
 namespace {
 void afficherErreur(const QString &routine, const ErreurExecution &erreur)
 {
-    if (etat().VenteEnCours) {
+    if (GardeVente::active()) {
         SignalerErreur(routine, erreur);
         return;
     }

@@ -21,6 +21,7 @@
 #include "startup/demarrage.h"
 #include "state/ecrans.h"
 #include "state/etatdemarrage.h"
+#include "state/gardes.h"
 #include "store/conversions.h"
 #include "store/storedatabase.h"
 #include "utilities/fonctionutilitaires.h"
@@ -528,7 +529,7 @@ bool FnAcceuil::eventFilter(QObject *watched, QEvent *event)
         return QWidget::eventFilter(watched, event);
     auto *cle = static_cast<QKeyEvent *>(event);
     if (event->type() == QEvent::KeyPress) {
-        if (etat().RetourAccueilEnCours)
+        if (Startup::GardeRetourAccueil::active())
             return false;
         if (cle->key() == Qt::Key_F)
             terminer();

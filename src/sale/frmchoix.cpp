@@ -13,6 +13,7 @@
 #include "screens/navigation.h"
 #include "state/ecrans.h"
 #include "state/etatdemarrage.h"
+#include "state/gardes.h"
 #include "store/conversions.h"
 #include "store/storedatabase.h"
 #include "utilities/fonctionutilitaires.h"
@@ -293,7 +294,7 @@ void FrmChoix::basculerRecharge(int k)
 void FrmChoix::valider()
 {
     // A cancelled payment may still wait for its card behind the home screen: one at a time.
-    if (etat().RetourAccueilEnCours || m_paiement->paiementEnCours())
+    if (Startup::GardeRetourAccueil::active() || m_paiement->paiementEnCours())
         return;
     if (!montantVendable(etat().MontantAPayer)) {
         Startup::JournaliserErreur(QStringLiteral("CmdVal"),
@@ -310,7 +311,7 @@ void FrmChoix::valider()
 
 void FrmChoix::annuler()
 {
-    if (etat().RetourAccueilEnCours)
+    if (Startup::GardeRetourAccueil::active())
         return;
     Startup::RelancerRetourAutomatique();
     if (Startup::ecrans())

@@ -21,6 +21,7 @@
 #include "screens/navigation.h"
 #include "state/ecrans.h"
 #include "state/etatdemarrage.h"
+#include "state/gardes.h"
 #include "store/storedatabase.h"
 #include "utilities/fonctionutilitaires.h"
 
@@ -191,11 +192,11 @@ void FrmPayment::showEvent(QShowEvent *event)
 void FrmPayment::Form_Activate()
 {
     m_enCours = true;
-    etat().VenteEnCours = true;
+    std::optional<Startup::GardeVente> garde(std::in_place);
     m_panier = panierCourant();
-    const auto fin = qScopeGuard([this] {
+    const auto fin = qScopeGuard([this, &garde] {
         m_enCours = false;
-        etat().VenteEnCours = false;
+        garde.reset();
         emit paiementTermine();
     });
     try {

@@ -5,6 +5,7 @@
 #include "platform/x11windows.h"
 #include "state/ecrans.h"
 #include "state/etatdemarrage.h"
+#include "state/gardes.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -33,13 +34,12 @@ void RetournerAccueil()
     e->cacherEcransVente();
     e->dechargerRemplissage();
     e->montrerAccueil();
-    etat().RetourAccueilEnCours = true;
+    const GardeRetourAccueil garde;
     if (QWidget *accueil = e->accueil(); accueil && accueil->isVisible()) {
         accueil->activateWindow();
         accueil->setFocus();
         MettreAuPremierPlan(accueil);
     }
-    etat().RetourAccueilEnCours = false;
 }
 
 void MettreAuPremierPlan(QWidget *ecran)

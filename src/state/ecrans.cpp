@@ -1,6 +1,7 @@
 #include "state/ecrans.h"
 
 #include "state/etatdemarrage.h"
+#include "state/gardes.h"
 
 namespace Movendi::Startup {
 
@@ -24,13 +25,13 @@ void installerEcrans(Ecrans *e)
 
 void RelancerRetourAutomatique()
 {
-    if (!etat().RetourAccueilEnCours && ecrans())
+    if (!GardeRetourAccueil::active() && ecrans())
         ecrans()->relancerTimerRetourAutomatique();
 }
 
 void ArreterRetourAutomatique()
 {
-    if (!etat().RetourAccueilEnCours && ecrans())
+    if (!GardeRetourAccueil::active() && ecrans())
         ecrans()->arreterTimerRetourAutomatique();
 }
 

@@ -1,10 +1,11 @@
 #include "utilities/fonctionutilitaires.h"
 
-#include "state/etatdemarrage.h"
 #include "platform/applicationfolder.h"
 #include "platform/clock.h"
 #include "platform/filelookup.h"
 #include "platform/seams.h"
+#include "state/etatdemarrage.h"
+#include "state/gardes.h"
 
 #include <QDir>
 #include <QFile>
@@ -69,7 +70,7 @@ void AttendreInterruptible(double secondes)
     do {
         const qint64 reste = duree - (horloge.monotonicMs() - debut);
         horloge.processEventsFor(qBound<qint64>(qint64(0), reste, qint64(TrancheAttenteMs)));
-        if (etat().RetourAccueilEnCours)
+        if (GardeRetourAccueil::active())
             return;
     } while (horloge.monotonicMs() - debut < duree);
 }
