@@ -15,7 +15,10 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <vector>
 
 using namespace Movendi;
 using Movendi::Test::binaryPath;
@@ -36,6 +39,9 @@ struct Issue
 class PointsArretTest : public ::testing::Test
 {
 protected:
+    // Runs side by side: each waits on its kiosk most of the time.
+    static constexpr int EnParallele = 3;
+
     static quint16 portFerme()
     {
         QTcpServer ecoute;
@@ -43,13 +49,27 @@ protected:
         return ecoute.serverPort();
     }
 
-    // One run: a fresh folder and devices, a sale killed at point `arret` (0: never), a
-    // restarted kiosk, and what is left. `points` lists the points reached when given.
-    Issue jouer(int arret, const QString &points = {})
+    // One run: a fresh folder and its devices, a sale killed at point `arret` (0: never), a
+    // restarted kiosk, and what is left. Runs wait on their kiosks most of the time, so a few
+    // go side by side: lancer() starts the sale, relancer() waits for it and restarts the
+    // kiosk, lire() waits for the restart and reads what is left.
+    struct Execution
     {
-        Issue issue;
         QTemporaryDir dossier;
-        const QString d = dossier.path();
+        Movendi::Test::TpeSimulator terminal;
+        Movendi::Test::PrinterSimulator imprimante;
+        QProcessEnvironment env;
+        QProcess client;
+        QProcess reprise;
+        bool demarree = false;
+        Issue issue;
+    };
+
+    // `points` lists the points reached when given.
+    static std::unique_ptr<Execution> lancer(int arret, const QString &points = {})
+    {
+        auto x = std::make_unique<Execution>();
+        const QString d = x->dossier.path();
         const Admin::InitReport init =
             Admin::initialiserDossier(d, Movendi::Test::simulatorLibraryPath());
         EXPECT_TRUE(init.ok);
@@ -58,42 +78,55 @@ protected:
                                                  QStringLiteral("Email"), QStringLiteral("Port"),
                                                  QString::number(portFerme())));
         QDir().mkpath(QDir(d).filePath(QStringLiteral("dev")));
-        Movendi::Test::TpeSimulator terminal;
-        Movendi::Test::PrinterSimulator imprimante;
-        if (!terminal.start({QStringLiteral("carte absente"), QStringLiteral("insertion 1"),
-                             QStringLiteral("controle-autorisation")},
-                            QDir(d).filePath(QStringLiteral("dev/com1"))) ||
-            !imprimante.start(QDir(d).filePath(QStringLiteral("dev/com2"))))
-            return issue;
+        if (!x->terminal.start({QStringLiteral("carte absente"), QStringLiteral("insertion 1"),
+                                QStringLiteral("controle-autorisation")},
+                               QDir(d).filePath(QStringLiteral("dev/com1"))) ||
+            !x->imprimante.start(QDir(d).filePath(QStringLiteral("dev/com2"))))
+            return x;
 
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("MOVENDI_BOITES"), QDir(d).filePath(QStringLiteral("boites")));
-        QProcessEnvironment vente = env;
+        x->env = QProcessEnvironment::systemEnvironment();
+        x->env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        x->env.insert(QStringLiteral("MOVENDI_BOITES"), QDir(d).filePath(QStringLiteral("boites")));
+        QProcessEnvironment vente = x->env;
         if (arret > 0)
             vente.insert(QStringLiteral("MOVENDI_POINT_ARRET"), QString::number(arret));
         if (!points.isEmpty())
             vente.insert(QStringLiteral("MOVENDI_POINTS"), points);
 
         // A customer buys a phone and a top-up; the kiosk dies at its point.
-        QProcess client;
-        client.setProcessEnvironment(vente);
-        client.start(binaryPath("movendi-captures"),
-                     {QStringLiteral("--dossier"), d, QStringLiteral("--vente"),
-                      QStringLiteral("crash"), QDir(d).filePath(QStringLiteral("captures"))});
-        EXPECT_TRUE(client.waitForFinished(90000));
-        issue.tue = client.exitStatus() == QProcess::CrashExit;
+        x->client.setProcessEnvironment(vente);
+        x->client.start(binaryPath("movendi-captures"),
+                        {QStringLiteral("--dossier"), d, QStringLiteral("--vente"),
+                         QStringLiteral("crash"), QDir(d).filePath(QStringLiteral("captures"))});
+        x->demarree = true;
+        return x;
+    }
+
+    static void relancer(Execution &x)
+    {
+        if (!x.demarree)
+            return;
+        const QString d = x.dossier.path();
+        EXPECT_TRUE(x.client.waitForFinished(90000));
+        x.issue.tue = x.client.exitStatus() == QProcess::CrashExit;
 
         // The kiosk starts again, settles the sale, shows its screens and ends.
-        QProcess reprise;
-        reprise.setProcessEnvironment(env);
-        reprise.start(
+        x.reprise.setProcessEnvironment(x.env);
+        x.reprise.start(
             binaryPath("movendi-captures"),
             {QStringLiteral("--dossier"), d, QDir(d).filePath(QStringLiteral("captures-reprise"))});
-        EXPECT_TRUE(reprise.waitForFinished(90000));
-        EXPECT_EQ(reprise.exitCode(), 0) << reprise.readAllStandardError().toStdString();
+    }
 
-        issue.debits = terminal.count(QStringLiteral("recu trame AL011"));
+    static Issue lire(Execution &x)
+    {
+        if (!x.demarree)
+            return x.issue;
+        const QString d = x.dossier.path();
+        Issue &issue = x.issue;
+        EXPECT_TRUE(x.reprise.waitForFinished(90000));
+        EXPECT_EQ(x.reprise.exitCode(), 0) << x.reprise.readAllStandardError().toStdString();
+
+        issue.debits = x.terminal.count(QStringLiteral("recu trame AL011"));
         Startup::StoreDatabase base(QDir(d).filePath(QStringLiteral("DBMovendi.db")));
         issue.integrite =
             base.lire(QStringLiteral("PRAGMA integrity_check")).lignes.value(0).value(0).toString();
@@ -132,7 +165,9 @@ TEST_F(PointsArretTest, SaleKilledAtEachPoint_SettledAtRestartNeitherTwiceNorLos
     // The whole sale first, to list its points.
     QTemporaryDir liste;
     const QString points = liste.filePath(QStringLiteral("points"));
-    const Issue entiere = jouer(0, points);
+    const std::unique_ptr<Execution> tout = lancer(0, points);
+    relancer(*tout);
+    const Issue entiere = lire(*tout);
     EXPECT_FALSE(entiere.tue);
     EXPECT_EQ(entiere.debits, 1);
     EXPECT_EQ(entiere.ventes, 1);
@@ -144,19 +179,28 @@ TEST_F(PointsArretTest, SaleKilledAtEachPoint_SettledAtRestartNeitherTwiceNorLos
     ASSERT_GE(noms.size(), 15);
 
     int reprises = 0;
-    for (int n = 1; n <= noms.size(); ++n) {
-        SCOPED_TRACE(noms.at(n - 1).toStdString());
-        const Issue issue = jouer(n);
-        EXPECT_TRUE(issue.tue);
-        EXPECT_EQ(issue.integrite, QStringLiteral("ok"));
-        EXPECT_LE(issue.debits, 1);
-        if (issue.debits > 0) {
-            EXPECT_GE(issue.ventes, 1) << "a debit without its sale";
+    for (int premier = 1; premier <= noms.size(); premier += EnParallele) {
+        const int dernier = std::min(int(noms.size()), premier + EnParallele - 1);
+        std::vector<std::unique_ptr<Execution>> lot;
+        for (int n = premier; n <= dernier; ++n)
+            lot.push_back(lancer(n));
+        for (const auto &x : lot)
+            relancer(*x);
+        for (int n = premier; n <= dernier; ++n) {
+            SCOPED_TRACE(noms.at(n - 1).toStdString());
+            const Issue issue = lire(*lot.at(n - premier));
+            EXPECT_TRUE(issue.tue);
+            EXPECT_EQ(issue.integrite, QStringLiteral("ok"));
+            EXPECT_LE(issue.debits, 1);
+            if (issue.debits > 0) {
+                EXPECT_GE(issue.ventes, 1) << "a debit without its sale";
+            }
+            EXPECT_LE(issue.ventes, 1);
+            EXPECT_EQ(issue.ouvertes, 0);
+            EXPECT_TRUE(issue.casiers.isEmpty())
+                << issue.casiers.join(QLatin1Char(' ')).toStdString();
+            reprises += issue.ventesReprises;
         }
-        EXPECT_LE(issue.ventes, 1);
-        EXPECT_EQ(issue.ouvertes, 0);
-        EXPECT_TRUE(issue.casiers.isEmpty()) << issue.casiers.join(QLatin1Char(' ')).toStdString();
-        reprises += issue.ventesReprises;
     }
     // Most points fall after the authorisation: their sales are settled at the restart.
     EXPECT_GT(reprises, 0);
