@@ -319,6 +319,7 @@ TEST_F(TicketImpression, MissingPort_JournalledAndNoPrompt)
 
 TEST_F(TicketImpression, BusyPort_JournalledThenTheNextTicketPrints)
 {
+    brancherSimulateur();
     Platform::QtSerialLine autre(etat().CheminIni);
     ASSERT_TRUE(autre.open(PortImprimante, QStringLiteral("19200,N,8,1")))
         << autre.errorText().toStdString();

@@ -2,8 +2,10 @@
 
 #include "i18n/constmessage.h"
 #include "kiosktest.h"
+#include "lignesenregistrees.h"
 #include "payment/etatpaiement.h"
 #include "platform/profilefile.h"
+#include "platform/seams.h"
 #include "printersim.h"
 #include "sale/etatvente.h"
 #include "sale/frmpayment.h"
@@ -18,7 +20,9 @@
 namespace Movendi::Test {
 
 // The end of a sale on a folder laid out by the staff tool: the payment screen (not shown), the
-// demo store and a simulated ticket printer on port 7.
+// demo store and a ticket printer on port 7 whose line is kept in memory. A test that needs a
+// real device names one (brancherImprimante) or starts the printer simulator
+// (brancherSimulateur).
 class VenteTest : public KioskTest
 {
 protected:
@@ -45,40 +49,56 @@ protected:
                                          QStringLiteral("04 78 42 17 60"),
                                          QString()};
 
-        ASSERT_TRUE(m_imprimante.start());
-        brancherImprimante(m_imprimante.devicePath());
+        Platform::installSerialLines(&m_imprimante);
+        e.PortImprimante = PortImprimante;
         m_ecran = std::make_unique<Sale::FrmPayment>();
     }
 
     void TearDown() override
     {
         m_ecran.reset();
+        Platform::installSerialLines(nullptr);
         Sale::etatVente() = Sale::EtatVente{};
         Payment::reinitialiserPaiement();
         KioskTest::TearDown();
     }
 
-    // Port 7 names that device.
-    void brancherImprimante(const QString &device) const
+    // Port 7 names that device, reached through real serial lines from now on.
+    void brancherImprimante(const QString &device)
     {
+        Platform::installSerialLines(nullptr);
         Platform::writeProfileString(Startup::etat().CheminIni, QStringLiteral("PortCom"),
                                      QStringLiteral("Port%1").arg(PortImprimante), device);
         Startup::etat().PortImprimante = PortImprimante;
     }
 
+    // The printer simulator on its pseudo-terminal behind port 7, for tests that need the
+    // device itself (another program holding the port).
+    void brancherSimulateur()
+    {
+        ASSERT_TRUE(m_simulateur.start());
+        brancherImprimante(m_simulateur.devicePath());
+    }
+
     // The printer's bytes once at least n have come, and nothing more a moment later.
     QByteArray imprime(qsizetype n) const
     {
-        EXPECT_TRUE(m_imprimante.waitForBytes(n)) << m_imprimante.bytes().size() << " bytes";
+        if (!m_simulateur.isRunning()) {
+            EXPECT_TRUE(m_imprimante.waitForBytes(n)) << m_imprimante.bytes().size() << " bytes";
+            return m_imprimante.bytes();
+        }
+        EXPECT_TRUE(m_simulateur.waitForBytes(n)) << m_simulateur.bytes().size() << " bytes";
         QThread::msleep(100);
-        return m_imprimante.bytes();
+        return m_simulateur.bytes();
     }
 
     // Nothing reaches the printer within a moment (the kiosk writes before it returns).
     bool rienImprime() const
     {
+        if (!m_simulateur.isRunning())
+            return m_imprimante.bytes().isEmpty();
         QThread::msleep(200);
-        return m_imprimante.bytes().isEmpty();
+        return m_simulateur.bytes().isEmpty();
     }
 
     int journalCount(const QString &contexte) const
@@ -89,7 +109,8 @@ protected:
         return n;
     }
 
-    PrinterSimulator m_imprimante;
+    LignesEnregistrees m_imprimante;
+    PrinterSimulator m_simulateur;
     std::unique_ptr<Sale::FrmPayment> m_ecran;
 };
 

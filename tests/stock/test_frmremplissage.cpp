@@ -1,3 +1,4 @@
+#include "lignesenregistrees.h"
 #include "mecanismeenregistre.h"
 #include "screenstest.h"
 
@@ -51,47 +52,6 @@ public:
     Platform::Hd44780 display;
     QStringList messages;
     QList<std::uint16_t> ports;
-};
-
-// The ticket printer's line, kept in memory.
-class LigneImprimante final : public Platform::SerialLine
-{
-public:
-    bool open(int port, const QString &reglages) override
-    {
-        ouvertures << QStringLiteral("%1 %2").arg(port).arg(reglages);
-        m_ouverte = true;
-        return true;
-    }
-    void close() override { m_ouverte = false; }
-    bool isOpen() const override { return m_ouverte; }
-    void setInputLength(int) override {}
-    QByteArray read() override { return {}; }
-    int bytesAvailable() const override { return 0; }
-    bool write(const QByteArray &octets) override
-    {
-        recu += octets;
-        return m_ouverte;
-    }
-    QString errorText() const override { return {}; }
-
-    QByteArray recu;
-    QStringList ouvertures;
-
-private:
-    bool m_ouverte = false;
-};
-
-class LignesImprimante final : public Platform::SerialLineFactory
-{
-public:
-    std::unique_ptr<Platform::SerialLine> create(const QString &) override
-    {
-        auto l = std::make_unique<LigneImprimante>();
-        derniere = l.get();
-        return l;
-    }
-    LigneImprimante *derniere = nullptr;
 };
 
 QString ligneLCD(const QString &l1, const QString &l2)
@@ -202,7 +162,7 @@ protected:
 
     Machine::GrafcetLibrary m_lib;
     Mt::MecanismeEnregistre m_mecanisme{m_lib};
-    LignesImprimante m_lignes;
+    Mt::LignesEnregistrees m_lignes;
     AfficheurObserve m_lcd;
 };
 
