@@ -9,10 +9,6 @@
 #include <QCoreApplication>
 #include <QTest>
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 namespace Movendi::Test {
 
 void ScreensTest::SetUp()
@@ -56,19 +52,6 @@ void ScreensTest::sql(const QString &statement, const QVariantList &parametres) 
 {
     Startup::StoreDatabase base;
     base.executer(statement, parametres);
-}
-
-PseudoTerminal::PseudoTerminal()
-{
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0)
-        m_slave = QString::fromLocal8Bit(::ptsname(m_master));
-}
-
-PseudoTerminal::~PseudoTerminal()
-{
-    if (m_master >= 0)
-        ::close(m_master);
 }
 
 } // namespace Movendi::Test

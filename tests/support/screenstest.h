@@ -36,17 +36,4 @@ protected:
     Front::KioskScreens m_screens;
 };
 
-// A pseudo-terminal: its slave path stands for a free serial port.
-class PseudoTerminal
-{
-public:
-    PseudoTerminal();
-    ~PseudoTerminal();
-    QString slavePath() const { return m_slave; }
-
-private:
-    int m_master = -1;
-    QString m_slave;
-};
-
 } // namespace Movendi::Test
