@@ -7,7 +7,6 @@
 #include "store/storedatabase.h"
 
 #include <QCoreApplication>
-#include <QTest>
 
 namespace Movendi::Test {
 
@@ -37,9 +36,7 @@ void ScreensTest::demarrer()
 
 void ScreensTest::cliquer(QWidget *w) const
 {
-    ASSERT_NE(w, nullptr);
-    QTest::mouseClick(w, Qt::LeftButton);
-    traiterEvenements();
+    ASSERT_TRUE(m_client.toucher(w)) << "no such control";
 }
 
 void ScreensTest::traiterEvenements()
