@@ -26,5 +26,4 @@ std::int16_t LireIniInteger(const QString &chemin, const QString &section, const
 // The four lines of the error box, joined by a carriage return alone.
 QString TexteErreur(int numero, const QString &description);
 
-
 } // namespace Movendi::Startup

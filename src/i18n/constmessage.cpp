@@ -1,10 +1,10 @@
 #include "i18n/constmessage.h"
 
+#include "i18n/modtranslate.h"
+#include "platform/filelookup.h"
 #include "state/ecrans.h"
 #include "state/etatdemarrage.h"
 #include "utilities/fonctionutilitaires.h"
-#include "i18n/modtranslate.h"
-#include "platform/filelookup.h"
 
 #include <QWidget>
 

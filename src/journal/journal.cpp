@@ -1,11 +1,11 @@
 #include "journal/journal.h"
 
 #include "journal/erreur.h"
-#include "state/etatdemarrage.h"
-#include "utilities/fonctionutilitaires.h"
 #include "platform/clock.h"
 #include "platform/filelookup.h"
 #include "platform/seams.h"
+#include "state/etatdemarrage.h"
+#include "utilities/fonctionutilitaires.h"
 
 #include <QDir>
 #include <QFile>

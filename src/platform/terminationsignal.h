@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/stopsignalpipe.h"
+
 #include <QObject>
 
 class QSocketNotifier;
@@ -20,6 +22,7 @@ signals:
 
 private:
     void handleActivated();
+    StopSignalPipe m_pipe;
     QSocketNotifier *m_notifier = nullptr;
 };
 

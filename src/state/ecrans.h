@@ -50,5 +50,4 @@ void RelancerRetourAutomatique();
 // Stops the home screen's automatic-return timer, unless a return home is under way.
 void ArreterRetourAutomatique();
 
-
 } // namespace Movendi::Startup

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "state/tablemessages.h"
 #include "money/monnaie.h"
+#include "state/tablemessages.h"
 
 #include <QString>
 #include <QTime>

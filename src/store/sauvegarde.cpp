@@ -1,12 +1,12 @@
 #include "store/sauvegarde.h"
 
-#include "journal/erreur.h"
-#include "state/etatdemarrage.h"
 #include "config/fnkestrel.h"
-#include "utilities/fonctionutilitaires.h"
+#include "journal/erreur.h"
 #include "journal/journal.h"
 #include "platform/filelookup.h"
+#include "state/etatdemarrage.h"
 #include "store/storedatabase.h"
+#include "utilities/fonctionutilitaires.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "store/storedatabase.h"
 
-#include "journal/erreur.h"
-#include "state/etatdemarrage.h"
 #include "config/fnkestrel.h"
+#include "journal/erreur.h"
 #include "platform/filelookup.h"
+#include "state/etatdemarrage.h"
 
 #include <QAtomicInteger>
 #include <QDir>

@@ -4,6 +4,7 @@
 #include "platform/kiosktimer.h"
 #include "platform/profilefile.h"
 #include "platform/seams.h"
+#include "pseudoterminal.h"
 #include "reporting/envoyeremail.h"
 #include "sale/frmchoix.h"
 #include "screenstest.h"
@@ -184,7 +185,8 @@ TEST_F(FnAcceuilTest, F12_OpensTheRefillScreenAndF4ReturnsHome)
 
 TEST_F(FnAcceuilTest, PrinterSearch_SkipsTheModemPortAndTakesTheFirstFreeOne)
 {
-    Movendi::Test::PseudoTerminal libre;
+    TpeSim::PseudoTerminal libre;
+    ASSERT_TRUE(libre.open()) << libre.errorText().toStdString();
     ASSERT_FALSE(libre.slavePath().isEmpty());
     const QString ini = etat().CheminIni;
     Platform::writeProfileString(ini, QStringLiteral("PortCom"), QStringLiteral("Port3"),

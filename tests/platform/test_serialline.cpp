@@ -2,62 +2,17 @@
 #include "platform/profilefile.h"
 #include "platform/qtserialline.h"
 #include "platform/seams.h"
+#include "pseudoterminal.h"
 
 #include <QElapsedTimer>
 #include <QThread>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <stdlib.h>
 #include <termios.h>
-#include <unistd.h>
 
 using namespace Movendi::Platform;
+using Movendi::TpeSim::PseudoTerminal;
 
 namespace {
-
-// The peer of a line: the master side of a pseudo-terminal whose slave the line opens.
-class Pty
-{
-public:
-    Pty()
-    {
-        m_master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (m_master >= 0 && grantpt(m_master) == 0 && unlockpt(m_master) == 0)
-            m_device = QString::fromLocal8Bit(ptsname(m_master));
-    }
-    ~Pty()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-    }
-    QString device() const { return m_device; }
-    int master() const { return m_master; }
-    bool send(const QByteArray &bytes) const
-    {
-        return ::write(m_master, bytes.constData(), bytes.size()) == bytes.size();
-    }
-    QByteArray receive(int count) const
-    {
-        QByteArray got;
-        QElapsedTimer wall;
-        wall.start();
-        while (got.size() < count && wall.elapsed() < 2000) {
-            pollfd pfd{m_master, POLLIN, 0};
-            char chunk[256];
-            if (::poll(&pfd, 1, 50) > 0 && (pfd.revents & POLLIN)) {
-                const ssize_t n = ::read(m_master, chunk, sizeof chunk);
-                if (n > 0)
-                    got.append(chunk, n);
-            }
-        }
-        return got;
-    }
-
-private:
-    int m_master = -1;
-    QString m_device;
-};
 
 bool waitForBytes(const SerialLine &line, int count)
 {
@@ -79,8 +34,11 @@ protected:
     void SetUp() override
     {
         KioskTest::SetUp();
-        ASSERT_FALSE(m_pty.device().isEmpty());
-        mapPort(1, m_pty.device());
+        // As the system makes it: the line itself must set the line up.
+        ASSERT_TRUE(m_pty.open(PseudoTerminal::Line::SystemDefault))
+            << m_pty.errorText().toStdString();
+        ASSERT_FALSE(m_pty.slavePath().isEmpty());
+        mapPort(1, m_pty.slavePath());
     }
     QString ini() const { return path(QStringLiteral("RURUDIZ.ini")); }
     void mapPort(int n, const QString &device) const
@@ -88,7 +46,8 @@ protected:
         ASSERT_TRUE(writeProfileString(ini(), QStringLiteral("PortCom"),
                                        QStringLiteral("Port%1").arg(n), device));
     }
-    Pty m_pty;
+    // The peer of the line, on the pseudo-terminal's master side.
+    PseudoTerminal m_pty;
 };
 
 TEST(SerialSettingsTest, Parse_MsCommTexts_GiveEachField)
@@ -115,7 +74,7 @@ TEST(SerialSettingsTest, Parse_MalformedTexts_AreRefused)
 TEST_F(SerialLineTest, DevicePath_ConfiguredPort_IsTheNamedDevice)
 {
     mapPort(4, QStringLiteral("/dev/pts/77"));
-    EXPECT_EQ(serialDevicePath(1, ini()), m_pty.device());
+    EXPECT_EQ(serialDevicePath(1, ini()), m_pty.slavePath());
     EXPECT_EQ(serialDevicePath(4, ini()), QStringLiteral("/dev/pts/77"));
 }
 
@@ -130,7 +89,7 @@ TEST_F(SerialLineTest, DevicePath_EmptyOrAbsentEntry_IsTtySOfTheNumberLessOne)
 
 TEST_F(SerialLineTest, DevicePath_PortBelowOne_IsEmpty)
 {
-    mapPort(0, m_pty.device());
+    mapPort(0, m_pty.slavePath());
     EXPECT_TRUE(serialDevicePath(0, ini()).isEmpty());
     EXPECT_TRUE(serialDevicePath(-1, ini()).isEmpty());
 }
@@ -140,7 +99,7 @@ TEST_F(SerialLineTest, Open_Settings_ConfigureARawLineWithoutFlowControl)
     QtSerialLine line(ini());
     ASSERT_TRUE(line.open(1, QStringLiteral("19200,N,8,2"))) << line.errorText().toStdString();
     termios mode{};
-    ASSERT_EQ(tcgetattr(m_pty.master(), &mode), 0);
+    ASSERT_EQ(tcgetattr(m_pty.masterFd(), &mode), 0);
     EXPECT_EQ(cfgetospeed(&mode), speed_t(B19200));
     EXPECT_EQ(mode.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t(CS8 | CSTOPB));
     EXPECT_EQ(mode.c_iflag & (IXON | IXOFF | ICRNL), 0u);
@@ -153,14 +112,14 @@ TEST_F(SerialLineTest, Write_ProtocolBytes_ArriveUnchangedAtThePeer)
     QtSerialLine line(ini());
     ASSERT_TRUE(line.open(1, QStringLiteral("9600,N,8,1"))) << line.errorText().toStdString();
     EXPECT_TRUE(line.write(wireBytes));
-    EXPECT_EQ(m_pty.receive(wireBytes.size()), wireBytes);
+    EXPECT_EQ(m_pty.read(wireBytes.size(), 2000), wireBytes);
 }
 
 TEST_F(SerialLineTest, Read_InputLengthZero_ReturnsEverythingReceived)
 {
     QtSerialLine line(ini());
     ASSERT_TRUE(line.open(1, QStringLiteral("9600,N,8,1")));
-    ASSERT_TRUE(m_pty.send(wireBytes));
+    ASSERT_TRUE(m_pty.write(wireBytes));
     ASSERT_TRUE(waitForBytes(line, wireBytes.size()));
     EXPECT_EQ(line.bytesAvailable(), wireBytes.size());
     EXPECT_EQ(line.read(), wireBytes);
@@ -173,8 +132,8 @@ TEST_F(SerialLineTest, Read_InputLengthOne_ReturnsOneCharacterPerRead)
     QtSerialLine line(ini());
     ASSERT_TRUE(line.open(1, QStringLiteral("9600,N,8,1")));
     line.setInputLength(1);
-    ASSERT_TRUE(m_pty.send("\x05\x02"
-                           "Al"));
+    ASSERT_TRUE(m_pty.write("\x05\x02"
+                            "Al"));
     ASSERT_TRUE(waitForBytes(line, 4));
     EXPECT_EQ(line.read(), QByteArray("\x05"));
     EXPECT_EQ(line.read(), QByteArray("\x02"));
@@ -202,12 +161,12 @@ TEST_F(SerialLineTest, Open_DeviceHeldByAnotherLine_FailsUntilThatLineCloses)
     QtSerialLine second(ini());
     ASSERT_TRUE(first.open(1, QStringLiteral("9600,N,8,1")));
     EXPECT_FALSE(second.open(1, QStringLiteral("9600,N,8,1")));
-    EXPECT_TRUE(second.errorText().contains(m_pty.device()));
+    EXPECT_TRUE(second.errorText().contains(m_pty.slavePath()));
     first.close();
     EXPECT_FALSE(first.isOpen());
     ASSERT_TRUE(second.open(1, QStringLiteral("9600,N,8,1"))) << second.errorText().toStdString();
     EXPECT_TRUE(second.write("\x06"));
-    EXPECT_EQ(m_pty.receive(1), QByteArray("\x06"));
+    EXPECT_EQ(m_pty.read(1, 2000), QByteArray("\x06"));
     EXPECT_FALSE(first.open(1, QStringLiteral("9600,N,8,1")));
 }
 
@@ -230,7 +189,7 @@ TEST_F(SerialLineTest, ClosedLine_ReadAndWrite_GiveNothingAndFail)
     QtSerialLine line(ini());
     ASSERT_TRUE(line.open(1, QStringLiteral("9600,N,8,1")));
     line.close();
-    ASSERT_TRUE(m_pty.send("\x06"));
+    ASSERT_TRUE(m_pty.write("\x06"));
     EXPECT_FALSE(line.write("\x05"));
     EXPECT_FALSE(line.errorText().isEmpty());
     EXPECT_EQ(line.bytesAvailable(), 0);

@@ -109,27 +109,19 @@ protected:
         if (!m_screens.frmChoix() || !m_screens.frmChoix()->isVisible()) {
             if (!m_screens.fnAcceuil() || !m_screens.fnAcceuil()->isVisible())
                 demarrer();
-            cliquer(controle<QLabel>(m_screens.fnAcceuil(), QStringLiteral("Image1"), 0));
+            ASSERT_TRUE(m_client.toucherTuile(0));
         }
         m_reference = Sale::etatVente().ReferenceArticle;
         if (recharge) {
-            cliquer(controle<QPushButton>(m_screens.frmChoix(), QStringLiteral("Command1")));
+            ASSERT_TRUE(m_client.ajouterRecharge());
             m_recharge = Sale::etatVente().LigneRecharge.ReferenceRecharge;
         }
-        QTimer veille;
-        QObject::connect(&veille, &QTimer::timeout, [&] {
-            if (prendre && paiement()->CmdTicketFermPorte()->isVisible())
-                paiement()->CmdTicketFermPorte()->click();
-            if (pendant)
-                pendant();
-        });
-        veille.start(20);
-        cliquer(controle<QPushButton>(m_screens.frmChoix(), QStringLiteral("CmdVal")));
-        QElapsedTimer t;
-        t.start();
-        while ((paiement()->paiementEnCours() || paiement()->isVisible()) && t.elapsed() < 60000)
-            QTest::qWait(20);
-        veille.stop();
+        Client::ClientScripte::Suivi suivi;
+        suivi.prendre = prendre;
+        suivi.periodeMs = 20;
+        suivi.limiteMs = 60000;
+        suivi.pendant = pendant;
+        ASSERT_TRUE(m_client.payer(suivi));
         ASSERT_FALSE(paiement()->paiementEnCours()) << "the sale did not end";
     }
     int ventes() const
@@ -340,7 +332,7 @@ TEST_F(VenteEntiereTest, DoorThatDidNotOpen_TopUpOnlyDebitedArticleKept)
 {
     terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 1")});
     demarrer();
-    cliquer(controle<QLabel>(m_screens.fnAcceuil(), QStringLiteral("Image1"), 0));
+    ASSERT_TRUE(m_client.toucherTuile(0));
     const int reference = Sale::etatVente().ReferenceArticle;
     const int empl = emplacement(reference);
     cliquer(controle<QPushButton>(m_screens.frmChoix(), QStringLiteral("CmdAnn")));
@@ -482,7 +474,7 @@ TEST_F(VenteEntiereTest, NewBasketAfterCancel_EndsTheEarlierCardWaitNothingCharg
 {
     terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 6")});
     demarrer();
-    cliquer(controle<QLabel>(m_screens.fnAcceuil(), QStringLiteral("Image1"), 0));
+    ASSERT_TRUE(m_client.toucherTuile(0));
     const int premier = Sale::etatVente().ReferenceArticle;
     enum { Paiement, Annule, Tuile, Recharge, Fini } etape = Paiement;
     QTimer client;
@@ -500,7 +492,7 @@ TEST_F(VenteEntiereTest, NewBasketAfterCancel_EndsTheEarlierCardWaitNothingCharg
         } else if (etape == Tuile && m_screens.frmChoix()->isVisible() &&
                    Sale::etatVente().ReferenceArticle != premier) {
             etape = Recharge;
-            cliquer(controle<QPushButton>(m_screens.frmChoix(), QStringLiteral("Command1")));
+            ASSERT_TRUE(m_client.ajouterRecharge());
         } else if (etape == Recharge) {
             etape = Fini;
         }
@@ -540,7 +532,7 @@ TEST_F(VenteEntiereTest, ZeroPriceArticle_NotSold)
     // The staff set the price to zero after the home screen showed the article.
     sql(QStringLiteral("UPDATE ArticleEnStock SET Prix = 0 WHERE Designation = ?"), {premier});
     // The product choice screen says it is unavailable and goes back home by itself.
-    cliquer(controle<QLabel>(m_screens.fnAcceuil(), QStringLiteral("Image1"), 0));
+    ASSERT_TRUE(m_client.toucherTuile(0));
     QElapsedTimer t;
     t.start();
     while (!m_screens.fnAcceuil()->isVisible() && t.elapsed() < 10000)

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QProcess>
+#include "helperprocess.h"
+
 #include <QString>
-#include <QTemporaryDir>
 
 namespace Movendi::Test {
 
@@ -28,8 +28,7 @@ public:
     quint16 port() const { return m_port; }
 
 private:
-    QTemporaryDir m_logs;
-    QProcess m_process;
+    HelperProcess m_server{"FTP server"};
     quint16 m_port = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "printersim.h"
 
+#include "kiosktest.h"
+
 namespace Movendi::Test {
 
 bool PrinterSimulator::start(const QString &linkPath, int timeoutMs)
@@ -8,7 +10,7 @@ bool PrinterSimulator::start(const QString &linkPath, int timeoutMs)
                           textPath()};
     if (!linkPath.isEmpty())
         arguments << QStringLiteral("--lien") << linkPath;
-    return m_sim.start("movendi-printer-sim", arguments, "IMPRIMANTE: ", timeoutMs);
+    return m_sim.start(binaryPath("movendi-printer-sim"), arguments, "IMPRIMANTE: ", timeoutMs);
 }
 
 QString PrinterSimulator::outputPath() const
@@ -23,17 +25,17 @@ QString PrinterSimulator::textPath() const
 
 QByteArray PrinterSimulator::bytes() const
 {
-    return SimulatorProcess::readAll(outputPath());
+    return HelperProcess::readAll(outputPath());
 }
 
 QString PrinterSimulator::text() const
 {
-    return QString::fromUtf8(SimulatorProcess::readAll(textPath()));
+    return QString::fromUtf8(HelperProcess::readAll(textPath()));
 }
 
 bool PrinterSimulator::waitForBytes(qsizetype n, int timeoutMs) const
 {
-    return SimulatorProcess::waitUntil([&] { return bytes().size() >= n; }, timeoutMs);
+    return HelperProcess::waitUntil([&] { return bytes().size() >= n; }, timeoutMs);
 }
 
 } // namespace Movendi::Test

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "simulatorprocess.h"
+#include "helperprocess.h"
 
 #include <QByteArray>
 #include <QString>
@@ -25,7 +25,7 @@ public:
     bool isRunning() const { return m_sim.isRunning(); }
 
     // The slave side of the pseudo-terminal, e.g. "/dev/pts/3".
-    QString devicePath() const { return m_sim.device(); }
+    QString devicePath() const { return m_sim.readyText(); }
     QString outputPath() const;
     QString textPath() const;
     // Every byte received so far.
@@ -38,7 +38,7 @@ public:
     QString errors() const { return m_sim.errors(); }
 
 private:
-    SimulatorProcess m_sim;
+    HelperProcess m_sim{"movendi-printer-sim"};
 };
 
 } // namespace Movendi::Test

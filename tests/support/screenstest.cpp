@@ -7,11 +7,6 @@
 #include "store/storedatabase.h"
 
 #include <QCoreApplication>
-#include <QTest>
-
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 namespace Movendi::Test {
 
@@ -41,9 +36,7 @@ void ScreensTest::demarrer()
 
 void ScreensTest::cliquer(QWidget *w) const
 {
-    ASSERT_NE(w, nullptr);
-    QTest::mouseClick(w, Qt::LeftButton);
-    traiterEvenements();
+    ASSERT_TRUE(m_client.toucher(w)) << "no such control";
 }
 
 void ScreensTest::traiterEvenements()
@@ -56,19 +49,6 @@ void ScreensTest::sql(const QString &statement, const QVariantList &parametres) 
 {
     Startup::StoreDatabase base;
     base.executer(statement, parametres);
-}
-
-PseudoTerminal::PseudoTerminal()
-{
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0)
-        m_slave = QString::fromLocal8Bit(::ptsname(m_master));
-}
-
-PseudoTerminal::~PseudoTerminal()
-{
-    if (m_master >= 0)
-        ::close(m_master);
 }
 
 } // namespace Movendi::Test

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "client/clientscripte.h"
 #include "front/kioskscreens.h"
 #include "kiosktest.h"
 
@@ -19,13 +20,9 @@ protected:
     void demarrer();
     // The control of a screen by its name and, for an array member, its index.
     template <typename T = QWidget>
-    T *controle(QWidget *ecran, const QString &nom, int index = -1) const
+    static T *controle(QWidget *ecran, const QString &nom, int index = -1)
     {
-        for (T *w : ecran->findChildren<T *>(nom)) {
-            if (index < 0 || w->property("index").toInt() == index)
-                return w;
-        }
-        return nullptr;
+        return Client::controle<T>(ecran, nom, index);
     }
     void cliquer(QWidget *w) const;
     // Handles what the screens queued (their activation runs out of the show event).
@@ -34,19 +31,8 @@ protected:
     void sql(const QString &statement, const QVariantList &parametres = {}) const;
 
     Front::KioskScreens m_screens;
-};
-
-// A pseudo-terminal: its slave path stands for a free serial port.
-class PseudoTerminal
-{
-public:
-    PseudoTerminal();
-    ~PseudoTerminal();
-    QString slavePath() const { return m_slave; }
-
-private:
-    int m_master = -1;
-    QString m_slave;
+    // The customer at these screens, who lets them handle each touch at once.
+    Client::ClientScripte m_client{m_screens, &ScreensTest::traiterEvenements};
 };
 
 } // namespace Movendi::Test

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "helperprocess.h"
+
 #include <QByteArray>
 #include <QMap>
-#include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -34,7 +35,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QProcess m_process;
+    HelperProcess m_server{"mail server"};
     quint16 m_port = 0;
 };
 

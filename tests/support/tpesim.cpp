@@ -1,5 +1,7 @@
 #include "tpesim.h"
 
+#include "kiosktest.h"
+
 namespace Movendi::Test {
 
 bool TpeSimulator::start(const QStringList &directives, const QString &linkPath, int timeoutMs)
@@ -8,7 +10,7 @@ bool TpeSimulator::start(const QStringList &directives, const QString &linkPath,
     if (!linkPath.isEmpty())
         arguments << QStringLiteral("--lien") << linkPath;
     arguments << QStringLiteral("--") << directives;
-    return m_sim.start("movendi-tpe-sim", arguments, "TPE: ", timeoutMs);
+    return m_sim.start(binaryPath("movendi-tpe-sim"), arguments, "TPE: ", timeoutMs);
 }
 
 QString TpeSimulator::journalPath() const
@@ -19,7 +21,7 @@ QString TpeSimulator::journalPath() const
 QStringList TpeSimulator::journal() const
 {
     QStringList lines =
-        QString::fromUtf8(SimulatorProcess::readAll(journalPath())).split(QLatin1Char('\n'));
+        QString::fromUtf8(HelperProcess::readAll(journalPath())).split(QLatin1Char('\n'));
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     return lines;
@@ -35,7 +37,7 @@ int TpeSimulator::count(const QString &substring) const
 
 bool TpeSimulator::waitFor(const QString &substring, int n, int timeoutMs) const
 {
-    return SimulatorProcess::waitUntil([&] { return count(substring) >= n; }, timeoutMs);
+    return HelperProcess::waitUntil([&] { return count(substring) >= n; }, timeoutMs);
 }
 
 } // namespace Movendi::Test

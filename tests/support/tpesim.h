@@ -1,6 +1,6 @@
 #pragma once
 
-#include "simulatorprocess.h"
+#include "helperprocess.h"
 
 #include <QString>
 #include <QStringList>
@@ -27,7 +27,7 @@ public:
     bool isRunning() const { return m_sim.isRunning(); }
 
     // The slave side of the pseudo-terminal, e.g. "/dev/pts/3".
-    QString devicePath() const { return m_sim.device(); }
+    QString devicePath() const { return m_sim.readyText(); }
     QString journalPath() const;
     // The journal so far, one event a line.
     QStringList journal() const;
@@ -39,7 +39,7 @@ public:
     QString errors() const { return m_sim.errors(); }
 
 private:
-    SimulatorProcess m_sim;
+    HelperProcess m_sim{"movendi-tpe-sim"};
 };
 
 } // namespace Movendi::Test

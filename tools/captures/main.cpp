@@ -6,6 +6,7 @@
 // staff member opens the refill screen (F12), scans the first phone and the first top-up voucher
 // of the delivery list as a keyboard-emulating scanner types them, closes each door, prints the
 // inventory (F11) and saves the screen (remplissage.png).
+#include "client/clientscripte.h"
 #include "front/fnacceuil.h"
 #include "front/kioskscreens.h"
 #include "media/frmvideo.h"
@@ -31,10 +32,10 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <cstdio>
 
 using namespace Movendi;
+using Movendi::Client::controle;
 
 namespace {
 
@@ -43,15 +44,6 @@ const QSize tailleEcran(1280, 1024);
 void attendre(int ms = 150)
 {
     QTest::qWait(ms);
-}
-
-template <typename T> T *controle(QWidget *ecran, const QString &nom, int index = -1)
-{
-    for (T *w : ecran->findChildren<T *>(nom)) {
-        if (index < 0 || w->property("index").toInt() == index)
-            return w;
-    }
-    return nullptr;
 }
 
 bool capturer(QWidget *ecran, const QString &fichier)
@@ -72,21 +64,19 @@ bool capturer(QWidget *ecran, const QString &fichier)
 // itself; the card prompt and the delivery are captured, the article taken when offered.
 bool jouerVente(Front::KioskScreens &screens, const QString &nom, const QString &sortie)
 {
-    Front::FnAcceuil *accueil = screens.fnAcceuil();
-    QTest::mouseClick(controle<QPushButton>(accueil, QStringLiteral("CmdFR")), Qt::LeftButton);
-    attendre();
-    QTest::mouseClick(controle<QLabel>(accueil, QStringLiteral("Image1"), 0), Qt::LeftButton);
-    attendre();
-    Sale::FrmChoix *choix = screens.frmChoix();
-    QTest::mouseClick(controle<QPushButton>(choix, QStringLiteral("Command1")), Qt::LeftButton);
-    attendre();
+    Client::ClientScripte client(screens);
+    if (!client.toucher(controle<QPushButton>(screens.fnAcceuil(), QStringLiteral("CmdFR"))) ||
+        !client.toucherTuile() || !client.ajouterRecharge()) {
+        std::fprintf(stderr, "vente: écran sans le contrôle attendu\n");
+        return false;
+    }
 
     Sale::FrmPayment *paiement = screens.frmPayment();
     bool carteCapturee = false;
     bool distributionCapturee = false;
     bool ok = true;
-    QTimer observateur;
-    QObject::connect(&observateur, &QTimer::timeout, [&] {
+    Client::ClientScripte::Suivi suivi;
+    suivi.pendant = [&] {
         if (!carteCapturee && paiement->isVisible() &&
             paiement->LabelChoisisser()->text() == Startup::etat().Messages.MsgInsererCarte) {
             carteCapturee = true;
@@ -96,29 +86,22 @@ bool jouerVente(Front::KioskScreens &screens, const QString &nom, const QString 
                 ok;
             paiement->showFullScreen();
         }
-        if (paiement->CmdTicketFermPorte()->isVisible() && !paiement->FermetureDemandee) {
-            if (!distributionCapturee) {
-                distributionCapturee = true;
-                ok = capturer(paiement,
-                              QDir(sortie).filePath(
-                                  QStringLiteral("paiement-%1-distribution.png").arg(nom))) &&
-                     ok;
-                paiement->showFullScreen();
-            }
-            std::printf("client: prend son article et touche \"%s\"\n",
-                        qPrintable(paiement->CmdTicketFermPorte()->text()));
-            paiement->CmdTicketFermPorte()->click();
+    };
+    suivi.avantDePrendre = [&] {
+        if (!distributionCapturee) {
+            distributionCapturee = true;
+            ok = capturer(paiement, QDir(sortie).filePath(
+                                        QStringLiteral("paiement-%1-distribution.png").arg(nom))) &&
+                 ok;
+            paiement->showFullScreen();
         }
-    });
-    observateur.start(100);
+        std::printf("client: prend son article et touche \"%s\"\n",
+                    qPrintable(paiement->CmdTicketFermPorte()->text()));
+    };
     std::printf("client: touche le premier article, ajoute une recharge et valide\n");
-    QTest::mouseClick(controle<QPushButton>(choix, QStringLiteral("CmdVal")), Qt::LeftButton);
     QElapsedTimer duree;
     duree.start();
-    attendre(500);
-    while (paiement->paiementEnCours() && duree.elapsed() < 180000)
-        attendre(100);
-    observateur.stop();
+    client.payer(suivi);
     std::printf("vente terminée en %.1f s\n", duree.elapsed() / 1000.0);
     return ok && carteCapturee && !paiement->paiementEnCours();
 }
@@ -269,23 +252,18 @@ int main(int argc, char *argv[])
         return ok ? 0 : 1;
     }
     bool ok = true;
+    Client::ClientScripte client(screens);
     for (const QString &langue : {QStringLiteral("FR"), QStringLiteral("EN")}) {
         Front::FnAcceuil *accueil = screens.fnAcceuil();
-        QTest::mouseClick(controle<QPushButton>(accueil, langue == QLatin1String("FR")
-                                                             ? QStringLiteral("CmdFR")
-                                                             : QStringLiteral("CmdEN")),
-                          Qt::LeftButton);
-        ok = capturer(accueil,
+        ok = client.toucher(controle<QPushButton>(accueil, QStringLiteral("Cmd") + langue)) &&
+             capturer(accueil,
                       QDir(sortie).filePath(QStringLiteral("accueil-%1.png").arg(langue))) &&
              ok;
-        QTest::mouseClick(controle<QLabel>(accueil, QStringLiteral("Image1"), 0), Qt::LeftButton);
-        attendre();
-        Sale::FrmChoix *choix = screens.frmChoix();
-        QTest::mouseClick(controle<QPushButton>(choix, QStringLiteral("Command1")), Qt::LeftButton);
-        ok = capturer(choix, QDir(sortie).filePath(QStringLiteral("choix-%1.png").arg(langue))) &&
+        ok = client.toucherTuile() && client.ajouterRecharge() &&
+             capturer(screens.frmChoix(),
+                      QDir(sortie).filePath(QStringLiteral("choix-%1.png").arg(langue))) &&
              ok;
-        QTest::mouseClick(controle<QPushButton>(choix, QStringLiteral("CmdAnn")), Qt::LeftButton);
-        attendre();
+        client.toucher(controle<QPushButton>(screens.frmChoix(), QStringLiteral("CmdAnn")));
     }
     ok = capturerFilm(screens, lecteur, sortie) && ok;
     screens.fnAcceuil()->terminer();

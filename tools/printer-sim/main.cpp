@@ -1,7 +1,7 @@
 // movendi-printer-sim: the ticket printer's side of its serial line on a pseudo-terminal.
+#include "platform/stopsignalpipe.h"
 #include "pseudoterminal.h"
 #include "rendering.h"
-#include "stopsignal.h"
 
 #include <QFile>
 #include <QStringList>
@@ -12,10 +12,9 @@
 #include <poll.h>
 #include <unistd.h>
 
+using Movendi::Platform::StopSignalPipe;
 using Movendi::PrinterSim::TextRenderer;
-using Movendi::TpeSim::installStopSignals;
 using Movendi::TpeSim::PseudoTerminal;
-using Movendi::TpeSim::stopSignalFd;
 
 namespace {
 
@@ -105,6 +104,8 @@ int main(int argc, char **argv)
     QFile text(options.text);
     if (!openAppend(output) || (!options.text.isEmpty() && !openAppend(text)))
         return 1;
+    // Destroyed after the device: a stop signal while its link goes is still caught.
+    StopSignalPipe stop;
     PseudoTerminal pty;
     if (!pty.open()) {
         fail(pty.errorText());
@@ -114,10 +115,12 @@ int main(int argc, char **argv)
         fail(pty.errorText());
         return 1;
     }
-    if (!installStopSignals()) {
+    if (!stop.install()) {
         fail(QStringLiteral("pipe2 impossible"));
         return 1;
     }
+    // The kiosk may close the line at any time.
+    Movendi::Platform::ignoreHangUps();
 
     printf("IMPRIMANTE: %s\n", qPrintable(pty.slavePath()));
     fflush(stdout);
@@ -125,7 +128,7 @@ int main(int argc, char **argv)
     TextRenderer renderer;
     int status = 0;
     for (;;) {
-        pollfd fds[2] = {{pty.masterFd(), POLLIN, 0}, {stopSignalFd(), POLLIN, 0}};
+        pollfd fds[2] = {{pty.masterFd(), POLLIN, 0}, {stop.fd(), POLLIN, 0}};
         const int ready = poll(fds, 2, -1);
         if (ready < 0 && errno != EINTR) {
             fail(QStringLiteral("poll: erreur %1").arg(errno));

@@ -1,9 +1,9 @@
 // movendi-tpe-sim: the payment terminal's side of the serial protocol on a pseudo-terminal.
 #include "eventjournal.h"
 #include "options.h"
+#include "platform/stopsignalpipe.h"
 #include "pseudoterminal.h"
 #include "scenario.h"
-#include "stopsignal.h"
 #include "terminal.h"
 
 #include <QStringList>
@@ -83,6 +83,8 @@ int main(int argc, char **argv)
         }
     }
 
+    // Destroyed after the device: a stop signal while its link goes is still caught.
+    Movendi::Platform::StopSignalPipe stop;
     PseudoTerminal pty;
     if (!pty.open()) {
         fail(pty.errorText());
@@ -97,10 +99,12 @@ int main(int argc, char **argv)
         fail(QStringLiteral("journal impossible a ouvrir: %1").arg(options.journal));
         return 1;
     }
-    if (!installStopSignals()) {
+    if (!stop.install()) {
         fail(QStringLiteral("pipe2 impossible"));
         return 1;
     }
+    // The kiosk may close the line at any time.
+    Movendi::Platform::ignoreHangUps();
 
     journal.write(QStringLiteral("note demarrage ") + pty.slavePath());
     printf("TPE: %s\n", qPrintable(pty.slavePath()));
@@ -124,7 +128,7 @@ int main(int argc, char **argv)
             outgoing.empty() ? std::nullopt : std::optional<TimePoint>(outgoing.front().at);
         pollfd fds[2] = {
             {pty.masterFd(), short(POLLIN | (pty.hasPendingOutput() ? POLLOUT : 0)), 0},
-            {stopSignalFd(), POLLIN, 0}};
+            {stop.fd(), POLLIN, 0}};
         const int ready = poll(fds, 2, timeoutUntil(earliest(terminal.deadline(), nextByte)));
         if (ready < 0 && errno != EINTR) {
             fail(QStringLiteral("poll: erreur %1").arg(errno));

@@ -1,11 +1,13 @@
 #include "pseudoterminal.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -42,7 +44,7 @@ PseudoTerminal::~PseudoTerminal()
         ::close(m_master);
 }
 
-bool PseudoTerminal::open()
+bool PseudoTerminal::open(Line line)
 {
     m_master = posix_openpt(O_RDWR | O_NOCTTY);
     if (m_master < 0) {
@@ -64,8 +66,8 @@ bool PseudoTerminal::open()
         m_error = systemError("open slave");
         return false;
     }
-    // Raw before anyone sees the path: no echo, no line editing, no CR/LF translation.
-    if (!makeRaw(m_master) || !makeRaw(m_slave)) {
+    // Raw before anyone sees the path.
+    if (line == Line::Raw && (!makeRaw(m_master) || !makeRaw(m_slave))) {
         m_error = systemError("tcsetattr");
         return false;
     }
@@ -92,10 +94,23 @@ QByteArray PseudoTerminal::readAvailable()
     return data;
 }
 
-void PseudoTerminal::write(const QByteArray &bytes)
+QByteArray PseudoTerminal::read(qsizetype count, int timeoutMs)
+{
+    QByteArray data = readAvailable();
+    const QDeadlineTimer deadline(timeoutMs);
+    while (data.size() < count && !deadline.hasExpired()) {
+        pollfd ready{m_master, POLLIN, 0};
+        if (poll(&ready, 1, int(deadline.remainingTime())) > 0 && (ready.revents & POLLIN))
+            data += readAvailable();
+    }
+    return data;
+}
+
+bool PseudoTerminal::write(const QByteArray &bytes)
 {
     m_pending += bytes;
     flush();
+    return m_pending.isEmpty();
 }
 
 void PseudoTerminal::flush()
