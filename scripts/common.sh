@@ -15,7 +15,7 @@ PACKAGES=(
     libfreexl-dev libgsf-1-dev
     libgtest-dev libgmock-dev
     xvfb xdotool sqlite3 python3-aiosmtpd python3-xlrd libreoffice-calc-nogui
-    libcurl4-openssl-dev python3-pyftpdlib
+    libcurl4-openssl-dev python3-pyftpdlib dpkg-dev
     qt6-multimedia-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
 )
 
@@ -32,10 +32,12 @@ install_missing_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# MOVENDI_WERROR=ON (the test command sets it) makes every warning an error.
+# MOVENDI_WERROR=ON (the test command sets it) makes every warning an error; unset, the build
+# folder keeps what it had, so that the demo after the tests rebuilds nothing.
 build() {
-    cmake -S "$REPO" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DMOVENDI_WERROR="${MOVENDI_WERROR:-OFF}" >/dev/null
+    local werror=()
+    [ -n "${MOVENDI_WERROR:-}" ] && werror=(-DMOVENDI_WERROR="$MOVENDI_WERROR")
+    cmake -S "$REPO" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${werror[@]}" >/dev/null
     cmake --build "$BUILD" -j 2 "$@"
 }
 

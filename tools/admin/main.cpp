@@ -1,16 +1,30 @@
 // movendi-admin: the staff tool.
 #include "diagnostictpe.h"
 #include "dossierapplication.h"
+#include "essaisperipheriques.h"
 #include "exportrapports.h"
 #include "verificationemail.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QTextStream>
 
 using namespace Movendi;
 
 namespace {
+// The simulated machine-control library: beside the tool in a build folder, in lib/movendi
+// once installed.
+QString bibliothequeSimulee()
+{
+    const QDir bin(QGuiApplication::applicationDirPath());
+    const QString voisine = bin.filePath(QStringLiteral("libgrafcet.so"));
+    const QString installee = bin.filePath(QStringLiteral("../lib/movendi/libgrafcet.so"));
+    return QFileInfo::exists(voisine) || !QFileInfo::exists(installee)
+               ? voisine
+               : QFileInfo(installee).canonicalFilePath();
+}
+
 int usage(QTextStream &err)
 {
     err << "usage:\n"
@@ -25,7 +39,12 @@ int usage(QTextStream &err)
            "  movendi-admin export DIR --du JJ/MM/AAAA --au JJ/MM/AAAA [--envoyer]\n"
            "                                            write (and mail) the period's sales and\n"
            "                                            top-up CSV files and today's remittance\n"
-           "                                            workbook\n";
+           "                                            workbook\n"
+           "  movendi-admin imprimante DIR [--port N]   print a test ticket\n"
+           "  movendi-admin lcd DIR [LIGNE1 [LIGNE2]]   write two lines on the LCD\n"
+           "  movendi-admin automate DIR [--emplacement N] [--fermer N]\n"
+           "                                            load the mechanism's library, read the\n"
+           "                                            door, present a location, close it\n";
     return 64;
 }
 } // namespace
@@ -45,7 +64,7 @@ int main(int argc, char *argv[])
     const QString dossier = QDir(args.at(1)).absolutePath();
 
     if (command == QLatin1String("init")) {
-        QString library = QGuiApplication::applicationDirPath() + QStringLiteral("/libgrafcet.so");
+        QString library = bibliothequeSimulee();
         const qsizetype at = args.indexOf(QStringLiteral("--automate"));
         if (at >= 0 && at + 1 < args.size())
             library = args.at(at + 1);
@@ -77,6 +96,12 @@ int main(int argc, char *argv[])
         const int code = Admin::exporterRapports(dossier, args.mid(2), out, err);
         return code == 64 ? usage(err) : code;
     }
+    if (command == QLatin1String("imprimante"))
+        return Admin::essayerImprimante(dossier, args.mid(2), out, err);
+    if (command == QLatin1String("lcd"))
+        return Admin::essayerLcd(dossier, args.mid(2), out, err);
+    if (command == QLatin1String("automate"))
+        return Admin::essayerAutomate(dossier, args.mid(2), out, err);
     if (command == QLatin1String("tpe")) {
         if (args.size() < 3)
             return usage(err);
