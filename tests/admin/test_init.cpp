@@ -1,3 +1,4 @@
+#include "commandejournal.h"
 #include "democatalogue.h"
 #include "dossierapplication.h"
 #include "journal/journal.h"

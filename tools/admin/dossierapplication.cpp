@@ -55,34 +55,6 @@ bool creerJournal(const QString &chemin, QString *erreur)
     return rc == SQLITE_OK;
 }
 
-QStringList lireJournal(const QString &dossier, QString *erreur)
-{
-    QStringList rows;
-    const auto nom = Platform::findFileNoCase(dossier, QStringLiteral("MAINTEN.db"));
-    if (!nom) {
-        *erreur = QStringLiteral("pas de journal MAINTEN.db dans %1").arg(dossier);
-        return rows;
-    }
-    sqlite3 *db = nullptr;
-    sqlite3_stmt *query = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(QDir(dossier).filePath(*nom)).constData(), &db,
-                        SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
-        sqlite3_prepare_v2(db, "SELECT DateErreur, Contexte, Erreur FROM Erreurs ORDER BY rowid",
-                           -1, &query, nullptr) != SQLITE_OK) {
-        *erreur = QString::fromUtf8(sqlite3_errmsg(db));
-    } else {
-        auto text = [&](int column) {
-            return QString::fromUtf8(
-                reinterpret_cast<const char *>(sqlite3_column_text(query, column)));
-        };
-        while (sqlite3_step(query) == SQLITE_ROW)
-            rows.append(QStringLiteral("%1 | %2 | %3").arg(text(0), text(1), text(2)));
-    }
-    sqlite3_finalize(query);
-    sqlite3_close(db);
-    return rows;
-}
-
 InitReport initialiserDossier(const QString &dossier, const QString &bibliothequeAutomate)
 {
     InitReport report;

@@ -32,7 +32,4 @@ bool completerMagasin(const QString &chemin, QStringList *compteRendu, QString *
 // Creates MAINTEN.db with its table Erreurs; false with a reason if it cannot.
 bool creerJournal(const QString &chemin, QString *erreur);
 
-// The journal's rows, oldest first, as "date | contexte | erreur" lines.
-QStringList lireJournal(const QString &dossier, QString *erreur);
-
 } // namespace Movendi::Admin
