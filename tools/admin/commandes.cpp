@@ -3,6 +3,7 @@
 
 #include "commandeinit.h"
 #include "commandejournal.h"
+#include "commandestock.h"
 #include "diagnostictpe.h"
 #include "exportrapports.h"
 #include "verificationemail.h"
@@ -14,7 +15,7 @@ namespace Movendi::Admin {
 namespace {
 
 const Commande *const Commandes[] = {
-    &CommandeInit, &CommandeJournal, &CommandeExport, &CommandeTpe, &CommandeEmail,
+    &CommandeInit, &CommandeJournal, &CommandeStock, &CommandeExport, &CommandeTpe, &CommandeEmail,
 };
 
 bool demandeAide(const QString &argument)
