@@ -4,6 +4,7 @@
 #include "commandeinit.h"
 #include "commandejournal.h"
 #include "commandestock.h"
+#include "commandeventes.h"
 #include "diagnostictpe.h"
 #include "exportrapports.h"
 #include "verificationemail.h"
@@ -15,7 +16,8 @@ namespace Movendi::Admin {
 namespace {
 
 const Commande *const Commandes[] = {
-    &CommandeInit, &CommandeJournal, &CommandeStock, &CommandeExport, &CommandeTpe, &CommandeEmail,
+    &CommandeInit,   &CommandeJournal, &CommandeStock, &CommandeVentes,
+    &CommandeExport, &CommandeTpe,     &CommandeEmail,
 };
 
 bool demandeAide(const QString &argument)
