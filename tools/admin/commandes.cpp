@@ -3,6 +3,7 @@
 
 #include "commandeinit.h"
 #include "commandejournal.h"
+#include "commandesauvegarde.h"
 #include "commandestock.h"
 #include "commandeventes.h"
 #include "diagnostictpe.h"
@@ -16,8 +17,8 @@ namespace Movendi::Admin {
 namespace {
 
 const Commande *const Commandes[] = {
-    &CommandeInit,   &CommandeJournal, &CommandeStock, &CommandeVentes,
-    &CommandeExport, &CommandeTpe,     &CommandeEmail,
+    &CommandeInit,      &CommandeJournal, &CommandeStock, &CommandeVentes, &CommandeSauvegarde,
+    &CommandeRestaurer, &CommandeExport,  &CommandeTpe,   &CommandeEmail,
 };
 
 bool demandeAide(const QString &argument)

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include "journal/erreur.h"
 #include "store/storedatabase.h"
@@ -204,6 +205,18 @@ bool creerMagasin(const QString &chemin, const QString &dossierImages, QStringLi
         QFile::remove(chemin + QStringLiteral("-shm"));
         return false;
     }
+}
+
+QStringList objetsDuSchema()
+{
+    static const QRegularExpression objet(
+        QStringLiteral("CREATE\\s+(?:TABLE|VIEW)\\s+IF\\s+NOT\\s+EXISTS\\s+(\\w+)"),
+        QRegularExpression::CaseInsensitiveOption);
+    QStringList noms;
+    const QString schema = QString::fromUtf8(donnee(QStringLiteral("schema.sql")));
+    for (const QRegularExpressionMatch &m : objet.globalMatch(schema))
+        noms.append(m.captured(1));
+    return noms;
 }
 
 } // namespace Movendi::Admin

@@ -32,4 +32,7 @@ bool completerMagasin(const QString &chemin, QStringList *compteRendu, QString *
 // Creates MAINTEN.db with its table Erreurs; false with a reason if it cannot.
 bool creerJournal(const QString &chemin, QString *erreur);
 
+// The tables and views the schema defines, in its order.
+QStringList objetsDuSchema();
+
 } // namespace Movendi::Admin
