@@ -1,6 +1,7 @@
 // The staff tool's commands, one unit each, and their dispatch.
 #include "commandes.h"
 
+#include "commandeconfig.h"
 #include "commandeinit.h"
 #include "commandejournal.h"
 #include "commandesauvegarde.h"
@@ -17,8 +18,8 @@ namespace Movendi::Admin {
 namespace {
 
 const Commande *const Commandes[] = {
-    &CommandeInit,      &CommandeJournal, &CommandeStock, &CommandeVentes, &CommandeSauvegarde,
-    &CommandeRestaurer, &CommandeExport,  &CommandeTpe,   &CommandeEmail,
+    &CommandeInit,       &CommandeConfig,    &CommandeJournal, &CommandeStock, &CommandeVentes,
+    &CommandeSauvegarde, &CommandeRestaurer, &CommandeExport,  &CommandeTpe,   &CommandeEmail,
 };
 
 bool demandeAide(const QString &argument)

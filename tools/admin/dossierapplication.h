@@ -8,6 +8,10 @@ namespace Movendi::Admin {
 // Serial ports a laid-out folder maps to (absent) devices of its own "dev" folder.
 inline constexpr int PortsSimules = 32;
 
+// The value of a device path that staff still have to fill in; the configuration check reports
+// it as such.
+inline constexpr const char *ValeurARenseigner = "A_RENSEIGNER";
+
 struct InitReport
 {
     bool ok = true;
