@@ -136,6 +136,45 @@ ProfileValue readProfileString(const QString &path, const QString &section, cons
     return result;
 }
 
+QList<ProfileEntry> readProfileEntries(const QString &path, ProfileStatus *status)
+{
+    QList<ProfileEntry> entries;
+    const QString actual = resolvePathNoCase(path);
+    QFile file(actual);
+    if (status)
+        *status = ProfileStatus::Absent;
+    if (!QFileInfo(actual).isFile())
+        return entries;
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (status)
+            *status = ProfileStatus::Unreadable;
+        return entries;
+    }
+    if (status)
+        *status = ProfileStatus::Found;
+    const ProfileText text = decode(file.readAll());
+    QString section;
+    qsizetype header = -1;
+    for (qsizetype i = 0; i < text.lines.size(); ++i) {
+        const QString name = sectionName(text.lines.at(i));
+        if (!name.isNull()) {
+            section = name;
+            header = i;
+            continue;
+        }
+        QString key, value;
+        if (!splitKeyLine(text.lines.at(i), &key, &value))
+            continue;
+        ProfileEntry entry{section, key, stripQuotes(value).left(ProfileValueMaxLength), int(i + 1),
+                           header < 0};
+        if (!entry.hidden)
+            entry.hidden = findSection(text.lines, section) != header ||
+                           findKey(text.lines, header, key, nullptr) != i;
+        entries.append(entry);
+    }
+    return entries;
+}
+
 std::int32_t parseProfileInt(const QString &text)
 {
     qsizetype i = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <cstdint>
 
@@ -31,6 +32,19 @@ ProfileValue readProfileString(const QString &path, const QString &section, cons
 std::int32_t readProfileInt(const QString &path, const QString &section, const QString &key,
                             std::int32_t defaultValue, ProfileStatus *status = nullptr);
 std::int32_t parseProfileInt(const QString &text);
+
+// Every "key=value" line of the file in its order, for a check of what the file holds. A line
+// that readProfileString never reaches is marked hidden: a key before any section, in a second
+// section of a name already used, or repeated in its section.
+struct ProfileEntry
+{
+    QString section; // null before the first section
+    QString key;
+    QString value; // as readProfileString gives it
+    int line = 0;  // 1-based
+    bool hidden = false;
+};
+QList<ProfileEntry> readProfileEntries(const QString &path, ProfileStatus *status = nullptr);
 
 // Creates the file, section or key as needed. Returns false with a reason when the file could
 // not be written; the file is then left as it was.

@@ -26,11 +26,6 @@ namespace {
 constexpr int JoursOuvresFinDeMois = 5;
 const QString FormatJour = QStringLiteral("dd/MM/yyyy");
 
-// The accounting recipients when the configuration names none.
-const char *const DestinatairesParDefaut[] = {
-    "remises@movendi-exploitation.fr", "comptabilite@movendi-exploitation.fr",
-    "direction@movendi-exploitation.fr", "ventes@movendi-exploitation.fr"};
-
 Email &composantMail()
 {
     Email *email = email1();
@@ -191,7 +186,7 @@ QStringList destinatairesRapport(int premier, int dernier)
         const QString a =
             Startup::LireIniString(Startup::etat().CheminIni, QStringLiteral("Email"),
                                    QStringLiteral("Mailto Rapport Telvio%1").arg(n),
-                                   QString::fromLatin1(DestinatairesParDefaut[n - 1]));
+                                   QString::fromLatin1(DestinatairesRapportParDefaut[n - 1]));
         if (!a.trimmed().isEmpty())
             adresses << a;
     }

@@ -38,6 +38,11 @@ void RapportBordereauxRemiseBancaire();
 // One report mail to one recipient with the mail control's attachments.
 void EnvoyerEmailRapportCSV(const QString &destinataire);
 
+// The accounting recipients ("Mailto Rapport Telvio1" to "4") when the configuration names none.
+inline constexpr const char *DestinatairesRapportParDefaut[] = {
+    "remises@movendi-exploitation.fr", "comptabilite@movendi-exploitation.fr",
+    "direction@movendi-exploitation.fr", "ventes@movendi-exploitation.fr"};
+
 // The accounting recipients "Mailto Rapport Telvio" premier to dernier, in order, the ones set
 // empty left out.
 QStringList destinatairesRapport(int premier, int dernier);

@@ -1,3 +1,5 @@
+#include "commandejournal.h"
+#include "commandes.h"
 #include "democatalogue.h"
 #include "dossierapplication.h"
 #include "journal/journal.h"
@@ -6,9 +8,11 @@
 #include "state/etatdemarrage.h"
 #include "store/storedatabase.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QSet>
+#include <QTextStream>
 
 using namespace Movendi;
 
@@ -97,6 +101,70 @@ TEST_F(InitTest, StoreOfAnEarlierVersion_GetsWhatItLacksAndKeepsItsSales)
     compteRendu.clear();
     ASSERT_TRUE(Admin::completerMagasin(chemin, &compteRendu, &erreur));
     EXPECT_TRUE(compteRendu.isEmpty());
+}
+
+// A real kiosk's folder: nothing of the demo, only its devices left for staff to fill in.
+TEST_F(InitTest, InitProduction_ThenConfig_ReportsOnlyTheDevicesToFillIn)
+{
+    const auto admin = [](const QStringList &arguments, QString *sortie) {
+        QTextStream out(sortie);
+        return Admin::executerCommande(arguments, out, out);
+    };
+    QString sortie;
+    ASSERT_EQ(admin({QStringLiteral("init"), QStringLiteral("--production"), folder(),
+                     QStringLiteral("--automate"), Movendi::Test::simulatorLibraryPath()},
+                    &sortie),
+              0)
+        << sortie.toStdString();
+    for (const char *demo : {"ListeIMEI.xls", "video/animation.avi"})
+        EXPECT_FALSE(QFileInfo::exists(path(QLatin1String(demo)))) << demo;
+    EXPECT_TRUE(QDir(path(QStringLiteral("image"))).isEmpty());
+    EXPECT_TRUE(QFileInfo(path(QStringLiteral("MAINTEN.db"))).isFile());
+    EXPECT_TRUE(QFileInfo(path(QStringLiteral("libgrafcet.so"))).isFile());
+    const QString ini = path(QStringLiteral("RURUDIZ.ini"));
+    EXPECT_EQ(
+        Platform::readProfileString(ini, QStringLiteral("Machine"), QStringLiteral("ReglerHorloge"))
+            .value,
+        QStringLiteral("OUI"));
+    {
+        Startup::StoreDatabase base(path(QStringLiteral("DBMovendi.db")));
+        for (const char *table : {"ArticleEnStock", "InfoSociete", "Ventes", "DetailVente"})
+            EXPECT_TRUE(
+                base.lire(QStringLiteral("SELECT * FROM ") + QLatin1String(table)).estVide())
+                << table;
+        EXPECT_EQ(base.lire(QStringLiteral("SELECT COUNT(*) FROM EmplacementsMachine1 WHERE "
+                                           "Reference IS NULL"))
+                      .lignes.at(0)
+                      .at(0)
+                      .toInt(),
+                  Admin::ColonnesTambour * Admin::EtagesTambour);
+    }
+
+    sortie.clear();
+    EXPECT_EQ(admin({QStringLiteral("config"), folder()}, &sortie), 1);
+    EXPECT_EQ(sortie.count(QStringLiteral("À RENSEIGNER")), 3) << sortie.toStdString();
+    EXPECT_TRUE(sortie.contains(QStringLiteral(", 3 périphérique(s) à renseigner, 0 valeur(s) "
+                                               "invalide(s), 0 clé(s) inconnue(s).\n"
+                                               "Configuration complète sauf les périphériques à "
+                                               "renseigner: Port1, Port2, LCD.\n")))
+        << sortie.toStdString();
+
+    // Once staff name the devices, nothing is left; a second init keeps the kiosk's library.
+    writeFile(QStringLiteral("dev/ttyS0"), QByteArray());
+    writeFile(QStringLiteral("dev/ttyUSB0"), QByteArray());
+    Platform::writeProfileString(ini, QStringLiteral("PortCom"), QStringLiteral("Port1"),
+                                 path(QStringLiteral("dev/ttyS0")));
+    Platform::writeProfileString(ini, QStringLiteral("PortCom"), QStringLiteral("Port2"),
+                                 path(QStringLiteral("dev/ttyUSB0")));
+    Platform::writeProfileString(ini, QStringLiteral("Machine"), QStringLiteral("LCD"), QString());
+    sortie.clear();
+    EXPECT_EQ(admin({QStringLiteral("config"), folder()}, &sortie), 0) << sortie.toStdString();
+    EXPECT_TRUE(sortie.endsWith(QStringLiteral("Configuration complète et valide.\n")));
+    sortie.clear();
+    EXPECT_EQ(admin({QStringLiteral("init"), QStringLiteral("--production"), folder()}, &sortie),
+              0);
+    EXPECT_TRUE(sortie.contains(QStringLiteral("gardé: ") + path(QStringLiteral("libgrafcet.so"))))
+        << sortie.toStdString();
 }
 
 TEST_F(InitTest, Init_WithoutTheMechanismLibrary_Fails)

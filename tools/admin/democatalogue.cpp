@@ -1,5 +1,7 @@
 #include "democatalogue.h"
 
+#include "dossierapplication.h"
+
 #include "journal/erreur.h"
 #include "money/monnaie.h"
 #include "platform/windows1252.h"
@@ -251,12 +253,7 @@ void remplirCatalogueDemo(StoreDatabase &base, const QString &dossierImages,
              QStringLiteral("Lyon"), QStringLiteral("69002"), QStringLiteral("04 78 42 17 60"),
              QStringLiteral("04 78 42 17 61")});
 
-        for (int colonne = 1; colonne <= ColonnesTambour; ++colonne) {
-            for (int etage = 1; etage <= EtagesTambour; ++etage)
-                base.executer(QStringLiteral("INSERT INTO EmplacementsMachine1 (NoEmpl, Colonne, "
-                                             "Etage) VALUES (?, ?, ?)"),
-                              {(colonne - 1) * EtagesTambour + etage, colonne, etage});
-        }
+        creerEmplacementsTambour(base);
 
         int serie = 0;
         for (const ArticleDemo &a : articles) {

@@ -27,7 +27,4 @@ void remplirCatalogueDemo(Startup::StoreDatabase &base, const QString &dossierIm
 // numbers as spreadsheet users do. False with the reason in *erreur when it cannot be written.
 bool ecrireListeLivraisonDemo(const QString &chemin, QString *erreur);
 
-inline constexpr int ColonnesTambour = 36;
-inline constexpr int EtagesTambour = 6;
-
 } // namespace Movendi::Admin

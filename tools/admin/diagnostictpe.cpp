@@ -1,5 +1,6 @@
 #include "diagnostictpe.h"
 
+#include "argumentscommande.h"
 #include "journaltemporaire.h"
 
 #include "config/fnkestrel.h"
@@ -111,18 +112,11 @@ int diagnostiquerTerminal(const QString &dossier, const QString &verification, Q
             << "\" (statut ou telecollecte)\n";
         return 64;
     }
-    const std::optional<QString> nom =
-        Platform::findFileNoCase(dossier, QStringLiteral("RURUDIZ.ini"));
-    if (!nom) {
-        err << "erreur: pas de configuration RURUDIZ.ini dans " << dossier << '\n';
+    if (!pointerDossier(dossier, err))
         return 1;
-    }
-    const QString ini = QDir(dossier).filePath(*nom);
     Startup::EtatDemarrage &e = Startup::etat();
-    e.dossierApplication = dossier;
-    e.CheminIni = ini;
-    e.PortTPE =
-        Startup::LireIniInteger(ini, QStringLiteral("PortCom"), QStringLiteral("PortTPE"), 1);
+    e.PortTPE = Startup::LireIniInteger(e.CheminIni, QStringLiteral("PortCom"),
+                                        QStringLiteral("PortTPE"), 1);
 
     // The requests journal what they see; shown here, the kiosk's journal untouched.
     Startup::brancherPaiement();
@@ -142,7 +136,7 @@ int diagnostiquerTerminal(const QString &dossier, const QString &verification, Q
         Payment::reinitialiserPaiement();
     });
 
-    const QString device = Platform::serialDevicePath(e.PortTPE, ini);
+    const QString device = Platform::serialDevicePath(e.PortTPE, e.CheminIni);
     out << "terminal: port " << e.PortTPE << " (" << device << ")\n";
     out.flush();
     if (!Payment::OpenTerminalPort()) {
@@ -178,5 +172,48 @@ int diagnostiquerTerminal(const QString &dossier, const QString &verification, Q
     }
     return code;
 }
+
+namespace {
+
+int executerTpe(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    const QString option = QStringLiteral("--attente");
+    const ArgumentsCommande a(arguments, {option}, {}, 2, 2);
+    if (!a.valides(err))
+        return ErreurUsage;
+    int attente = Payment::AttenteTourTelecollecte;
+    if (a.presente(option)) {
+        bool ok = false;
+        attente = a.option(option).toInt(&ok);
+        if (!ok || attente < 1 || a.valeur(1) != QLatin1String("telecollecte")) {
+            err << "erreur: --attente attend un nombre de secondes positif, pour telecollecte\n";
+            return ErreurUsage;
+        }
+    }
+    return diagnostiquerTerminal(a.dossier(), a.valeur(1), out, err, attente);
+}
+
+} // namespace
+
+const Commande CommandeTpe = {
+    "tpe",
+    "tpe DOSSIER statut|telecollecte [--attente SECONDES]",
+    "interroge le terminal de paiement, ou lui fait faire sa télécollecte",
+    "Parle au terminal de paiement que configure DOSSIER (port PortTPE de la section PortCom),\n"
+    "sans rien enregistrer dans le dossier: ce que les requêtes journaliseraient est affiché.\n"
+    "\n"
+    "  statut         demande son état au terminal et affiche le résultat avec sa\n"
+    "                 signification (le nombre seul en dernière ligne)\n"
+    "  telecollecte   fait remettre ses transactions par le terminal puis affiche le compte\n"
+    "                 rendu de télécollecte et les deux résultats\n"
+    "\n"
+    "Options:\n"
+    "  --attente SECONDES   attente maximale du tour du terminal pour la télécollecte (900 s\n"
+    "                       par défaut)\n"
+    "\n"
+    "Statut: 0 le terminal a répondu (telecollecte: remise et compte rendu réussis), 1 sinon ou\n"
+    "dossier inutilisable, 64 usage.\n",
+    executerTpe,
+};
 
 } // namespace Movendi::Admin

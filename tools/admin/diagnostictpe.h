@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commandes.h"
+
 #include "payment/telecollecte.h"
 
 #include <QString>
@@ -21,5 +23,8 @@ int diagnostiquerTerminal(const QString &dossier, const QString &verification, Q
 QString significationDemSwi(int resultat);
 QString significationDemTC(int resultat);
 QString significationDemTIC(int resultat);
+
+// movendi-admin tpe DIR statut | telecollecte [--attente SECONDES]
+extern const Commande CommandeTpe;
 
 } // namespace Movendi::Admin

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSysInfo>
 
 #include "journal/erreur.h"
 #include "store/storedatabase.h"
@@ -55,36 +57,10 @@ bool creerJournal(const QString &chemin, QString *erreur)
     return rc == SQLITE_OK;
 }
 
-QStringList lireJournal(const QString &dossier, QString *erreur)
+InitReport initialiserDossier(const QString &dossier, const QString &bibliothequeAutomate,
+                              ContenuDossier contenu)
 {
-    QStringList rows;
-    const auto nom = Platform::findFileNoCase(dossier, QStringLiteral("MAINTEN.db"));
-    if (!nom) {
-        *erreur = QStringLiteral("pas de journal MAINTEN.db dans %1").arg(dossier);
-        return rows;
-    }
-    sqlite3 *db = nullptr;
-    sqlite3_stmt *query = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(QDir(dossier).filePath(*nom)).constData(), &db,
-                        SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
-        sqlite3_prepare_v2(db, "SELECT DateErreur, Contexte, Erreur FROM Erreurs ORDER BY rowid",
-                           -1, &query, nullptr) != SQLITE_OK) {
-        *erreur = QString::fromUtf8(sqlite3_errmsg(db));
-    } else {
-        auto text = [&](int column) {
-            return QString::fromUtf8(
-                reinterpret_cast<const char *>(sqlite3_column_text(query, column)));
-        };
-        while (sqlite3_step(query) == SQLITE_ROW)
-            rows.append(QStringLiteral("%1 | %2 | %3").arg(text(0), text(1), text(2)));
-    }
-    sqlite3_finalize(query);
-    sqlite3_close(db);
-    return rows;
-}
-
-InitReport initialiserDossier(const QString &dossier, const QString &bibliothequeAutomate)
-{
+    const bool demo = contenu == ContenuDossier::Demo;
     InitReport report;
     auto fail = [&](const QString &line) {
         report.ok = false;
@@ -116,19 +92,31 @@ InitReport initialiserDossier(const QString &dossier, const QString &bibliothequ
         };
     };
 
-    creerSiAbsent(QStringLiteral("RURUDIZ.ini"), [&](const QString &chemin, QString *erreur) {
-        if (!ecrireFichier(chemin, donnee(QStringLiteral("RURUDIZ.ini")), erreur))
-            return false;
-        // Serial lines of a laid-out folder stay inside it until staff point them at the real
-        // devices, so that no demo or test ever opens a port of the machine it runs on.
-        for (int port = 1; port <= PortsSimules; ++port) {
-            if (!Platform::writeProfileString(
-                    chemin, QStringLiteral("PortCom"), QStringLiteral("Port%1").arg(port),
-                    dir.filePath(QStringLiteral("dev/com%1").arg(port)), erreur))
+    if (demo) {
+        creerSiAbsent(QStringLiteral("RURUDIZ.ini"), [&](const QString &chemin, QString *erreur) {
+            if (!ecrireFichier(chemin, donnee(QStringLiteral("RURUDIZ.ini")), erreur))
                 return false;
-        }
-        return true;
-    });
+            // Serial lines of a laid-out folder stay inside it until staff point them at the
+            // real devices, so that no demo or test ever opens a port of the machine it runs on.
+            for (int port = 1; port <= PortsSimules; ++port) {
+                if (!Platform::writeProfileString(
+                        chemin, QStringLiteral("PortCom"), QStringLiteral("Port%1").arg(port),
+                        dir.filePath(QStringLiteral("dev/com%1").arg(port)), erreur))
+                    return false;
+            }
+            return true;
+        });
+    } else {
+        creerSiAbsent(QStringLiteral("RURUDIZ.ini"), [&](const QString &chemin, QString *erreur) {
+            // The devices stay to be filled in (A_RENSEIGNER); the identity is the machine's.
+            const QString hote = QSysInfo::machineHostName();
+            return ecrireFichier(chemin, donnee(QStringLiteral("RURUDIZ-production.ini")),
+                                 erreur) &&
+                   Platform::writeProfileString(
+                       chemin, QStringLiteral("Machine"), QStringLiteral("Indentité Machine"),
+                       hote.isEmpty() ? QStringLiteral("KIOSQUE") : hote, erreur);
+        });
+    }
     creerSiAbsent(QStringLiteral("French.lng"), depuisDonnee(QStringLiteral("French.lng")));
     creerSiAbsent(QStringLiteral("English.lng"), depuisDonnee(QStringLiteral("English.lng")));
     creerSiAbsent(QStringLiteral("MAINTEN.db"), creerJournal);
@@ -145,14 +133,21 @@ InitReport initialiserDossier(const QString &dossier, const QString &bibliothequ
         (nomBase.isEmpty() ? QStringLiteral("DBMovendi") : nomBase) + QStringLiteral(".db");
     const std::optional<QString> baseExistante = Platform::findFileNoCase(dir.path(), fichierBase);
     creerSiAbsent(fichierBase, [&](const QString &chemin, QString *erreur) {
-        return creerMagasin(chemin, dir.filePath(QStringLiteral("image")), &report.lines, erreur);
+        return demo ? creerMagasin(chemin, dir.filePath(QStringLiteral("image")), &report.lines,
+                                   erreur)
+                    : creerMagasinVide(chemin, &report.lines, erreur);
     });
-    creerSiAbsent(QStringLiteral("ListeIMEI.xls"), ecrireListeLivraisonDemo);
-    // After the store, whose catalogue pictures the film shows.
-    creerSiAbsent(QStringLiteral("video/animation.avi"),
-                  [&](const QString &chemin, QString *erreur) {
-                      return ecrireFilmDemo(chemin, dir.filePath(QStringLiteral("image")), erreur);
-                  });
+    if (demo) {
+        creerSiAbsent(QStringLiteral("ListeIMEI.xls"), ecrireListeLivraisonDemo);
+        // After the store, whose catalogue pictures the film shows.
+        creerSiAbsent(
+            QStringLiteral("video/animation.avi"), [&](const QString &chemin, QString *erreur) {
+                return ecrireFilmDemo(chemin, dir.filePath(QStringLiteral("image")), erreur);
+            });
+    } else if (!dir.mkpath(QStringLiteral("image"))) {
+        fail(QStringLiteral("erreur: impossible de créer le dossier %1")
+                 .arg(dir.filePath(QStringLiteral("image"))));
+    }
     if (baseExistante) {
         QString erreur;
         if (!completerMagasin(dir.filePath(*baseExistante), &report.lines, &erreur))
@@ -160,7 +155,9 @@ InitReport initialiserDossier(const QString &dossier, const QString &bibliothequ
     }
 
     const QString cible = dir.filePath(QStringLiteral("libgrafcet.so"));
-    if (!QFileInfo(bibliothequeAutomate).isFile()) {
+    if (bibliothequeAutomate.isNull()) {
+        report.lines.append(QStringLiteral("gardé: %1").arg(cible));
+    } else if (!QFileInfo(bibliothequeAutomate).isFile()) {
         fail(QStringLiteral("erreur: bibliothèque du mécanisme introuvable: %1")
                  .arg(bibliothequeAutomate));
     } else if (QFileInfo(bibliothequeAutomate).canonicalFilePath() !=
@@ -232,6 +229,51 @@ bool creerMagasin(const QString &chemin, const QString &dossierImages, QStringLi
         QFile::remove(chemin + QStringLiteral("-shm"));
         return false;
     }
+}
+
+bool creerMagasinVide(const QString &chemin, QStringList *compteRendu, QString *erreur)
+{
+    const QString schema = QString::fromUtf8(donnee(QStringLiteral("schema.sql")));
+    try {
+        {
+            Startup::StoreDatabase base(chemin, true);
+            base.debuterTransaction();
+            base.executerScript(schema);
+            creerEmplacementsTambour(base);
+            base.valider();
+        }
+        compteRendu->append(QStringLiteral("base vide: tambour de %1 emplacements libres")
+                                .arg(ColonnesTambour * EtagesTambour));
+        return true;
+    } catch (const Startup::ErreurExecution &e) {
+        *erreur = e.description();
+        QFile::remove(chemin);
+        QFile::remove(chemin + QStringLiteral("-wal"));
+        QFile::remove(chemin + QStringLiteral("-shm"));
+        return false;
+    }
+}
+
+void creerEmplacementsTambour(Startup::StoreDatabase &base)
+{
+    for (int colonne = 1; colonne <= ColonnesTambour; ++colonne) {
+        for (int etage = 1; etage <= EtagesTambour; ++etage)
+            base.executer(QStringLiteral("INSERT INTO EmplacementsMachine1 (NoEmpl, Colonne, "
+                                         "Etage) VALUES (?, ?, ?)"),
+                          {(colonne - 1) * EtagesTambour + etage, colonne, etage});
+    }
+}
+
+QStringList objetsDuSchema()
+{
+    static const QRegularExpression objet(
+        QStringLiteral("CREATE\\s+(?:TABLE|VIEW)\\s+IF\\s+NOT\\s+EXISTS\\s+(\\w+)"),
+        QRegularExpression::CaseInsensitiveOption);
+    QStringList noms;
+    const QString schema = QString::fromUtf8(donnee(QStringLiteral("schema.sql")));
+    for (const QRegularExpressionMatch &m : objet.globalMatch(schema))
+        noms.append(m.captured(1));
+    return noms;
 }
 
 } // namespace Movendi::Admin

@@ -1,5 +1,6 @@
 #include "essaisperipheriques.h"
 
+#include "argumentscommande.h"
 #include "machine/grafcetlibrary.h"
 #include "machine/machinecontrol.h"
 #include "platform/applicationfolder.h"
@@ -34,18 +35,21 @@ QString cle(const QString &dossier, const QString &section, const QString &nom,
     return lu.status == Platform::ProfileStatus::Found ? lu.value.trimmed() : defaut;
 }
 
-// The value after an option, or nothing; `erreur` is set when the option has no value or a
-// value that is not a whole number.
-std::optional<int> optionEntiere(const QStringList &arguments, const QString &option, bool *erreur)
+// A whole-number option: nothing when absent; false (after a message) when not a number.
+bool optionEntiere(const ArgumentsCommande &a, const QString &nom, std::optional<int> *valeur,
+                   QTextStream &err)
 {
-    const qsizetype at = arguments.indexOf(option);
-    if (at < 0)
-        return std::nullopt;
+    const QString texte = a.option(nom);
+    if (texte.isNull())
+        return true;
     bool ok = false;
-    const int valeur = at + 1 < arguments.size() ? arguments.at(at + 1).toInt(&ok) : 0;
-    if (!ok)
-        *erreur = true;
-    return ok ? std::optional<int>(valeur) : std::nullopt;
+    const int n = texte.toInt(&ok);
+    if (!ok) {
+        err << "erreur: " << nom << " attend un nombre entier, pas « " << texte << " »\n";
+        return false;
+    }
+    *valeur = n;
+    return true;
 }
 
 QString identite(const QString &dossier)
@@ -53,17 +57,13 @@ QString identite(const QString &dossier)
     return cle(dossier, QStringLiteral("Machine"), QStringLiteral("Indentité Machine"));
 }
 
-} // namespace
-
-int essayerImprimante(const QString &dossier, const QStringList &arguments, QTextStream &out,
-                      QTextStream &err)
+int essayerImprimante(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
-    bool usage = false;
-    const std::optional<int> port = optionEntiere(arguments, QStringLiteral("--port"), &usage);
-    if (usage) {
-        err << "usage: movendi-admin imprimante DIR [--port N]\n";
-        return 64;
-    }
+    const ArgumentsCommande a(arguments, {QStringLiteral("--port")}, {}, 1, 1);
+    std::optional<int> port;
+    if (!a.valides(err) || !optionEntiere(a, QStringLiteral("--port"), &port, err))
+        return ErreurUsage;
+    const QString dossier = a.dossier();
     const QString ini = fichierConfiguration(dossier);
     std::unique_ptr<Platform::SerialLine> ligne = Platform::serialLines().create(ini);
     const QString reglages = QString::fromLatin1(Platform::TicketPrinterSettings);
@@ -87,7 +87,7 @@ int essayerImprimante(const QString &dossier, const QStringList &arguments, QTex
             err << "erreur: aucun port d'imprimante ne s'ouvre (ports 2 à 21)\n";
     }
     if (ouvert == 0)
-        return 1;
+        return Echec;
 
     const QString moment = Platform::clock().now().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
     const QString texte = QStringLiteral("\r\nEssai d'impression\r\n%1\r\nPort %2 (%3)\r\n%4")
@@ -102,18 +102,21 @@ int essayerImprimante(const QString &dossier, const QStringList &arguments, QTex
     ligne->close();
     if (!ecrit) {
         err << "erreur: port " << ouvert << ": écriture impossible: " << erreurEcriture << '\n';
-        return 1;
+        return Echec;
     }
     out << "Ticket d'essai envoyé sur le port " << ouvert << " (" << reglages
         << "): vérifiez qu'il est sorti, coupé.\n";
-    return 0;
+    return Reussite;
 }
 
-int essayerLcd(const QString &dossier, const QStringList &arguments, QTextStream &out,
-               QTextStream &err)
+int essayerLcd(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
-    const QString ligne1 = arguments.value(0, QStringLiteral("Essai afficheur"));
-    const QString ligne2 = arguments.value(1, identite(dossier));
+    const ArgumentsCommande a(arguments, {}, {}, 1, 3);
+    if (!a.valides(err))
+        return ErreurUsage;
+    const QString dossier = a.dossier();
+    const QString ligne1 = a.valeur(1).isNull() ? QStringLiteral("Essai afficheur") : a.valeur(1);
+    const QString ligne2 = a.valeur(2).isNull() ? identite(dossier) : a.valeur(2);
     const QString ini = fichierConfiguration(dossier);
     const QString peripherique = cle(dossier, QStringLiteral("Machine"), QStringLiteral("LCD"));
     const QString miroir =
@@ -132,7 +135,7 @@ int essayerLcd(const QString &dossier, const QStringList &arguments, QTextStream
     if (!erreur.isEmpty()) {
         err << "erreur: afficheur " << (peripherique.isEmpty() ? miroir : peripherique) << ": "
             << erreur << '\n';
-        return 1;
+        return Echec;
     }
     out << "Afficheur ("
         << (peripherique.isEmpty() ? QStringLiteral("simulé, ") + miroir : peripherique) << "):\n  "
@@ -142,20 +145,19 @@ int essayerLcd(const QString &dossier, const QStringList &arguments, QTextStream
         if (fichier.open(QIODevice::ReadOnly))
             out << "lcd.txt:\n" << QString::fromUtf8(fichier.readAll());
     }
-    return 0;
+    return Reussite;
 }
 
-int essayerAutomate(const QString &dossier, const QStringList &arguments, QTextStream &out,
-                    QTextStream &err)
+int essayerAutomate(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
-    bool usage = false;
-    const std::optional<int> emplacement =
-        optionEntiere(arguments, QStringLiteral("--emplacement"), &usage);
-    const std::optional<int> fermer = optionEntiere(arguments, QStringLiteral("--fermer"), &usage);
-    if (usage) {
-        err << "usage: movendi-admin automate DIR [--emplacement N] [--fermer N]\n";
-        return 64;
-    }
+    const ArgumentsCommande a(
+        arguments, {QStringLiteral("--emplacement"), QStringLiteral("--fermer")}, {}, 1, 1);
+    std::optional<int> emplacement;
+    std::optional<int> fermer;
+    if (!a.valides(err) || !optionEntiere(a, QStringLiteral("--emplacement"), &emplacement, err) ||
+        !optionEntiere(a, QStringLiteral("--fermer"), &fermer, err))
+        return ErreurUsage;
+    const QString dossier = a.dossier();
     const QString ini = fichierConfiguration(dossier);
     // The library finds the exchange folder as the kiosk tells it.
     qputenv("MOVENDI_EPI", QFile::encodeName(Platform::exchangeFolder(dossier, ini)));
@@ -166,7 +168,7 @@ int essayerAutomate(const QString &dossier, const QStringList &arguments, QTextS
     if (!bibliotheque.load(chemin)) {
         err << "erreur: bibliothèque du mécanisme " << chemin << ": " << bibliotheque.errorText()
             << '\n';
-        return 1;
+        return Echec;
     }
     out << "Bibliothèque: " << chemin << '\n';
     struct Appel
@@ -190,11 +192,60 @@ int essayerAutomate(const QString &dossier, const QStringList &arguments, QTextS
                            bibliotheque.CloseDoor(Machine::DrumUnit, *fermer, Machine::DrumSpeed)});
     }
     bool ok = true;
-    for (const Appel &a : appels) {
-        out << "  " << a.nom << ": " << a.code << (a.code == 0 ? " (ok)" : " (erreur)") << '\n';
-        ok = ok && a.code == 0;
+    for (const Appel &appel : appels) {
+        out << "  " << appel.nom << ": " << appel.code << (appel.code == 0 ? " (ok)" : " (erreur)")
+            << '\n';
+        ok = ok && appel.code == 0;
     }
-    return ok ? 0 : 1;
+    return ok ? Reussite : Echec;
 }
+
+} // namespace
+
+const Commande CommandeImprimante = {
+    "imprimante",
+    "imprimante DOSSIER [--port N]",
+    "imprime un ticket d'essai sur l'imprimante du kiosque",
+    "Imprime un ticket d'essai (en-tête en gros caractères, identité du kiosque, port, date,\n"
+    "coupe) sur le port N de RURUDIZ.ini (section PortCom, clé PortN), ou sur le premier port\n"
+    "qui s'ouvre à partir du port 2, celui du modem excepté, comme le kiosque au démarrage.\n"
+    "Le kiosque doit être arrêté: il tient l'imprimante tant qu'il tourne.\n"
+    "\n"
+    "Options:\n"
+    "  --port N   ce port seulement\n"
+    "\n"
+    "Statut: 0 ticket envoyé (vérifiez qu'il est sorti), 1 aucun port ne s'ouvre ou écriture\n"
+    "impossible, 64 usage.\n",
+    essayerImprimante,
+};
+
+const Commande CommandeLcd = {
+    "lcd",
+    "lcd DOSSIER [LIGNE1 [LIGNE2]]",
+    "écrit deux lignes sur l'afficheur de remplissage",
+    "Écrit LIGNE1 et LIGNE2 (20 caractères chacune; par défaut « Essai afficheur » et l'identité\n"
+    "du kiosque) sur l'afficheur du port parallèle nommé par Machine/LCD, ou sur l'afficheur\n"
+    "simulé, recopié dans lcd.txt du dossier d'échange, quand la clé est absente.\n"
+    "\n"
+    "Statut: 0 lignes écrites, 1 port de l'afficheur inutilisable, 64 usage.\n",
+    essayerLcd,
+};
+
+const Commande CommandeAutomate = {
+    "automate",
+    "automate DOSSIER [--emplacement N] [--fermer N]",
+    "essaie le mécanisme: bibliothèque, initialisation, porte, emplacement",
+    "Charge la bibliothèque du mécanisme (Machine/Automate), l'initialise (init_grafcet) et lit\n"
+    "la porte (CheckDoor); affiche le code de chaque appel (0: réussi). Le kiosque doit être\n"
+    "arrêté.\n"
+    "\n"
+    "Options:\n"
+    "  --emplacement N   amène l'emplacement N (DrumPosition) et ouvre sa porte (OpenDoor)\n"
+    "  --fermer N        referme la porte de l'emplacement N (CloseDoor)\n"
+    "\n"
+    "Statut: 0 chaque appel a réussi, 1 bibliothèque introuvable ou un appel en erreur, 64 "
+    "usage.\n",
+    essayerAutomate,
+};
 
 } // namespace Movendi::Admin

@@ -1,5 +1,6 @@
 #include "exportrapports.h"
 
+#include "argumentscommande.h"
 #include "journaltemporaire.h"
 
 #include "journal/erreur.h"
@@ -39,15 +40,8 @@ int exporterRapports(const QString &dossier, const QStringList &options, QTextSt
                "la seconde\n";
         return 64;
     }
-    const std::optional<QString> ini =
-        Platform::findFileNoCase(dossier, QStringLiteral("RURUDIZ.ini"));
-    if (!ini) {
-        err << "erreur: pas de configuration RURUDIZ.ini dans " << dossier << '\n';
+    if (!pointerDossier(dossier, err))
         return 1;
-    }
-    Startup::EtatDemarrage &e = Startup::etat();
-    e.dossierApplication = dossier;
-    e.CheminIni = QDir(dossier).filePath(*ini);
     Startup::LireConfiguration();
 
     QStringList csv;
@@ -95,5 +89,36 @@ int exporterRapports(const QString &dossier, const QStringList &options, QTextSt
     out << envoyes << " mail(s) envoyé(s) sur " << attendus << '\n';
     return envoyes == attendus ? 0 : 1;
 }
+
+namespace {
+
+int executerExport(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    const ArgumentsCommande a(arguments, {QStringLiteral("--du"), QStringLiteral("--au")},
+                              {QStringLiteral("--envoyer")}, 1, 1);
+    if (!a.valides(err))
+        return ErreurUsage;
+    return exporterRapports(a.dossier(), arguments, out, err);
+}
+
+} // namespace
+
+const Commande CommandeExport = {
+    "export",
+    "export DOSSIER --du JJ/MM/AAAA --au JJ/MM/AAAA [--envoyer]",
+    "écrit (et envoie) les fichiers comptables d'une période",
+    "Écrit maintenant dans RapportVentes/ les fichiers CSV des ventes et des recharges de la\n"
+    "période et le classeur des remises du jour, comme la nuit les écrit, et affiche chaque\n"
+    "fichier écrit.\n"
+    "\n"
+    "Options:\n"
+    "  --du JJ/MM/AAAA   premier jour de la période\n"
+    "  --au JJ/MM/AAAA   dernier jour de la période\n"
+    "  --envoyer         envoie aussi les fichiers par mail comme la nuit les envoie\n"
+    "\n"
+    "Statut: 0 tout ce qui était demandé a réussi, 1 sinon, 64 usage (dates absentes ou\n"
+    "invalides).\n",
+    executerExport,
+};
 
 } // namespace Movendi::Admin

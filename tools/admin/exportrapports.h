@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commandes.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -14,5 +16,8 @@ namespace Movendi::Admin {
 // bad arguments.
 int exporterRapports(const QString &dossier, const QStringList &options, QTextStream &out,
                      QTextStream &err);
+
+// movendi-admin export DIR --du JJ/MM/AAAA --au JJ/MM/AAAA [--envoyer]
+extern const Commande CommandeExport;
 
 } // namespace Movendi::Admin

@@ -1,5 +1,6 @@
 #include "verificationemail.h"
 
+#include "argumentscommande.h"
 #include "journaltemporaire.h"
 
 #include "platform/filelookup.h"
@@ -14,15 +15,9 @@ namespace Movendi::Admin {
 
 int verifierEmail(const QString &dossier, QTextStream &out, QTextStream &err)
 {
-    const std::optional<QString> nom =
-        Platform::findFileNoCase(dossier, QStringLiteral("RURUDIZ.ini"));
-    if (!nom) {
-        err << "erreur: pas de configuration RURUDIZ.ini dans " << dossier << '\n';
+    if (!pointerDossier(dossier, err))
         return 1;
-    }
-    Startup::EtatDemarrage &e = Startup::etat();
-    e.dossierApplication = dossier;
-    e.CheminIni = QDir(dossier).filePath(*nom);
+    const Startup::EtatDemarrage &e = Startup::etat();
 
     const Reporting::ReglagesEmail reglages = Reporting::LireReglagesEmail(e.CheminIni);
     out << "serveur: " << reglages.serveur << " port " << reglages.port << '\n';
@@ -60,5 +55,33 @@ int verifierEmail(const QString &dossier, QTextStream &out, QTextStream &err)
     out << envoyes << " mail(s) envoyé(s) sur " << destinataires << '\n';
     return envoyes == destinataires && destinataires > 0 ? 0 : 1;
 }
+
+namespace {
+
+int executerEmail(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    const ArgumentsCommande a(arguments, {}, {}, 2, 2);
+    if (!a.valides(err))
+        return ErreurUsage;
+    if (a.valeur(1) != QLatin1String("test")) {
+        err << "erreur: vérification inconnue \"" << a.valeur(1) << "\" (test)\n";
+        return ErreurUsage;
+    }
+    return verifierEmail(a.dossier(), out, err);
+}
+
+} // namespace
+
+const Commande CommandeEmail = {
+    "email",
+    "email DOSSIER test",
+    "envoie le mail de test avec les réglages de mail du dossier",
+    "Envoie le mail de test de l'écran d'accueil à chaque destinataire (Mailto1 à Mailto20 de la\n"
+    "section Email de RURUDIZ.ini) et affiche chaque réponse du serveur. Se termine en quelques\n"
+    "secondes par destinataire quoi que fasse le serveur.\n"
+    "\n"
+    "Statut: 0 chaque mail est parti, 1 sinon ou pas de configuration, 64 usage.\n",
+    executerEmail,
+};
 
 } // namespace Movendi::Admin

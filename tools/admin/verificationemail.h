@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commandes.h"
+
 #include <QString>
 
 class QTextStream;
@@ -10,5 +12,8 @@ namespace Movendi::Admin {
 // application folder, each reply of the dialogue printed as it comes. Ends within a few seconds
 // per recipient whatever the server does. Returns the exit code: 0 when every mail went out.
 int verifierEmail(const QString &dossier, QTextStream &out, QTextStream &err);
+
+// movendi-admin email DIR test
+extern const Commande CommandeEmail;
 
 } // namespace Movendi::Admin

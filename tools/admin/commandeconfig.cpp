@@ -1,0 +1,539 @@
+#include "commandeconfig.h"
+
+#include "argumentscommande.h"
+#include "dossierapplication.h"
+
+#include "platform/filelookup.h"
+#include "platform/profilefile.h"
+#include "reporting/envoyeremail.h"
+#include "reporting/rapportsventes.h"
+#include "reporting/synchrserv.h"
+#include "startup/demarrage.h"
+#include "utilities/fonctionutilitaires.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QTextStream>
+
+#include <limits>
+
+namespace Movendi::Admin {
+
+namespace {
+
+using Platform::ProfileEntry;
+
+// How the kiosk uses a value, hence what a valid one is.
+enum class Genre {
+    Texte,        // any text
+    Obligatoire,  // any text but an empty one
+    OuiNon,       // "OUI" switches on; anything else is off
+    Entier,       // the 16-bit integer read; empty: the default
+    PortReseau,   // a TCP port 1-65535; anything else: the default
+    Heure,        // H:mm or H:mm:ss; anything else: the default
+    Taux,         // a percentage, decimal comma or point; anything else: the default
+    Peripherique, // a device path; empty: the default device (or the simulated display)
+    Bibliotheque, // a library file in the application folder; empty: the default
+    DossierEpi,   // a folder, relative to the application folder; empty: the default
+    DossierCopie, // a writable folder; empty: none
+    Moteur,       // "SQLite" only
+    NomBase,      // the store's base name: NAME.db in the application folder
+    Adresse,      // a mail address; empty: none
+    MotDePasse    // never shown
+};
+
+struct Definition
+{
+    CleConfiguration cle;
+    Genre genre;
+    int minimum = 0;  // Entier
+    int toujours = 0; // a family: the numbers shown even when absent (1 to toujours)
+};
+
+QString texte(const char *t)
+{
+    return QString::fromUtf8(t);
+}
+
+// The kiosk's reads, with the defaults its code gives (src/startup/demarrage.cpp
+// LireConfiguration and initialiserAutomate, platform/applicationfolder.cpp,
+// platform/clocksetter.cpp, platform/serialline.cpp, store/storedatabase.cpp,
+// store/sauvegarde.cpp, sale/frmchoix.cpp, reporting/envoyeremail.cpp, rapportsventes.cpp and
+// synchrserv.cpp).
+const QList<Definition> &definitions()
+{
+    using namespace Reporting;
+    const QString base = QStringLiteral("Base de donnée"), machine = QStringLiteral("Machine"),
+                  ports = QStringLiteral("PortCom"), email = QStringLiteral("Email"),
+                  ftp = QStringLiteral("FTP");
+    static const QList<Definition> liste = {
+        {{base, QStringLiteral("Nom"), 0, 0, QStringLiteral("DBMovendi"),
+          QStringLiteral("nom de la base (NOM.db dans le dossier)")},
+         Genre::NomBase},
+        {{base, QStringLiteral("Serveur"), 0, 0, QStringLiteral("LOCALHOST"),
+          QStringLiteral("serveur de la chaîne de connexion (non utilisé par SQLite)")},
+         Genre::Texte},
+        {{base, QStringLiteral("Ticket"), 0, 0, QStringLiteral("OUI"),
+          QStringLiteral("impression du ticket client")},
+         Genre::OuiNon},
+        {{base, QStringLiteral("CheminSauvegarde"), 0, 0, QString(),
+          QStringLiteral("dossier où recopier la sauvegarde de la nuit (vide: aucun)")},
+         Genre::DossierCopie},
+        {{base, QStringLiteral("Moteur"), 0, 0, QStringLiteral("SQLite"),
+          QStringLiteral("moteur de base (seul SQLite)")},
+         Genre::Moteur},
+        {{QStringLiteral("TVA"), QStringLiteral("Taux"), 0, 0, QStringLiteral("19,6"),
+          QStringLiteral("taux de TVA en pour cent")},
+         Genre::Taux},
+        {{ports, QStringLiteral("PortModem"), 0, 0, QStringLiteral("3"),
+          QStringLiteral("port du modem, sauté par la recherche de l'imprimante")},
+         Genre::Entier},
+        {{ports, QStringLiteral("PortTPE"), 0, 0, QStringLiteral("1"),
+          QStringLiteral("numéro de port du terminal de paiement")},
+         Genre::Entier,
+         1},
+        {{ports, QStringLiteral("Port"), 1, std::numeric_limits<std::int16_t>::max(),
+          QStringLiteral("/dev/ttyS(N-1)"),
+          QStringLiteral("périphérique du port N (PortTPE: terminal; 2, 4, 5...: imprimante)")},
+         Genre::Peripherique},
+        {{machine, QStringLiteral("Indentité Machine"), 0, 0, QString(),
+          QStringLiteral("identité du kiosque (tickets, rapports, fichiers)")},
+         Genre::Texte},
+        {{machine, QStringLiteral("Location"), 0, 0, QString(),
+          QStringLiteral("emplacement du kiosque")},
+         Genre::Texte},
+        {{machine, QStringLiteral("IntervalControl"), 0, 0, QStringLiteral("24"),
+          QStringLiteral("heures sans vente avant le mail d'activité")},
+         Genre::Entier,
+         1},
+        {{machine, QStringLiteral("ChargementArriere"), 0, 0, QStringLiteral("NON"),
+          QStringLiteral("remplissage par l'ouverture arrière")},
+         Genre::OuiNon},
+        {{machine, QStringLiteral("Automate"), 0, 0, QStringLiteral("libgrafcet.so"),
+          QStringLiteral("bibliothèque du mécanisme, dans le dossier")},
+         Genre::Bibliotheque},
+        {{machine, QStringLiteral("CheminEpi"), 0, 0, QStringLiteral("epi"),
+          QStringLiteral("dossier d'échange avec le mécanisme")},
+         Genre::DossierEpi},
+        {{machine, QStringLiteral("LCD"), 0, 0, QString(),
+          QStringLiteral("port parallèle de l'afficheur (vide: afficheur simulé)")},
+         Genre::Peripherique},
+        {{machine, QStringLiteral("ReglerHorloge"), 0, 0, QStringLiteral("NON"),
+          QStringLiteral("horloge réglée sur celle du terminal après un débit")},
+         Genre::OuiNon},
+        {{QStringLiteral("Télécollecte"), QStringLiteral("Debut"), 0, 0, QStringLiteral("02:30"),
+          QStringLiteral("début de la fenêtre de télécollecte (exclu)")},
+         Genre::Heure},
+        {{QStringLiteral("Télécollecte"), QStringLiteral("Fin"), 0, 0, QStringLiteral("02:45"),
+          QStringLiteral("fin de la fenêtre de télécollecte (inclus)")},
+         Genre::Heure},
+        {{QStringLiteral("Recharges"), QStringLiteral("Reference Prix "), 1, 5, QStringLiteral("0"),
+          QStringLiteral("référence d'une recharge proposée (0: aucune)")},
+         Genre::Entier,
+         0,
+         5},
+        {{email, QStringLiteral("SMTP"), 0, 0, texte(ServeurSmtpParDefaut),
+          QStringLiteral("serveur de mail")},
+         Genre::Obligatoire},
+        {{email, QStringLiteral("Port"), 0, 0, QString::number(PortSmtpParDefaut),
+          QStringLiteral("port du serveur de mail")},
+         Genre::PortReseau},
+        {{email, QStringLiteral("MailFrom"), 0, 0, texte(ExpediteurParDefaut),
+          QStringLiteral("expéditeur des mails")},
+         Genre::Adresse},
+        {{email, QStringLiteral("Mailto"), 1, NombreDestinataires, QString(),
+          QStringLiteral("destinataire des mails de supervision")},
+         Genre::Adresse,
+         0,
+         1},
+        {{email, QStringLiteral("Mailto Rapport Telvio"), 1, 4, QString(),
+          QStringLiteral("destinataire comptable (1: remises, 2 à 4: ventes et recharges)")},
+         Genre::Adresse,
+         0,
+         4},
+        {{ftp, QStringLiteral("Serveur"), 0, 0, QString(),
+          QStringLiteral("serveur des détails de vente (vide: aucun envoi)")},
+         Genre::Texte},
+        {{ftp, QStringLiteral("Utilisateur"), 0, 0, QString(),
+          QStringLiteral("compte FTP (vide: anonyme)")},
+         Genre::Texte},
+        {{ftp, QStringLiteral("MotDePasse"), 0, 0, QStringLiteral("(celui du kiosque)"),
+          QStringLiteral("mot de passe FTP")},
+         Genre::MotDePasse},
+        {{ftp, QStringLiteral("Port"), 0, 0, QString::number(PortFtpParDefaut),
+          QStringLiteral("port du serveur FTP")},
+         Genre::PortReseau},
+    };
+    return liste;
+}
+
+// The default of one key of a family.
+QString defautMembre(const Definition &d, int n)
+{
+    if (d.cle.cle == QLatin1String("Port"))
+        return QStringLiteral("/dev/ttyS%1").arg(n - 1);
+    if (d.cle.cle == QLatin1String("Mailto"))
+        return n == 1 ? texte(Reporting::DestinataireParDefaut) : QString();
+    if (d.cle.cle == QLatin1String("Mailto Rapport Telvio"))
+        return texte(Reporting::DestinatairesRapportParDefaut[n - 1]);
+    return d.cle.defaut;
+}
+
+// The number of a family's key ("Mailto12" gives 12), 0 when the key is not one of it.
+int numeroMembre(const Definition &d, const QString &cle)
+{
+    if (d.cle.premier == 0 || !cle.startsWith(d.cle.cle, Qt::CaseInsensitive))
+        return 0;
+    const QString reste = cle.mid(d.cle.cle.size());
+    bool ok = false;
+    const int n = reste.toInt(&ok);
+    // The kiosk asks for the number as written by QString::number: no sign, no leading zero.
+    return ok && reste == QString::number(n) && n >= d.cle.premier && n <= d.cle.dernier ? n : 0;
+}
+
+struct Verdict
+{
+    enum Etat { Bon, ARenseigner, Invalide, Inconnue } etat = Bon;
+    QString raison;
+};
+
+struct Ligne
+{
+    QString section;
+    QString cle;
+    QString valeur; // as shown
+    QString defaut; // as shown; null: no default to show (unknown key)
+    Verdict verdict;
+};
+
+class Verification
+{
+public:
+    Verification(QString dossier, QString ini)
+        : m_dossier(std::move(dossier)), m_ini(std::move(ini))
+    {
+    }
+    bool lire(QTextStream &err);
+    void verifier();
+    int imprimer(QTextStream &out) const;
+
+private:
+    const ProfileEntry *trouver(const QString &section, const QString &cle) const;
+    void ajouter(const Definition &d, const QString &cle, const QString &defaut);
+    Verdict juger(const Definition &d, const ProfileEntry *entree, const QString &defaut) const;
+    QString peripherique(const QString &cle) const;
+
+    QString m_dossier;
+    QString m_ini;
+    QList<ProfileEntry> m_entrees;
+    QList<const ProfileEntry *> m_connues;
+    QList<Ligne> m_lignes;
+    int m_portTpe = 1;
+};
+
+// What a device key drives, for staff filling it in.
+QString Verification::peripherique(const QString &cle) const
+{
+    if (cle.compare(QLatin1String("LCD"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("afficheur LCD, par exemple /dev/parport0");
+    if (cle.compare(QStringLiteral("Port%1").arg(m_portTpe), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("terminal de paiement, par exemple /dev/ttyS0");
+    return QStringLiteral("imprimante de tickets s'il est le premier port présent à partir de 2");
+}
+
+bool Verification::lire(QTextStream &err)
+{
+    Platform::ProfileStatus statut = Platform::ProfileStatus::Absent;
+    m_entrees = Platform::readProfileEntries(m_ini, &statut);
+    if (statut == Platform::ProfileStatus::Unreadable) {
+        err << "erreur: configuration illisible: " << m_ini << '\n';
+        return false;
+    }
+    return true;
+}
+
+const ProfileEntry *Verification::trouver(const QString &section, const QString &cle) const
+{
+    for (const ProfileEntry &e : m_entrees) {
+        if (!e.hidden && e.section.compare(section, Qt::CaseInsensitive) == 0 &&
+            e.key.compare(cle, Qt::CaseInsensitive) == 0)
+            return &e;
+    }
+    return nullptr;
+}
+
+void Verification::ajouter(const Definition &d, const QString &cle, const QString &defaut)
+{
+    const ProfileEntry *entree = trouver(d.cle.section, cle);
+    if (entree)
+        m_connues.append(entree);
+    Ligne l{d.cle.section, cle, QString(), defaut.isNull() ? QStringLiteral("") : defaut,
+            juger(d, entree, defaut)};
+    if (l.verdict.etat == Verdict::ARenseigner)
+        l.verdict.raison += QStringLiteral(" (%1)").arg(peripherique(cle));
+    if (!entree)
+        l.valeur = QStringLiteral("(absente)");
+    else if (d.genre == Genre::MotDePasse)
+        l.valeur = QStringLiteral("(défini)");
+    else if (entree->value.isEmpty())
+        l.valeur = QStringLiteral("(vide)");
+    else
+        l.valeur = entree->value;
+    m_lignes.append(l);
+}
+
+Verdict Verification::juger(const Definition &d, const ProfileEntry *entree,
+                            const QString &defaut) const
+{
+    const QString brute = entree ? entree->value.trimmed() : QString();
+    const auto invalide = [](const QString &raison) { return Verdict{Verdict::Invalide, raison}; };
+    if (entree && brute.compare(QLatin1String(ValeurARenseigner), Qt::CaseInsensitive) == 0) {
+        return d.genre == Genre::Peripherique
+                   ? Verdict{Verdict::ARenseigner, QStringLiteral("chemin du périphérique")}
+                   : invalide(QStringLiteral("valeur à renseigner"));
+    }
+    // What the kiosk ends up with: keys read as text give "" for a present empty value, the
+    // others fall back to their default.
+    const bool videVautDefaut = d.genre != Genre::Texte && d.genre != Genre::Obligatoire &&
+                                d.genre != Genre::OuiNon && d.genre != Genre::Moteur &&
+                                d.genre != Genre::NomBase && d.genre != Genre::Adresse;
+    const QString valeur = !entree || (brute.isEmpty() && videVautDefaut) ? defaut : brute;
+
+    switch (d.genre) {
+    case Genre::Texte:
+    case Genre::MotDePasse:
+        return {};
+    case Genre::Obligatoire:
+        return valeur.isEmpty() ? invalide(QStringLiteral("valeur vide")) : Verdict{};
+    case Genre::OuiNon:
+        if (valeur == QLatin1String("OUI") || valeur == QLatin1String("NON"))
+            return {};
+        return invalide(QStringLiteral("OUI ou NON attendu (en majuscules: « %1 » vaut NON pour "
+                                       "le kiosque)")
+                            .arg(valeur));
+    case Genre::Entier: {
+        static const QRegularExpression entier(QStringLiteral("^[+-]?[0-9]+$"));
+        bool ok = false;
+        const int n = valeur.toInt(&ok);
+        if (!entier.match(valeur).hasMatch() || !ok || n > std::numeric_limits<std::int16_t>::max())
+            return invalide(QStringLiteral("nombre entier attendu"));
+        if (n < d.minimum)
+            return invalide(QStringLiteral("au moins %1 attendu").arg(d.minimum));
+        return {};
+    }
+    case Genre::PortReseau: {
+        bool ok = false;
+        const int port = valeur.toInt(&ok);
+        if (ok && port > 0 && port <= 65535)
+            return {};
+        return invalide(
+            QStringLiteral("numéro de port attendu (1 à 65535): le kiosque prend %1").arg(defaut));
+    }
+    case Genre::Heure:
+        if (Startup::ConvertirHeure(valeur, QTime()).isValid())
+            return {};
+        return invalide(QStringLiteral("heure H:mm attendue: le kiosque prend %1").arg(defaut));
+    case Genre::Taux: {
+        bool ok = false;
+        double taux = QLocale(QLocale::French, QLocale::France).toDouble(valeur, &ok);
+        if (!ok)
+            taux = QLocale::c().toDouble(valeur, &ok);
+        if (ok && taux >= 0 && taux <= 100)
+            return {};
+        return invalide(
+            QStringLiteral("pourcentage attendu (19,6 par exemple): le kiosque prend %1")
+                .arg(defaut));
+    }
+    case Genre::Peripherique:
+        if (valeur.isEmpty())
+            return {}; // the LCD: the simulated display
+        if (QFileInfo::exists(valeur))
+            return {};
+        return invalide(QStringLiteral("périphérique absent: %1").arg(valeur));
+    case Genre::Bibliotheque: {
+        const QString chemin = QDir(m_dossier).absoluteFilePath(valeur);
+        return QFileInfo(chemin).isFile()
+                   ? Verdict{}
+                   : invalide(QStringLiteral("bibliothèque absente: %1").arg(chemin));
+    }
+    case Genre::DossierEpi: {
+        const QString chemin = QDir(m_dossier).absoluteFilePath(valeur);
+        return QFileInfo(chemin).isDir()
+                   ? Verdict{}
+                   : invalide(QStringLiteral("dossier absent: %1").arg(chemin));
+    }
+    case Genre::DossierCopie:
+        if (valeur.isEmpty() || Startup::DossierAccessible(valeur))
+            return {};
+        return invalide(QStringLiteral("dossier absent ou non inscriptible: %1").arg(valeur));
+    case Genre::Moteur:
+        return valeur.compare(QLatin1String("SQLite"), Qt::CaseInsensitive) == 0
+                   ? Verdict{}
+                   : invalide(QStringLiteral("seul SQLite est pris en charge"));
+    case Genre::NomBase:
+        if (valeur.isEmpty())
+            return invalide(QStringLiteral("valeur vide"));
+        return Platform::findFileNoCase(m_dossier, valeur + QStringLiteral(".db"))
+                   ? Verdict{}
+                   : invalide(QStringLiteral("base absente: %1")
+                                  .arg(QDir(m_dossier).filePath(valeur + QStringLiteral(".db"))));
+    case Genre::Adresse: {
+        static const QRegularExpression adresse(QStringLiteral("^[^@\\s]+@[^@\\s]+\\.[^@\\s]+$"));
+        if (valeur.isEmpty() && d.cle.premier != 0)
+            return {}; // a recipient left out
+        return adresse.match(valeur).hasMatch() ? Verdict{}
+                                                : invalide(QStringLiteral("adresse mail attendue"));
+    }
+    }
+    return {};
+}
+
+void Verification::verifier()
+{
+    // The terminal's port number as start-up reads it.
+    m_portTpe =
+        Platform::readProfileInt(m_ini, QStringLiteral("PortCom"), QStringLiteral("PortTPE"), 1);
+    for (const Definition &d : definitions()) {
+        if (d.cle.premier == 0) {
+            ajouter(d, d.cle.cle, d.cle.defaut);
+            continue;
+        }
+        // A family: the members always shown, those in the file, and the terminal's port.
+        QList<int> numeros;
+        for (int n = d.cle.premier; n <= d.toujours; ++n)
+            numeros.append(n);
+        for (const ProfileEntry &e : m_entrees) {
+            if (!e.hidden && e.section.compare(d.cle.section, Qt::CaseInsensitive) == 0) {
+                if (const int n = numeroMembre(d, e.key); n > 0 && !numeros.contains(n))
+                    numeros.append(n);
+            }
+        }
+        if (d.cle.cle == QLatin1String("Port") && m_portTpe >= 1 && !numeros.contains(m_portTpe))
+            numeros.append(m_portTpe);
+        std::sort(numeros.begin(), numeros.end());
+        for (const int n : numeros)
+            ajouter(d, d.cle.cle + QString::number(n), defautMembre(d, n));
+    }
+
+    for (const ProfileEntry &e : m_entrees) {
+        if (m_connues.contains(&e))
+            continue;
+        QString raison = QStringLiteral("clé que le kiosque ne lit pas");
+        if (e.section.isNull())
+            raison = QStringLiteral("hors de toute section: jamais lue");
+        else if (e.hidden)
+            raison = QStringLiteral("en double: seule la première occurrence est lue");
+        m_lignes.append(
+            {e.section.isNull() ? QStringLiteral("(hors section)") : e.section,
+             e.key,
+             e.value.isEmpty() ? QStringLiteral("(vide)") : e.value,
+             QString(),
+             {Verdict::Inconnue, QStringLiteral("ligne %1, %2").arg(e.line).arg(raison)}});
+    }
+}
+
+int Verification::imprimer(QTextStream &out) const
+{
+    out << "Configuration: " << m_ini << '\n';
+    QStringList sections;
+    for (const Ligne &l : m_lignes) {
+        bool vue = false;
+        for (const QString &s : sections)
+            vue = vue || s.compare(l.section, Qt::CaseInsensitive) == 0;
+        if (!vue)
+            sections.append(l.section);
+    }
+    int lues = 0;
+    QStringList aRenseigner, invalides, inconnues;
+    for (const QString &section : sections) {
+        out << "\n[" << section << "]\n";
+        for (const Ligne &l : m_lignes) {
+            if (l.section.compare(section, Qt::CaseInsensitive) != 0)
+                continue;
+            out << "  " << l.cle.leftJustified(24) << " = " << l.valeur;
+            if (!l.defaut.isNull())
+                out << "  (défaut: " << (l.defaut.isEmpty() ? QStringLiteral("vide") : l.defaut)
+                    << ')';
+            switch (l.verdict.etat) {
+            case Verdict::Bon:
+                break;
+            case Verdict::ARenseigner:
+                out << "  À RENSEIGNER: " << l.verdict.raison;
+                aRenseigner.append(l.cle);
+                break;
+            case Verdict::Invalide:
+                out << "  INVALIDE: " << l.verdict.raison;
+                invalides.append(l.cle);
+                break;
+            case Verdict::Inconnue:
+                out << "  INCONNUE: " << l.verdict.raison;
+                inconnues.append(l.cle);
+                break;
+            }
+            out << '\n';
+            lues += l.verdict.etat == Verdict::Inconnue ? 0 : 1;
+        }
+    }
+    out << "\nRésumé: " << lues << " clé(s) lue(s) par le kiosque, " << aRenseigner.size()
+        << " périphérique(s) à renseigner, " << invalides.size() << " valeur(s) invalide(s), "
+        << inconnues.size() << " clé(s) inconnue(s).\n";
+    if (!invalides.isEmpty() || !inconnues.isEmpty())
+        out << "Configuration à corriger.\n";
+    else if (!aRenseigner.isEmpty())
+        out << "Configuration complète sauf les périphériques à renseigner: "
+            << aRenseigner.join(QStringLiteral(", ")) << ".\n";
+    else
+        out << "Configuration complète et valide.\n";
+    return aRenseigner.isEmpty() && invalides.isEmpty() && inconnues.isEmpty() ? Reussite : Echec;
+}
+
+int executer(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    const ArgumentsCommande a(arguments, {}, {}, 1, 1);
+    if (!a.valides(err))
+        return ErreurUsage;
+    const std::optional<QString> nom =
+        Platform::findFileNoCase(a.dossier(), QStringLiteral("RURUDIZ.ini"));
+    if (!nom) {
+        err << "erreur: pas de configuration RURUDIZ.ini dans " << a.dossier() << '\n';
+        return Echec;
+    }
+    Verification verification(a.dossier(), QDir(a.dossier()).filePath(*nom));
+    if (!verification.lire(err))
+        return Echec;
+    verification.verifier();
+    return verification.imprimer(out);
+}
+
+} // namespace
+
+QList<CleConfiguration> clesConfiguration()
+{
+    QList<CleConfiguration> cles;
+    for (const Definition &d : definitions())
+        cles.append(d.cle);
+    return cles;
+}
+
+const Commande CommandeConfig = {
+    "config",
+    "config DOSSIER",
+    "vérifie RURUDIZ.ini: chaque clé lue par le kiosque, sa valeur et son défaut",
+    "Affiche, section par section, chaque clé de RURUDIZ.ini que lit le kiosque avec sa valeur\n"
+    "(ou « (absente) ») et la valeur par défaut qu'il prend sans elle, et signale:\n"
+    "  À RENSEIGNER   un périphérique encore à A_RENSEIGNER (dossier posé par init --production)\n"
+    "  INVALIDE       une valeur que le kiosque ne peut pas utiliser: nombre, port ou heure\n"
+    "                 illisible, OUI/NON mal écrit, périphérique, bibliothèque, dossier ou base\n"
+    "                 absents, adresse mail invalide...\n"
+    "  INCONNUE       une clé que le kiosque ne lit jamais (faute de frappe, section inconnue,\n"
+    "                 clé ou section en double dont seule la première est lue)\n"
+    "Les mots de passe ne sont jamais affichés. La dernière ligne résume l'état.\n"
+    "\n"
+    "Statut: 0 configuration complète et valide, 1 quelque chose est signalé (ou pas de\n"
+    "RURUDIZ.ini), 64 usage.\n",
+    executer,
+};
+
+} // namespace Movendi::Admin
