@@ -1,6 +1,7 @@
 // The kiosk program as an operator starts it: a separate process on a folder laid out by the
 // staff tool, on the offscreen platform or on a private X server.
 #include "kiosktest.h"
+#include "notificationsocket.h"
 #include "platform/profilefile.h"
 
 #include <QDir>
@@ -42,9 +43,12 @@ protected:
         return flag.status == Platform::ProfileStatus::Found ? flag.value : QString();
     }
 
-    void startKiosk(QProcess &process, const QString &platform)
+    // extra: NAME=VALUE entries.
+    void startKiosk(QProcess &process, const QString &platform, const QStringList &extra = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString &entry : extra)
+            env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
         env.insert(QStringLiteral("MOVENDI_BOITES"), path(QStringLiteral("boites.txt")));
         if (!m_display.isEmpty())
@@ -172,6 +176,61 @@ TEST_F(ProcessTest, X11_OtherCaptions_DoNotStopStartUpAndKeyFEndsTheKiosk)
     ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("f")}), 0);
     ASSERT_TRUE(m_kiosk.waitForFinished(10000));
     EXPECT_EQ(m_kiosk.exitCode(), 0);
+    EXPECT_EQ(running(), QStringLiteral("NON"));
+}
+
+TEST_F(ProcessTest, UnderAServiceManager_ReadyThenPingsFromTheEventLoopThenStopping)
+{
+    // As the unit starts it: the manager's socket, a watchdog of 400 ms (a ping every 200 ms).
+    Movendi::Test::NotificationSocket manager(Movendi::Test::NotificationSocket::Kind::Abstract);
+    ASSERT_TRUE(manager.isBound());
+    startKiosk(m_kiosk, QStringLiteral("offscreen"),
+               {QStringLiteral("NOTIFY_SOCKET=") + manager.name(),
+                QStringLiteral("WATCHDOG_USEC=400000")});
+    const pid_t kiosk = pid_t(m_kiosk.processId());
+
+    const std::optional<QByteArray> first = manager.next(20000);
+    ASSERT_TRUE(first.has_value()) << "no word from the kiosk";
+    EXPECT_EQ(*first, "READY=1");
+    EXPECT_EQ(running(), QStringLiteral("OUI")) << "ready before start-up ended";
+
+    // Regular pings: about ten in two seconds, never two watchdog intervals apart.
+    QElapsedTimer since;
+    since.start();
+    QElapsedTimer gap;
+    gap.start();
+    int pings = 0;
+    qint64 longestGap = 0;
+    while (since.elapsed() < 2000) {
+        const std::optional<QByteArray> message = manager.next(1000);
+        if (!message)
+            continue;
+        EXPECT_EQ(*message, "WATCHDOG=1");
+        ++pings;
+        longestGap = std::max(longestGap, gap.restart());
+    }
+    EXPECT_GE(pings, 6);
+    EXPECT_LT(longestGap, 800);
+
+    // A frozen kiosk stops pinging: the manager would restart it.
+    ASSERT_EQ(::kill(kiosk, SIGSTOP), 0);
+    QThread::msleep(100); // a ping sent just before the stop
+    manager.drain();
+    EXPECT_FALSE(manager.next(1500).has_value()) << "pings from a frozen kiosk";
+    ASSERT_EQ(::kill(kiosk, SIGCONT), 0);
+    const std::optional<QByteArray> again = manager.next(2000);
+    ASSERT_TRUE(again.has_value()) << "no ping once running again";
+    EXPECT_EQ(*again, "WATCHDOG=1");
+
+    // An orderly end says so, and sends nothing after it.
+    ASSERT_EQ(::kill(kiosk, SIGTERM), 0);
+    ASSERT_TRUE(m_kiosk.waitForFinished(10000));
+    EXPECT_EQ(m_kiosk.exitCode(), 0);
+    QByteArrayList rest = manager.drain();
+    ASSERT_FALSE(rest.isEmpty()) << "no STOPPING=1";
+    EXPECT_EQ(rest.takeLast(), "STOPPING=1");
+    for (const QByteArray &message : rest)
+        EXPECT_EQ(message, "WATCHDOG=1");
     EXPECT_EQ(running(), QStringLiteral("NON"));
 }
 

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QProcessEnvironment>
+
+namespace Movendi::Platform {
+
+class KioskTimer;
+
+// Tells the service manager that started the kiosk how it is doing, in datagrams on the socket
+// that NOTIFY_SOCKET names ("/path", or "@name" for an abstract socket): ready once the home
+// screen shows, alive at half the watchdog interval it was given, stopping at an orderly end.
+// The pings come from a timer of the event loop, so a frozen loop stops them and the manager
+// restarts the kiosk. Without NOTIFY_SOCKET nothing is sent.
+class ServiceNotifier : public QObject
+{
+    Q_OBJECT
+public:
+    // Reads NOTIFY_SOCKET, WATCHDOG_USEC and WATCHDOG_PID; the watchdog is this process's only
+    // when WATCHDOG_PID is unset or names it.
+    explicit ServiceNotifier(
+        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
+        QObject *parent = nullptr);
+    ~ServiceNotifier() override;
+    ServiceNotifier(const ServiceNotifier &) = delete;
+    ServiceNotifier &operator=(const ServiceNotifier &) = delete;
+
+    bool enabled() const { return m_socket >= 0; }
+    // Half the watchdog interval; 0 when no watchdog is asked of this process.
+    qint64 pingIntervalMs() const { return m_pingIntervalMs; }
+
+    // READY=1, then WATCHDOG=1 at every ping interval on the installed clock.
+    void notifyReady();
+    // STOPPING=1; the pings end.
+    void notifyStopping();
+
+private:
+    bool send(const QByteArray &state);
+    void ping();
+
+    int m_socket = -1;
+    QByteArray m_address; // the socket's name; an abstract one starts with a zero byte
+    qint64 m_pingIntervalMs = 0;
+    bool m_sendFailed = false;
+    KioskTimer *m_timer = nullptr;
+};
+
+} // namespace Movendi::Platform
