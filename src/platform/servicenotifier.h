@@ -34,9 +34,10 @@ public:
     void notifyReady();
     // STOPPING=1; the pings end.
     void notifyStopping();
+    // One message as it is, for a relay passing on another process's; false when not sent.
+    bool send(const QByteArray &state);
 
 private:
-    bool send(const QByteArray &state);
     void ping();
 
     int m_socket = -1;

@@ -30,7 +30,9 @@ NotificationSocket::NotificationSocket(Kind kind)
         length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + std::size_t(unique.size()));
     }
     m_fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (m_fd >= 0 && ::bind(m_fd, reinterpret_cast<const sockaddr *>(&address), length) != 0) {
+    const int on = 1;
+    if (m_fd >= 0 && (::setsockopt(m_fd, SOL_SOCKET, SO_PASSCRED, &on, sizeof on) != 0 ||
+                      ::bind(m_fd, reinterpret_cast<const sockaddr *>(&address), length) != 0)) {
         ::close(m_fd);
         m_fd = -1;
     }
@@ -50,9 +52,24 @@ std::optional<QByteArray> NotificationSocket::next(int timeoutMs)
     if (::poll(&entry, 1, timeoutMs) <= 0)
         return std::nullopt;
     char buffer[4096];
-    const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
+    iovec part{buffer, sizeof buffer};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
+    msghdr header{};
+    header.msg_iov = &part;
+    header.msg_iovlen = 1;
+    header.msg_control = control;
+    header.msg_controllen = sizeof control;
+    const ssize_t n = ::recvmsg(m_fd, &header, 0);
     if (n < 0)
         return std::nullopt;
+    m_lastSender = 0;
+    for (cmsghdr *c = CMSG_FIRSTHDR(&header); c; c = CMSG_NXTHDR(&header, c)) {
+        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_CREDENTIALS) {
+            ucred credentials{};
+            std::memcpy(&credentials, CMSG_DATA(c), sizeof credentials);
+            m_lastSender = credentials.pid;
+        }
+    }
     return QByteArray(buffer, qsizetype(n));
 }
 

@@ -27,11 +27,15 @@ public:
     std::optional<QByteArray> next(int timeoutMs);
     // Every datagram received so far.
     QByteArrayList drain();
+    // The process that sent the last datagram, as the kernel says (systemd's way of telling
+    // whose it is).
+    qint64 lastSender() const { return m_lastSender; }
 
 private:
     QTemporaryDir m_dir;
     QString m_name;
     int m_fd = -1;
+    qint64 m_lastSender = 0;
 };
 
 } // namespace Movendi::Test
