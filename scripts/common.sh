@@ -15,7 +15,7 @@ PACKAGES=(
     libfreexl-dev libgsf-1-dev
     libgtest-dev libgmock-dev
     xvfb xdotool x11-xserver-utils sqlite3 python3-aiosmtpd python3-xlrd libreoffice-calc-nogui
-    libcurl4-openssl-dev python3-pyftpdlib
+    libcurl4-openssl-dev python3-pyftpdlib systemd
     qt6-multimedia-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
 )
 
