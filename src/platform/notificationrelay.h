@@ -7,8 +7,9 @@
 
 namespace Movendi::Platform {
 
-// The receiving end of a private notification socket: a process started under the relay names it
-// in NOTIFY_SOCKET, and the relay passes what it sends on to the service manager as its own.
+// The receiving end of a private notification socket: the kiosk started under the relay finds
+// it in MOVENDI_NOTIFY_SOCKET, and the relay passes what it sends on to the service manager as
+// its own.
 // Under a PAM session systemd hears only a unit's main process, while the kiosk runs deeper, as
 // a child of its compositor.
 class NotificationRelay
@@ -27,7 +28,7 @@ public:
 
     // Binds a socket under a unique abstract name; false when it cannot.
     bool open();
-    // As NOTIFY_SOCKET gives it: "@name".
+    // As a notification socket's variable gives it: "@name".
     QByteArray name() const { return m_name; }
     // Readable when a message waits; -1 before open().
     int fd() const { return m_fd; }

@@ -72,12 +72,14 @@ private:
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     for (int number : forwardedSignals)
         std::signal(number, SIG_DFL);
-    // The watchdog is the kiosk's, and its messages come here.
+    // The watchdog is the kiosk's, and only its messages come here: the X server would say it
+    // is ready on a NOTIFY_SOCKET of its own.
     ::unsetenv("WATCHDOG_PID");
+    ::unsetenv("NOTIFY_SOCKET");
     if (relaying)
-        ::setenv("NOTIFY_SOCKET", relay.name().constData(), 1);
+        ::setenv(SessionNotifySocketVariable, relay.name().constData(), 1);
     else
-        ::unsetenv("NOTIFY_SOCKET");
+        ::unsetenv(SessionNotifySocketVariable);
     ::execvp(command[0], command);
     std::perror(command[0]);
     ::_exit(127);
@@ -87,7 +89,9 @@ private:
 
 int runRelayedSession(char *const command[])
 {
-    ServiceNotifier manager;
+    QProcessEnvironment own = QProcessEnvironment::systemEnvironment();
+    own.remove(QLatin1String(SessionNotifySocketVariable));
+    ServiceNotifier manager(own);
     NotificationRelay relay;
     const bool relaying = manager.enabled() && relay.open();
     SignalPipe received;

@@ -48,7 +48,8 @@ qint64 pingInterval(const QProcessEnvironment &environment)
 ServiceNotifier::ServiceNotifier(const QProcessEnvironment &environment, QObject *parent)
     : QObject(parent), m_timer(new KioskTimer(this))
 {
-    const QString variable = environment.value(QStringLiteral("NOTIFY_SOCKET"));
+    const QString variable = environment.value(QLatin1String(SessionNotifySocketVariable),
+                                               environment.value(QStringLiteral("NOTIFY_SOCKET")));
     if (variable.isEmpty())
         return;
     m_address = socketAddress(variable);

@@ -8,6 +8,10 @@ namespace Movendi::Platform {
 
 class KioskTimer;
 
+// Where movendi-session names its relay's socket for the kiosk alone: the compositor and the X
+// server it also starts would speak on a NOTIFY_SOCKET (Xorg says READY=1 once it is up).
+inline constexpr char SessionNotifySocketVariable[] = "MOVENDI_NOTIFY_SOCKET";
+
 // Tells the service manager that started the kiosk how it is doing, in datagrams on the socket
 // that NOTIFY_SOCKET names ("/path", or "@name" for an abstract socket): ready once the home
 // screen shows, alive at half the watchdog interval it was given, stopping at an orderly end.
@@ -17,8 +21,8 @@ class ServiceNotifier : public QObject
 {
     Q_OBJECT
 public:
-    // Reads NOTIFY_SOCKET, WATCHDOG_USEC and WATCHDOG_PID; the watchdog is this process's only
-    // when WATCHDOG_PID is unset or names it.
+    // Reads the socket's name (MOVENDI_NOTIFY_SOCKET, else NOTIFY_SOCKET), WATCHDOG_USEC and
+    // WATCHDOG_PID; the watchdog is this process's only when WATCHDOG_PID is unset or names it.
     explicit ServiceNotifier(
         const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
         QObject *parent = nullptr);

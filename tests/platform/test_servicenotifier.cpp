@@ -20,6 +20,7 @@ enum class WatchdogPid { Unset, Ours, Another };
 struct Case
 {
     const char *what;
+    const char *variable; // naming the socket
     NotificationSocket::Kind kind;
     const char *watchdogUsec; // null: unset
     WatchdogPid pid;
@@ -41,7 +42,7 @@ TEST_P(ServiceNotifierTest, ReadyThenPingsAtHalfTheWatchdogIntervalUntilStopping
     NotificationSocket manager(c.kind);
     ASSERT_TRUE(manager.isBound());
     QProcessEnvironment environment;
-    environment.insert(QStringLiteral("NOTIFY_SOCKET"), manager.name());
+    environment.insert(QLatin1String(c.variable), manager.name());
     if (c.watchdogUsec)
         environment.insert(QStringLiteral("WATCHDOG_USEC"), QString::fromLatin1(c.watchdogUsec));
     if (c.pid != WatchdogPid::Unset)
@@ -67,14 +68,18 @@ TEST_P(ServiceNotifierTest, ReadyThenPingsAtHalfTheWatchdogIntervalUntilStopping
 
 INSTANTIATE_TEST_SUITE_P(
     Environments, ServiceNotifierTest,
-    ::testing::Values(
-        Case{"PathAndWatchdog", NotificationSocket::Kind::Path, "400000", WatchdogPid::Unset, 5},
-        Case{"AbstractAndWatchdogForThisProcess", NotificationSocket::Kind::Abstract, "400000",
-             WatchdogPid::Ours, 5},
-        Case{"WatchdogForAnotherProcess", NotificationSocket::Kind::Abstract, "400000",
-             WatchdogPid::Another, 0},
-        Case{"NoWatchdog", NotificationSocket::Kind::Path, nullptr, WatchdogPid::Unset, 0},
-        Case{"MalformedWatchdog", NotificationSocket::Kind::Path, "30s", WatchdogPid::Unset, 0}),
+    ::testing::Values(Case{"PathAndWatchdog", "NOTIFY_SOCKET", NotificationSocket::Kind::Path,
+                           "400000", WatchdogPid::Unset, 5},
+                      Case{"AbstractAndWatchdogForThisProcess", "NOTIFY_SOCKET",
+                           NotificationSocket::Kind::Abstract, "400000", WatchdogPid::Ours, 5},
+                      Case{"SessionRelay", Platform::SessionNotifySocketVariable,
+                           NotificationSocket::Kind::Abstract, "400000", WatchdogPid::Unset, 5},
+                      Case{"WatchdogForAnotherProcess", "NOTIFY_SOCKET",
+                           NotificationSocket::Kind::Abstract, "400000", WatchdogPid::Another, 0},
+                      Case{"NoWatchdog", "NOTIFY_SOCKET", NotificationSocket::Kind::Path, nullptr,
+                           WatchdogPid::Unset, 0},
+                      Case{"MalformedWatchdog", "NOTIFY_SOCKET", NotificationSocket::Kind::Path,
+                           "30s", WatchdogPid::Unset, 0}),
     [](const ::testing::TestParamInfo<Case> &parameter) {
         return std::string(parameter.param.what);
     });

@@ -60,7 +60,8 @@ pid_t startXvfb(std::string &display)
 
 int main(int argc, char **argv)
 {
-    for (const char *name : {"NOTIFY_SOCKET", "WATCHDOG_USEC", "WATCHDOG_PID"})
+    for (const char *name :
+         {"NOTIFY_SOCKET", "MOVENDI_NOTIFY_SOCKET", "WATCHDOG_USEC", "WATCHDOG_PID"})
         qunsetenv(name);
     bool listing = false;
     for (int i = 1; i < argc; ++i)

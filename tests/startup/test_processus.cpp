@@ -201,7 +201,8 @@ TEST_F(ProcessTest, UnderItsUnit_ReadyThenPingsFromTheEventLoopThenStopping)
     // As the unit starts it: movendi-session as the main process (WATCHDOG_PID names it), a
     // compositor that starts the kiosk as its child, the manager's socket and a watchdog of
     // 400 ms (a ping every 200 ms). Under the unit's PAM session systemd only hears the main
-    // process: every message must come from it.
+    // process: every message must come from it. The compositor must not find the socket (Xorg
+    // would say it is ready before the kiosk is).
     Movendi::Test::NotificationSocket manager(Movendi::Test::NotificationSocket::Kind::Abstract);
     ASSERT_TRUE(manager.isBound());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -215,13 +216,17 @@ TEST_F(ProcessTest, UnderItsUnit_ReadyThenPingsFromTheEventLoopThenStopping)
         QStringLiteral("/bin/sh"),
         {QStringLiteral("-c"), QStringLiteral("export WATCHDOG_PID=$$; exec \"$0\" \"$@\""),
          Movendi::Test::binaryPath("movendi-session"), QStringLiteral("/bin/sh"),
-         QStringLiteral("-c"), QStringLiteral("\"$@\"; exit $?"), QStringLiteral("compositor"),
-         Movendi::Test::binaryPath("movendi"), QStringLiteral("--dossier"), folder()});
+         QStringLiteral("-c"),
+         QStringLiteral("if [ -n \"$NOTIFY_SOCKET\" ]; then exit 99; fi; \"$@\"; exit $?"),
+         QStringLiteral("compositor"), Movendi::Test::binaryPath("movendi"),
+         QStringLiteral("--dossier"), folder()});
     ASSERT_TRUE(m_kiosk.waitForStarted(5000));
     const qint64 session = m_kiosk.processId();
 
     const std::optional<QByteArray> first = manager.next(20000);
-    ASSERT_TRUE(first.has_value()) << "no word from the kiosk";
+    ASSERT_TRUE(first.has_value())
+        << "no word from the kiosk; session "
+        << (m_kiosk.state() == QProcess::NotRunning ? m_kiosk.exitCode() : -1);
     EXPECT_EQ(*first, "READY=1");
     EXPECT_EQ(manager.lastSender(), session);
     EXPECT_EQ(running(), QStringLiteral("OUI")) << "ready before start-up ended";
