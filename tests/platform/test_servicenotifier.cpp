@@ -27,6 +27,11 @@ struct Case
     int pingsPerSecond;
 };
 
+void PrintTo(const Case &c, std::ostream *os)
+{
+    *os << c.what;
+}
+
 class ServiceNotifierTest : public ::testing::TestWithParam<Case>
 {
 protected:
