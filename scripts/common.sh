@@ -14,8 +14,8 @@ PACKAGES=(
     qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libsqlite3-dev libxcb1-dev
     libfreexl-dev libgsf-1-dev
     libgtest-dev libgmock-dev
-    xvfb xdotool sqlite3 python3-aiosmtpd python3-xlrd libreoffice-calc-nogui
-    libcurl4-openssl-dev python3-pyftpdlib dpkg-dev
+    xvfb xdotool x11-xserver-utils sqlite3 python3-aiosmtpd python3-xlrd libreoffice-calc-nogui
+    libcurl4-openssl-dev python3-pyftpdlib systemd dpkg-dev
     qt6-multimedia-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
 )
 

@@ -5,6 +5,7 @@
 #include "platform/lecteurqt.h"
 #include "platform/messagebox.h"
 #include "platform/seams.h"
+#include "platform/servicenotifier.h"
 #include "platform/terminationsignal.h"
 #include "platform/widgetmessagebox.h"
 #include "startup/demarrage.h"
@@ -47,10 +48,16 @@ int main(int argc, char *argv[])
             QCoreApplication::quit();
     });
 
+    // When a service manager started the kiosk: ready once the home screen shows, then pings
+    // from the event loop until the orderly end.
+    Platform::ServiceNotifier serviceManager;
+
     int code = 0;
     switch (Startup::Main()) {
     case Startup::IssueDemarrage::EnMarche:
+        serviceManager.notifyReady();
         code = QApplication::exec();
+        serviceManager.notifyStopping();
         break;
     case Startup::IssueDemarrage::AutreCopie:
         code = 3;

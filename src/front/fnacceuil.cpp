@@ -16,6 +16,7 @@
 #include "sale/frmchoix.h"
 #include "sale/frmpayment.h"
 #include "sale/prixvente.h"
+#include "screens/fullscreenkeeper.h"
 #include "screens/kioskstyle.h"
 #include "screens/navigation.h"
 #include "startup/demarrage.h"
@@ -451,7 +452,7 @@ void FnAcceuil::toucherTuile(int i)
     e.ReferenceChoisie = ligne[1].toInt();
     e.QteChoisie = ligne[2].toInt();
     e.MontantAPayer = Startup::Monnaie::depuisTexte(ligne[5]).value_or(Startup::Monnaie());
-    m_choix->showFullScreen();
+    Startup::FullScreenKeeper::showFullScreen(m_choix);
     Startup::MettreAuPremierPlan(m_choix);
     hide();
     m_images[i]->setStyleSheet(QString());
@@ -499,7 +500,7 @@ void FnAcceuil::LancerVideo()
     m_videoEnCours = true;
     m_ssPanelVideo->setFixedHeight(height());
     m_ssPanelVideo->setVisible(true);
-    m_video->showFullScreen();
+    Startup::FullScreenKeeper::showFullScreen(m_video.get());
     m_video->exec();
 }
 

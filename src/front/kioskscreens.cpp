@@ -6,6 +6,7 @@
 #include "sale/frmchoix.h"
 #include "sale/frmpayment.h"
 #include "sale/reprisevente.h"
+#include "screens/fullscreenkeeper.h"
 #include "screens/navigation.h"
 #include "stock/frmremplissage.h"
 
@@ -46,7 +47,7 @@ QList<QWidget *> KioskScreens::ecransClients()
 
 void KioskScreens::afficherAccueil()
 {
-    m_accueil->showFullScreen();
+    Startup::FullScreenKeeper::showFullScreen(m_accueil.get());
     Startup::MettreAuPremierPlan(m_accueil.get());
     m_accueil->setFocus();
 }
@@ -86,7 +87,7 @@ void KioskScreens::montrerAccueil()
 {
     if (!m_accueil)
         return;
-    m_accueil->showFullScreen();
+    Startup::FullScreenKeeper::showFullScreen(m_accueil.get());
     m_accueil->timerVideo()->restart();
 }
 
@@ -119,7 +120,7 @@ void KioskScreens::ouvrirRemplissage()
     if (!m_remplissage)
         m_remplissage = std::make_unique<Stock::FrmRemplissage>(
             m_paiement ? &m_paiement->ligneImprimante() : nullptr);
-    m_remplissage->showFullScreen();
+    Startup::FullScreenKeeper::showFullScreen(m_remplissage.get());
     Startup::MettreAuPremierPlan(m_remplissage.get());
 }
 

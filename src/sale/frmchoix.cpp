@@ -9,6 +9,7 @@
 #include "sale/etatvente.h"
 #include "sale/frmpayment.h"
 #include "sale/prixvente.h"
+#include "screens/fullscreenkeeper.h"
 #include "screens/kioskstyle.h"
 #include "screens/navigation.h"
 #include "state/ecrans.h"
@@ -304,7 +305,7 @@ void FrmChoix::valider()
         return;
     }
     Startup::RelancerRetourAutomatique();
-    m_paiement->showFullScreen();
+    Startup::FullScreenKeeper::showFullScreen(m_paiement);
     Startup::MettreAuPremierPlan(m_paiement);
     hide();
 }

@@ -17,6 +17,7 @@
 #include "platform/seams.h"
 #include "platform/serialline.h"
 #include "reporting/synchrserv.h"
+#include "screens/fullscreenkeeper.h"
 #include "screens/kioskstyle.h"
 #include "screens/navigation.h"
 #include "state/ecrans.h"
@@ -304,7 +305,7 @@ bool FrmPayment::Payer()
     }
     // A card inserted after a cancel: the customer follows the payment on its screen again.
     if (!isVisible()) {
-        showFullScreen();
+        Startup::FullScreenKeeper::showFullScreen(this);
         Startup::MettreAuPremierPlan(this);
     }
 

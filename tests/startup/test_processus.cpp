@@ -1,6 +1,7 @@
 // The kiosk program as an operator starts it: a separate process on a folder laid out by the
 // staff tool, on the offscreen platform or on a private X server.
 #include "kiosktest.h"
+#include "notificationsocket.h"
 #include "platform/profilefile.h"
 
 #include <QDir>
@@ -42,9 +43,12 @@ protected:
         return flag.status == Platform::ProfileStatus::Found ? flag.value : QString();
     }
 
-    void startKiosk(QProcess &process, const QString &platform)
+    // extra: NAME=VALUE entries.
+    void startKiosk(QProcess &process, const QString &platform, const QStringList &extra = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString &entry : extra)
+            env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
         env.insert(QStringLiteral("MOVENDI_BOITES"), path(QStringLiteral("boites.txt")));
         if (!m_display.isEmpty())
@@ -172,6 +176,106 @@ TEST_F(ProcessTest, X11_OtherCaptions_DoNotStopStartUpAndKeyFEndsTheKiosk)
     ASSERT_EQ(xdotool({QStringLiteral("key"), QStringLiteral("f")}), 0);
     ASSERT_TRUE(m_kiosk.waitForFinished(10000));
     EXPECT_EQ(m_kiosk.exitCode(), 0);
+    EXPECT_EQ(running(), QStringLiteral("NON"));
+}
+
+// The processes whose parent is pid.
+QList<pid_t> childrenOf(qint64 pid)
+{
+    QList<pid_t> children;
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // pid (name) state ppid ...: the name may hold spaces, never a ')' at its end.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1].toLongLong() == pid)
+            children << pid_t(entry.toLongLong());
+    }
+    return children;
+}
+
+TEST_F(ProcessTest, UnderItsUnit_ReadyThenPingsFromTheEventLoopThenStopping)
+{
+    // As the unit starts it: movendi-session as the main process (WATCHDOG_PID names it), a
+    // compositor that starts the kiosk as its child, the manager's socket and a watchdog of
+    // 400 ms (a ping every 200 ms). Under the unit's PAM session systemd only hears the main
+    // process: every message must come from it. The compositor must not find the socket (Xorg
+    // would say it is ready before the kiosk is).
+    Movendi::Test::NotificationSocket manager(Movendi::Test::NotificationSocket::Kind::Abstract);
+    ASSERT_TRUE(manager.isBound());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("MOVENDI_BOITES"), path(QStringLiteral("boites.txt")));
+    env.insert(QStringLiteral("NOTIFY_SOCKET"), manager.name());
+    env.insert(QStringLiteral("WATCHDOG_USEC"), QStringLiteral("400000"));
+    m_kiosk.setProcessEnvironment(env);
+    m_kiosk.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_kiosk.start(
+        QStringLiteral("/bin/sh"),
+        {QStringLiteral("-c"), QStringLiteral("export WATCHDOG_PID=$$; exec \"$0\" \"$@\""),
+         Movendi::Test::binaryPath("movendi-session"), QStringLiteral("/bin/sh"),
+         QStringLiteral("-c"),
+         QStringLiteral("if [ -n \"$NOTIFY_SOCKET\" ]; then exit 99; fi; \"$@\"; exit $?"),
+         QStringLiteral("compositor"), Movendi::Test::binaryPath("movendi"),
+         QStringLiteral("--dossier"), folder()});
+    ASSERT_TRUE(m_kiosk.waitForStarted(5000));
+    const qint64 session = m_kiosk.processId();
+
+    const std::optional<QByteArray> first = manager.next(20000);
+    ASSERT_TRUE(first.has_value())
+        << "no word from the kiosk; session "
+        << (m_kiosk.state() == QProcess::NotRunning ? m_kiosk.exitCode() : -1);
+    EXPECT_EQ(*first, "READY=1");
+    EXPECT_EQ(manager.lastSender(), session);
+    EXPECT_EQ(running(), QStringLiteral("OUI")) << "ready before start-up ended";
+    const QList<pid_t> compositor = childrenOf(session);
+    ASSERT_EQ(compositor.size(), 1);
+    const QList<pid_t> kiosks = childrenOf(compositor.first());
+    ASSERT_EQ(kiosks.size(), 1);
+    const pid_t kiosk = kiosks.first();
+
+    // Regular pings: about ten in two seconds, never two watchdog intervals apart.
+    QElapsedTimer since;
+    since.start();
+    QElapsedTimer gap;
+    gap.start();
+    int pings = 0;
+    qint64 longestGap = 0;
+    while (since.elapsed() < 2000) {
+        const std::optional<QByteArray> message = manager.next(1000);
+        if (!message)
+            continue;
+        EXPECT_EQ(*message, "WATCHDOG=1");
+        EXPECT_EQ(manager.lastSender(), session);
+        ++pings;
+        longestGap = std::max(longestGap, gap.restart());
+    }
+    EXPECT_GE(pings, 6);
+    EXPECT_LT(longestGap, 800);
+
+    // A frozen kiosk stops pinging: the manager would restart it.
+    ASSERT_EQ(::kill(kiosk, SIGSTOP), 0);
+    QThread::msleep(100); // a ping sent just before the stop
+    manager.drain();
+    EXPECT_FALSE(manager.next(1500).has_value()) << "pings from a frozen kiosk";
+    ASSERT_EQ(::kill(kiosk, SIGCONT), 0);
+    const std::optional<QByteArray> again = manager.next(2000);
+    ASSERT_TRUE(again.has_value()) << "no ping once running again";
+    EXPECT_EQ(*again, "WATCHDOG=1");
+
+    // The manager stops the main process: the kiosk ends in order, says so, then the session.
+    ASSERT_EQ(::kill(pid_t(session), SIGTERM), 0);
+    ASSERT_TRUE(m_kiosk.waitForFinished(10000));
+    EXPECT_EQ(m_kiosk.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_kiosk.exitCode(), 0);
+    QByteArrayList rest = manager.drain();
+    ASSERT_FALSE(rest.isEmpty()) << "no STOPPING=1";
+    EXPECT_EQ(rest.takeLast(), "STOPPING=1");
+    EXPECT_EQ(manager.lastSender(), session);
+    for (const QByteArray &message : rest)
+        EXPECT_EQ(message, "WATCHDOG=1");
     EXPECT_EQ(running(), QStringLiteral("NON"));
 }
 

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+#include <sys/types.h>
+
+namespace Movendi::Platform {
+
+// The receiving end of a private notification socket: the kiosk started under the relay finds
+// it in MOVENDI_NOTIFY_SOCKET, and the relay passes what it sends on to the service manager as
+// its own.
+// Under a PAM session systemd hears only a unit's main process, while the kiosk runs deeper, as
+// a child of its compositor.
+class NotificationRelay
+{
+public:
+    struct Message
+    {
+        QByteArray state;
+        pid_t sender = 0; // 0 when the kernel did not say
+    };
+
+    NotificationRelay() = default;
+    ~NotificationRelay();
+    NotificationRelay(const NotificationRelay &) = delete;
+    NotificationRelay &operator=(const NotificationRelay &) = delete;
+
+    // Binds a socket under a unique abstract name; false when it cannot.
+    bool open();
+    // As a notification socket's variable gives it: "@name".
+    QByteArray name() const { return m_name; }
+    // Readable when a message waits; -1 before open().
+    int fd() const { return m_fd; }
+    // Every message waiting, without blocking.
+    QList<Message> take();
+
+private:
+    int m_fd = -1;
+    QByteArray m_name;
+};
+
+} // namespace Movendi::Platform
