@@ -38,8 +38,9 @@ def unit_programs(unit):
         if not key.strip().startswith('Exec'):
             continue
         words = shlex.split(value.lstrip('-@:+!'))
-        programs += [w for w in words if w.startswith('/')]
-        folders += [words[i + 1] for i, w in enumerate(words[:-1]) if w == '--dossier']
+        folder_args = {words[i + 1] for i, w in enumerate(words[:-1]) if w == '--dossier'}
+        programs += [w for w in words if w.startswith('/') and w not in folder_args]
+        folders += sorted(folder_args)
     return programs, folders
 
 
@@ -77,7 +78,7 @@ def main():
             text = unit.read_text()
             programs, folders = unit_programs(unit)
             for program in programs:
-                if '/movendi' in program:
+                if program.startswith(('/usr/bin/movendi', '/usr/lib/movendi')):
                     check((root / program.lstrip('/')).is_file(),
                           f'{unit.name} starts {program}, which the package does not hold')
             check(any(p.endswith('/movendi') for p in programs), f'{unit.name} starts no kiosk')
