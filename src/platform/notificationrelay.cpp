@@ -20,20 +20,10 @@ bool NotificationRelay::open()
 {
     const QByteArray unique = "movendi-session-" + QByteArray::number(::getpid()) + '-' +
                               QUuid::createUuid().toByteArray(QUuid::Id128).left(12);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
     // Abstract: nothing to clean up on disk, and only this network namespace reaches it.
-    std::memcpy(address.sun_path + 1, unique.constData(), std::size_t(unique.size()));
-    const auto length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + std::size_t(unique.size()));
-    m_fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    const int on = 1;
-    if (m_fd < 0 || ::setsockopt(m_fd, SOL_SOCKET, SO_PASSCRED, &on, sizeof on) != 0 ||
-        ::bind(m_fd, reinterpret_cast<const sockaddr *>(&address), length) != 0) {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
+    m_fd = bindNotificationSocket('@' + unique);
+    if (m_fd < 0)
         return false;
-    }
     m_name = '@' + unique;
     return true;
 }
@@ -41,30 +31,57 @@ bool NotificationRelay::open()
 QList<NotificationRelay::Message> NotificationRelay::take()
 {
     QList<Message> messages;
-    if (m_fd < 0)
-        return messages;
-    for (;;) {
-        char buffer[4096];
-        iovec part{buffer, sizeof buffer};
-        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
-        msghdr header{};
-        header.msg_iov = &part;
-        header.msg_iovlen = 1;
-        header.msg_control = control;
-        header.msg_controllen = sizeof control;
-        const ssize_t n = ::recvmsg(m_fd, &header, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
-        if (n < 0)
-            return messages;
-        Message message{QByteArray(buffer, qsizetype(n)), 0};
-        for (cmsghdr *c = CMSG_FIRSTHDR(&header); c; c = CMSG_NXTHDR(&header, c)) {
-            if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_CREDENTIALS) {
-                ucred credentials{};
-                std::memcpy(&credentials, CMSG_DATA(c), sizeof credentials);
-                message.sender = credentials.pid;
-            }
-        }
-        messages << message;
+    while (const std::optional<Message> message = receiveNotification(m_fd))
+        messages << *message;
+    return messages;
+}
+
+int bindNotificationSocket(const QByteArray &name)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const bool abstrait = name.startsWith('@');
+    const QByteArray chemin = abstrait ? name.mid(1) : name;
+    if (chemin.isEmpty() || std::size_t(chemin.size()) + 1 >= sizeof address.sun_path)
+        return -1;
+    std::memcpy(address.sun_path + (abstrait ? 1 : 0), chemin.constData(),
+                std::size_t(chemin.size()));
+    const auto length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + std::size_t(chemin.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    const int on = 1;
+    if (fd < 0 || ::setsockopt(fd, SOL_SOCKET, SO_PASSCRED, &on, sizeof on) != 0 ||
+        ::bind(fd, reinterpret_cast<const sockaddr *>(&address), length) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
     }
+    return fd;
+}
+
+std::optional<NotificationRelay::Message> receiveNotification(int fd)
+{
+    if (fd < 0)
+        return std::nullopt;
+    char buffer[4096];
+    iovec part{buffer, sizeof buffer};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
+    msghdr header{};
+    header.msg_iov = &part;
+    header.msg_iovlen = 1;
+    header.msg_control = control;
+    header.msg_controllen = sizeof control;
+    const ssize_t n = ::recvmsg(fd, &header, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
+    if (n < 0)
+        return std::nullopt;
+    NotificationRelay::Message message{QByteArray(buffer, qsizetype(n)), 0};
+    for (cmsghdr *c = CMSG_FIRSTHDR(&header); c; c = CMSG_NXTHDR(&header, c)) {
+        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_CREDENTIALS) {
+            ucred credentials{};
+            std::memcpy(&credentials, CMSG_DATA(c), sizeof credentials);
+            message.sender = credentials.pid;
+        }
+    }
+    return message;
 }
 
 } // namespace Movendi::Platform

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QList>
 
+#include <optional>
+
 #include <sys/types.h>
 
 namespace Movendi::Platform {
@@ -39,5 +41,12 @@ private:
     int m_fd = -1;
     QByteArray m_name;
 };
+
+// A datagram socket bound to a notification socket's name ("/path", or "@name" for an abstract
+// one), non-blocking, close-on-exec, with the senders' credentials passed; -1 when it cannot be.
+int bindNotificationSocket(const QByteArray &name);
+
+// One message waiting on such a socket, with its sender; nothing when none waits. Never blocks.
+std::optional<NotificationRelay::Message> receiveNotification(int fd);
 
 } // namespace Movendi::Platform
