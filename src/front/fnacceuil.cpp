@@ -468,15 +468,8 @@ void FnAcceuil::choisirLangue(const QString &langue)
 void FnAcceuil::RechercherPortImprimante()
 {
     std::unique_ptr<Platform::SerialLine> ligne = Platform::serialLines().create(etat().CheminIni);
-    int p = 2;
-    for (int essai = 0; essai < 20; ++essai) {
-        if (p == etat().PortModem)
-            ++p;
-        if (ligne->open(p, QString::fromLatin1(Platform::TicketPrinterSettings)))
-            break;
-        ++p;
-    }
-    etat().PortImprimante = std::int16_t(p);
+    etat().PortImprimante =
+        std::int16_t(Platform::searchTicketPrinterPort(*ligne, etat().PortModem));
     ligne->close();
 }
 

@@ -67,4 +67,17 @@ QString serialDevicePath(int portNumber, const QString &iniPath)
     return QStringLiteral("/dev/ttyS") + QString::number(portNumber - 1);
 }
 
+int searchTicketPrinterPort(SerialLine &line, int modemPort)
+{
+    int port = 2;
+    for (int essai = 0; essai < 20; ++essai) {
+        if (port == modemPort)
+            ++port;
+        if (line.open(port, QString::fromLatin1(TicketPrinterSettings)))
+            break;
+        ++port;
+    }
+    return port;
+}
+
 } // namespace Movendi::Platform

@@ -75,4 +75,9 @@ public:
     virtual std::unique_ptr<SerialLine> create(const QString &iniPath) = 0;
 };
 
+// The ticket printer's port as the kiosk looks for it: 20 tries from port 2 upwards, modemPort
+// skipped. The port the line opened on (left open), or, when none opened, the one after the last
+// tried (the line closed).
+int searchTicketPrinterPort(SerialLine &line, int modemPort);
+
 } // namespace Movendi::Platform

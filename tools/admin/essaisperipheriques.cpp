@@ -1,16 +1,17 @@
 #include "essaisperipheriques.h"
 
 #include "argumentscommande.h"
+#include "config/fnkestrel.h"
 #include "machine/grafcetlibrary.h"
 #include "machine/machinecontrol.h"
-#include "platform/applicationfolder.h"
 #include "platform/clock.h"
 #include "platform/portoutput.h"
-#include "platform/profilefile.h"
 #include "platform/seams.h"
 #include "platform/serialline.h"
 #include "sale/ticketclient.h"
+#include "state/etatdemarrage.h"
 #include "stock/afficheurlcd.h"
+#include "utilities/fonctionutilitaires.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,19 +22,6 @@
 namespace Movendi::Admin {
 
 namespace {
-
-QString fichierConfiguration(const QString &dossier)
-{
-    return QDir(dossier).filePath(QStringLiteral("RURUDIZ.ini"));
-}
-
-QString cle(const QString &dossier, const QString &section, const QString &nom,
-            const QString &defaut = {})
-{
-    const Platform::ProfileValue lu =
-        Platform::readProfileString(fichierConfiguration(dossier), section, nom);
-    return lu.status == Platform::ProfileStatus::Found ? lu.value.trimmed() : defaut;
-}
 
 // A whole-number option: nothing when absent; false (after a message) when not a number.
 bool optionEntiere(const ArgumentsCommande &a, const QString &nom, std::optional<int> *valeur,
@@ -52,9 +40,10 @@ bool optionEntiere(const ArgumentsCommande &a, const QString &nom, std::optional
     return true;
 }
 
-QString identite(const QString &dossier)
+QString identite()
 {
-    return cle(dossier, QStringLiteral("Machine"), QStringLiteral("Indentité Machine"));
+    return Startup::LireIniString(Startup::etat().CheminIni, QStringLiteral("Machine"),
+                                  QStringLiteral("Indentité Machine"), QString());
 }
 
 int essayerImprimante(const QStringList &arguments, QTextStream &out, QTextStream &err)
@@ -63,8 +52,9 @@ int essayerImprimante(const QStringList &arguments, QTextStream &out, QTextStrea
     std::optional<int> port;
     if (!a.valides(err) || !optionEntiere(a, QStringLiteral("--port"), &port, err))
         return ErreurUsage;
-    const QString dossier = a.dossier();
-    const QString ini = fichierConfiguration(dossier);
+    if (!pointerDossier(a.dossier(), err))
+        return Echec;
+    const QString ini = Startup::etat().CheminIni;
     std::unique_ptr<Platform::SerialLine> ligne = Platform::serialLines().create(ini);
     const QString reglages = QString::fromLatin1(Platform::TicketPrinterSettings);
 
@@ -75,23 +65,21 @@ int essayerImprimante(const QStringList &arguments, QTextStream &out, QTextStrea
         else
             err << "erreur: port " << *port << ": " << ligne->errorText() << '\n';
     } else {
-        // As the kiosk searches at start-up: from port 2, the modem's port skipped.
-        const int modem = cle(dossier, QStringLiteral("PortCom"), QStringLiteral("PortModem"),
-                              QStringLiteral("3"))
-                              .toInt();
-        for (int p = 2; p < 22 && ouvert == 0; ++p) {
-            if (p != modem && ligne->open(p, reglages))
-                ouvert = p;
-        }
-        if (ouvert == 0)
-            err << "erreur: aucun port d'imprimante ne s'ouvre (ports 2 à 21)\n";
+        // As the kiosk searches at start-up.
+        const int p = Platform::searchTicketPrinterPort(
+            *ligne, Startup::LireIniInteger(ini, QStringLiteral("PortCom"),
+                                            QStringLiteral("PortModem"), 3));
+        if (ligne->isOpen())
+            ouvert = p;
+        else
+            err << "erreur: aucun port d'imprimante ne s'ouvre (20 ports essayés à partir du 2)\n";
     }
     if (ouvert == 0)
         return Echec;
 
     const QString moment = Platform::clock().now().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
     const QString texte = QStringLiteral("\r\nEssai d'impression\r\n%1\r\nPort %2 (%3)\r\n%4")
-                              .arg(identite(dossier))
+                              .arg(identite())
                               .arg(ouvert)
                               .arg(reglages, moment);
     bool ecrit = true;
@@ -114,13 +102,14 @@ int essayerLcd(const QStringList &arguments, QTextStream &out, QTextStream &err)
     const ArgumentsCommande a(arguments, {}, {}, 1, 3);
     if (!a.valides(err))
         return ErreurUsage;
-    const QString dossier = a.dossier();
+    if (!pointerDossier(a.dossier(), err))
+        return Echec;
     const QString ligne1 = a.valeur(1).isNull() ? QStringLiteral("Essai afficheur") : a.valeur(1);
-    const QString ligne2 = a.valeur(2).isNull() ? identite(dossier) : a.valeur(2);
-    const QString ini = fichierConfiguration(dossier);
-    const QString peripherique = cle(dossier, QStringLiteral("Machine"), QStringLiteral("LCD"));
-    const QString miroir =
-        QDir(Platform::exchangeFolder(dossier, ini)).filePath(QStringLiteral("lcd.txt"));
+    const QString ligne2 = a.valeur(2).isNull() ? identite() : a.valeur(2);
+    // The port and the mirror as start-up takes them.
+    const QString peripherique = Startup::LireIniString(
+        Startup::etat().CheminIni, QStringLiteral("Machine"), QStringLiteral("LCD"), QString());
+    const QString miroir = QDir(Startup::DossierEchange()).filePath(QStringLiteral("lcd.txt"));
     std::unique_ptr<Platform::PortOutput> sortie = Platform::createLcdOutput(peripherique, miroir);
     Platform::installPortOutput(sortie.get());
 
@@ -157,13 +146,15 @@ int essayerAutomate(const QStringList &arguments, QTextStream &out, QTextStream 
     if (!a.valides(err) || !optionEntiere(a, QStringLiteral("--emplacement"), &emplacement, err) ||
         !optionEntiere(a, QStringLiteral("--fermer"), &fermer, err))
         return ErreurUsage;
-    const QString dossier = a.dossier();
-    const QString ini = fichierConfiguration(dossier);
+    if (!pointerDossier(a.dossier(), err))
+        return Echec;
     // The library finds the exchange folder as the kiosk tells it.
-    qputenv("MOVENDI_EPI", QFile::encodeName(Platform::exchangeFolder(dossier, ini)));
-    const QString chemin = QDir(dossier).absoluteFilePath(cle(dossier, QStringLiteral("Machine"),
-                                                              QStringLiteral("Automate"),
-                                                              QStringLiteral("libgrafcet.so")));
+    qputenv("MOVENDI_EPI", QFile::encodeName(Startup::DossierEchange()));
+    // An empty value names the default library, as at start-up.
+    const QString nom = Startup::LireIniString(Startup::etat().CheminIni, QStringLiteral("Machine"),
+                                               QStringLiteral("Automate"), QString());
+    const QString chemin =
+        QDir(a.dossier()).absoluteFilePath(nom.isEmpty() ? QStringLiteral("libgrafcet.so") : nom);
     Machine::GrafcetLibrary bibliotheque;
     if (!bibliotheque.load(chemin)) {
         err << "erreur: bibliothèque du mécanisme " << chemin << ": " << bibliotheque.errorText()
