@@ -272,8 +272,9 @@ private:
                 return true;
             if (m_phase == Ecoute::Demarrage && m_eots == 5)
                 return false;
-            // The terminal has cleared its screen after its whole answer.
-            if (m_payment && m_answerComplete && m_blankAfterAnswer)
+            // The whole answer has come and the terminal's last display is its cleared screen,
+            // whichever came first.
+            if (m_payment && m_answerComplete && m_lastDisplayBlank)
                 return true;
             if (m_phase == Ecoute::DemTC) {
                 if (elapsed(m_silenceStart, RemittanceSilenceSeconds))
@@ -388,14 +389,14 @@ private:
         if (isDisplayFrame(frame)) {
             if (m_display)
                 m_display->afficher(displayText(frame));
-            if (m_answerComplete && isBlankDisplay(frame))
-                m_blankAfterAnswer = true;
+            // A display between the blocks of an answer is not the terminal's last word.
+            if (!m_awaitingContinuation)
+                m_lastDisplayBlank = isBlankDisplay(frame);
             ++m_displayCount;
         } else if (!m_answerId.isEmpty() && field(frame, 2, 3) == m_answerId) {
             m_answer = frame;
             m_awaitingContinuation = firstBlock;
             m_answerComplete = !firstBlock;
-            m_blankAfterAnswer = false;
             m_displayCount = 0;
         } else if (m_phase == Ecoute::DemTC && isPrintFrame(frame)) {
             QString &text = etatPaiement().MerchantTicketText;
@@ -417,7 +418,7 @@ private:
     bool m_inFrame = false;
     bool m_awaitingContinuation = false;
     bool m_answerComplete = false;
-    bool m_blankAfterAnswer = false;
+    bool m_lastDisplayBlank = false;
     bool m_lineBack = false;
     bool m_draining = false;
     bool m_limitReached = false;

@@ -44,10 +44,11 @@ QByteArray ExchangeAndReadStream(const QByteArray &message, int waitSeconds);
 /// displays (shown), print lines (remittance: into the merchant ticket text, card numbers
 /// masked) and the answer, whose blocks are joined whatever comes between them; a block sent
 /// twice counts once, any other frame is not the answer. A payment phase ends once the whole
-/// answer has come and the terminal has cleared its display after it, or after 5 minutes; the
-/// remittance phase at the first display after its answer, after 10 minutes of silence or 30
-/// minutes in all; the restart phase at the fifth EOT or after 5 minutes. The rest of a turn
-/// is acknowledged until the terminal's EOT, so that the next exchange finds a quiet line.
+/// answer has come and the last display seen outside its blocks is the cleared one, whichever
+/// came first, or after 5 minutes; the remittance phase at the first display after its answer,
+/// after 10 minutes of silence or 30 minutes in all; the restart phase at the fifth EOT or after 5
+/// minutes. The rest of a turn is acknowledged until the terminal's EOT, so that the next exchange
+/// finds a quiet line.
 QByteArray EcouterDemarrage();
 QByteArray EcouterDemVAl();
 QByteArray EcouterDemEnr();

@@ -7,7 +7,9 @@
 #include "payment/pontagetpvnew.h"
 #include "payment/telecollecte.h"
 
+#include <functional>
 #include <memory>
+#include <utility>
 
 using namespace Movendi;
 using namespace Movendi::Payment;
@@ -70,6 +72,31 @@ TEST_F(RealTerminalTest, PaymentAnswersAreTakenWholeWhateverTheTerminalInterleav
         EXPECT_EQ(DemSwi(), 255);
         EXPECT_EQ(terminal->terminal.journalCount(QStringLiteral("abandon")), 0);
         expectCardNumberHidden(SimulatorCard);
+    }
+}
+
+TEST_F(RealTerminalTest, APaymentPhaseEndsOnItsAnswerWhenTheDisplayWasClearedBeforeIt)
+{
+    // The terminal clears its display, then answers, and shows nothing more: the last display
+    // was the cleared one, so the answer ends the phase (a display between the two blocks of
+    // the answer does not count as the last one).
+    for (const QStringList &directives :
+         {QStringList{QStringLiteral("efface-avant")},
+          QStringList{QStringLiteral("realiste"), QStringLiteral("efface-avant")}}) {
+        SCOPED_TRACE(directives.join(QLatin1Char(',')).toStdString());
+        const auto terminal = fresh(directives);
+        etatPaiement().PaymentAmountCents = 1250;
+        ASSERT_EQ(DemSwi(), 255);
+        for (const auto &[demande, nom] :
+             {std::pair{std::function<int()>([] { return DemVal(true); }), "solvabilite"},
+              std::pair{std::function<int()>([] { return DemEnr(true); }), "debit"}}) {
+            SCOPED_TRACE(nom);
+            EXPECT_EQ(demande(), 255);
+            EXPECT_LT(m_clock.monotonicMs() - terminal->terminal.lastReadDueMs(), 1000);
+        }
+        EXPECT_EQ(etatPaiement().CardNumber, QStringLiteral("497010******7893"));
+        EXPECT_TRUE(
+            etatPaiement().CustomerTicketText.contains(QStringLiteral("MONTANT = 12,50 EUR")));
     }
 }
 

@@ -230,15 +230,18 @@ TEST_F(VenteEntiereTest, PhoneWithTopUpPaidDeliveredRecordedAndPrinted)
 TEST_F(VenteEntiereTest, RealisticTerminalAt9600Baud_RightAmountCardNeverInClear)
 {
     // Every behaviour of a real terminal at once: 9600 baud, check characters on control
-    // codes, blank display before the answer, display between the blocks, second block starting
-    // with "D", print frames, blocks resent, the line handed back during the PIN, request and
-    // authorisation checks, the card number glued to other digits in both answers.
+    // codes, the display cleared before the answer and nothing after it, display between the
+    // blocks, second block starting with "D", print frames, blocks resent, the line handed back
+    // during the PIN, request and authorisation checks, the card number glued to other digits
+    // in both answers. Both payment phases end on their answer: the sale takes seconds.
     m_fast.setFactor(4);
     terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 2"),
-              QStringLiteral("realiste")});
+              QStringLiteral("realiste"), QStringLiteral("efface-avant")});
+    const qint64 debut = m_fast.monotonicMs();
     acheter();
     ASSERT_EQ(ventes(), 1);
     ASSERT_EQ(debits().size(), 1);
+    EXPECT_LT(m_fast.monotonicMs() - debut, 120000);
     const qint64 cents = debits().at(0);
     EXPECT_EQ(cents, Sale::etatVente().LigneRecharge.PrixRechargeCentimes +
                          lire(QStringLiteral("SELECT Prix FROM ArticleEnStock WHERE Reference = ?"),

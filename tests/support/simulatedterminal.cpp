@@ -137,6 +137,8 @@ QByteArray SimulatedTerminal::take(int max)
     QByteArray out;
     while (!m_pending.empty() && m_pending.front().at <= now && (max == 0 || out.size() < max)) {
         Pending &p = m_pending.front();
+        m_lastReadDueMs =
+            std::chrono::duration_cast<std::chrono::milliseconds>(p.at.time_since_epoch()).count();
         const qsizetype room = max == 0 ? p.bytes.size() : qMin(p.bytes.size(), max - out.size());
         out += p.bytes.left(room);
         p.bytes.remove(0, room);

@@ -41,6 +41,8 @@ public:
     QByteArray written() const { return m_written; } // what the kiosk sent
     QList<QByteArray> framesReceived() const;        // the kiosk's frames among it
     int count(char c) const { return int(m_written.count(c)); }
+    // When the last byte the kiosk read from the terminal was due, on the installed clock.
+    qint64 lastReadDueMs() const { return m_lastReadDueMs; }
     // The simulator's event journal (see tools/tpe-sim/README.md).
     QStringList journal() const { return m_journal.lines(); }
     int journalCount(const QString &substring) const;
@@ -66,6 +68,7 @@ private:
     std::unique_ptr<TpeSim::Terminal> m_terminal;
     std::deque<Pending> m_pending; // in due order
     QByteArray m_written;
+    qint64 m_lastReadDueMs = 0;
 };
 
 class SimulatedTerminalLine final : public Platform::SerialLine

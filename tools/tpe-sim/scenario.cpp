@@ -3,7 +3,10 @@
 #include "payment/terminalframe.h"
 
 #include <QFile>
+#include <QPair>
 #include <QRegularExpression>
+
+#include <algorithm>
 
 namespace Movendi::TpeSim {
 
@@ -193,6 +196,9 @@ std::optional<QString> Scenario::apply(const QString &directive)
             return bad();
     } else if (name == QLatin1String("blanc-avant") && n == 1) {
         blankBeforeAnswer = true;
+    } else if (name == QLatin1String("efface-avant") && n == 1) {
+        blankBeforeAnswer = true;
+        clearsBeforeAnswer = true;
     } else if (name == QLatin1String("affichage-entre-blocs") && n == 1) {
         displayBetweenBlocks = true;
     } else if (name == QLatin1String("suite") && n == 2 &&
@@ -240,12 +246,31 @@ std::optional<QString> Scenario::apply(const QString &directive)
         clock = QDateTime(date, time);
     } else if (name == QLatin1String("delai") && n == 2 && count(w.at(1))) {
         delayMs = *count(w.at(1));
+    } else if (name == QLatin1String("delai-tour") && n == 3 && count(w.at(2))) {
+        static const QList<QPair<QString, QByteArray>> requetes{
+            {QStringLiteral("statut"), "AA"},       {QStringLiteral("solvabilite"), "AK"},
+            {QStringLiteral("debit"), "AL"},        {QStringLiteral("telecollecte"), "AJ00204"},
+            {QStringLiteral("rapport"), "AJ00203"}, {QStringLiteral("demarrage"), "AU"}};
+        const auto it = std::find_if(requetes.begin(), requetes.end(),
+                                     [&](const auto &r) { return r.first == w.at(1); });
+        if (it == requetes.end())
+            return bad();
+        turnDelays.append({it->second, *count(w.at(2))});
     } else if (name == QLatin1String("attente-ack") && n == 2 && count(w.at(1))) {
         ackWaitMs = *count(w.at(1));
     } else {
         return bad();
     }
     return std::nullopt;
+}
+
+int Scenario::turnDelayFor(const QByteArray &request) const
+{
+    for (const auto &[prefix, ms] : turnDelays) {
+        if (request.startsWith(prefix))
+            return ms;
+    }
+    return delayMs;
 }
 
 bool luhnValid(const QByteArray &digits)

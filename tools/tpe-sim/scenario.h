@@ -136,6 +136,8 @@ struct Scenario
     int baud = 0; // 0: whole blocks at once
     CheckCharacters checkCharacters = CheckCharacters::Natural;
     bool blankBeforeAnswer = false;
+    // The display cleared before the payment answers and nothing shown after them.
+    bool clearsBeforeAnswer = false;
     bool displayBetweenBlocks = false;
     char continuationStart = 0; // 'D' or 'P': first letter of a payment answer's second block
     bool debitPrints = false;
@@ -150,6 +152,10 @@ struct Scenario
     // The terminal's clock; the local time when not set.
     std::optional<QDateTime> clock;
     int delayMs = 20;
+    // Processing time before the terminal takes its turn, per request (by the request's
+    // identifier, "AJ00204" for the remittance and "AJ00203" for its report); delayMs otherwise.
+    QList<QPair<QByteArray, int>> turnDelays;
+    int turnDelayFor(const QByteArray &request) const;
     int ackWaitMs = 3000;
 
     // For tests run in the same process: turns of their own for the requests it answers.

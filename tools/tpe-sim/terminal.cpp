@@ -265,7 +265,7 @@ void Terminal::handOver(Clock::time_point now)
         return;
     }
     m_state = State::Processing;
-    m_due = lineFree(now) + std::chrono::milliseconds(m_scenario.delayMs);
+    m_due = lineFree(now) + std::chrono::milliseconds(m_scenario.turnDelayFor(m_processing));
 }
 
 void Terminal::tick(Clock::time_point now)
@@ -531,7 +531,8 @@ QList<Terminal::Step> Terminal::solvencyTurn(const QByteArray &request)
               solvencyAnswer(result.result, result.diagnostic, amount,
                              {m_scenario.cardNumber, m_scenario.expiry}),
               true);
-    addDisplay(turn, {}, {});
+    if (!m_scenario.clearsBeforeAnswer)
+        addDisplay(turn, {}, {});
     addEot(turn);
     markResends(turn);
     return turn;
@@ -590,7 +591,8 @@ QList<Terminal::Step> Terminal::debitTurn(const QByteArray &request)
     if (m_scenario.blankBeforeAnswer)
         addDisplay(turn, {}, {});
     addAnswer(turn, debitAnswer(details), true);
-    addDisplay(turn, {}, {});
+    if (!m_scenario.clearsBeforeAnswer)
+        addDisplay(turn, {}, {});
     addEot(turn);
     markResends(turn);
     return turn;
