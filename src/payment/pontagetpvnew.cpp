@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/seams.h"
 #include "platform/serialline.h"
+#include "platform/watchdog.h"
 
 #include <QScopeGuard>
 
@@ -87,10 +88,13 @@ bool elapsed(qint64 startMs, int seconds)
 void waitForCount(int expected, qint64 startMs, int timeoutSeconds, bool handleEvents)
 {
     while (buffered() < expected && !elapsed(startMs, timeoutSeconds)) {
-        if (handleEvents)
+        if (handleEvents) {
             clock().processEventsFor(PollSliceMs);
-        else
+        } else {
+            // The hand-over may wait minutes for the terminal's turn without handling events.
+            Platform::feedWatchdog();
             clock().sleepMs(PollSliceMs);
+        }
     }
 }
 
@@ -122,6 +126,7 @@ QByteArray collect(QByteArray text, int expected, qint64 startMs, int timeoutSec
         text += readBuffered();
         if (text.size() >= expected || isWholeBlock(text) || elapsed(startMs, timeoutSeconds))
             return text;
+        Platform::feedWatchdog();
         clock().sleepMs(PollSliceMs);
     }
 }

@@ -2,6 +2,7 @@
 
 #include "platform/clock.h"
 #include "platform/seams.h"
+#include "platform/watchdog.h"
 
 #include <QFile>
 #include <QUrl>
@@ -101,6 +102,9 @@ public:
         bool overRun = false;
         while (!finished) {
             int running = 0;
+            // libcurl may hold the thread for a stall limit while it waits for the reply to the
+            // end of a file.
+            feedWatchdog(qint64(qMax(1, m_limits.stallSeconds)) * 1000);
             if (curl_multi_perform(m_multi, &running) != CURLM_OK) {
                 result = CURLE_FAILED_INIT;
                 break;

@@ -1,6 +1,9 @@
 #include "platform/servicenotifier.h"
 
+#include "platform/clock.h"
 #include "platform/kiosktimer.h"
+#include "platform/seams.h"
+#include "platform/watchdog.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -63,34 +66,75 @@ ServiceNotifier::ServiceNotifier(const QProcessEnvironment &environment, QObject
         return;
     }
     m_pingIntervalMs = pingInterval(environment);
-    m_timer->setInterval(int(m_pingIntervalMs));
-    connect(m_timer, &KioskTimer::timeout, this, &ServiceNotifier::ping);
+    m_lastMs = clock().monotonicMs();
+    // Until ready, the start-up's time-out is extended while the kiosk works.
+    m_timer->setInterval(int(StartExtensionEveryMs));
+    connect(m_timer, &KioskTimer::timeout, this, [this] { m_ready ? ping() : extendStart(); });
+    m_timer->start();
+    installWatchdogFeed([this](qint64 blockAheadMs) { feed(blockAheadMs); });
 }
 
 ServiceNotifier::~ServiceNotifier()
 {
-    if (m_socket >= 0)
+    if (m_socket >= 0) {
+        installWatchdogFeed({});
         ::close(m_socket);
+    }
 }
 
 void ServiceNotifier::notifyReady()
 {
     if (!enabled())
         return;
+    m_timer->stop();
+    m_ready = true;
     send(QByteArrayLiteral("READY=1"));
-    if (m_pingIntervalMs > 0)
+    m_lastMs = clock().monotonicMs();
+    if (m_pingIntervalMs > 0) {
+        m_timer->setInterval(int(m_pingIntervalMs));
         m_timer->start();
+    }
 }
 
 void ServiceNotifier::notifyStopping()
 {
     m_timer->stop();
+    m_stopping = true;
     send(QByteArrayLiteral("STOPPING=1"));
 }
 
 void ServiceNotifier::ping()
 {
+    m_lastMs = clock().monotonicMs();
     send(QByteArrayLiteral("WATCHDOG=1"));
+}
+
+void ServiceNotifier::extendStart()
+{
+    m_lastMs = clock().monotonicMs();
+    send(QByteArrayLiteral("EXTEND_TIMEOUT_USEC=") + QByteArray::number(StartExtensionMs * 1000));
+}
+
+void ServiceNotifier::feed(qint64 blockAheadMs)
+{
+    if (m_stopping)
+        return;
+    const qint64 since = clock().monotonicMs() - m_lastMs;
+    if (!m_ready) {
+        if (since >= StartExtensionEveryMs)
+            extendStart();
+        return;
+    }
+    if (m_pingIntervalMs <= 0)
+        return;
+    // Before a known blocking stretch, early enough that the next ping cannot come too late;
+    // never more than a ping a second for it.
+    const qint64 due = qMax(qMin<qint64>(1000, m_pingIntervalMs), m_pingIntervalMs - blockAheadMs);
+    if (since >= due) {
+        ping();
+        // The timer counts its interval again from this ping.
+        m_timer->restart();
+    }
 }
 
 bool ServiceNotifier::send(const QByteArray &state)

@@ -15,8 +15,11 @@ inline constexpr char SessionNotifySocketVariable[] = "MOVENDI_NOTIFY_SOCKET";
 // Tells the service manager that started the kiosk how it is doing, in datagrams on the socket
 // that NOTIFY_SOCKET names ("/path", or "@name" for an abstract socket): ready once the home
 // screen shows, alive at half the watchdog interval it was given, stopping at an orderly end.
-// The pings come from a timer of the event loop, so a frozen loop stops them and the manager
-// restarts the kiosk. Without NOTIFY_SOCKET nothing is sent.
+// The pings come from a timer of the event loop, and from the waits that may not handle events
+// (platform/watchdog.h), so only a frozen kiosk stops them and the manager restarts it. A
+// start-up that takes longer than half a minute (settling an interrupted sale with a slow
+// terminal) asks for 90 more seconds every half minute while it works (EXTEND_TIMEOUT_USEC).
+// Without NOTIFY_SOCKET nothing is sent.
 class ServiceNotifier : public QObject
 {
     Q_OBJECT
@@ -41,13 +44,22 @@ public:
     // One message as it is, for a relay passing on another process's; false when not sent.
     bool send(const QByteArray &state);
 
+    static constexpr qint64 StartExtensionMs = 90000;
+    static constexpr qint64 StartExtensionEveryMs = 30000;
+
 private:
     void ping();
+    void extendStart();
+    // From the waits that do not handle events.
+    void feed(qint64 blockAheadMs);
 
     int m_socket = -1;
     QByteArray m_address; // the socket's name; an abstract one starts with a zero byte
     qint64 m_pingIntervalMs = 0;
     bool m_sendFailed = false;
+    bool m_ready = false;
+    bool m_stopping = false;
+    qint64 m_lastMs = 0; // the last ping, or before ready the last extension (or the start)
     KioskTimer *m_timer = nullptr;
 };
 

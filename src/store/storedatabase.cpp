@@ -2,16 +2,22 @@
 
 #include "config/fnkestrel.h"
 #include "journal/erreur.h"
+#include "platform/clock.h"
 #include "platform/filelookup.h"
+#include "platform/seams.h"
+#include "platform/watchdog.h"
 #include "state/etatdemarrage.h"
 
 #include <QAtomicInteger>
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+
+#include <sqlite3.h>
 
 namespace Movendi::Startup {
 
@@ -21,6 +27,21 @@ QString nouveauNomConnexion()
 {
     static QAtomicInteger<quint64> compteur;
     return QStringLiteral("magasin-%1").arg(++compteur);
+}
+
+// SQLite's own busy handler sleeps in the kernel: this one waits on the installed clock and
+// keeps the service manager's watchdog fed, up to the store's busy time-out.
+int attendreVerrou(void *debut, int essai)
+{
+    qint64 &depuis = *static_cast<qint64 *>(debut);
+    Platform::Clock &horloge = Platform::clock();
+    if (essai == 0)
+        depuis = horloge.monotonicMs();
+    if (horloge.monotonicMs() - depuis >= StoreDatabase::DelaiVerrouMs)
+        return 0;
+    Platform::feedWatchdog();
+    horloge.sleepMs(qMin(5 << qMin(essai, 4), 50));
+    return 1;
 }
 
 const QString formatMoment = QStringLiteral("yyyy-MM-dd HH:mm:ss");
@@ -87,11 +108,15 @@ void StoreDatabase::ouvrir(const QString &fichier)
     m_fichier = fichier;
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connexion);
     db.setDatabaseName(fichier);
-    // A staff tool reading the store must not make a sale fail at once.
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
     if (!db.open())
         echec(ErreurOuverture, QStringLiteral("ouverture de la base impossible"),
               db.lastError().text());
+    // A staff tool or a backup holding the write lock must not make a sale fail at once.
+    const QVariant poignee = db.driver()->handle();
+    if (poignee.isValid() && qstrcmp(poignee.typeName(), "sqlite3*") == 0) {
+        if (sqlite3 *handle = *static_cast<sqlite3 *const *>(poignee.constData()))
+            sqlite3_busy_handler(handle, attendreVerrou, &m_debutAttente);
+    }
     // Sales are money: every commit reaches the disk before the customer is told.
     for (const char *pragma :
          {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"}) {

@@ -24,8 +24,9 @@ struct ResultatRequete
 
 // One connection to the store database, for one routine or one screen: opened on construction,
 // closed on destruction. SQLite in WAL mode with synchronous FULL and foreign keys on; every
-// value goes through bound parameters. A failure throws ErreurExecution (3343 for a store that
-// cannot be opened, 3146 for a statement that fails).
+// value goes through bound parameters; another connection's lock is waited for up to
+// DelaiVerrouMs on the installed clock, the watchdog fed. A failure throws ErreurExecution (3343
+// for a store that cannot be opened, 3146 for a statement that fails).
 class StoreDatabase
 {
 public:
@@ -71,6 +72,8 @@ public:
 
     static constexpr int ErreurOuverture = 3343;
     static constexpr int ErreurRequete = 3146;
+    // How long a statement waits for another connection's write lock before it fails.
+    static constexpr qint64 DelaiVerrouMs = 5000;
 
 private:
     void ouvrir(const QString &fichier);
@@ -81,6 +84,7 @@ private:
 
     QString m_connexion;
     QString m_fichier;
+    qint64 m_debutAttente = 0; // of the current wait for a lock
 };
 
 // "dd/MM/yyyy" or "dd/MM/yyyy HH:mm:ss" as the reports pass them; invalid when neither.

@@ -4,6 +4,7 @@
 #include "platform/clock.h"
 #include "platform/filelookup.h"
 #include "platform/seams.h"
+#include "platform/watchdog.h"
 #include "state/etatdemarrage.h"
 #include "state/gardes.h"
 
@@ -59,7 +60,7 @@ QString SupprimerEspaces(const QString &texte)
 void Attendre(double secondes)
 {
     if (secondes > 0)
-        Platform::clock().sleepMs(std::llround(secondes * 1000.0));
+        Platform::sleepFed(std::llround(secondes * 1000.0));
 }
 
 void AttendreInterruptible(double secondes)

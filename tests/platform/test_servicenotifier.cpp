@@ -5,6 +5,7 @@
 #include "notificationsocket.h"
 #include "platform/seams.h"
 #include "platform/servicenotifier.h"
+#include "platform/watchdog.h"
 
 #include <gtest/gtest.h>
 
@@ -88,6 +89,34 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Case> &parameter) {
         return std::string(parameter.param.what);
     });
+
+TEST_F(ServiceNotifierTest, WaitsWithoutEventsStillPingAndALongStartUpExtendsItsTimeOut)
+{
+    NotificationSocket manager(NotificationSocket::Kind::Path);
+    ASSERT_TRUE(manager.isBound());
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("NOTIFY_SOCKET"), manager.name());
+    environment.insert(QStringLiteral("WATCHDOG_USEC"), QStringLiteral("400000"));
+    Platform::ServiceNotifier notifier(environment);
+
+    // A start-up that settles a sale for a minute and a half without handling events.
+    Platform::sleepFed(95000);
+    const QByteArray extension = "EXTEND_TIMEOUT_USEC=90000000";
+    EXPECT_EQ(manager.drain(), (QByteArrayList{extension, extension, extension}));
+
+    // Ready: a wait of two seconds without events pings as the timer would, every 200 ms.
+    notifier.notifyReady();
+    EXPECT_EQ(manager.drain(), QByteArrayList{"READY=1"});
+    Platform::sleepFed(2000);
+    EXPECT_EQ(manager.drain().count("WATCHDOG=1"), 10);
+    // The same wait without the feed is what starved the manager.
+    m_clock.sleepMs(2000);
+    EXPECT_TRUE(manager.drain().isEmpty());
+
+    notifier.notifyStopping();
+    Platform::sleepFed(1000);
+    EXPECT_EQ(manager.drain(), QByteArrayList{"STOPPING=1"});
+}
 
 TEST(ServiceNotifierEnvironmentTest, NoSocketOrOneOutOfReach_Disabled)
 {

@@ -6,10 +6,12 @@
 #include "machine/grafcetlibrary.h"
 #include "machine/machinecontrol.h"
 #include "media/frmvideo.h"
+#include "notificationsocket.h"
 #include "payment/etatpaiement.h"
 #include "platform/kiosktimer.h"
 #include "platform/profilefile.h"
 #include "platform/seams.h"
+#include "platform/servicenotifier.h"
 #include "printersim.h"
 #include "sale/etatvente.h"
 #include "sale/frmchoix.h"
@@ -30,6 +32,12 @@
 #include <QTimer>
 
 #include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <thread>
 
 using namespace Movendi;
 using Startup::etat;
@@ -329,6 +337,90 @@ TEST_F(VenteEntiereTest, NightAfterASale_RemittanceRecordedStoreBackedUpBackOnTh
         QDir(etat().cheminEpi)
             .filePath(QStringLiteral("Sauvegarde") + etat().NomBase + QStringLiteral(".dat"))));
     EXPECT_EQ(journal(QStringLiteral("EnregistrerTelecollecte")), QStringList{});
+}
+
+// The service manager's side of the watchdog, read on a thread of its own: the kiosk's waits
+// that hold the UI thread would hold a reader on it too.
+class ManagerWatch
+{
+public:
+    ManagerWatch() : m_reader([this] { lire(); }) {}
+    ~ManagerWatch()
+    {
+        m_stop = true;
+        m_reader.join();
+    }
+    QString name() const { return m_socket.name(); }
+    // The longest time between two pings, in real milliseconds, and how many came.
+    std::pair<qint64, int> pings() const
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        qint64 longest = 0;
+        for (qsizetype i = 1; i < m_pings.size(); ++i)
+            longest = qMax(longest, m_pings.at(i) - m_pings.at(i - 1));
+        return {longest, int(m_pings.size())};
+    }
+
+private:
+    void lire()
+    {
+        using namespace std::chrono;
+        while (!m_stop) {
+            const std::optional<QByteArray> message = m_socket.next(100);
+            if (!message || !message->startsWith("WATCHDOG=1"))
+                continue;
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_pings << duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+        }
+    }
+
+    Movendi::Test::NotificationSocket m_socket{Movendi::Test::NotificationSocket::Kind::Path};
+    mutable std::mutex m_mutex;
+    QList<qint64> m_pings;
+    std::atomic<bool> m_stop{false};
+    std::thread m_reader;
+};
+
+TEST_F(VenteEntiereTest, SlowTerminalByDayAndByNight_TheWatchdogIsFedThroughout)
+{
+    // As the shipped unit has it: WatchdogSec=30, a ping every 15 s. The terminal dials the bank
+    // before it takes its turn: a minute for the solvency, ten for the remittance. On this clock
+    // a real second is ten of the kiosk's.
+    constexpr int Facteur = 10;
+    m_fast.setFactor(Facteur);
+    ManagerWatch manager;
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("NOTIFY_SOCKET"), manager.name());
+    env.insert(QStringLiteral("WATCHDOG_USEC"), QStringLiteral("30000000"));
+    Platform::ServiceNotifier notifier(env);
+    terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 1"),
+              QStringLiteral("delai-tour solvabilite %1").arg(60000 / Facteur),
+              QStringLiteral("delai-tour telecollecte %1").arg(600000 / Facteur)});
+    demarrer();
+    notifier.notifyReady();
+    acheter(false);
+    ASSERT_EQ(ventes(), 1);
+    ASSERT_EQ(debits().size(), 1);
+
+    // The night, from the attract player as the idle kiosk runs it.
+    const QTime maintenant = m_fast.now().time();
+    etat().DebutTelecollecte = maintenant.addSecs(-60);
+    etat().FinTelecollecte = maintenant.addSecs(3600);
+    bool enregistree = false;
+    QElapsedTimer t;
+    t.start();
+    while (!enregistree && t.elapsed() < 150000) {
+        QTest::qWait(100);
+        enregistree = !lire(QStringLiteral("SELECT Id FROM Telecollectes")).estVide();
+    }
+    if (m_screens.fnAcceuil()->lecteur()->isVisible())
+        m_screens.fnAcceuil()->lecteur()->hide();
+    EXPECT_TRUE(enregistree) << "the remittance did not complete";
+    const auto [plusLongMs, nombre] = manager.pings();
+    std::printf("pings: %d, plus long intervalle: %lld s (horloge du kiosque)\n", nombre,
+                qlonglong(plusLongMs * Facteur / 1000));
+    EXPECT_GE(nombre, 40);
+    EXPECT_LT(plusLongMs * Facteur, 30000) << "the service manager would have killed the kiosk";
 }
 
 TEST_F(VenteEntiereTest, DoorThatDidNotOpen_TopUpOnlyDebitedArticleKept)
