@@ -120,11 +120,39 @@ CREATE TABLE IF NOT EXISTS Telecollectes (
     TransmitOK    INTEGER NOT NULL DEFAULT 0
 );
 
+-- Transfert: 0 waiting, 1 taken whole by the server. Echecs counts the runs in which the server
+-- refused the file; at 3 it is set aside (MisDeCote 1, kept on disk, shown by movendi-admin
+-- synchro) and the files after it go on. MisDeCote 2: recorded but missing from disk. Motif:
+-- the last reason.
 CREATE TABLE IF NOT EXISTS FichierTransfer (
     Id         INTEGER PRIMARY KEY AUTOINCREMENT,
     NomFichier TEXT NOT NULL,
-    Transfert  INTEGER NOT NULL DEFAULT 0
+    Transfert  INTEGER NOT NULL DEFAULT 0,
+    Echecs     INTEGER NOT NULL DEFAULT 0,
+    MisDeCote  INTEGER NOT NULL DEFAULT 0,
+    Motif      TEXT
 );
+
+-- What the kiosk keeps of its own state: DernierJourTelecollecte (the day of the last nightly
+-- run, so that a restart inside the window does not remit again) and VerificationEcriture (the
+-- last check that the store takes writes).
+CREATE TABLE IF NOT EXISTS EtatKiosque (
+    Cle    TEXT PRIMARY KEY,
+    Valeur TEXT
+);
+
+-- Every refill, destocking, inventory print and door presentation of the refill screen.
+-- Ecran: the routine; Code: what was scanned or typed; Resultat: what came of it.
+CREATE TABLE IF NOT EXISTS AuditStock (
+    Id        INTEGER PRIMARY KEY AUTOINCREMENT,
+    LaDate    TEXT NOT NULL,
+    Ecran     TEXT NOT NULL,
+    Code      TEXT,
+    NoEmpl    INTEGER,
+    Reference INTEGER,
+    Resultat  TEXT NOT NULL
+);
+CREATE INDEX IF NOT EXISTS AuditParDate ON AuditStock (LaDate);
 
 CREATE TABLE IF NOT EXISTS TransfertExportCSV (
     Id      INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -154,12 +182,13 @@ SELECT v.NumVente, v.LaDate, v.NoCBClient, d.TypeMouvement, v.IdentMachine, v.No
 FROM DetailVente d JOIN Ventes v ON v.NumVente = d.NoVente
 WHERE d.SynchroServ IS NULL OR d.SynchroServ <> 1;
 
--- Accounting rows: amounts as decimal text with a comma, as the accountants' spreadsheet reads them.
+-- Accounting rows: amounts as decimal text with a comma, as the accountants' spreadsheet reads them;
+-- a missing amount stays missing (nothing in the file), never "0,00".
 CREATE VIEW IF NOT EXISTS ExportCSVvente AS
 SELECT v.NumVente, v.LaDate, v.IdentMachine, d.RefProduit, d.Designation, d.NoIMEI, d.NoSIM, d.NoCommande,
-       replace(printf('%.2f', d.Montant / 10000.0), '.', ',') AS Montant,
-       replace(printf('%.2f', d.EcoTaxe / 10000.0), '.', ',') AS EcoTaxe,
-       replace(printf('%.1f', d.TVA), '.', ',') AS TVA,
+       CASE WHEN d.Montant IS NOT NULL THEN replace(printf('%.2f', d.Montant / 10000.0), '.', ',') END AS Montant,
+       CASE WHEN d.EcoTaxe IS NOT NULL THEN replace(printf('%.2f', d.EcoTaxe / 10000.0), '.', ',') END AS EcoTaxe,
+       CASE WHEN d.TVA IS NOT NULL THEN replace(printf('%.1f', d.TVA), '.', ',') END AS TVA,
        v.NoCBClient, v.NoRemiseTelecollecte
 FROM DetailVente d JOIN Ventes v ON v.NumVente = d.NoVente
 WHERE d.NoFamille = 1
@@ -169,8 +198,8 @@ WHERE d.NoFamille = 1
 CREATE VIEW IF NOT EXISTS ExportCSVrecharge AS
 SELECT v.NumVente, v.LaDate, v.IdentMachine, d.RefProduit, d.Designation, d.EAN13recharge, d.NoSerieRecharge,
        d.NoCommande,
-       replace(printf('%.2f', d.Montant / 10000.0), '.', ',') AS Montant,
-       replace(printf('%.1f', d.TVA), '.', ',') AS TVA,
+       CASE WHEN d.Montant IS NOT NULL THEN replace(printf('%.2f', d.Montant / 10000.0), '.', ',') END AS Montant,
+       CASE WHEN d.TVA IS NOT NULL THEN replace(printf('%.1f', d.TVA), '.', ',') END AS TVA,
        v.NoCBClient, v.NoRemiseTelecollecte, d.Id
 FROM DetailVente d JOIN Ventes v ON v.NumVente = d.NoVente
 WHERE d.NoFamille = 2;

@@ -15,7 +15,7 @@ namespace Movendi::Startup {
 namespace {
 void afficherErreur(const QString &routine, const ErreurExecution &erreur)
 {
-    if (GardeVente::active()) {
+    if (boitesInterdites()) {
         SignalerErreur(routine, erreur);
         return;
     }

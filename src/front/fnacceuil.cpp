@@ -20,6 +20,7 @@
 #include "screens/kioskstyle.h"
 #include "screens/navigation.h"
 #include "startup/demarrage.h"
+#include "state/disponibilite.h"
 #include "state/ecrans.h"
 #include "state/etatdemarrage.h"
 #include "state/gardes.h"
@@ -115,10 +116,12 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidg
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setStyleSheet(KioskStyle::feuille());
 
-    auto *grille = new QGridLayout;
+    m_tuiles = new QWidget(this);
+    auto *grille = new QGridLayout(m_tuiles);
+    grille->setContentsMargins(0, 0, 0, 0);
     grille->setSpacing(26);
     for (int i = 0; i < Tuiles; ++i) {
-        auto *carte = new QFrame(this);
+        auto *carte = new QFrame(m_tuiles);
         carte->setProperty("role", QStringLiteral("carte"));
         auto *image = new Touchable([this, i] { toucherTuile(i); }, carte);
         image->setObjectName(QStringLiteral("Image1"));
@@ -208,7 +211,13 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidg
     racine->setSpacing(24);
     racine->addWidget(KioskStyle::bandeau(this));
     racine->addWidget(accroche);
-    racine->addLayout(grille, 1);
+    // While the kiosk takes no customer (store refusing writes, the night's run).
+    m_labelDispo = cache(KioskStyle::alerte(
+        QStringLiteral("LabelDispo"),
+        QStringLiteral("Momentanément indisponible\nTemporary unavailable"), this));
+    m_labelDispo->setAlignment(Qt::AlignCenter);
+    racine->addWidget(m_tuiles, 1);
+    racine->addWidget(m_labelDispo, 1);
     racine->addWidget(ssPanel1);
     racine->addLayout(langues);
 
@@ -264,7 +273,24 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidg
     lecteur.terminer = [this] { terminer(); };
     lecteur.ouvrirRemplissage = [this] { ouvrirRemplissage(); };
     m_video = std::make_unique<Media::FrmVideo>(std::move(lecteur));
+    connect(&Startup::disponibilite(), &Startup::Disponibilite::changee, this,
+            &FnAcceuil::afficherDisponibilite);
+    afficherDisponibilite();
     qApp->installEventFilter(this);
+}
+
+void FnAcceuil::afficherDisponibilite()
+{
+    const bool disponible = Startup::disponibilite().disponible();
+    m_tuiles->setVisible(disponible);
+    m_labelDispo->setVisible(!disponible);
+    if (isVisible())
+        repaint();
+}
+
+bool FnAcceuil::indisponibiliteAffichee() const
+{
+    return !m_labelDispo->isHidden();
 }
 
 FnAcceuil::~FnAcceuil()
@@ -437,6 +463,9 @@ bool FnAcceuil::venteAffichee() const
 
 void FnAcceuil::toucherTuile(int i)
 {
+    // Nothing is sold while the kiosk is out of service or the night runs.
+    if (!Startup::disponibilite().disponible())
+        return;
     if (paiement() && paiement()->paiementEnCours()) {
         // A new basket: the earlier card wait ends first, then this touch is played.
         if (paiement()->abandonnerAttenteCarte())
@@ -529,7 +558,8 @@ bool FnAcceuil::eventFilter(QObject *watched, QEvent *event)
             terminer();
         return true;
     }
-    if (cle->key() == Qt::Key_F12 && !cle->isAutoRepeat())
+    // Not during the nightly run: it ends by starting the film again.
+    if (cle->key() == Qt::Key_F12 && !cle->isAutoRepeat() && !Startup::GardeNuit::active())
         ouvrirRemplissage();
     return true;
 }

@@ -56,6 +56,9 @@ public:
 
     void ChargerCatalogue();
     void AfficherCatalogue();
+    // "Momentanément indisponible" instead of the tiles while the kiosk takes no customer.
+    void afficherDisponibilite();
+    bool indisponibiliteAffichee() const;
     void RechercherPortImprimante();
     void LancerVideo();
     void ArreterVideo();
@@ -121,6 +124,8 @@ private:
     std::array<QLabel *, Tuiles> m_prix{};
     QLabel *m_picture2;
     QLabel *m_ssPanelVideo;
+    QLabel *m_labelDispo;
+    QWidget *m_tuiles;
     class AffichageAccueil;
     QLabel *m_ssPanel1 = nullptr;
     std::unique_ptr<AffichageAccueil> m_affichageTerminal;

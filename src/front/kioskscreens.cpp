@@ -5,7 +5,6 @@
 #include "platform/kiosktimer.h"
 #include "sale/frmchoix.h"
 #include "sale/frmpayment.h"
-#include "sale/reprisevente.h"
 #include "screens/fullscreenkeeper.h"
 #include "screens/navigation.h"
 #include "stock/frmremplissage.h"
@@ -99,8 +98,10 @@ QWidget *KioskScreens::accueil() const
 void KioskScreens::reprendreVentesInterrompues()
 {
     charger();
+    // The journal and the store checked, the sales left in flight settled; out of service
+    // until they can be.
     if (m_paiement)
-        Sale::reprendreVentesInterrompues(*m_paiement);
+        m_paiement->surveillanceMagasin().verifierAuDemarrage();
 }
 
 void KioskScreens::arreterAnimation()

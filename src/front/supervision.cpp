@@ -11,9 +11,12 @@
 #include "platform/seams.h"
 #include "reporting/envoyeremail.h"
 #include "reporting/rapportsventes.h"
+#include "state/disponibilite.h"
 #include "state/ecrans.h"
 #include "state/etatdemarrage.h"
+#include "state/gardes.h"
 #include "store/conversions.h"
+#include "store/etatkiosque.h"
 #include "store/sauvegarde.h"
 #include "store/storedatabase.h"
 #include "utilities/fonctionutilitaires.h"
@@ -131,17 +134,60 @@ void Supervision::controlerActivite()
                                corpsAlerteActivite(e.LocalisationMachine, e.IntervalControl));
 }
 
+QDate Supervision::DernierJourTelecollecte()
+{
+    // Kept in the store, so that a restart inside the window does not remit again.
+    if (!m_dernierJourLu) {
+        if (Startup::StoreDatabase *base = m_actions.base()) {
+            try {
+                const std::optional<QString> jour = Startup::lireEtatKiosque(
+                    *base, QLatin1String(Startup::CleDernierJourTelecollecte));
+                if (jour)
+                    m_dernierJourTelecollecte = QDate::fromString(*jour, Qt::ISODate);
+                m_dernierJourLu = true;
+            } catch (const Startup::ErreurExecution &erreur) {
+                Startup::SignalerErreur(QStringLiteral("VerifierSauvegarde"), erreur);
+            }
+        }
+    }
+    return m_dernierJourTelecollecte;
+}
+
+void Supervision::noterJourTelecollecte(const QDate &jour)
+{
+    m_dernierJourTelecollecte = jour;
+    m_dernierJourLu = true;
+    Startup::StoreDatabase *base = m_actions.base();
+    try {
+        if (!base)
+            throw Startup::ErreurExecution(Startup::StoreDatabase::ErreurOuverture,
+                                           QStringLiteral("base de donnée inaccessible"));
+        Startup::ecrireEtatKiosque(*base, QLatin1String(Startup::CleDernierJourTelecollecte),
+                                   jour.toString(Qt::ISODate));
+    } catch (const Startup::ErreurExecution &erreur) {
+        // Remembered for this run only: a restart inside the window would remit again.
+        Startup::SignalerErreur(QStringLiteral("VerifierSauvegarde"), erreur);
+    }
+}
+
 void Supervision::VerifierSauvegarde()
 {
     const Startup::EtatDemarrage &e = etat();
     const QDateTime maintenant = Platform::clock().now();
     const QTime heure = maintenant.time();
-    if (!(heure > e.DebutTelecollecte && heure <= e.FinTelecollecte) ||
-        maintenant.date() == m_dernierJourTelecollecte)
+    if (!(heure > e.DebutTelecollecte && heure <= e.FinTelecollecte))
+        return;
+    // A cancelled payment may still wait for its card on the terminal's line, and the night
+    // never runs inside itself: the next call inside the window starts it.
+    if (Startup::GardeVente::active() || Startup::GardeNuit::active())
+        return;
+    if (maintenant.date() == DernierJourTelecollecte())
         return;
 
+    // No customer meets the night: no sale starts and no box waits for a touch until its end.
+    const Startup::GardeNuit nuit;
     m_actions.arreterVideo();
-    m_dernierJourTelecollecte = maintenant.date();
+    noterJourTelecollecte(maintenant.date());
     Startup::ArreterRetourAutomatique();
 
     if (m_actions.demTC(true) == Payment::Resultat::Ok) {

@@ -61,14 +61,17 @@ public:
     void EnregistrerTelecollecte();
 
     std::int16_t compteurHeures() const { return m_compteurHeures; }
-    QDate DernierJourTelecollecte() const { return m_dernierJourTelecollecte; }
+    // The day of the last nightly run, as the store keeps it (read once).
+    QDate DernierJourTelecollecte();
 
 private:
     void controlerActivite();
+    void noterJourTelecollecte(const QDate &jour);
 
     Actions m_actions;
     std::int16_t m_compteurHeures = 0;
     QDate m_dernierJourTelecollecte;
+    bool m_dernierJourLu = false;
 };
 
 } // namespace Movendi::Front

@@ -11,29 +11,48 @@
 #include <QFile>
 
 #include <sqlite3.h>
+#include <syslog.h>
 
 namespace Movendi::Startup {
 
-void JournaliserErreur(const QString &contexte, const QString &erreur)
+namespace {
+
+// The journal's file, opened for writing; null with the reason when it cannot be.
+sqlite3 *ouvrirJournal(QString *raison)
 {
     if (etat().CheminJournal.isEmpty())
         etat().CheminJournal = DossierApplication();
     const auto nom = Platform::findFileNoCase(etat().CheminJournal, QLatin1String(NomJournal));
-    if (!nom)
-        return;
+    if (!nom) {
+        *raison = QStringLiteral("journal absent: ") +
+                  QDir(etat().CheminJournal).filePath(QLatin1String(NomJournal));
+        return nullptr;
+    }
     const QByteArray chemin = QFile::encodeName(QDir(etat().CheminJournal).filePath(*nom));
-
     sqlite3 *db = nullptr;
     // Never SQLITE_OPEN_CREATE: the kiosk does not make the journal.
     if (sqlite3_open_v2(chemin.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        *raison = QString::fromUtf8(db ? sqlite3_errmsg(db) : "mémoire insuffisante");
         sqlite3_close(db);
-        return;
+        return nullptr;
     }
     sqlite3_busy_timeout(db, DelaiVerrouJournalMs);
+    return db;
+}
+
+QString erreurJournal(sqlite3 *db, int code)
+{
+    return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(sqlite3_errmsg(db))).arg(code);
+}
+
+// One row of Erreurs; false with the reason when the journal refused it.
+bool inserer(sqlite3 *db, const QString &contexte, const QString &erreur, QString *raison)
+{
     sqlite3_stmt *insert = nullptr;
-    if (sqlite3_prepare_v2(db,
-                           "INSERT INTO Erreurs (DateErreur, Contexte, Erreur) VALUES (?, ?, ?)",
-                           -1, &insert, nullptr) == SQLITE_OK) {
+    int rc = sqlite3_prepare_v2(
+        db, "INSERT INTO Erreurs (DateErreur, Contexte, Erreur) VALUES (?, ?, ?)", -1, &insert,
+        nullptr);
+    if (rc == SQLITE_OK) {
         const QByteArray date =
             Platform::clock().now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8();
         const QByteArray ctx = contexte.toUtf8();
@@ -41,10 +60,64 @@ void JournaliserErreur(const QString &contexte, const QString &erreur)
         sqlite3_bind_text(insert, 1, date.constData(), int(date.size()), SQLITE_TRANSIENT);
         sqlite3_bind_text(insert, 2, ctx.constData(), int(ctx.size()), SQLITE_TRANSIENT);
         sqlite3_bind_text(insert, 3, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-        sqlite3_step(insert);
+        rc = sqlite3_step(insert);
     }
+    const bool ecrit = rc == SQLITE_DONE;
+    if (!ecrit)
+        *raison = erreurJournal(db, rc);
     sqlite3_finalize(insert);
+    return ecrit;
+}
+
+} // namespace
+
+bool JournaliserErreur(const QString &contexte, const QString &erreur)
+{
+    QString raison;
+    sqlite3 *db = ouvrirJournal(&raison);
+    const bool ecrit = db && inserer(db, contexte, erreur, &raison);
     sqlite3_close(db);
+    if (!ecrit)
+        journalSysteme(
+            QStringLiteral("%1: %2 [journal d'erreurs: %3]").arg(contexte, erreur, raison));
+    return ecrit;
+}
+
+bool journalPresent()
+{
+    if (etat().CheminJournal.isEmpty())
+        etat().CheminJournal = DossierApplication();
+    return Platform::findFileNoCase(etat().CheminJournal, QLatin1String(NomJournal)).has_value();
+}
+
+bool journalInscriptible(QString *raison)
+{
+    QString pourquoi;
+    sqlite3 *db = ouvrirJournal(&pourquoi);
+    bool ok = false;
+    if (db) {
+        int rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) {
+            ok = inserer(db, QStringLiteral("verification"), QString(), &pourquoi);
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        } else {
+            pourquoi = erreurJournal(db, rc);
+        }
+    }
+    sqlite3_close(db);
+    if (raison)
+        *raison = pourquoi;
+    return ok;
+}
+
+void journalSysteme(const QString &texte)
+{
+    static const bool ouvert = [] {
+        ::openlog("movendi", LOG_PID, LOG_USER);
+        return true;
+    }();
+    Q_UNUSED(ouvert);
+    ::syslog(LOG_ERR, "%s", texte.toUtf8().constData());
 }
 
 void SignalerErreur(const QString &contexte, const ErreurExecution &erreur)

@@ -7,10 +7,21 @@ namespace Movendi::Startup {
 class ErreurExecution;
 
 // The error journal: table Erreurs of MAINTEN.db in the application folder. Each record opens
-// the file, appends one row and closes it. Without the file the journal is off; a file that
-// cannot be written (locked, read-only, no table) costs that record. It never raises and never
-// blocks the kiosk for more than a short busy time-out.
-void JournaliserErreur(const QString &contexte, const QString &erreur);
+// the file, appends one row and closes it. A record the journal cannot take (no file, a file
+// locked, read-only or without its table) goes to the system log instead, with the reason. It
+// never raises and never blocks the kiosk for more than a short busy time-out. True when the
+// journal took it.
+bool JournaliserErreur(const QString &contexte, const QString &erreur);
+
+// Whether the journal's file is there (without it the journal is off).
+bool journalPresent();
+// Whether the journal can take a record now (a write tried and rolled back); the reason when
+// it cannot.
+bool journalInscriptible(QString *raison = nullptr);
+
+// A line for the system log (syslog, the service manager's journal), for what the error journal
+// cannot hold.
+void journalSysteme(const QString &texte);
 
 // Records a caught failure as "N°: " + number + " " + description.
 void SignalerErreur(const QString &contexte, const ErreurExecution &erreur);

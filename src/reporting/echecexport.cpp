@@ -10,7 +10,7 @@ namespace Movendi::Reporting {
 Startup::ErreurExecution signalerEchecExport(const QString &etape, const QString &contexte,
                                              const QString &chemin, const QString &erreur)
 {
-    if (!Startup::GardeVente::active())
+    if (!Startup::boitesInterdites())
         Platform::messageBox().show(
             contexte, etape + QStringLiteral(" failed\r\nClasseurExcel\r\n") + erreur);
     return Startup::Erreurs::accesFichier(chemin, etape + QStringLiteral(" failed: ") + erreur);

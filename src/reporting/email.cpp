@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QTcpSocket>
 
+#include <algorithm>
+
 namespace Movendi::Reporting {
 
 namespace {
@@ -62,6 +64,17 @@ void ceder()
     Platform::clock().processEventsFor(0);
 }
 
+// A header's text: as it is when plain ASCII, else as an RFC 2047 encoded word.
+QByteArray enTeteEncode(const QString &texte)
+{
+    const QByteArray utf8 = texte.toUtf8();
+    const bool ascii =
+        std::all_of(utf8.begin(), utf8.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
+    if (ascii)
+        return utf8;
+    return QByteArrayLiteral("=?utf-8?B?") + utf8.toBase64() + QByteArrayLiteral("?=");
+}
+
 } // namespace
 
 std::optional<QString> nomAdresse(const QString &adresse)
@@ -81,7 +94,10 @@ QByteArray donneesMessage(const QString &expediteur, const QString &destinataire
     QByteArray donnees;
     donnees += ligne(QStringLiteral("From: \"%1\" <%2>").arg(nomExp, expediteur));
     donnees += ligne(QStringLiteral("To: \"%1\" <%2>").arg(nomDest, destinataire));
-    donnees += ligne(QStringLiteral("Subject: ") + sujet);
+    donnees += QByteArrayLiteral("Subject: ") + enTeteEncode(sujet) + FinDeLigne;
+    donnees += QByteArrayLiteral("MIME-Version: 1.0\r\n"
+                                 "Content-Type: text/plain; charset=utf-8\r\n"
+                                 "Content-Transfer-Encoding: 8bit\r\n");
     donnees += FinDeLigne;
     QByteArray contenu;
     if (!piecesJointes.isEmpty())
@@ -123,21 +139,66 @@ void Email::PieceJointeSuppr(const QString &chemin)
 
 void Email::FermerWinsock()
 {
+    if (enCours())
+        terminer(false, m_issue.derniereReponse.isEmpty() ? QStringLiteral("connexion fermée")
+                                                          : m_issue.derniereReponse);
     m_socket->abort();
     m_recu.clear();
 }
 
-void Email::Envoie(const QString &expediteur, const QString &destinataire, const QString &sujet,
-                   const QString &corps, qint32 port)
+void Email::terminer(bool envoye, const QString &reponse)
 {
+    if (m_issue.termine)
+        return;
+    m_issue.termine = true;
+    m_issue.envoye = envoye;
+    if (!reponse.isEmpty())
+        m_issue.derniereReponse = reponse;
+}
+
+Email::Issue Email::attendreFin(quint64 numero)
+{
+    Platform::Clock &horloge = Platform::clock();
+    while (numero == m_numero && enCours()) {
+        const qint64 maintenant = horloge.monotonicMs();
+        if (maintenant - m_activiteMs >= SilenceMaxMs || maintenant - m_debutMs >= MailMaxMs) {
+            const QString derniere = m_issue.derniereReponse;
+            terminer(false, QStringLiteral("délai dépassé à l'étape %1, dernière réponse: %2")
+                                .arg(m_etape)
+                                .arg(derniere.isEmpty() ? QStringLiteral("aucune") : derniere));
+            FermerWinsock();
+            break;
+        }
+        horloge.processEventsFor(20);
+    }
+    if (numero != m_numero)
+        return m_issuesPrecedentes.value(numero, {true, false, QStringLiteral("mail inconnu")});
+    return m_issue;
+}
+
+quint64 Email::Envoie(const QString &expediteur, const QString &destinataire, const QString &sujet,
+                      const QString &corps, qint32 port)
+{
+    // One mail at a time: the one in progress ends (or runs out of time) first.
+    if (enCours())
+        attendreFin(m_numero);
     emit Encodage(0, QString());
     m_piecesEncodees.clear();
     FermerWinsock();
     m_etape = 0;
+    if (m_numero != 0) {
+        m_issuesPrecedentes.insert(m_numero, m_issue);
+        while (m_issuesPrecedentes.size() > 8)
+            m_issuesPrecedentes.erase(m_issuesPrecedentes.begin());
+    }
+    m_numero = ++m_dernierNumero;
+    m_issue = Issue{};
+    m_debutMs = m_activiteMs = Platform::clock().monotonicMs();
 
     const std::optional<QString> nomExp = nomAdresse(expediteur);
     const std::optional<QString> nomDest = nomAdresse(destinataire);
     if (!nomExp || !nomDest) {
+        terminer(false, QStringLiteral("adresse sans @"));
         throw Startup::ErreurExecution(
             Startup::Erreurs::AppelIncorrect,
             QStringLiteral("Adresse sans @: \"%1\"").arg(nomExp ? destinataire : expediteur));
@@ -160,6 +221,7 @@ void Email::Envoie(const QString &expediteur, const QString &destinataire, const
         for (const QString &chemin : std::as_const(m_piecesJointes)) {
             QFile fichier(chemin);
             if (!fichier.open(QIODevice::ReadOnly)) {
+                terminer(false, QStringLiteral("pièce jointe illisible"));
                 throw Startup::ErreurExecution(Startup::Erreurs::FichierIntrouvable,
                                                QStringLiteral("Pièce jointe illisible %1: %2")
                                                    .arg(chemin, fichier.errorString()));
@@ -172,11 +234,14 @@ void Email::Envoie(const QString &expediteur, const QString &destinataire, const
         }
     }
     signalerProgression();
+    m_activiteMs = Platform::clock().monotonicMs();
     m_socket->connectToHost(m_serveur, quint16(port));
+    return m_numero;
 }
 
 void Email::donneesRecues()
 {
+    m_activiteMs = Platform::clock().monotonicMs();
     m_recu += m_socket->readAll();
     // Sending yields to events: a reply arriving meanwhile waits for the current one.
     if (m_dansReponse || !reponseComplete(m_recu))
@@ -197,6 +262,7 @@ void Email::traiterReponse(const QByteArray &reponse)
         return; // after QUIT: the server's goodbye
     const int etape = m_etape++;
     const QString texteServeur = QString::fromUtf8(reponse).trimmed();
+    m_issue.derniereReponse = texteServeur;
     bool ok = false;
     const int code = reponse.left(3).toInt(&ok);
     if (ok && code == Etapes[etape].code) {
@@ -226,9 +292,12 @@ void Email::traiterReponse(const QByteArray &reponse)
             m_piecesJointes.clear();
             m_avecPiecesJointes = false;
             emit FichiersJoints(QString(), 0);
+            terminer(true, texteServeur);
         }
         return;
     }
+    // Refused: nothing more goes for this mail.
+    terminer(false, texteServeur);
     if (etape == 3)
         emit Reponse(QStringLiteral("Le serveur n'est pas open relay ou alors le destinataire "
                                     "est inconnu"),
@@ -246,6 +315,8 @@ void Email::envoyer(const QByteArray &texte)
             const QByteArray tranche = texte.mid(i, TailleTranche);
             m_socket->write(tranche);
             m_octetsEnvoyes += tranche.size();
+            // Our own sending is not the server's silence.
+            m_activiteMs = Platform::clock().monotonicMs();
             ceder();
             signalerProgression();
         }
@@ -273,6 +344,7 @@ void Email::erreurSocket(QAbstractSocket::SocketError erreur)
     // The server closing after QUIT is the normal end of the dialogue.
     if (erreur == QAbstractSocket::RemoteHostClosedError && m_etape > DerniereEtape)
         return;
+    terminer(false, m_socket->errorString());
     emit Reponse(QString::number(int(erreur)), m_socket->errorString());
 }
 

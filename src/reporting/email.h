@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractSocket>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -9,9 +10,11 @@ class QTcpSocket;
 
 namespace Movendi::Reporting {
 
-// The message data of one mail: From, To and Subject lines, an empty line, the encoded
-// attachments (when there are any) and a line end, the body and the closing ".". Lines of the
-// body and attachments that start with "." get a second one, as the mail transport removes it.
+// The message data of one mail: From, To and Subject lines, the declaration of its character
+// set (UTF-8, sent as 8-bit; a subject that is not plain ASCII is encoded as RFC 2047 asks), an
+// empty line, the encoded attachments (when there are any) and a line end, the body and the
+// closing ".". Lines of the body and attachments that start with "." get a second one, as the
+// mail transport removes it.
 QByteArray donneesMessage(const QString &expediteur, const QString &destinataire,
                           const QString &sujet, const QString &corps,
                           const QByteArray &piecesJointes);
@@ -20,13 +23,27 @@ std::optional<QString> nomAdresse(const QString &adresse);
 
 /// The kiosk's mail control: sends one plain-text mail, with attached files, to one recipient
 /// through an SMTP server. The dialogue runs from the server's replies while the caller waits
-/// with event processing; the control has no time-out of its own (the callers close it).
+/// with event processing (attendreFin); one mail at a time: a second Envoie waits for the
+/// first to end instead of cutting it short.
 class Email : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QString SeveurSmtp READ SeveurSmtp WRITE setSeveurSmtp NOTIFY SeveurSmtpChanged)
 
 public:
+    /// How a mail ended.
+    struct Issue
+    {
+        bool termine = false;    // the dialogue is over (or was given up)
+        bool envoye = false;     // the server took the message
+        QString derniereReponse; // the server's last reply, or the socket's error
+    };
+
+    /// A server that leaves a step of the dialogue without a reply this long has given up; a
+    /// mail is given up after MailMaxMs in all.
+    static constexpr qint64 SilenceMaxMs = 3000;
+    static constexpr qint64 MailMaxMs = 60000;
+
     explicit Email(QObject *parent = nullptr);
     ~Email() override;
 
@@ -34,9 +51,14 @@ public:
     void setSeveurSmtp(const QString &serveur);
 
     /// Prepares the mail and connects; raises ErreurExecution for an address without an at
-    /// sign or an attachment that cannot be read, before anything is sent.
-    void Envoie(const QString &expediteur, const QString &destinataire, const QString &sujet,
-                const QString &corps, qint32 port);
+    /// sign or an attachment that cannot be read, before anything is sent. A mail still in
+    /// progress is waited for first. Returns the mail's number, for attendreFin.
+    quint64 Envoie(const QString &expediteur, const QString &destinataire, const QString &sujet,
+                   const QString &corps, qint32 port);
+    /// Handles events until that mail's dialogue is over, the server fell silent or the mail
+    /// ran out of time (its connection is then closed); how it ended.
+    Issue attendreFin(quint64 numero);
+    bool enCours() const { return m_numero != 0 && !m_issue.termine; }
     void PieceJointeAjout(const QString &chemin);
     void PieceJointeSuppr(const QString &chemin);
     void FermerWinsock();
@@ -57,6 +79,7 @@ private:
     void envoyer(const QByteArray &texte);
     void signalerProgression();
     void erreurSocket(QAbstractSocket::SocketError erreur);
+    void terminer(bool envoye, const QString &reponse);
 
     QTcpSocket *m_socket;
     QString m_serveur;
@@ -74,6 +97,16 @@ private:
     qint64 m_octetsEnvoyes = 0;
     QByteArray m_recu;
     bool m_dansReponse = false;
+    // The current (or last) mail: its number, how it ended, when it started and when the
+    // server last spoke.
+    quint64 m_numero = 0;
+    quint64 m_dernierNumero = 0;
+    Issue m_issue;
+    // How the mails before it ended, for their senders still waiting (a mail started inside
+    // another's wait).
+    QMap<quint64, Issue> m_issuesPrecedentes;
+    qint64 m_debutMs = 0;
+    qint64 m_activiteMs = 0;
 };
 
 } // namespace Movendi::Reporting

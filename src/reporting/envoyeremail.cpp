@@ -66,13 +66,27 @@ void EnvoyerEmail(const QString &sujet, const QString &corps)
         for (const QString &destinataire : reglages.destinataires) {
             if (destinataire.isEmpty())
                 continue;
-            email->Envoie(reglages.expediteur, destinataire, sujet, corps, reglages.port);
-            Startup::AttendreInterruptible(1);
+            const quint64 mail =
+                email->Envoie(reglages.expediteur, destinataire, sujet, corps, reglages.port);
+            // A refusal or a server that does not finish ends the round, as any failure does.
+            if (!envoiTermine(*email, mail, QStringLiteral("EnvoyerEmail"), destinataire, sujet))
+                break;
         }
         email->FermerWinsock();
     } catch (const Startup::ErreurExecution &erreur) {
         Startup::SignalerErreur(QStringLiteral("EnvoyerEmail"), erreur);
     }
+}
+
+bool envoiTermine(Email &email, quint64 mail, const QString &contexte, const QString &destinataire,
+                  const QString &sujet)
+{
+    const Email::Issue issue = email.attendreFin(mail);
+    if (issue.envoye)
+        return true;
+    Startup::JournaliserErreur(contexte, QStringLiteral("mail \"%1\" à %2 non envoyé: %3")
+                                             .arg(sujet, destinataire, issue.derniereReponse));
+    return false;
 }
 
 } // namespace Movendi::Reporting

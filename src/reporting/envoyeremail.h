@@ -31,9 +31,15 @@ ReglagesEmail LireReglagesEmail(const QString &cheminIni);
 Email *email1();
 void installerEmail1(Email *email);
 
-// One mail to each configured recipient in turn, a second of event processing after each, then
-// the control's connection closed. Failures are journalled under "EnvoyerEmail" and end the
-// routine (the later recipients get nothing).
+// One mail to each configured recipient in turn, each waited for to its end (events handled
+// meanwhile), then the control's connection closed. Failures (a refusal, a server that does not
+// finish in its time, an address without an at sign) are journalled under "EnvoyerEmail" with
+// the server's last reply and end the routine (the later recipients get nothing).
 void EnvoyerEmail(const QString &sujet, const QString &corps);
+
+// Waits for a mail to end; a mail not sent is journalled under contexte with the server's last
+// reply. True when the server took it.
+bool envoiTermine(Email &email, quint64 mail, const QString &contexte, const QString &destinataire,
+                  const QString &sujet);
 
 } // namespace Movendi::Reporting

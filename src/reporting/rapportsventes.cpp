@@ -254,12 +254,12 @@ void EnvoyerEmailRapportCSV(const QString &destinataire)
         const Startup::EtatDemarrage &e = Startup::etat();
         const ReglagesEmail reglages = LireReglagesEmail(e.CheminIni);
         email.setSeveurSmtp(reglages.serveur);
-        email.Envoie(reglages.expediteur, destinataire,
-                     QStringLiteral("Rapport D.A. Telephone Mobile ") + e.IdentiteMachine,
-                     QStringLiteral("Rapport de Vente D.A. Telephone Mobile ") +
-                         e.LocalisationMachine,
-                     reglages.port);
-        Startup::AttendreInterruptible(1);
+        const QString sujet = QStringLiteral("Rapport D.A. Telephone Mobile ") + e.IdentiteMachine;
+        const quint64 mail = email.Envoie(
+            reglages.expediteur, destinataire, sujet,
+            QStringLiteral("Rapport de Vente D.A. Telephone Mobile ") + e.LocalisationMachine,
+            reglages.port);
+        envoiTermine(email, mail, QStringLiteral("EnvoyerEmailRapportCSV"), destinataire, sujet);
         email.FermerWinsock();
     } catch (const Startup::ErreurExecution &erreur) {
         Startup::SignalerErreur(QStringLiteral("EnvoyerEmailRapportCSV"), erreur);

@@ -56,8 +56,18 @@ public:
     // Created closed on first use.
     virtual Platform::SerialLine &ligneImprimante() = 0;
     // The debit of PaymentAmountCents: at most three attempts; the result is kept in the sale
-    // state and journalled.
+    // state and journalled. DebitNonEnvoye when the journal could not say it was going: nothing
+    // was sent.
     virtual int DebiterMontant() = 0;
+    // The store refused a write of the sale past its retries: the kiosk goes out of service
+    // until it takes writes again, and the sale is settled then.
+    virtual void magasinEnPanne(const QString &raison) = 0;
+    // Drops the store connection, so that the next use opens the file afresh (a store made
+    // writable again is not seen through a connection opened read-only).
+    virtual void fermerBase() = 0;
 };
+
+// DebiterMontant's answer when the debit was not sent.
+inline constexpr int DebitNonEnvoye = -100000;
 
 } // namespace Movendi::Sale

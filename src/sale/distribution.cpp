@@ -181,6 +181,13 @@ bool MiseAJourStock(ContexteVente &contexte)
         };
         for (int k = 1; k <= n; ++k) {
             journal.commencerArticle(k);
+            // A journal the store no longer takes opens no further door.
+            if (journal.enRetard()) {
+                nonLivre(k, 0,
+                         QStringLiteral("Erreur journal de vente non écrit, pas de "
+                                        "distribution Ref: "));
+                continue;
+            }
             const std::int32_t reference =
                 k == 1 ? etat().ReferenceChoisie : vente.LigneRecharge.ReferenceRecharge;
             const Startup::ResultatRequete ligne = base.lire(
@@ -201,9 +208,12 @@ bool MiseAJourStock(ContexteVente &contexte)
             const std::int32_t code =
                 PiloterAutomate(contexte, Machine::DrumUnit, noEmpl.toInt(), Machine::DrumSpeed,
                                 ligne.valeur(0, QStringLiteral("Etage")).toInt());
-            if (code == EtatPorteNonEcrit) {
+            if (code == EtatPorteNonEcrit || code == JournalNonEcrit) {
                 nonLivre(k, noEmpl.toInt(),
-                         QStringLiteral("Erreur état de porte, pas de distribution Ref: "));
+                         code == EtatPorteNonEcrit
+                             ? QStringLiteral("Erreur état de porte, pas de distribution Ref: ")
+                             : QStringLiteral("Erreur journal de vente non écrit, pas de "
+                                              "distribution Ref: "));
                 continue;
             }
             if (code == 0) {
@@ -284,8 +294,13 @@ std::int32_t PiloterAutomate(ContexteVente &contexte, std::int32_t machine, std:
         }
         if (code != 0)
             journaliserCode();
-        // Only "OUI" from the mechanism can now say the customer reached it.
-        contexte.journalVente().porteVaSOuvrir(contexte.base(), position);
+        // Only "OUI" from the mechanism can now say the customer reached it. No door opens
+        // before the sale's journal says it will.
+        if (!contexte.journalVente().porteVaSOuvrir(contexte.base(), position)) {
+            afficher(msg.MsgEchecDistribution);
+            finir();
+            return JournalNonEcrit;
+        }
 
         Platform::pointArret("mécanisme: DrumPosition");
         code = automate.DrumPosition(machine, position, mode);

@@ -19,6 +19,8 @@ bool porteOuverte();
 // PiloterAutomate's answer when the door state could not be set to "NON" before the door:
 // nothing moved.
 inline constexpr std::int32_t EtatPorteNonEcrit = -99999;
+// The same when the sale's journal could not say the door was about to open: nothing moved.
+inline constexpr std::int32_t JournalNonEcrit = -99998;
 
 // Drum, door, the customer's wait and the door closed again; the code of the last call
 // (0 = delivered).

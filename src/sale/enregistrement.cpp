@@ -179,6 +179,7 @@ qint64 enregistrerVente(StoreDatabase &base, JournalVente &journal, StatutDebit 
         base.valider();
         return numero;
     } catch (...) {
+        journal.annulerEnregistree();
         try {
             base.annuler();
         } catch (const ErreurExecution &) {
@@ -191,13 +192,27 @@ qint64 enregistrerVente(StoreDatabase &base, JournalVente &journal, StatutDebit 
 void EnregistrerCommande(ContexteVente &contexte)
 {
     const Startup::EtatDemarrage &e = Startup::etat();
+    JournalVente &journal = contexte.journalVente();
+    AffichageVente &ecran = contexte.affichage();
+    // The store lacks part of the journal: the sale is recorded, and a debit still owed sent,
+    // once it takes writes again.
+    if (journal.enRetard()) {
+        ecran.afficherInvite(e.Messages.MsgEnPanne);
+        ecran.rafraichir();
+        contexte.magasinEnPanne(
+            QStringLiteral("journal de la vente %1 non écrit").arg(journal.vente().id));
+        return;
+    }
     const StatutDebit statut = statutDebitVente();
     qint64 numero = 0;
     try {
-        numero = enregistrerVente(contexte.base(), contexte.journalVente(), statut, false);
+        numero = enregistrerVente(contexte.base(), journal, statut, false);
     } catch (const ErreurExecution &erreur) {
-        // The journal stays open: the next start-up records what this one could not.
+        // The journal stays open: it is recorded once the store takes writes again.
         Startup::SignalerErreur(QStringLiteral("EnregistrerCommande"), erreur);
+        ecran.afficherInvite(e.Messages.MsgEnPanne);
+        ecran.rafraichir();
+        contexte.magasinEnPanne(QStringLiteral("vente non enregistrée: ") + erreur.description());
         return;
     } catch (const std::exception &erreur) {
         Startup::SignalerErreur(QStringLiteral("EnregistrerCommande"),
@@ -205,12 +220,12 @@ void EnregistrerCommande(ContexteVente &contexte)
                                                 QString::fromLocal8Bit(erreur.what())));
         return;
     }
-    AffichageVente &ecran = contexte.affichage();
     ecran.afficherInvite(e.Messages.MsgPrenezTicket);
     ecran.afficherLigneArticles(e.Messages.MsgPrenezTicket);
     ecran.rafraichir();
     ImprimerTicket(contexte);
-    contexte.journalVente().cloturer(contexte.base(), QStringLiteral("ticket imprime"));
+    if (!journal.cloturer(contexte.base(), QStringLiteral("ticket imprime")))
+        contexte.magasinEnPanne(QStringLiteral("fin de la vente %1 non écrite").arg(numero));
     if (statut == StatutDebit::NonDebite)
         signalerNonDebitee(numero);
 }

@@ -20,6 +20,7 @@
 #include "screens/fullscreenkeeper.h"
 #include "screens/kioskstyle.h"
 #include "screens/navigation.h"
+#include "state/disponibilite.h"
 #include "state/ecrans.h"
 #include "state/etatdemarrage.h"
 #include "state/gardes.h"
@@ -98,7 +99,8 @@ private:
 };
 
 FrmPayment::FrmPayment(QWidget *parent)
-    : QWidget(parent), m_affichage(std::make_unique<AffichagePanneau>(*this))
+    : QWidget(parent), m_affichage(std::make_unique<AffichagePanneau>(*this)),
+      m_surveillance(std::make_unique<SurveillanceMagasin>(*this))
 {
     namespace KioskStyle = Startup::KioskStyle;
     setObjectName(QStringLiteral("FrmPayment"));
@@ -228,6 +230,7 @@ void FrmPayment::MakePayment()
         vente.ResultatDebit.reset();
         Payment::reinitialiserTransaction();
         m_montant->show();
+        m_journalImpossible = false;
         if (!montantVendable(m_panier.MontantAPayer)) {
             // Refused before the terminal is asked anything.
             Startup::JournaliserErreur(QStringLiteral("make payment"),
@@ -238,7 +241,12 @@ void FrmPayment::MakePayment()
             retablirPanier(m_panier);
             MiseAJourStock(*this);
             EnregistrerCommande(*this);
-            Reporting::TransferFTP();
+            if (Startup::disponibilite().disponible())
+                Reporting::TransferFTP();
+        } else if (m_journalImpossible) {
+            Startup::JournaliserErreur(QStringLiteral("make payment"),
+                                       QStringLiteral("vente annulée: journal de vente "
+                                                      "impossible à écrire, rien livré ni débité"));
         } else {
             Startup::JournaliserErreur(QStringLiteral("make payment"),
                                        QStringLiteral("sortie par payer=faux"));
@@ -324,16 +332,27 @@ bool FrmPayment::Payer()
             resultat != Resultat::SolvabiliteIndisponible)
             break;
     }
-    // From here a kill must not lose the sale: the journal knows the authorised basket.
+    // From here a kill must not lose the sale: the journal knows the authorised basket. A
+    // sale the store cannot journal goes no further: nothing delivered, nothing debited.
     if (autorise) {
         try {
-            m_journalVente.ouvrir(base(), m_panier, Payment::etatPaiement().PaymentAmountCents,
-                                  etat().Langue);
+            m_journalImpossible = !m_journalVente.ouvrir(
+                base(), m_panier, Payment::etatPaiement().PaymentAmountCents, etat().Langue);
         } catch (const Startup::ErreurExecution &erreur) {
             Startup::SignalerErreur(QStringLiteral("JournalVente"), erreur);
+            m_journalImpossible = true;
+        }
+        if (m_journalImpossible) {
+            autorise = false;
+            m_labelChoisisser->setText(etat().Messages.MsgEnPanne);
+            m_monnaieDispo->setText(etat().Messages.MsgDebitNonEffectue);
+            m_monnaieDispo->show();
+            rafraichir();
+            magasinEnPanne(QStringLiteral("journal de vente impossible à ouvrir"));
         }
     }
     AttendreRetraitCarte();
+    m_monnaieDispo->hide();
     Startup::RelancerRetourAutomatique();
     return autorise;
 }
@@ -353,9 +372,13 @@ void FrmPayment::AttendreRetraitCarte()
 
 int FrmPayment::DebiterMontant()
 {
-    // Never sent twice for one sale: the journal says it went before it goes.
-    if (m_journalVente.ouvert())
-        m_journalVente.debitVaPartir(base(), Payment::etatPaiement().PaymentAmountCents);
+    // Never sent twice for one sale: the journal says it went before it goes. A journal the
+    // store refused sends nothing now: the sale is settled once the store takes it.
+    if (m_journalVente.ouvert() &&
+        !m_journalVente.debitVaPartir(base(), Payment::etatPaiement().PaymentAmountCents)) {
+        etatVente().ResultatDebit.reset();
+        return DebitNonEnvoye;
+    }
     int resultat = Resultat::DebitSansLigne;
     for (int essai = 0; essai < 3; ++essai) {
         Startup::Attendre(0.2);
@@ -382,6 +405,16 @@ Startup::StoreDatabase &FrmPayment::base()
     if (!m_base)
         m_base = std::make_unique<Startup::StoreDatabase>();
     return *m_base;
+}
+
+void FrmPayment::magasinEnPanne(const QString &raison)
+{
+    m_surveillance->signalerEchec(raison);
+}
+
+void FrmPayment::fermerBase()
+{
+    m_base.reset();
 }
 
 Platform::SerialLine &FrmPayment::ligneImprimante()

@@ -3,6 +3,7 @@
 #include "sale/affichagevente.h"
 #include "sale/etatvente.h"
 #include "sale/journalvente.h"
+#include "sale/surveillancemagasin.h"
 
 #include <QColor>
 #include <QWidget>
@@ -70,6 +71,10 @@ public:
     Startup::StoreDatabase &base() override;
     // The ticket printer's line (MSComm2), created on first use, closed.
     Platform::SerialLine &ligneImprimante() override;
+    void magasinEnPanne(const QString &raison) override;
+    void fermerBase() override;
+    // Out of service while the store refuses writes; checked at start-up.
+    SurveillanceMagasin &surveillanceMagasin() { return *m_surveillance; }
 
     // Repaints the screen now (the sale's waits process events, but some steps block).
     void rafraichir() override;
@@ -119,6 +124,9 @@ private:
     bool m_activationPrevue = false;
     Panier m_panier;
     JournalVente m_journalVente;
+    std::unique_ptr<SurveillanceMagasin> m_surveillance;
+    // The authorised sale could not be journalled: nothing was delivered or debited.
+    bool m_journalImpossible = false;
     bool m_attenteCarte = false;
     bool m_abandonAttente = false;
     // The line's colour before the delivery drew the eye to it.

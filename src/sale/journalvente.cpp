@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 #include "platform/pointarret.h"
 #include "platform/seams.h"
+#include "platform/watchdog.h"
 #include "store/conversions.h"
 #include "store/storedatabase.h"
 #include "utilities/fonctionutilitaires.h"
@@ -38,6 +39,13 @@ std::optional<int> entier(const QVariant &v)
     return v.toInt();
 }
 
+QVariant nulSiVide(const std::optional<qint64> &v)
+{
+    return v ? QVariant(*v) : QVariant(QMetaType(QMetaType::LongLong));
+}
+
+const QString contexteJournal = QStringLiteral("JournalVente");
+
 } // namespace
 
 ArticleDistribue contenuEmplacement(const Startup::ResultatRequete &ligne)
@@ -48,120 +56,236 @@ ArticleDistribue contenuEmplacement(const Startup::ResultatRequete &ligne)
     return {texte("IMEI"), texte("NoSIM"), texte("NoCommande"), texte("EAN13")};
 }
 
-void libererEmplacement(StoreDatabase &base, int noEmpl)
+void libererEmplacement(StoreDatabase &base, int noEmpl, const ArticleDistribue &servi)
 {
+    // Only while it still holds what was served: a journal written late must not empty a
+    // location staff have filled again since.
     base.executer(QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = NULL, IMEI = NULL, "
-                                 "NoSIM = NULL, EAN13 = NULL, NoCommande = NULL WHERE NoEmpl = ?"),
-                  {noEmpl});
+                                 "NoSIM = NULL, EAN13 = NULL, NoCommande = NULL WHERE NoEmpl = ? "
+                                 "AND IFNULL(IMEI, '') = IFNULL(?, '') AND IFNULL(NoSIM, '') = "
+                                 "IFNULL(?, '')"),
+                  {noEmpl, servi.IMEI, servi.NoSIM});
 }
 
-void JournalVente::perdu(const ErreurExecution &erreur)
+void JournalVente::oublier()
 {
-    Startup::SignalerErreur(QStringLiteral("JournalVente"), erreur);
-    m_id = 0;
+    m_vente = VenteInterrompue{};
+    m_videSurDisque = {false, false};
+    m_article = 1;
+    m_enRetard = false;
 }
 
-void JournalVente::ecrire(StoreDatabase &base, const char *point, const QString &sql,
-                          const QVariantList &parametres)
+void JournalVente::reprendre(const VenteInterrompue &vente)
+{
+    oublier();
+    m_vente = vente;
+    // A location reached was emptied in the transaction that recorded it.
+    for (int i = 0; i < 2; ++i)
+        m_videSurDisque[i] = vente.articles[i].etat == ArticleJournal::Atteint;
+}
+
+void JournalVente::ecrireLigne(StoreDatabase &base)
+{
+    const VenteInterrompue &v = m_vente;
+    QVariantList valeurs{v.etape, v.cloturee ? 1 : 0};
+    for (const ArticleJournal &a : v.articles)
+        valeurs << a.noEmpl << int(a.etat) << a.servi.IMEI << a.servi.NoSIM << a.servi.EAN13
+                << a.servi.NoCommande;
+    valeurs << nulSiVide(v.montantDebitCentimes) << (v.debitEnvoye ? 1 : 0)
+            << (v.resultatDebit ? QVariant(*v.resultatDebit) : QVariant(QMetaType(QMetaType::Int)))
+            << v.noCarte << v.noRemise << v.ticketClient << v.ticketCommercant
+            << (v.numVente != 0 ? QVariant(v.numVente) : QVariant(QMetaType(QMetaType::LongLong)))
+            << v.id;
+    QString affectations;
+    for (int k = 1; k <= 2; ++k) {
+        for (const char *nom : {"NoEmpl", "Etat", "IMEI", "NoSIM", "EAN13", "NoCommande"})
+            affectations += colonne(nom, k) + QStringLiteral(" = ?, ");
+    }
+    const int lignes = base.executer(
+        QStringLiteral("UPDATE JournalVente SET Etape = ?, Cloturee = ?, %1MontantDebitCentimes = "
+                       "?, DebitEnvoye = ?, ResultatDebit = ?, NoCBClient = ?, NoRemise = ?, "
+                       "TicketClient = ?, TicketCommercant = ?, NumVente = ? WHERE Id = ?")
+            .arg(affectations),
+        valeurs);
+    if (lignes != 1)
+        throw ErreurExecution(StoreDatabase::ErreurRequete,
+                              QStringLiteral("journal de vente %1 introuvable").arg(v.id));
+    for (int i = 0; i < 2; ++i) {
+        const ArticleJournal &a = v.articles[i];
+        if (a.etat == ArticleJournal::Atteint && !m_videSurDisque[i])
+            libererEmplacement(base, a.noEmpl, a.servi);
+    }
+}
+
+bool JournalVente::ecrire(StoreDatabase &base, const char *point)
 {
     if (!ouvert())
-        return;
+        return true;
     Platform::pointArret(point);
-    try {
-        base.executer(sql, parametres);
-    } catch (const ErreurExecution &erreur) {
-        perdu(erreur);
-    }
-}
-
-void JournalVente::ouvrir(StoreDatabase &base, const Panier &panier, qint64 autoriseCentimes,
-                          const QString &langue)
-{
-    m_id = 0;
-    Platform::pointArret("journal: autorisation accordée");
-    try {
-        m_id = base.inserer(
-            QStringLiteral("INSERT INTO JournalVente (Debut, Etape, RefArticle, RefRecharge, "
-                           "PrixRechargeCentimes, MontantAutoriseCentimes, Langue) "
-                           "VALUES (?, 'autorisee', ?, ?, ?, ?, ?)"),
-            {StoreDatabase::versBase(Platform::clock().now()), panier.ReferenceChoisie,
-             panier.LigneRecharge.ReferenceRecharge, panier.LigneRecharge.PrixRechargeCentimes,
-             autoriseCentimes, langue});
-    } catch (const ErreurExecution &erreur) {
-        perdu(erreur);
-    }
-}
-
-void JournalVente::porteVaSOuvrir(StoreDatabase &base, int noEmpl)
-{
-    const int k = m_article;
-    ecrire(base, "journal: porte va s'ouvrir",
-           QStringLiteral("UPDATE JournalVente SET Etape = ?, %1 = ?, %2 = 1 WHERE Id = ?")
-               .arg(colonne("NoEmpl", k), colonne("Etat", k)),
-           {QStringLiteral("porte %1").arg(k), noEmpl, m_id});
-}
-
-void JournalVente::article(StoreDatabase &base, int k, bool atteint, int noEmpl,
-                           const ArticleDistribue &servi)
-{
-    Platform::pointArret(atteint ? "journal: casier libéré" : "journal: article non livré");
-    if (ouvert()) {
+    // Once behind, each step tries once: the customer is not kept waiting again and again.
+    const int essais = m_enRetard ? 1 : EssaisEcriture;
+    for (int essai = 1;; ++essai) {
         try {
             base.debuterTransaction();
-            base.executer(
-                QStringLiteral("UPDATE JournalVente SET Etape = ?, %1 = ?, %2 = ?, %3 = ?, "
-                               "%4 = ?, %5 = ?, %6 = ? WHERE Id = ?")
-                    .arg(colonne("NoEmpl", k), colonne("Etat", k), colonne("IMEI", k),
-                         colonne("NoSIM", k), colonne("EAN13", k), colonne("NoCommande", k)),
-                {QStringLiteral("article %1 %2").arg(k).arg(atteint ? "livre" : "non livre"),
-                 noEmpl, atteint ? ArticleJournal::Atteint : ArticleJournal::NonLivre, servi.IMEI,
-                 servi.NoSIM, servi.EAN13, servi.NoCommande, m_id});
-            if (atteint)
-                libererEmplacement(base, noEmpl);
-            base.valider();
-            return;
+            try {
+                ecrireLigne(base);
+                base.valider();
+            } catch (const ErreurExecution &) {
+                annulerTransaction(base);
+                throw;
+            }
+            for (int i = 0; i < 2; ++i)
+                m_videSurDisque[i] = m_vente.articles[i].etat == ArticleJournal::Atteint;
+            if (m_enRetard)
+                Startup::JournaliserErreur(contexteJournal,
+                                           QStringLiteral("journal de la vente %1 de nouveau "
+                                                          "écrit (étape \"%2\")")
+                                               .arg(m_vente.id)
+                                               .arg(m_vente.etape));
+            m_enRetard = false;
+            if (m_vente.cloturee)
+                oublier();
+            return true;
         } catch (const ErreurExecution &erreur) {
-            annulerTransaction(base);
-            perdu(erreur);
+            if (essai < essais) {
+                Platform::sleepFed(PauseEntreEssaisMs);
+                continue;
+            }
+            if (!m_enRetard)
+                Startup::SignalerErreur(
+                    contexteJournal,
+                    ErreurExecution(erreur.numero(),
+                                    QStringLiteral("vente %1, étape \"%2\" non écrite: %3")
+                                        .arg(m_vente.id)
+                                        .arg(m_vente.etape, erreur.description())));
+            m_enRetard = true;
+            return false;
         }
     }
-    if (atteint)
-        libererEmplacement(base, noEmpl);
 }
 
-void JournalVente::debitVaPartir(StoreDatabase &base, qint64 centimes)
+bool JournalVente::ouvrir(StoreDatabase &base, const Panier &panier, qint64 autoriseCentimes,
+                          const QString &langue)
 {
-    ecrire(base, "journal: débit envoyé",
-           QStringLiteral("UPDATE JournalVente SET Etape = 'debit envoye', DebitEnvoye = 1, "
-                          "MontantDebitCentimes = ? WHERE Id = ?"),
-           {centimes, m_id});
+    oublier();
+    Platform::pointArret("journal: autorisation accordée");
+    for (int essai = 1;; ++essai) {
+        try {
+            const qint64 id = base.inserer(
+                QStringLiteral("INSERT INTO JournalVente (Debut, Etape, RefArticle, RefRecharge, "
+                               "PrixRechargeCentimes, MontantAutoriseCentimes, Langue) "
+                               "VALUES (?, 'autorisee', ?, ?, ?, ?, ?)"),
+                {StoreDatabase::versBase(Platform::clock().now()), panier.ReferenceChoisie,
+                 panier.LigneRecharge.ReferenceRecharge, panier.LigneRecharge.PrixRechargeCentimes,
+                 autoriseCentimes, langue});
+            m_vente.id = id;
+            m_vente.etape = QStringLiteral("autorisee");
+            m_vente.refArticle = panier.ReferenceChoisie;
+            m_vente.refRecharge = panier.LigneRecharge.ReferenceRecharge;
+            m_vente.prixRechargeCentimes = panier.LigneRecharge.PrixRechargeCentimes;
+            m_vente.montantAutoriseCentimes = autoriseCentimes;
+            m_vente.langue = langue;
+            return true;
+        } catch (const ErreurExecution &erreur) {
+            if (essai < EssaisEcriture) {
+                Platform::sleepFed(PauseEntreEssaisMs);
+                continue;
+            }
+            Startup::SignalerErreur(
+                contexteJournal,
+                ErreurExecution(erreur.numero(),
+                                QStringLiteral("vente autorisée non journalisée, rien ne sera "
+                                               "livré ni débité: ") +
+                                    erreur.description()));
+            return false;
+        }
+    }
 }
 
-void JournalVente::debitRepondu(StoreDatabase &base, int resultat)
+bool JournalVente::porteVaSOuvrir(StoreDatabase &base, int noEmpl)
+{
+    ArticleJournal &a = m_vente.articles[m_article - 1];
+    a.noEmpl = noEmpl;
+    a.etat = ArticleJournal::PorteVaSOuvrir;
+    m_vente.etape = QStringLiteral("porte %1").arg(m_article);
+    return ecrire(base, "journal: porte va s'ouvrir");
+}
+
+bool JournalVente::article(StoreDatabase &base, int k, bool atteint, int noEmpl,
+                           const ArticleDistribue &servi)
+{
+    if (!ouvert()) {
+        Platform::pointArret(atteint ? "journal: casier libéré" : "journal: article non livré");
+        if (atteint)
+            libererEmplacement(base, noEmpl, servi);
+        return true;
+    }
+    ArticleJournal &a = m_vente.articles[k - 1];
+    a.noEmpl = noEmpl;
+    a.etat = atteint ? ArticleJournal::Atteint : ArticleJournal::NonLivre;
+    a.servi = servi;
+    m_vente.etape = QStringLiteral("article %1 %2").arg(k).arg(atteint ? "livre" : "non livre");
+    return ecrire(base, atteint ? "journal: casier libéré" : "journal: article non livré");
+}
+
+bool JournalVente::debitVaPartir(StoreDatabase &base, qint64 centimes)
+{
+    m_vente.etape = QStringLiteral("debit envoye");
+    m_vente.debitEnvoye = true;
+    m_vente.montantDebitCentimes = centimes;
+    if (ecrire(base, "journal: débit envoyé"))
+        return true;
+    // Not sent: the journal must not say it was.
+    m_vente.debitEnvoye = false;
+    m_vente.montantDebitCentimes.reset();
+    m_vente.etape = QStringLiteral("debit differe");
+    return false;
+}
+
+bool JournalVente::debitRepondu(StoreDatabase &base, int resultat)
 {
     const Payment::EtatPaiement &p = Payment::etatPaiement();
-    ecrire(base, "journal: débit répondu",
-           QStringLiteral("UPDATE JournalVente SET Etape = 'debit repondu', ResultatDebit = ?, "
-                          "NoCBClient = ?, NoRemise = ?, TicketClient = ?, TicketCommercant = ? "
-                          "WHERE Id = ?"),
-           {resultat, p.CardNumber, p.RemittanceNumber, p.CustomerTicketText, p.MerchantTicketText,
-            m_id});
+    m_vente.etape = QStringLiteral("debit repondu");
+    m_vente.resultatDebit = resultat;
+    m_vente.noCarte = p.CardNumber;
+    m_vente.noRemise = p.RemittanceNumber;
+    m_vente.ticketClient = p.CustomerTicketText;
+    m_vente.ticketCommercant = p.MerchantTicketText;
+    return ecrire(base, "journal: débit répondu");
 }
 
 void JournalVente::enregistree(StoreDatabase &base, qint64 numVente)
 {
-    if (ouvert())
-        base.executer(QStringLiteral("UPDATE JournalVente SET Etape = 'enregistree', "
-                                     "NumVente = ? WHERE Id = ?"),
-                      {numVente, m_id});
+    if (!ouvert())
+        return;
+    m_vente.etape = QStringLiteral("enregistree");
+    m_vente.numVente = numVente;
+    ecrireLigne(base);
 }
 
-void JournalVente::cloturer(StoreDatabase &base, const QString &etape)
+void JournalVente::annulerEnregistree()
 {
-    ecrire(base, "journal: vente close",
-           QStringLiteral("UPDATE JournalVente SET Etape = ?, Cloturee = 1 WHERE Id = ?"),
-           {etape, m_id});
-    m_id = 0;
+    if (m_vente.numVente == 0)
+        return;
+    m_vente.numVente = 0;
+    // What the store still has, which may be behind.
+    m_enRetard = true;
+}
+
+bool JournalVente::cloturer(StoreDatabase &base, const QString &etape)
+{
+    if (!ouvert())
+        return true;
+    m_vente.etape = etape;
+    m_vente.cloturee = true;
+    return ecrire(base, "journal: vente close");
+}
+
+bool JournalVente::rattraper(StoreDatabase &base)
+{
+    if (!ouvert() || !m_enRetard)
+        return true;
+    return ecrire(base, "journal: rattrapage");
 }
 
 std::optional<VenteInterrompue> JournalVente::enCours(StoreDatabase &base)

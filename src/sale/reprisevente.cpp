@@ -70,16 +70,23 @@ void retablirVente(const VenteInterrompue &vente, const std::array<bool, 2> &liv
     v.EchecDistribution = !livre[0] || (vente.refRecharge != 0 && !livre[1]);
 }
 
-void reprendre(ContexteVente &contexte, StoreDatabase &base, VenteInterrompue vente)
+// False when the store refused a step: the journal stays for the next try.
+bool reprendre(ContexteVente &contexte, StoreDatabase &base, VenteInterrompue vente)
 {
     JournalVente &journal = contexte.journalVente();
-    journal.reprendre(vente.id);
+    // The journal this kiosk still holds knows more than the store when it fell behind.
+    if (journal.ouvert() && journal.vente().id == vente.id) {
+        if (!journal.rattraper(base))
+            return false;
+    } else {
+        journal.reprendre(vente);
+    }
     QStringList faits;
     if (vente.numVente != 0) {
         faits << QStringLiteral("vente %1 déjà enregistrée, ticket non remis").arg(vente.numVente);
-        journal.cloturer(base, QStringLiteral("reprise: deja enregistree"));
+        const bool close = journal.cloturer(base, QStringLiteral("reprise: deja enregistree"));
         rapporter(vente, faits);
-        return;
+        return close;
     }
 
     // What the customer could reach: a door left about to open is settled by the door state.
@@ -92,7 +99,8 @@ void reprendre(ContexteVente &contexte, StoreDatabase &base, VenteInterrompue ve
             if (atteint)
                 a.servi = contenu(base, a.noEmpl);
             journal.commencerArticle(k);
-            journal.article(base, k, atteint, a.noEmpl, a.servi);
+            if (!journal.article(base, k, atteint, a.noEmpl, a.servi))
+                return false;
             a.etat = atteint ? ArticleJournal::Atteint : ArticleJournal::NonLivre;
             faits << QStringLiteral("article %1 %2 (porte de l'emplacement %3)")
                          .arg(k)
@@ -134,40 +142,51 @@ void reprendre(ContexteVente &contexte, StoreDatabase &base, VenteInterrompue ve
         // Delivered and authorised: the debit completes the authorisation, once.
         paiement.PaymentAmountCents = montant;
         const int resultat = contexte.DebiterMontant();
+        if (resultat == DebitNonEnvoye)
+            return false;
         statut = statutDebitVente();
         faits << QStringLiteral("débit de %1 envoyé à la reprise: résultat %2")
                      .arg(texteCentimes(montant))
                      .arg(resultat);
     } else {
         faits << QStringLiteral("rien de livré: close sans débit");
-        journal.cloturer(base, QStringLiteral("reprise: rien de livre"));
+        const bool close = journal.cloturer(base, QStringLiteral("reprise: rien de livre"));
         rapporter(vente, faits);
-        return;
+        return close;
     }
 
     retablirVente(vente, livre, montant);
     const qint64 numero = enregistrerVente(base, journal, statut, true);
-    journal.cloturer(base, QStringLiteral("reprise: enregistree"));
+    const bool close = journal.cloturer(base, QStringLiteral("reprise: enregistree"));
     faits << QStringLiteral("enregistrée sous le numéro %1%2")
                  .arg(numero)
                  .arg(statut == StatutDebit::Debite      ? QString()
                       : statut == StatutDebit::NonDebite ? QStringLiteral(", non débitée")
                                                          : QStringLiteral(", débit à vérifier"));
     rapporter(vente, faits);
+    return close;
 }
 
 } // namespace
 
-void reprendreVentesInterrompues(ContexteVente &contexte)
+bool reprendreVentesInterrompues(ContexteVente &contexte)
 {
+    bool regle = false;
     try {
         StoreDatabase &base = contexte.base();
+        // A journal this kiosk holds that the store lacks altogether is written first.
+        if (!contexte.journalVente().rattraper(base))
+            throw Startup::ErreurExecution(StoreDatabase::ErreurRequete,
+                                           QStringLiteral("journal de vente non écrit"));
         for (int i = 0; i < MaxVentesReprises; ++i) {
             const std::optional<VenteInterrompue> vente = JournalVente::enCours(base);
-            if (!vente)
+            if (!vente) {
+                regle = true;
                 break;
-            reprendre(contexte, base, *vente);
+            }
             // A journal that could not be closed would come back for ever.
+            if (!reprendre(contexte, base, *vente))
+                break;
             const std::optional<VenteInterrompue> encore = JournalVente::enCours(base);
             if (encore && encore->id == vente->id)
                 break;
@@ -182,6 +201,7 @@ void reprendreVentesInterrompues(ContexteVente &contexte)
     v.EchecDistribution = false;
     v.ResultatDebit.reset();
     Payment::reinitialiserTransaction();
+    return regle;
 }
 
 } // namespace Movendi::Sale

@@ -11,7 +11,8 @@ class ContexteVente;
 // recorded as to be checked against the remittance; a locker the customer could reach is
 // emptied; what was not delivered is closed without a debit. Each case is journalled under
 // "Reprise vente" and mailed to the operator. Uses the payment screen's store connection and
-// terminal line; shows nothing and prints nothing.
-void reprendreVentesInterrompues(ContexteVente &contexte);
+// terminal line; shows nothing and prints nothing. True when no sale is left in flight; false
+// when the store refused what settling needs (the sales wait for the next try).
+bool reprendreVentesInterrompues(ContexteVente &contexte);
 
 } // namespace Movendi::Sale

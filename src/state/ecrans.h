@@ -37,7 +37,9 @@ public:
     virtual void relancerAnimation() {}
     /// The home screen, or null before it is loaded.
     virtual QWidget *accueil() const = 0;
-    /// Settles the sales a power cut or a crash left in flight, before the home screen shows.
+    /// Checks that the store and the error journal take writes and settles the sales a power
+    /// cut or a crash left in flight, before the home screen shows; the kiosk is out of
+    /// service until both are done.
     virtual void reprendreVentesInterrompues() {}
 };
 

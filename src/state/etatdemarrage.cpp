@@ -1,5 +1,7 @@
 #include "state/etatdemarrage.h"
 
+#include "state/disponibilite.h"
+
 #include "machine/automate.h"
 #include "machine/grafcetlibrary.h"
 #include "platform/portoutput.h"
@@ -34,6 +36,7 @@ void reinitialiserEtat()
         Platform::installPortOutput(nullptr);
     instance() = std::make_unique<EtatDemarrage>();
     etat().dossierApplication = folder;
+    disponibilite().reinitialiser();
 }
 
 } // namespace Movendi::Startup

@@ -1,5 +1,6 @@
 #include "state/gardes.h"
 
+#include "state/disponibilite.h"
 #include "state/etatdemarrage.h"
 
 namespace Movendi::Startup {
@@ -17,6 +18,11 @@ GardeVente::~GardeVente()
 bool GardeVente::active()
 {
     return etat().VenteEnCours;
+}
+
+bool boitesInterdites()
+{
+    return GardeVente::active() || GardeNuit::active();
 }
 
 GardeRetourAccueil::GardeRetourAccueil()

@@ -31,6 +31,10 @@ public:
     static bool active();
 };
 
+// No message box may wait for a touch while a sale or the nightly run goes on (GardeVente,
+// GardeNuit in state/disponibilite.h): what would have been shown is journalled instead.
+bool boitesInterdites();
+
 // Held while the kiosk goes back to the home screen.
 class GardeRetourAccueil
 {

@@ -149,8 +149,9 @@ TEST_F(SupervisionTest, NightlyRun_OnceADayInsideTheWindowWhateverTheRemittanceG
         QList<QTime> appels; // the moments VerifierSauvegarde is called, the same day
         int telecollecte;
         QList<int> rapports;
-        int appelsRapport; // DemTIC calls
-        int lignes;        // Telecollectes rows
+        int appelsRapport;        // DemTIC calls
+        int lignes;               // Telecollectes rows
+        bool redemarrage = false; // the kiosk restarted between the calls
     };
     const QList<Row> rows{
         {"02:30:00 est avant la fenêtre", {QTime(2, 30)}, 255, {255}, 0, 0},
@@ -164,14 +165,24 @@ TEST_F(SupervisionTest, NightlyRun_OnceADayInsideTheWindowWhateverTheRemittanceG
          0},
         {"un rapport qui répond 1 quatre fois", {QTime(2, 40)}, 255, {1, 1, 1, 1, 1}, 4, 0},
         {"un rapport qui répond 2", {QTime(2, 40)}, 255, {2, 255}, 1, 0},
+        {"un redémarrage dans la fenêtre ne remet pas",
+         {QTime(2, 40), QTime(2, 41)},
+         255,
+         {255},
+         1,
+         1,
+         true},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.cas);
         m_base->executer(QStringLiteral("DELETE FROM Telecollectes"));
+        m_base->executer(QStringLiteral("DELETE FROM EtatKiosque"));
         m_appels.clear();
-        const auto s = supervision(row.telecollecte, row.rapports);
+        auto s = supervision(row.telecollecte, row.rapports);
         for (const QTime &moment : row.appels) {
             heure(moment);
+            if (row.redemarrage && moment != row.appels.first())
+                s = supervision(row.telecollecte, row.rapports);
             s->VerifierSauvegarde();
         }
         EXPECT_EQ(m_appels.count(QStringLiteral("DemTIC")), row.appelsRapport);

@@ -189,6 +189,57 @@ TEST_F(MailTest, EachRecipientGetsAMailOfHisOwn)
     EXPECT_TRUE(journalRows().isEmpty());
 }
 
+TEST_F(MailTest, AMailNotSentIsJournalledWithTheServersLastReply)
+{
+    // A recipient the server refuses, then a server that never answers.
+    SmtpServer server;
+    ASSERT_TRUE(server.start({QStringLiteral("inconnu@exploitation.test")}));
+    QTcpServer muet;
+    ASSERT_TRUE(muet.listen(QHostAddress::LocalHost));
+    struct Cas
+    {
+        quint16 port;
+        QString attendu;
+    };
+    for (const Cas &c : {Cas{server.port(), QStringLiteral("550")},
+                         Cas{muet.serverPort(), QStringLiteral("délai dépassé")}}) {
+        SCOPED_TRACE(c.attendu.toStdString());
+        configure(c.port);
+        setting(QStringLiteral("Mailto1"), QStringLiteral("inconnu@exploitation.test"));
+        const qsizetype avant = journalRows().size();
+        EnvoyerEmail(QStringLiteral("Rapport d'activité"), QStringLiteral("corps"));
+        const QList<Movendi::Test::JournalRow> rows = journalRows().mid(avant);
+        ASSERT_EQ(rows.size(), 1);
+        EXPECT_EQ(rows.at(0).contexte, QStringLiteral("EnvoyerEmail"));
+        EXPECT_TRUE(rows.at(0).erreur.contains(c.attendu)) << rows.at(0).erreur.toStdString();
+        EXPECT_TRUE(rows.at(0).erreur.contains(QStringLiteral("inconnu@exploitation.test")));
+    }
+}
+
+TEST_F(MailTest, ASecondMailWaitsForTheFirstInsteadOfCuttingItShort)
+{
+    SmtpServer server;
+    ASSERT_TRUE(server.start());
+    configure(server.port());
+    setting(QStringLiteral("Mailto1"), QStringLiteral("un@exploitation.test"));
+    // A timer (the hourly alarm, a fault report) mails while the first mail is under way.
+    QTimer::singleShot(0, [] { EnvoyerEmail(QStringLiteral("second"), QStringLiteral("b")); });
+    EnvoyerEmail(QStringLiteral("premier"), QStringLiteral("a"));
+    QElapsedTimer t;
+    t.start();
+    while (server.mails().size() < 2 && t.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    const QList<ReceivedMail> mails = server.mails();
+    ASSERT_EQ(mails.size(), 2);
+    QStringList sujets;
+    for (const ReceivedMail &m : mails)
+        sujets << header(m, "Subject: ");
+    sujets.sort();
+    EXPECT_EQ(sujets,
+              (QStringList{QStringLiteral("Subject: premier"), QStringLiteral("Subject: second")}));
+    EXPECT_TRUE(journalRows().isEmpty());
+}
+
 TEST_F(MailTest, AbsentFirstRecipientFallsBackToTheSiteDefault)
 {
     SmtpServer server;

@@ -83,15 +83,27 @@ TEST(MessageData, HeadersAttachmentsBodyAndFinalDot)
     const QByteArray data = donneesMessage(
         QStringLiteral("kiosque@a.fr"), QStringLiteral("jean.dupont@b@c.fr"),
         QStringLiteral("Panne"), QStringLiteral("Porte bloquée"), "begin 664 x\r\nend\r\n");
+    // Accented text is declared as what it is.
+    const QByteArray mime = "MIME-Version: 1.0\r\n"
+                            "Content-Type: text/plain; charset=utf-8\r\n"
+                            "Content-Transfer-Encoding: 8bit\r\n";
     EXPECT_EQ(data, QByteArray("From: \"kiosque\" <kiosque@a.fr>\r\n"
                                "To: \"jean.dupont\" <jean.dupont@b@c.fr>\r\n"
-                               "Subject: Panne\r\n"
-                               "\r\n"
-                               "begin 664 x\r\nend\r\n\r\n") +
+                               "Subject: Panne\r\n") +
+                        mime +
+                        QByteArray("\r\n"
+                                   "begin 664 x\r\nend\r\n\r\n") +
                         QStringLiteral("Porte bloquée\r\n.\r\n").toUtf8());
     const QByteArray plain = donneesMessage(QStringLiteral("a@x"), QStringLiteral("b@y"),
                                             QStringLiteral("s"), QStringLiteral("corps"), {});
-    EXPECT_TRUE(plain.endsWith("Subject: s\r\n\r\ncorps\r\n.\r\n"));
+    EXPECT_TRUE(plain.endsWith("Subject: s\r\n" + mime + "\r\ncorps\r\n.\r\n"));
+    // A subject with accents travels as an encoded word.
+    const QByteArray accentue =
+        donneesMessage(QStringLiteral("a@x"), QStringLiteral("b@y"),
+                       QStringLiteral("Rapport d'activité"), QStringLiteral("corps"), {});
+    EXPECT_TRUE(accentue.contains("\r\nSubject: =?utf-8?B?" +
+                                  QStringLiteral("Rapport d'activité").toUtf8().toBase64() +
+                                  "?=\r\n"));
 }
 
 TEST(MessageData, LinesStartingWithADotAreDoubled)

@@ -715,19 +715,41 @@ TEST_F(VenteEntiereTest, EnglishSale_PrintsEnglishNamesKeepsFrenchRecords)
     EXPECT_TRUE(m_printer.text().contains(d.valeur(0, QStringLiteral("en")).toString()));
 }
 
-TEST_F(VenteEntiereTest, RecordingFailure_JournalledThenTheNextSaleWorks)
+TEST_F(VenteEntiereTest, RecordingRefused_OutOfServiceUntilTheStoreTakesItThenSettledAndSelling)
 {
     terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 1")});
-    // The store refuses new details: the sale row goes in, its details do not.
+    // The store refuses new details: nothing of the sale goes in.
     sql(QStringLiteral("CREATE TRIGGER refus BEFORE INSERT ON DetailVente BEGIN "
                        "SELECT RAISE(ABORT, 'disque plein'); END"));
     acheter();
     EXPECT_FALSE(journal(QStringLiteral("EnregistrerCommande")).isEmpty());
-    EXPECT_TRUE(m_screens.fnAcceuil()->isVisible());
+    EXPECT_EQ(journal(QStringLiteral("Magasin")).size(), 1);
+    EXPECT_TRUE(sujets().contains(QStringLiteral("Kiosque hors service DA Telephone mobile")));
     EXPECT_TRUE(m_printer.bytes().isEmpty());
+    ASSERT_EQ(debits().size(), 1);
+
+    // Out of service: the home screen says so and sells nothing.
+    Front::FnAcceuil *accueil = m_screens.fnAcceuil();
+    EXPECT_TRUE(accueil->isVisible());
+    EXPECT_TRUE(accueil->indisponibiliteAffichee());
+    m_client.toucherTuile(0);
+    EXPECT_FALSE(m_screens.frmChoix()->isVisible());
+
+    // The store takes writes again: the sale is recorded from its journal, without a second
+    // debit, and the kiosk is back in service.
     sql(QStringLiteral("DROP TRIGGER refus"));
-    acheter();
+    QElapsedTimer t;
+    t.start();
+    while (accueil->indisponibiliteAffichee() && t.elapsed() < 20000)
+        QTest::qWait(50);
+    ASSERT_FALSE(accueil->indisponibiliteAffichee());
+    EXPECT_EQ(lire(QStringLiteral("SELECT * FROM Ventes WHERE Reprise = 1")).lignes.size(), 1);
     EXPECT_EQ(lire(QStringLiteral("SELECT * FROM DetailVente")).lignes.size(), 2);
+    EXPECT_EQ(debits().size(), 1);
+
+    acheter();
+    EXPECT_EQ(lire(QStringLiteral("SELECT * FROM DetailVente")).lignes.size(), 4);
+    EXPECT_EQ(debits().size(), 2);
 }
 
 TEST_F(VenteEntiereTest, TicketAmountsAndTopUpDesignation)

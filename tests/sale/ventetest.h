@@ -101,6 +101,17 @@ protected:
         return m_simulateur.bytes().isEmpty();
     }
 
+    // The latest journal entry under a context.
+    QString derniereEntree(const QString &contexte) const
+    {
+        QString texte;
+        for (const JournalRow &row : journalRows()) {
+            if (row.contexte == contexte)
+                texte = row.erreur;
+        }
+        return texte;
+    }
+
     int journalCount(const QString &contexte) const
     {
         int n = 0;

@@ -184,11 +184,21 @@ bool completerMagasin(const QString &chemin, QStringList *compteRendu, QString *
     static const Colonne ajoutees[] = {
         {"Ventes", "StatutDebit", "INTEGER NOT NULL DEFAULT 0 CHECK (StatutDebit IN (0, 1, 2))"},
         {"Ventes", "Reprise", "INTEGER NOT NULL DEFAULT 0"},
+        {"FichierTransfer", "Echecs", "INTEGER NOT NULL DEFAULT 0"},
+        {"FichierTransfer", "MisDeCote", "INTEGER NOT NULL DEFAULT 0"},
+        {"FichierTransfer", "Motif", "TEXT"},
     };
     try {
         Startup::StoreDatabase base(chemin);
         base.debuterTransaction();
-        base.executerScript(QString::fromUtf8(donnee(QStringLiteral("schema.sql"))));
+        // Views hold no rows: each is made again as this version defines it.
+        const QString schema = QString::fromUtf8(donnee(QStringLiteral("schema.sql")));
+        static const QRegularExpression vue(
+            QStringLiteral("CREATE\\s+VIEW\\s+IF\\s+NOT\\s+EXISTS\\s+(\\w+)"),
+            QRegularExpression::CaseInsensitiveOption);
+        for (const QRegularExpressionMatch &m : vue.globalMatch(schema))
+            base.executer(QStringLiteral("DROP VIEW IF EXISTS ") + m.captured(1));
+        base.executerScript(schema);
         for (const Colonne &c : ajoutees) {
             const Startup::ResultatRequete colonnes =
                 base.lire(QStringLiteral("SELECT name FROM pragma_table_info(?) WHERE name = ?"),

@@ -1,0 +1,103 @@
+#include "sale/surveillancemagasin.h"
+
+#include "journal/erreur.h"
+#include "journal/journal.h"
+#include "platform/kiosktimer.h"
+#include "sale/affichagevente.h"
+#include "sale/journalvente.h"
+#include "sale/rapportexploitant.h"
+#include "sale/reprisevente.h"
+#include "state/disponibilite.h"
+#include "state/gardes.h"
+#include "store/etatkiosque.h"
+#include "store/storedatabase.h"
+
+namespace Movendi::Sale {
+
+using Startup::disponibilite;
+using Startup::Indisponibilite;
+
+namespace {
+
+const QString contexteMagasin = QStringLiteral("Magasin");
+const QString sujetHorsService = QStringLiteral("Kiosque hors service DA Telephone mobile");
+
+} // namespace
+
+SurveillanceMagasin::SurveillanceMagasin(ContexteVente &contexte, QObject *parent)
+    : QObject(parent), m_contexte(contexte), m_timer(new Platform::KioskTimer(this))
+{
+    m_timer->setInterval(RelanceMs);
+    connect(m_timer, &Platform::KioskTimer::timeout, this, [this] { essayer(); });
+}
+
+SurveillanceMagasin::~SurveillanceMagasin() = default;
+
+bool SurveillanceMagasin::verifier(QString *raison)
+{
+    QString pourquoi;
+    // Without its file the journal is off; a file there that refuses writes hides every fault.
+    if (Startup::journalPresent() && !Startup::journalInscriptible(&pourquoi)) {
+        *raison = QStringLiteral("journal d'erreurs non inscriptible: ") + pourquoi;
+        Startup::journalSysteme(*raison);
+        return false;
+    }
+    try {
+        // A store made writable again is not seen through a connection opened read-only.
+        m_contexte.fermerBase();
+        Startup::verifierEcriture(m_contexte.base());
+    } catch (const Startup::ErreurExecution &erreur) {
+        *raison = QStringLiteral("base de donnée non inscriptible: ") + erreur.description();
+        return false;
+    }
+    if (!reprendreVentesInterrompues(m_contexte)) {
+        *raison = QStringLiteral("vente interrompue non réglée (journal de vente non écrit)");
+        return false;
+    }
+    return true;
+}
+
+bool SurveillanceMagasin::verifierAuDemarrage()
+{
+    QString raison;
+    if (verifier(&raison))
+        return true;
+    signalerEchec(raison);
+    return false;
+}
+
+void SurveillanceMagasin::signalerEchec(const QString &raison)
+{
+    if (!disponibilite().contient(Indisponibilite::MagasinNonInscriptible)) {
+        const QString texte = QStringLiteral("kiosque hors service: ") + raison;
+        Startup::JournaliserErreur(contexteMagasin, texte);
+        envoyerRapportExploitant(sujetHorsService, texte);
+    }
+    disponibilite().mettre(Indisponibilite::MagasinNonInscriptible, raison);
+    if (!m_timer->isActive())
+        m_timer->start();
+}
+
+bool SurveillanceMagasin::essayer()
+{
+    if (!disponibilite().contient(Indisponibilite::MagasinNonInscriptible)) {
+        m_timer->stop();
+        return true;
+    }
+    // The settling uses the terminal and the store's connection of the sale.
+    if (Startup::GardeVente::active() || Startup::GardeNuit::active())
+        return false;
+    QString raison;
+    if (!verifier(&raison)) {
+        disponibilite().mettre(Indisponibilite::MagasinNonInscriptible, raison);
+        return false;
+    }
+    m_timer->stop();
+    disponibilite().lever(Indisponibilite::MagasinNonInscriptible);
+    Startup::JournaliserErreur(contexteMagasin,
+                               QStringLiteral("base de donnée de nouveau inscriptible, kiosque "
+                                              "remis en service"));
+    return true;
+}
+
+} // namespace Movendi::Sale

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <map>
+
+namespace Movendi::Startup {
+
+// Why the kiosk takes no customer now. Each reason is set by the part that knows it and cleared
+// when it ends; while any holds, the home screen shows "Momentanément indisponible" and offers
+// no article.
+enum class Indisponibilite {
+    MagasinNonInscriptible, // the store or the error journal refuses writes
+    NuitEnCours,            // the nightly remittance, backup and reports
+};
+
+class Disponibilite : public QObject
+{
+    Q_OBJECT
+public:
+    bool disponible() const { return m_raisons.empty(); }
+    bool contient(Indisponibilite raison) const { return m_raisons.count(raison) != 0; }
+    // What the part that set it said, for the journal and staff.
+    QString detail(Indisponibilite raison) const;
+
+    void mettre(Indisponibilite raison, const QString &detail = {});
+    void lever(Indisponibilite raison);
+    // Every reason cleared (a fresh start, tests).
+    void reinitialiser();
+
+signals:
+    void changee();
+
+private:
+    std::map<Indisponibilite, QString> m_raisons;
+};
+
+Disponibilite &disponibilite();
+
+// Held for the whole of the nightly run: no sale starts and no box waits for a touch meanwhile.
+class GardeNuit
+{
+public:
+    GardeNuit();
+    ~GardeNuit();
+    GardeNuit(const GardeNuit &) = delete;
+    GardeNuit &operator=(const GardeNuit &) = delete;
+
+    static bool active();
+};
+
+} // namespace Movendi::Startup
