@@ -235,15 +235,18 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidg
         m_timerVideo->stop();
         // A cancelled payment may still wait for its card behind this screen: a modal film
         // would hold that wait until it ends.
-        if (paiement() && paiement()->paiementEnCours()) {
+        // Nor over start-up (the home screen not shown yet) or a screen in front of it.
+        if ((paiement() && paiement()->paiementEnCours()) || !isVisible()) {
             m_timerVideo->start();
             return;
         }
         LancerVideo();
     });
     connect(m_timerRetourAutomatique, &Platform::KioskTimer::timeout, this, [this] {
-        // A sale on its screen is never hidden: its own steps bring the kiosk home.
-        if (venteAffichee()) {
+        // A sale on its screen is never hidden: its own steps bring the kiosk home. A film
+        // longer than a minute is not either: the home screen would start it a second time
+        // over itself; the player's own timer keeps the night.
+        if (venteAffichee() || m_video->isVisible()) {
             m_timerRetourAutomatique->restart();
             return;
         }
@@ -519,6 +522,9 @@ void FnAcceuil::tickAnimation()
 
 void FnAcceuil::LancerVideo()
 {
+    // Already up: a second modal showing would nest inside the first.
+    if (m_video->isVisible())
+        return;
     m_videoEnCours = true;
     m_ssPanelVideo->setFixedHeight(height());
     m_ssPanelVideo->setVisible(true);

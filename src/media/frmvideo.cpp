@@ -17,6 +17,8 @@
 #include <QRandomGenerator>
 #include <QTime>
 
+#include <utility>
+
 namespace Movendi::Media {
 
 namespace KioskStyle = Startup::KioskStyle;
@@ -206,6 +208,9 @@ void FrmVideo::Timer1_Timer()
 
 void FrmVideo::CmdAnn_Click()
 {
+    // Not while the film is being opened: the touch would stop a film not open yet.
+    if (m_ouverture)
+        return;
     arreter();
     Startup::etat().Langue = QStringLiteral("FR");
     if (m_actions.arreterVideo)
@@ -215,6 +220,8 @@ void FrmVideo::CmdAnn_Click()
 
 void FrmVideo::Command8_Click()
 {
+    if (m_ouverture)
+        return;
     arreter();
     Startup::etat().Langue = QStringLiteral("EN");
     if (m_actions.arreterVideo)
@@ -227,28 +234,53 @@ bool FrmVideo::eventFilter(QObject *watched, QEvent *event)
         return QDialog::eventFilter(watched, event);
     auto *cle = static_cast<QKeyEvent *>(event);
     if (event->type() == QEvent::KeyPress && cle->key() == Qt::Key_F) {
-        arreter();
-        if (m_actions.terminer)
-            m_actions.terminer();
+        executer(Demande::Fin);
         return true;
     }
     if (event->type() == QEvent::KeyRelease && cle->key() == Qt::Key_F12) {
-        if (!cle->isAutoRepeat()) {
-            arreter();
-            if (m_actions.ouvrirRemplissage)
-                m_actions.ouvrirRemplissage();
-            hide();
-        }
+        if (!cle->isAutoRepeat())
+            executer(Demande::Remplissage);
         return true;
     }
     // Escape would close the dialog behind the home screen's back.
     return cle->key() == Qt::Key_Escape;
 }
 
+void FrmVideo::executer(Demande demande)
+{
+    if (m_ouverture) {
+        // The end of the program comes before the refill screen.
+        if (m_demandeDifferee != Demande::Fin)
+            m_demandeDifferee = demande;
+        return;
+    }
+    arreter();
+    if (demande == Demande::Fin) {
+        if (m_actions.terminer)
+            m_actions.terminer();
+    } else if (demande == Demande::Remplissage) {
+        if (m_actions.ouvrirRemplissage)
+            m_actions.ouvrirRemplissage();
+        hide();
+    }
+}
+
 void FrmVideo::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    m_ouverture = true;
+    m_demandeDifferee = Demande::Aucune;
     Form_Activate();
+    m_ouverture = false;
+    // Hidden while it opened: no film plays behind what came in front.
+    if (!isVisible()) {
+        arreter();
+        return;
+    }
+    if (const Demande d = std::exchange(m_demandeDifferee, Demande::Aucune); d != Demande::Aucune) {
+        executer(d);
+        return;
+    }
     m_timer1->start();
 }
 

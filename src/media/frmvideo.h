@@ -16,7 +16,9 @@ namespace Movendi::Media {
 
 // The attract player, shown modally over the home screen while nobody uses the kiosk: it plays
 // video/animation.avi inside Picture1 through the installed media commands, with two large
-// language buttons over the film, and its Timer1 keeps the nightly schedule running.
+// language buttons over the film, and its Timer1 keeps the nightly schedule running. While the
+// film is being opened (the player handles events meanwhile) a touch does nothing, F and F12 are
+// carried out once it is open, and a player hidden meanwhile closes the film it opened.
 class FrmVideo : public QDialog
 {
     Q_OBJECT
@@ -68,7 +70,13 @@ private:
     std::uint32_t envoyer(const QString &commande, QString *reponse = nullptr);
     void placer();
 
+    // A key that came while the film was being opened, handled once it is open.
+    enum class Demande { Aucune, Fin, Remplissage };
+    void executer(Demande demande);
+
     Actions m_actions;
+    bool m_ouverture = false;
+    Demande m_demandeDifferee = Demande::Aucune;
     QWidget *m_picture1;
     QLabel *m_affBmp;
     QLabel *m_label1;

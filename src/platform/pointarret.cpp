@@ -29,10 +29,23 @@ Reglage &reglage()
     return r;
 }
 
+std::function<void(const char *)> &observateur()
+{
+    static std::function<void(const char *)> o;
+    return o;
+}
+
 } // namespace
+
+void installerObservateurPoints(std::function<void(const char *nom)> o)
+{
+    observateur() = std::move(o);
+}
 
 void pointArret(const char *nom)
 {
+    if (const auto &o = observateur())
+        o(nom);
     Reglage &r = reglage();
     if (r.arret <= 0 && r.fichier.isEmpty())
         return;

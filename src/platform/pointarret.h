@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 namespace Movendi::Platform {
 
 // The points of a sale after which something cannot be undone: each durable write of the sale
@@ -8,5 +10,9 @@ namespace Movendi::Platform {
 // cut would stop it) on reaching the N-th point, before what the point announces is done, and
 // MOVENDI_POINTS=FILE appends the name of each point reached to FILE.
 void pointArret(const char *nom);
+
+// For tests that run the kiosk in their own process: called with each point's name before what
+// it announces (to make a fault happen there). Null removes it.
+void installerObservateurPoints(std::function<void(const char *nom)> observateur);
 
 } // namespace Movendi::Platform

@@ -171,6 +171,7 @@ StatutDebit statutDebitVente()
 qint64 enregistrerVente(StoreDatabase &base, JournalVente &journal, StatutDebit statut,
                         bool reprise)
 {
+    Platform::pointArret("base: enregistrement de la vente");
     ouvrirTables(base);
     base.debuterTransaction();
     try {

@@ -2,6 +2,7 @@
 #include "front/fnacceuil.h"
 #include "media/frmvideo.h"
 #include "platform/kiosktimer.h"
+#include "platform/mediacommandes.h"
 #include "platform/profilefile.h"
 #include "platform/seams.h"
 #include "pseudoterminal.h"
@@ -15,6 +16,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -243,6 +245,37 @@ TEST_F(FnAcceuilTest, SevenSecondsIdle_StartTheAttractPlayerUntilALanguageIsTouc
 }
 
 } // namespace
+
+TEST_F(FnAcceuilTest, FilmLongerThanTheAutomaticReturn_NotCoveredNorStartedTwice)
+{
+    Platform::EnregistreurMedia film;
+    film.dureeMs = 600000;
+    Platform::installCommandesMedia(&film);
+    demarrer();
+    int videoRelancee = -1;
+    bool lecteurVisible = false;
+    QString langue;
+    // From inside the player's modal loop: seventy seconds of the film.
+    QTimer pendant;
+    QObject::connect(&pendant, &QTimer::timeout, [&] {
+        if (!accueil()->lecteur()->isVisible())
+            return;
+        pendant.stop();
+        QSignalSpy relances(accueil()->timerVideo(), &Platform::KioskTimer::timeout);
+        m_clock.advance(70000);
+        videoRelancee = int(relances.count()) + (accueil()->timerVideo()->isActive() ? 1 : 0);
+        lecteurVisible = accueil()->lecteur()->isVisible();
+        langue = etat().Langue;
+        accueil()->lecteur()->hide();
+    });
+    pendant.start(0);
+    etat().Langue = QStringLiteral("FR");
+    m_clock.advance(7100);
+    Platform::installCommandesMedia(nullptr);
+    EXPECT_TRUE(lecteurVisible);
+    EXPECT_EQ(videoRelancee, 0) << "the home screen would start the film again over itself";
+    EXPECT_EQ(langue, QStringLiteral("FR"));
+}
 
 TEST_F(FnAcceuilTest, HiddenTestButton_MailsTheConfiguredRecipients)
 {

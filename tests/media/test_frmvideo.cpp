@@ -11,6 +11,9 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <functional>
+#include <utility>
+
 using namespace Movendi;
 
 namespace {
@@ -188,6 +191,69 @@ TEST_F(FrmVideoTest, Keys_FEndsTheProgramAndF12OpensTheRefillScreen)
     EXPECT_FALSE(m_lecteur->MediaOuvert());
     EXPECT_EQ(sansAlias(m_media.commandes).mid(m_media.commandes.size() - 2),
               (QStringList{QStringLiteral("stop A"), QStringLiteral("close A")}));
+}
+
+// The player's loading handles events: what comes meanwhile must leave one defined state.
+TEST_F(FrmVideoTest, TouchOrKeyWhileTheFilmOpens_OneDefinedState)
+{
+    // A media layer that runs the event of the case while it opens the film.
+    struct MediaLent final : Platform::CommandesMedia
+    {
+        Platform::EnregistreurMedia &reel;
+        std::function<void()> pendant;
+        explicit MediaLent(Platform::EnregistreurMedia &r) : reel(r) {}
+        quint32 envoyer(const QString &commande, QString *reponse) override
+        {
+            if (commande.startsWith(QStringLiteral("open ")) && pendant)
+                std::exchange(pendant, {})();
+            return reel.envoyer(commande, reponse);
+        }
+    };
+    struct Cas
+    {
+        const char *nom;
+        std::function<void(FrmVideo &)> pendant;
+        QStringList appels;
+        bool visible;
+        bool filmOuvert;
+    };
+    const QList<Cas> cas{
+        {"un toucher sur Français",
+         [](FrmVideo &v) {
+             QTest::mouseClick(v.findChild<QPushButton *>(QStringLiteral("CmdAnn")),
+                               Qt::LeftButton);
+         },
+         {},
+         true,
+         true},
+        {"F12",
+         [](FrmVideo &v) { QTest::keyRelease(&v, Qt::Key_F12); },
+         {QStringLiteral("remplissage")},
+         false,
+         false},
+        {"F",
+         [](FrmVideo &v) { QTest::keyClick(&v, Qt::Key_F); },
+         {QStringLiteral("terminer")},
+         false,
+         false},
+        {"le lecteur caché", [](FrmVideo &v) { v.hide(); }, {}, false, false},
+    };
+    MediaLent lent(m_media);
+    Platform::installCommandesMedia(&lent);
+    for (const Cas &c : cas) {
+        SCOPED_TRACE(c.nom);
+        m_appels.clear();
+        Startup::etat().Langue = QStringLiteral("EN");
+        lent.pendant = [&] { c.pendant(*m_lecteur); };
+        montrer();
+        EXPECT_EQ(m_appels, c.appels);
+        EXPECT_EQ(Startup::etat().Langue, QStringLiteral("EN")) << "no language switch";
+        EXPECT_EQ(m_lecteur->isVisible(), c.visible);
+        EXPECT_EQ(m_lecteur->MediaOuvert(), c.filmOuvert);
+        EXPECT_EQ(m_media.ouverts.isEmpty(), !c.filmOuvert) << "no film behind another screen";
+        m_lecteur->hide();
+    }
+    Platform::installCommandesMedia(&m_media);
 }
 
 } // namespace

@@ -1,14 +1,19 @@
+#include "disqueenpanne.h"
 #include "front/fnacceuil.h"
 #include "front/kioskscreens.h"
 #include "kiosktest.h"
 #include "platform/profilefile.h"
+#include "sale/frmpayment.h"
 #include "startup/demarrage.h"
+#include "state/disponibilite.h"
 #include "state/ecrans.h"
 #include "state/etatdemarrage.h"
 
 #include <QDir>
 #include <QLockFile>
 #include <QTest>
+
+#include <sqlite3.h>
 
 using namespace Movendi;
 using namespace Movendi::Startup;
@@ -82,6 +87,66 @@ TEST_F(MainTest, Start_ReachesTheHomeScreenAndKeyFEndsInOrder)
     EXPECT_FALSE(m_screens.accueil()->isVisible());
     EXPECT_TRUE(journalRows().isEmpty());
     EXPECT_TRUE(m_boxes.shown().isEmpty());
+}
+
+TEST_F(MainTest, StoreOrJournalRefusingWritesAtStartUp_OutOfServiceUntilTheyTakeThemAgain)
+{
+    using Movendi::Test::DisqueEnPanne;
+    DisqueEnPanne::installer();
+    struct Cas
+    {
+        const char *quoi;
+        const char *fichier;
+        bool verrou; // held by another connection, else refused as a read-only file
+    };
+    for (const Cas &c : {Cas{"base en lecture seule", "DBMovendi.db", false},
+                         Cas{"base verrouillée", "DBMovendi.db", true},
+                         Cas{"journal en lecture seule", "MAINTEN.db", false}}) {
+        SCOPED_TRACE(c.quoi);
+        Startup::disponibilite().reinitialiser();
+        sqlite3 *autre = nullptr;
+        if (c.verrou) {
+            sqlite3_open_v2(QFile::encodeName(path(QLatin1String(c.fichier))).constData(), &autre,
+                            SQLITE_OPEN_READWRITE, nullptr);
+            ASSERT_EQ(sqlite3_exec(autre, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        } else {
+            DisqueEnPanne::panne(DisqueEnPanne::Panne::LectureSeule,
+                                 path(QLatin1String(c.fichier)));
+        }
+        Front::KioskScreens ecrans;
+        installerEcrans(&ecrans);
+        etat().verrouInstance.reset();
+        ASSERT_EQ(Main(), IssueDemarrage::EnMarche);
+        // The home screen shows, out of service, and sells nothing.
+        ASSERT_TRUE(ecrans.fnAcceuil()->isVisible());
+        EXPECT_TRUE(ecrans.fnAcceuil()->indisponibiliteAffichee());
+        EXPECT_FALSE(Startup::disponibilite().disponible());
+
+        DisqueEnPanne::panne(DisqueEnPanne::Panne::Aucune);
+        if (autre) {
+            sqlite3_exec(autre, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite3_close(autre);
+        }
+        // The next try finds it writable again.
+        EXPECT_TRUE(ecrans.frmPayment()->surveillanceMagasin().essayer());
+        EXPECT_FALSE(ecrans.fnAcceuil()->indisponibiliteAffichee());
+        ecrans.fnAcceuil()->terminer();
+        installerEcrans(&m_screens);
+    }
+    // Each time the store was at fault the reason was journalled, and its return; a journal
+    // that refused writes could only take the return (its fault went to the system log).
+    QStringList magasin;
+    for (const Movendi::Test::JournalRow &r : journalRows()) {
+        if (r.contexte == QLatin1String("Magasin"))
+            magasin << r.erreur;
+    }
+    ASSERT_EQ(magasin.size(), 5) << magasin.join(QLatin1Char('\n')).toStdString();
+    for (int i : {0, 2})
+        EXPECT_TRUE(magasin.at(i).startsWith(
+            QStringLiteral("kiosque hors service: base de donnée non inscriptible")))
+            << magasin.at(i).toStdString();
+    for (int i : {1, 3, 4})
+        EXPECT_TRUE(magasin.at(i).contains(QStringLiteral("remis en service")));
 }
 
 TEST_F(MainTest, InitGrafcetFails_JournalBoxAndEndWithoutRunningFlag)
