@@ -35,7 +35,52 @@ QString etage(qint64 valeur)
     return QStringLiteral("Etage: ") + QString::number(valeur);
 }
 
+QVariant nul()
+{
+    return QVariant(QMetaType(QMetaType::LongLong));
+}
+
+void annulerTransaction(Startup::StoreDatabase &base)
+{
+    try {
+        base.annuler();
+    } catch (const ErreurExecution &) {
+        // No transaction was left open.
+    }
+}
+
+// Runs the writes in one transaction; a failure rolls them back and comes back to the caller.
+template <typename F> void enUneTransaction(Startup::StoreDatabase &base, F ecritures)
+{
+    base.debuterTransaction();
+    try {
+        ecritures();
+        base.valider();
+    } catch (const ErreurExecution &) {
+        annulerTransaction(base);
+        throw;
+    }
+}
+
 } // namespace
+
+void auditerStock(Startup::StoreDatabase &base, const LigneAudit &ligne)
+{
+    base.executer(QStringLiteral("INSERT INTO AuditStock (LaDate, Ecran, Code, NoEmpl, Reference, "
+                                 "Resultat) VALUES (?, ?, ?, ?, ?, ?)"),
+                  {Startup::StoreDatabase::versBase(Platform::clock().now()), ligne.ecran,
+                   ligne.code, ligne.noEmpl != 0 ? QVariant(ligne.noEmpl) : nul(),
+                   ligne.reference.isNull() ? nul() : ligne.reference, ligne.resultat});
+}
+
+void Remplissage::auditer(const LigneAudit &ligne)
+{
+    try {
+        auditerStock(base(), ligne);
+    } catch (const ErreurExecution &erreur) {
+        Startup::SignalerErreur(QStringLiteral("AuditStock"), erreur);
+    }
+}
 
 Remplissage::Remplissage(AffichageRemplissage &affichage, Platform::SerialLine *ligneImprimante)
     : m_affichage(affichage), m_ligneImprimante(ligneImprimante)
@@ -115,7 +160,13 @@ void Remplissage::LectureDouchette(const QString &code)
             AffichezMessage(recharge ? QStringLiteral("Erreur NSTE deja ")
                                      : QStringLiteral("Erreur IMEI deja "),
                             QStringLiteral("present dans le DA"));
-            presenter(*present);
+            const std::int32_t statut = presenter(*present);
+            auditer(
+                {QStringLiteral("LectureDouchette"),
+                 code,
+                 present->noEmpl,
+                 {},
+                 QStringLiteral("déjà présent, emplacement présenté (mécanisme: %1)").arg(statut)});
             AffichezMessage(code, etage(present->etage));
             return;
         }
@@ -168,37 +219,63 @@ void Remplissage::charger(const Article &article, const QString &code)
         if (!m_emplacement)
             throw objetFerme(QStringLiteral("emplacement"));
         const Emplacement e = *m_emplacement;
+        const QVariant numero = l.valeur(ligne, article.colonneListe);
+        const QVariant reference = catalogue.valeur(0, QStringLiteral("Reference"));
+        const QVariant commande = l.valeur(ligne, QStringLiteral("NoCommande"));
+        // Recorded before its door opens: an article staff put in is never in a location the
+        // store thinks free. Written only while still free, so that one locker never receives
+        // two articles.
+        try {
+            enUneTransaction(b, [&] {
+                const int ecrites =
+                    article.telephone
+                        ? b.executer(
+                              QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = ?, "
+                                             "NoSIM = ?, IMEI = ?, EAN13 = ?, NoCommande = ? "
+                                             "WHERE NoEmpl = ? AND Reference IS NULL"),
+                              {reference, l.valeur(ligne, QStringLiteral("NSCE")), numero, ean13,
+                               commande, e.noEmpl})
+                        : b.executer(QStringLiteral("UPDATE EmplacementsMachine1 SET "
+                                                    "Reference = ?, NoSIM = ?, EAN13 = ?, "
+                                                    "NoCommande = ? WHERE NoEmpl = ? AND "
+                                                    "Reference IS NULL"),
+                                     {reference, numero, ean13, commande, e.noEmpl});
+                if (ecrites == 0)
+                    throw ErreurExecution(Startup::StoreDatabase::ErreurRequete,
+                                          QStringLiteral("emplacement %1 occupé entre-temps: %2 "
+                                                         "non enregistré")
+                                              .arg(e.noEmpl)
+                                              .arg(code));
+                auditerStock(
+                    b, {article.contexte, code, e.noEmpl, reference, QStringLiteral("chargé")});
+            });
+        } catch (const ErreurExecution &) {
+            // Nothing recorded: no door opens, and staff see why.
+            AffichezMessage(QStringLiteral("Erreur base donnees "),
+                            QStringLiteral("article non charge"));
+            throw;
+        }
         if (const std::int32_t statut = presenter(e); statut != 0) {
-            // The location stays free; staff see the door not open.
+            // The location is given back; staff see the door not open.
             Startup::JournaliserErreur(
                 article.contexte,
                 QStringLiteral("emplacement %1 non présenté (mécanisme: %2), laissé libre")
                     .arg(e.noEmpl)
                     .arg(statut));
+            enUneTransaction(b, [&] {
+                b.executer(QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = NULL, "
+                                          "IMEI = NULL, NoSIM = NULL, EAN13 = NULL, NoCommande = "
+                                          "NULL WHERE NoEmpl = ? AND Reference = ?"),
+                           {e.noEmpl, reference});
+                auditerStock(b, {article.contexte, code, e.noEmpl, reference,
+                                 QStringLiteral("non présenté (mécanisme: %1), emplacement "
+                                                "rendu libre")
+                                     .arg(statut)});
+            });
             return;
         }
-        const QVariant numero = l.valeur(ligne, article.colonneListe);
+        auditer({article.contexte, code, e.noEmpl, reference, QStringLiteral("porte présentée")});
         AffichezMessage(Startup::ConvertNullStr(numero), etage(e.etage));
-        const QVariant reference = catalogue.valeur(0, QStringLiteral("Reference"));
-        const QVariant commande = l.valeur(ligne, QStringLiteral("NoCommande"));
-        // Written only while still free, so that one locker never receives two articles.
-        const int ecrites =
-            article.telephone
-                ? b.executer(QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = ?, "
-                                            "NoSIM = ?, IMEI = ?, EAN13 = ?, NoCommande = ? "
-                                            "WHERE NoEmpl = ? AND Reference IS NULL"),
-                             {reference, l.valeur(ligne, QStringLiteral("NSCE")), numero, ean13,
-                              commande, e.noEmpl})
-                : b.executer(QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = ?, "
-                                            "NoSIM = ?, EAN13 = ?, NoCommande = ? "
-                                            "WHERE NoEmpl = ? AND Reference IS NULL"),
-                             {reference, numero, ean13, commande, e.noEmpl});
-        if (ecrites == 0)
-            throw ErreurExecution(Startup::StoreDatabase::ErreurRequete,
-                                  QStringLiteral("emplacement %1 occupé entre-temps: %2 non "
-                                                 "enregistré")
-                                      .arg(e.noEmpl)
-                                      .arg(code));
     } catch (const ErreurExecution &erreur) {
         Startup::SignalerErreur(article.contexte, erreur);
     }
@@ -302,8 +379,20 @@ void Remplissage::ImprimerContenueEmplacements()
         imprimer(finImprimeeContenu());
         if (ligne.isOpen())
             ligne.close();
+        auditer({QStringLiteral("ImprimerContenueEmplacements"),
+                 QString(),
+                 0,
+                 {},
+                 QStringLiteral("inventaire imprimé: %1 emplacement(s) occupé(s)")
+                     .arg(contenu.lignes.size())});
     } catch (const ErreurExecution &erreur) {
         Startup::SignalerErreur(QStringLiteral("ImprimerContenueEmplacements"), erreur);
+        if (m_base)
+            auditer({QStringLiteral("ImprimerContenueEmplacements"),
+                     QString(),
+                     0,
+                     {},
+                     QStringLiteral("inventaire non imprimé: ") + erreur.description()});
     }
 }
 
@@ -321,11 +410,24 @@ void Remplissage::Destockage(std::int32_t reference)
         }
         // The inventory still shows the locations about to be emptied.
         ImprimerContenueEmplacements();
-        for (const QVariantList &ligne : lignes.lignes)
-            b.executer(QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = NULL, "
-                                      "IMEI = NULL, NoSIM = NULL, EAN13 = NULL, "
-                                      "NoCommande = NULL WHERE NoEmpl = ?"),
-                       {ligne.at(0)});
+        // All of them or none, each audited.
+        try {
+            enUneTransaction(b, [&] {
+                for (const QVariantList &ligne : lignes.lignes) {
+                    b.executer(QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = "
+                                              "NULL, IMEI = NULL, NoSIM = NULL, EAN13 = NULL, "
+                                              "NoCommande = NULL WHERE NoEmpl = ?"),
+                               {ligne.at(0)});
+                    auditerStock(b,
+                                 {QStringLiteral("Destockage"), QString::number(reference),
+                                  ligne.at(0).toLongLong(), reference, QStringLiteral("déstocké")});
+                }
+            });
+        } catch (const ErreurExecution &) {
+            AffichezMessage(QStringLiteral("Erreur base donnees "),
+                            QStringLiteral("rien destocke"));
+            throw;
+        }
         AffichezMessage(QStringLiteral("Operation effectuee"), QString());
     } catch (const ErreurExecution &erreur) {
         Startup::SignalerErreur(QStringLiteral("Destockage"), erreur);

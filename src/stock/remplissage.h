@@ -39,9 +39,25 @@ public:
     virtual void viderChampCode() = 0;
 };
 
+// One row of the refill's audit (table AuditStock): the routine, what was scanned or typed,
+// the location and reference, what came of it; the time is added.
+struct LigneAudit
+{
+    QString ecran;
+    QString code;
+    qint64 noEmpl = 0;
+    QVariant reference;
+    QString resultat;
+};
+// Inside the caller's transaction or alone; throws ErreurExecution.
+void auditerStock(Startup::StoreDatabase &base, const LigneAudit &ligne);
+
 // The refill itself: the delivery list and the store opened together, a scanned code placed in
 // a free location that the mechanism brings to staff, the LCD, the contents listing and the
-// destocking of a reference. Every failure is journalled under the routine's name.
+// destocking of a reference. A location is recorded, with its audit row, before its door is
+// presented (a write refused presents nothing and says so on the LCD); destocking is one
+// transaction; every refill, destocking, inventory print and door presentation is audited.
+// Every failure is journalled under the routine's name.
 class Remplissage
 {
 public:
@@ -88,6 +104,8 @@ private:
     // Brings a location to the operator; the mechanism's status (the door's in front loading).
     std::int32_t presenter(const Emplacement &emplacement);
     std::int16_t posColJournalisee(std::int16_t colonne);
+    // An audit row of its own; a failure is journalled.
+    void auditer(const LigneAudit &ligne);
     Startup::StoreDatabase &base();
     const ListeIMEI &liste() const;
     Platform::SerialLine &ligneImprimante();

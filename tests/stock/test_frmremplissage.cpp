@@ -446,6 +446,62 @@ TEST_F(RemplissageTest, F9_DestocksTheTypedReferenceAfterPrintingTheInventory)
     EXPECT_TRUE(m_mecanisme.appels.isEmpty());
 }
 
+TEST_F(RemplissageTest, EveryStaffActionAudited_AWriteRefusedPresentsNothingAndDestocksNothing)
+{
+    seulsLibres(true, {{1, 3}, {2, 3}});
+    ouvrir();
+    const int place = noEmpl(1, 3);
+    // The store refuses the location's record: no door is presented, the LCD says why.
+    sql(QStringLiteral("CREATE TRIGGER refus BEFORE UPDATE ON EmplacementsMachine1 BEGIN "
+                       "SELECT RAISE(ABORT, 'disque plein'); END"));
+    scanner(ImeiListe);
+    EXPECT_TRUE(m_mecanisme.suite().isEmpty()) << m_mecanisme.suite().join(' ').toStdString();
+    EXPECT_EQ(m_lcd.tous(), QStringList{ligneLCD(QStringLiteral("Erreur base donnees "),
+                                                 QStringLiteral("article non charge"))});
+    EXPECT_TRUE(emplacement(1, 3).value(1).isNull());
+    EXPECT_TRUE(contextesJournal().contains(QStringLiteral("RemplissageMachineTELE")));
+
+    // A destocking that fails on its last location empties none of them.
+    sql(QStringLiteral("DROP TRIGGER refus"));
+    sql(QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = 105 WHERE NoEmpl = 200"));
+    sql(QStringLiteral("CREATE TRIGGER refus BEFORE UPDATE ON EmplacementsMachine1 WHEN "
+                       "OLD.NoEmpl = 200 BEGIN SELECT RAISE(ABORT, 'disque plein'); END"));
+    const QString avant = emplacements();
+    champ()->setText(QStringLiteral("105"));
+    QTest::keyRelease(champ(), Qt::Key_F9);
+    EXPECT_EQ(emplacements(), avant);
+    EXPECT_EQ(m_lcd.tous().last(),
+              ligneLCD(QStringLiteral("Erreur base donnees "), QStringLiteral("rien destocke")));
+    sql(QStringLiteral("DROP TRIGGER refus"));
+
+    // Once the store takes them: loading, its door, the inventory and the destocking, each a
+    // row of the audit.
+    scanner(ImeiListe);
+    champ()->setText(QStringLiteral("105"));
+    QTest::keyRelease(champ(), Qt::Key_F9);
+    Startup::StoreDatabase base;
+    QStringList audit;
+    for (const QVariantList &l :
+         base.lire(QStringLiteral("SELECT Ecran, Code, NoEmpl, Reference, Resultat FROM "
+                                  "AuditStock ORDER BY Id"))
+             .lignes)
+        audit << texte(l);
+    const Startup::ResultatRequete destockes =
+        base.lire(QStringLiteral("SELECT COUNT(*) FROM AuditStock WHERE Ecran = 'Destockage'"));
+    ASSERT_GE(audit.size(), 5) << audit.join(QLatin1Char('\n')).toStdString();
+    // The inventory printed before the refused destocking.
+    EXPECT_TRUE(audit.at(0).startsWith(
+        QStringLiteral("ImprimerContenueEmplacements,NULL,NULL,NULL,inventaire imprimé: ")));
+    EXPECT_EQ(audit.at(1),
+              QStringLiteral("RemplissageMachineTELE,%1,%2,106,chargé").arg(ImeiListe).arg(place));
+    EXPECT_EQ(audit.at(2), QStringLiteral("RemplissageMachineTELE,%1,%2,106,porte présentée")
+                               .arg(ImeiListe)
+                               .arg(place));
+    EXPECT_TRUE(audit.at(3).startsWith(QStringLiteral("ImprimerContenueEmplacements,")));
+    EXPECT_EQ(destockes.lignes.value(0).value(0).toInt(), 3);
+    EXPECT_TRUE(audit.last().endsWith(QStringLiteral(",105,déstocké")));
+}
+
 // A list made by LibreOffice from a CSV, IMEIs and EAN-13 codes as number cells.
 TEST_F(RemplissageTest, LibreOfficeDeliveryList_LoadsItsPhoneAndItsVoucher)
 {
