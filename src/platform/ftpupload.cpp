@@ -73,20 +73,25 @@ public:
     }
 
     bool upload(const QString &localPath, const QString &remoteName, const FtpProgress &progress,
-                QString *error) override
+                QString *error, FtpFailure *failure) override
     {
-        auto fail = [error](const QString &why) {
+        auto fail = [error, failure](const QString &why, FtpFailure kind = FtpFailure::Server) {
             if (error)
                 *error = why;
+            if (failure)
+                *failure = kind;
             return false;
         };
+        if (failure)
+            *failure = FtpFailure::None;
         if (!m_multi || !m_easy)
             return fail(QStringLiteral("libcurl indisponible"));
         if (m_server.host.isEmpty())
             return fail(QStringLiteral("pas de serveur FTP configuré"));
         QFile file(localPath);
         if (!file.open(QIODevice::ReadOnly))
-            return fail(QStringLiteral("%1: %2").arg(localPath, file.errorString()));
+            return fail(QStringLiteral("%1: %2").arg(localPath, file.errorString()),
+                        FtpFailure::File);
         const qint64 remaining = m_deadline - clock().monotonicMs();
         if (remaining <= 0)
             return fail(runLimitText());
@@ -147,10 +152,14 @@ public:
                 why += QStringLiteral(" (%1)").arg(QString::fromUtf8(curlError).trimmed());
             if (reply)
                 why += QStringLiteral(", réponse %1").arg(reply);
+            // The server took the connection and the login but not this file.
+            const bool refused =
+                result == CURLE_UPLOAD_FAILED || result == CURLE_REMOTE_FILE_EXISTS;
             return fail(QStringLiteral("%1 vers %2:%3: %4")
                             .arg(remoteName, m_server.host)
                             .arg(m_server.port)
-                            .arg(why));
+                            .arg(why),
+                        refused ? FtpFailure::File : FtpFailure::Server);
         }
         return true;
     }

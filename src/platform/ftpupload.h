@@ -31,14 +31,20 @@ using FtpProgress = std::function<void(qint64, qint64)>;
 // file goes up, through the installed clock, except while libcurl waits for the server's reply
 // at the end of a file (at most the stall limit). A session ends within its overall limit plus
 // one stall limit.
+// Why a file did not go: the server could not be reached, logged into or kept talking (any file
+// would have failed alike), or it refused this file (or this file could not be read).
+enum class FtpFailure { None, Server, File };
+
 class FtpSession
 {
 public:
     virtual ~FtpSession() = default;
     // Sends the local file under remoteName, creating the remote folder when missing. False
-    // with the reason in *error when the server did not confirm the whole file.
+    // with the reason in *error (and its kind in *failure) when the server did not confirm the
+    // whole file.
     virtual bool upload(const QString &localPath, const QString &remoteName,
-                        const FtpProgress &progress, QString *error) = 0;
+                        const FtpProgress &progress, QString *error,
+                        FtpFailure *failure = nullptr) = 0;
 };
 
 class FtpUploads

@@ -176,27 +176,56 @@ void envoyerFichiersEnAttente(StoreDatabase &base, const QString &dossier)
         {reglages.serveur, reglages.port, reglages.utilisateur, reglages.motDePasse},
         QString::fromLatin1(DossierDistant));
 
-    const Startup::ResultatRequete attente = base.lire(QStringLiteral(
-        "SELECT Id, NomFichier FROM FichierTransfer WHERE Transfert = 0 ORDER BY Id"));
+    const Startup::ResultatRequete attente =
+        base.lire(QStringLiteral("SELECT Id, NomFichier, Echecs FROM FichierTransfer WHERE "
+                                 "Transfert = 0 AND MisDeCote = 0 ORDER BY Id"));
     for (qsizetype i = 0; i < attente.lignes.size(); ++i) {
         const QString nom =
             Startup::ConvertNullStr(attente.valeur(i, QStringLiteral("NomFichier")));
         if (nom.isEmpty())
             continue;
+        const QVariant id = attente.valeur(i, QStringLiteral("Id"));
         etat().TransfertTermine = false;
         const std::optional<QString> surDisque = Platform::findFileNoCase(dossier, nom);
-        if (!surDisque)
+        if (!surDisque) {
+            // Nothing to send, ever: said once and marked, so that it is not looked for again.
+            base.executer(QStringLiteral("UPDATE FichierTransfer SET MisDeCote = 2, Motif = ? "
+                                         "WHERE Id = ?"),
+                          {QStringLiteral("absent du disque"), id});
+            Startup::JournaliserErreur(Contexte,
+                                       QStringLiteral("%1 enregistré mais absent de %2: mis de "
+                                                      "côté")
+                                           .arg(nom, dossier));
             continue;
+        }
         if (reglages.serveur.isEmpty())
             throw ErreurExecution(ErreurFtp, QStringLiteral("pas de serveur FTP configuré"));
         QString erreur;
+        Platform::FtpFailure panne = Platform::FtpFailure::None;
         const bool envoye = session->upload(
             dossier + QLatin1Char('/') + *surDisque, nom,
             [](qint64 envoyes, qint64 total) {
                 if (envoyes >= total)
                     etat().TransfertTermine = true;
             },
-            &erreur);
+            &erreur, &panne);
+        if (!envoye && panne == Platform::FtpFailure::File) {
+            // A file the server refuses every time must not hold back every later one.
+            const int echecs = attente.valeur(i, QStringLiteral("Echecs")).toInt() + 1;
+            const bool deCote = echecs >= EchecsAvantMiseDeCote;
+            base.executer(QStringLiteral("UPDATE FichierTransfer SET Echecs = ?, MisDeCote = ?, "
+                                         "Motif = ? WHERE Id = ?"),
+                          {echecs, deCote ? 1 : 0, erreur, id});
+            if (deCote) {
+                Startup::JournaliserErreur(
+                    Contexte, QStringLiteral("%1 refusé par le serveur %2 fois, mis de côté "
+                                             "(gardé dans %3): %4")
+                                  .arg(nom)
+                                  .arg(echecs)
+                                  .arg(dossier, erreur));
+                continue;
+            }
+        }
         if (!envoye)
             throw ErreurExecution(ErreurFtp, erreur);
         // Only a file the server confirmed whole, every byte counted, is marked sent.

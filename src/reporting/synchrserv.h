@@ -13,6 +13,8 @@ inline constexpr const char *MotDePasseFtpParDefaut = "kv42tr63";
 inline constexpr int PortFtpParDefaut = 21;
 // The number FTP failures are journalled under (libcurl's reason in the text).
 inline constexpr int ErreurFtp = 35750;
+// Runs in which the server refused a file before it is set aside.
+inline constexpr int EchecsAvantMiseDeCote = 3;
 
 struct ReglagesFtp
 {
@@ -33,7 +35,10 @@ QStringList colonnesDetail();
 // all in one transaction once the workbook is written whole; then uploads every recorded file
 // still at Transfert 0 to /Telvio/Sync and sets Transfert = 1 for each one the server took
 // whole. Without new details nothing is exported or uploaded. Failures are journalled under
-// "TransferFTP" and end the run; what was not uploaded goes with the next run.
+// "TransferFTP" and end the run; what was not uploaded goes with the next run. A file the
+// server itself refused in EchecsAvantMiseDeCote runs is set aside (MisDeCote 1, kept on disk)
+// and the files after it go on; a recorded file missing from disk is journalled and marked
+// (MisDeCote 2).
 void TransferFTP();
 
 } // namespace Movendi::Reporting

@@ -157,6 +157,8 @@ TEST_F(RapportsTest, ExportCsv_WritesRegistersAndMailsTheFilesOfThePeriod)
     reglage(QStringLiteral("Email"), QStringLiteral("Mailto Rapport Telvio3"),
             QStringLiteral("b@compta.test"));
     deuxVentes();
+    // A missing amount stays missing in the file: nothing, never 0,00.
+    sql(QStringLiteral("UPDATE DetailVente SET EcoTaxe = NULL WHERE NoFamille = 1"));
     Reporting::etatRapport() = {QStringLiteral("01/12/2026"), QStringLiteral("10/12/2026")};
     const QDate aujourdhui = QDate::currentDate();
     const QString ventes = Reporting::nomFichierRapport(
@@ -173,7 +175,8 @@ TEST_F(RapportsTest, ExportCsv_WritesRegistersAndMailsTheFilesOfThePeriod)
     EXPECT_EQ(csvVentes.split('\n').size(), 3) << csvVentes.constData();
     EXPECT_TRUE(csvVentes.startsWith("NumVente;LaDate;"));
     EXPECT_TRUE(
-        csvVentes.contains(";\"Samsung; Galaxy \"\"A15\"\"\";352091014100377;;CMD-1;199,90;"));
+        csvVentes.contains(";\"Samsung; Galaxy \"\"A15\"\"\";352091014100377;;CMD-1;199,90;;19,6;"))
+        << csvVentes.constData();
     EXPECT_TRUE(
         readFile(QStringLiteral("RapportVentes/") + recharges).contains("7201583094779745"));
     EXPECT_EQ(enregistres(), (QStringList{ventes, recharges}));

@@ -5,6 +5,7 @@
 #include "lecturexls.h"
 #include "scaledclock.h"
 
+#include "commandes.h"
 #include "platform/ftpupload.h"
 #include "platform/profilefile.h"
 #include "platform/seams.h"
@@ -18,6 +19,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QTextStream>
 #include <QTimer>
 
 using namespace Movendi;
@@ -401,6 +403,63 @@ TEST_F(SynchrServTest, WorkbookNotWritten_RowsStayUnsentAndGoWithTheNextRun)
                   .at(1)
                   .toString(),
               QStringLiteral("356938035643809"));
+}
+
+TEST_F(SynchrServTest, AFileTheServerRefusesEveryTime_SetAsideAfterThreeRunsTheQueueGoesOn)
+{
+    demarrerServeur(FtpServer::Behaviour::Normal);
+    // The server cannot store this name (a folder stands there); the other file left the disk.
+    const QString refuse = QStringLiteral("SyncKIOSQUE-T101122026080000.xls");
+    const QString absent = QStringLiteral("SyncKIOSQUE-T101122026090000.xls");
+    writeFile(QStringLiteral("SyncrhoServ/") + refuse, "classeur refusé");
+    ASSERT_TRUE(QDir().mkpath(recu(refuse)));
+    for (const QString &nom : {refuse, absent})
+        executer(QStringLiteral("INSERT INTO FichierTransfer (NomFichier) VALUES (?)"), {nom});
+
+    QStringList envoyes;
+    for (int run = 1; run <= EchecsAvantMiseDeCote; ++run) {
+        SCOPED_TRACE(run);
+        vendre(QStringLiteral("35693803564380%1").arg(run));
+        TransferFTP();
+        QStringList recus = QDir(home() + QStringLiteral("/Telvio/Sync")).entryList(QDir::Files);
+        // Held back by the refused file until it is set aside, then all go.
+        EXPECT_EQ(recus.size(), run < EchecsAvantMiseDeCote ? 0 : EchecsAvantMiseDeCote)
+            << recus.join(' ').toStdString();
+        envoyes = recus;
+    }
+    const Startup::ResultatRequete r = lire(QStringLiteral(
+        "SELECT NomFichier, Transfert, Echecs, MisDeCote FROM FichierTransfer ORDER BY Id"));
+    EXPECT_EQ(r.valeur(0, QStringLiteral("MisDeCote")).toInt(), 1);
+    EXPECT_EQ(r.valeur(0, QStringLiteral("Echecs")).toInt(), EchecsAvantMiseDeCote);
+    EXPECT_EQ(r.valeur(1, QStringLiteral("MisDeCote")).toInt(), 2);
+    EXPECT_TRUE(QFileInfo::exists(local(refuse))) << "kept on disk";
+    QStringList misDeCote;
+    for (const JournalRow &row : journalRows()) {
+        if (row.erreur.contains(QStringLiteral("mis de côté")))
+            misDeCote << row.erreur;
+    }
+    ASSERT_EQ(misDeCote.size(), 2) << contextesJournal().join('\n').toStdString();
+    // The refused file comes first in the queue: the missing one is reached once it is aside.
+    EXPECT_TRUE(
+        misDeCote.at(0).startsWith(refuse + QStringLiteral(" refusé par le serveur 3 fois")))
+        << misDeCote.at(0).toStdString();
+    EXPECT_TRUE(misDeCote.at(1).startsWith(absent));
+
+    // Staff see both, and can put the refused one back once the server is put right.
+    QString texte, erreurs;
+    QTextStream out(&texte), err(&erreurs);
+    EXPECT_EQ(Admin::executerCommande({QStringLiteral("synchro"), folder()}, out, err), 1);
+    out.flush();
+    EXPECT_TRUE(texte.contains(refuse + QStringLiteral("  MIS DE CÔTÉ après 3 refus")))
+        << texte.toStdString();
+    EXPECT_TRUE(texte.contains(absent + QStringLiteral("  ABSENT DU DISQUE")));
+    ASSERT_TRUE(QDir(recu(refuse)).removeRecursively());
+    EXPECT_EQ(Admin::executerCommande(
+                  {QStringLiteral("synchro"), folder(), QStringLiteral("--relancer")}, out, err),
+              1);
+    vendre(QStringLiteral("356938035643899"));
+    TransferFTP();
+    EXPECT_EQ(contenu(recu(refuse)), QByteArray("classeur refusé"));
 }
 
 } // namespace

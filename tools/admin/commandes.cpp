@@ -6,6 +6,7 @@
 #include "commandejournal.h"
 #include "commandesauvegarde.h"
 #include "commandestock.h"
+#include "commandesynchro.h"
 #include "commandeventes.h"
 #include "diagnostictpe.h"
 #include "essaisperipheriques.h"
@@ -19,9 +20,9 @@ namespace Movendi::Admin {
 namespace {
 
 const Commande *const Commandes[] = {
-    &CommandeInit,       &CommandeConfig,    &CommandeJournal,  &CommandeStock, &CommandeVentes,
-    &CommandeSauvegarde, &CommandeRestaurer, &CommandeExport,   &CommandeTpe,   &CommandeEmail,
-    &CommandeImprimante, &CommandeLcd,       &CommandeAutomate,
+    &CommandeInit,       &CommandeConfig,    &CommandeJournal,  &CommandeStock,   &CommandeVentes,
+    &CommandeSauvegarde, &CommandeRestaurer, &CommandeExport,   &CommandeTpe,     &CommandeEmail,
+    &CommandeImprimante, &CommandeLcd,       &CommandeAutomate, &CommandeSynchro,
 };
 
 bool demandeAide(const QString &argument)
