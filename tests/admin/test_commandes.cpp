@@ -16,8 +16,11 @@
 #include <QTextStream>
 
 #include <functional>
+#include <pwd.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Movendi;
 using Startup::Monnaie;
@@ -452,4 +455,98 @@ TEST_F(CommandesTest, Restore_WhileTheKioskHoldsItsLock_IsRefusedThenDoneOnceItS
     StoreDatabase base(path(QStringLiteral("DBMovendi.db")));
     EXPECT_TRUE(base.lire(QStringLiteral("SELECT 1 FROM Ventes WHERE NumVente = 50")).estVide());
     EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("movendi.lck"))));
+}
+
+TEST_F(CommandesTest, Restore_KeepsTheStoresOwnerAndRefusesABackupTakenDuringASale)
+{
+    const QString magasin = path(QStringLiteral("DBMovendi.db"));
+    const auto sql = [&magasin](const QString &requete) {
+        StoreDatabase base(magasin);
+        base.executer(requete);
+    };
+    const QString sansVente = path(QStringLiteral("copies/sans-vente.db"));
+    const QString avecVente = path(QStringLiteral("copies/avec-vente.db"));
+    ASSERT_EQ(
+        admin({QStringLiteral("sauvegarde"), folder(), QStringLiteral("--vers"), sansVente}).code,
+        0);
+    // A backup taken while a sale was in flight; the kiosk settled that sale since.
+    sql(QStringLiteral("INSERT INTO JournalVente (Debut, Etape, RefArticle, "
+                       "MontantAutoriseCentimes) VALUES ('2026-12-08 09:00:00', 'debit envoye', "
+                       "101, 19990)"));
+    ASSERT_EQ(
+        admin({QStringLiteral("sauvegarde"), folder(), QStringLiteral("--vers"), avecVente}).code,
+        0);
+    sql(QStringLiteral("UPDATE JournalVente SET Cloturee = 1"));
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(QFile::encodeName(magasin).constData(), 4242, 4343), 0);
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(magasin).constData(), 0600), 0);
+
+    const Sortie refusee = admin({QStringLiteral("restaurer"), folder(), avecVente});
+    EXPECT_EQ(refusee.code, 1);
+    EXPECT_TRUE(refusee.texte.contains(QStringLiteral("contient une vente en cours (journal 1, "
+                                                      "étape \"debit envoye\")")))
+        << refusee.texte.toStdString();
+    EXPECT_EQ(QDir(folder()).entryList({QStringLiteral("DBMovendi*")}, QDir::Files),
+              QStringList{QStringLiteral("DBMovendi.db")});
+
+    const Sortie reglee =
+        admin({QStringLiteral("restaurer"), folder(), avecVente, QStringLiteral("--regler-vente")});
+    ASSERT_EQ(reglee.code, 0) << reglee.texte.toStdString();
+    {
+        StoreDatabase base(magasin);
+        EXPECT_FALSE(
+            base.lire(QStringLiteral("SELECT 1 FROM JournalVente WHERE Cloturee = 0")).estVide());
+    }
+    struct stat info
+    {
+    };
+    ASSERT_EQ(::stat(QFile::encodeName(magasin).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, mode_t(0600));
+    if (!root)
+        return;
+    EXPECT_EQ(info.st_uid, uid_t(4242));
+    EXPECT_EQ(info.st_gid, gid_t(4343));
+
+    // Nothing in place to take the owner from: root must say whose it is.
+    for (const QString &f : QDir(folder()).entryList({QStringLiteral("DBMovendi*")}, QDir::Files))
+        QFile::remove(path(f));
+    const Sortie sansProprietaire = admin({QStringLiteral("restaurer"), folder(), sansVente});
+    EXPECT_EQ(sansProprietaire.code, 1);
+    EXPECT_TRUE(sansProprietaire.texte.contains(QStringLiteral("--proprietaire")));
+    EXPECT_FALSE(QFileInfo::exists(magasin));
+    const Sortie nommee = admin({QStringLiteral("restaurer"), folder(), sansVente,
+                                 QStringLiteral("--proprietaire"), QStringLiteral("nobody")});
+    ASSERT_EQ(nommee.code, 0) << nommee.texte.toStdString();
+    ASSERT_EQ(::stat(QFile::encodeName(magasin).constData(), &info), 0);
+    EXPECT_EQ(info.st_uid, ::getpwnam("nobody")->pw_uid);
+}
+
+// What changes the store or drives a device never runs beside the kiosk.
+TEST_F(CommandesTest, CommandsThatWriteOrDriveADevice_RefusedWhileTheKioskHoldsItsLock)
+{
+    auto verrou = std::make_unique<QLockFile>(path(QStringLiteral("movendi.lck")));
+    verrou->setStaleLockTime(0);
+    ASSERT_TRUE(verrou->tryLock(0));
+    const QList<QStringList> commandes{
+        {QStringLiteral("automate"), folder()},
+        {QStringLiteral("imprimante"), folder()},
+        {QStringLiteral("lcd"), folder()},
+        {QStringLiteral("tpe"), folder(), QStringLiteral("statut")},
+        {QStringLiteral("export"), folder(), QStringLiteral("--du"), QStringLiteral("01/12/2026"),
+         QStringLiteral("--au"), QStringLiteral("08/12/2026")},
+        {QStringLiteral("init"), folder()},
+        {QStringLiteral("restaurer"), folder(), path(QStringLiteral("DBMovendi.db"))},
+    };
+    for (const QStringList &c : commandes) {
+        SCOPED_TRACE(c.join(QLatin1Char(' ')).toStdString());
+        const Sortie s = programme(c);
+        EXPECT_EQ(s.code, 1);
+        EXPECT_TRUE(s.texte.contains(QStringLiteral("erreur: le kiosque tourne sur ce dossier")))
+            << s.texte.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("RapportVentes"))));
+    // Reading goes on beside it.
+    EXPECT_EQ(programme({QStringLiteral("stock"), folder()}).code, 0);
 }

@@ -2,6 +2,7 @@
 
 #include "argumentscommande.h"
 #include "dossierapplication.h"
+#include "verroukiosque.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -30,6 +31,10 @@ int executer(const QStringList &arguments, QTextStream &out, QTextStream &err)
                               {QStringLiteral("--production")}, 1, 1);
     if (!a.valides(err))
         return ErreurUsage;
+    // An existing folder gets tables and columns added to its store: not under a running kiosk.
+    VerrouKiosque verrou(a.dossier());
+    if (QFileInfo::exists(a.dossier()) && !verrou.prendre(err, QStringLiteral("le préparer")))
+        return Echec;
     const bool production = a.presente(QStringLiteral("--production"));
     // A real kiosk's folder keeps the library it has unless one is named.
     QString bibliotheque = a.option(QStringLiteral("--automate"));

@@ -17,6 +17,14 @@
 #include <QSet>
 #include <QTextStream>
 
+#include <cerrno>
+#include <cstring>
+#include <grp.h>
+#include <optional>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace Movendi::Admin {
 
 namespace {
@@ -146,9 +154,56 @@ bool deplacerAvecAnnexes(const QString &de, const QString &vers, QString *erreur
     return true;
 }
 
+// Who the restored store belongs to, and its mode.
+struct Proprietaire
+{
+    uid_t uid;
+    gid_t gid;
+    mode_t mode;
+};
+
+// "UTILISATEUR" or "UTILISATEUR:GROUPE"; the user's own group without one.
+std::optional<Proprietaire> proprietaireNomme(const QString &texte, mode_t mode)
+{
+    const QByteArray utilisateur = texte.section(QLatin1Char(':'), 0, 0).toLocal8Bit();
+    const QByteArray groupe = texte.section(QLatin1Char(':'), 1).toLocal8Bit();
+    const passwd *p = ::getpwnam(utilisateur.constData());
+    if (!p)
+        return std::nullopt;
+    gid_t gid = p->pw_gid;
+    if (!groupe.isEmpty()) {
+        const group *g = ::getgrnam(groupe.constData());
+        if (!g)
+            return std::nullopt;
+        gid = g->gr_gid;
+    }
+    return Proprietaire{p->pw_uid, gid, mode};
+}
+
+// The sales a backup left in flight: restored, the kiosk would settle them at start-up, though
+// the store being replaced may have settled them already.
+int ventesEnCours(const QString &fichier, QString *detail)
+{
+    StoreDatabase base(fichier);
+    if (base.lire(QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'JournalVente'"))
+            .estVide())
+        return 0;
+    const Startup::ResultatRequete r = base.lire(
+        QStringLiteral("SELECT Id, Etape FROM JournalVente WHERE Cloturee = 0 ORDER BY Id"));
+    QStringList ventes;
+    for (qsizetype i = 0; i < r.lignes.size(); ++i)
+        ventes << QStringLiteral("%1, étape \"%2\"")
+                      .arg(r.valeur(i, QStringLiteral("Id")).toLongLong())
+                      .arg(r.valeur(i, QStringLiteral("Etape")).toString());
+    *detail = ventes.join(QStringLiteral("; "));
+    return int(r.lignes.size());
+}
+
 int executerRestauration(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
-    const ArgumentsCommande a(arguments, {}, {}, 2, 2);
+    const QString optionProprietaire = QStringLiteral("--proprietaire");
+    const QString optionVente = QStringLiteral("--regler-vente");
+    const ArgumentsCommande a(arguments, {optionProprietaire}, {optionVente}, 2, 2);
     if (!a.valides(err))
         return ErreurUsage;
     const QString sauvegarde = QFileInfo(a.valeur(1)).absoluteFilePath();
@@ -160,21 +215,9 @@ int executerRestauration(const QStringList &arguments, QTextStream &out, QTextSt
     }
 
     // Held as the kiosk holds it, so that the kiosk cannot start while the store is swapped.
-    QLockFile verrou(QDir(a.dossier()).filePath(QLatin1String(FichierVerrouKiosque)));
-    verrou.setStaleLockTime(0);
-    if (!verrou.tryLock(0)) {
-        qint64 pid = 0;
-        QString hote, programme;
-        if (verrou.error() == QLockFile::LockFailedError &&
-            verrou.getLockInfo(&pid, &hote, &programme))
-            err << "erreur: le kiosque tourne sur ce dossier (verrou " << FichierVerrouKiosque
-                << " tenu par le processus " << pid << " sur " << hote
-                << "): arrêtez-le avant de restaurer\n";
-        else
-            err << "erreur: verrou " << FichierVerrouKiosque
-                << " impossible à prendre: arrêtez le kiosque avant de restaurer\n";
+    VerrouKiosque verrou(a.dossier());
+    if (!verrou.prendre(err, QStringLiteral("restaurer")))
         return Echec;
-    }
 
     const QString magasin = fichierMagasin();
     const QString provisoire = magasin + QStringLiteral(".restauration");
@@ -194,6 +237,65 @@ int executerRestauration(const QStringList &arguments, QTextStream &out, QTextSt
         err << "erreur: " << sauvegarde << " n'est pas une base saine du kiosque: " << probleme
             << '\n';
         return Echec;
+    }
+    try {
+        QString ventes;
+        if (ventesEnCours(provisoire, &ventes) > 0 && !a.presente(optionVente)) {
+            supprimerAvecAnnexes(provisoire);
+            err << "erreur: " << sauvegarde << " contient une vente en cours (journal " << ventes
+                << "): restaurée, le kiosque la réglerait au démarrage, peut-être une seconde "
+                   "fois; "
+                << optionVente << " pour la restaurer et la faire régler quand même\n";
+            return Echec;
+        }
+    } catch (const ErreurExecution &erreur) {
+        supprimerAvecAnnexes(provisoire);
+        err << "erreur: " << erreur.description() << '\n';
+        return Echec;
+    }
+
+    // The kiosk's account must still write the store: its owner and mode are kept. A store
+    // restored by root with nothing to copy them from needs to be told whose it is.
+    std::optional<Proprietaire> proprietaire;
+    struct stat actuel
+    {
+    };
+    if (a.presente(optionProprietaire)) {
+        const mode_t mode = ::stat(QFile::encodeName(magasin).constData(), &actuel) == 0
+                                ? actuel.st_mode & 07777
+                                : mode_t(0640);
+        proprietaire = proprietaireNomme(a.option(optionProprietaire), mode);
+        if (!proprietaire) {
+            supprimerAvecAnnexes(provisoire);
+            err << "erreur: " << optionProprietaire
+                << ": utilisateur ou groupe inconnu: " << a.option(optionProprietaire) << '\n';
+            return Echec;
+        }
+    } else if (::stat(QFile::encodeName(magasin).constData(), &actuel) == 0) {
+        proprietaire = Proprietaire{actuel.st_uid, actuel.st_gid, mode_t(actuel.st_mode & 07777)};
+    } else if (::geteuid() == 0) {
+        supprimerAvecAnnexes(provisoire);
+        err << "erreur: pas de base en place dont garder le propriétaire: restaurée par root, "
+               "elle appartiendrait à root et le kiosque ne pourrait plus l'écrire; "
+            << optionProprietaire << " UTILISATEUR[:GROUPE] pour dire à qui elle est\n";
+        return Echec;
+    }
+    if (proprietaire) {
+        for (const QString &suffixe : QStringList{QString()} + Annexes) {
+            const QByteArray f = QFile::encodeName(provisoire + suffixe);
+            if (!QFileInfo::exists(provisoire + suffixe))
+                continue;
+            const bool change =
+                (proprietaire->uid == ::geteuid() && proprietaire->gid == ::getegid()) ||
+                ::chown(f.constData(), proprietaire->uid, proprietaire->gid) == 0;
+            if (!change || ::chmod(f.constData(), proprietaire->mode) != 0) {
+                const QString raison = QString::fromLocal8Bit(std::strerror(errno));
+                supprimerAvecAnnexes(provisoire);
+                err << "erreur: propriétaire ou droits impossibles à donner à "
+                    << provisoire + suffixe << ": " << raison << '\n';
+                return Echec;
+            }
+        }
     }
 
     const QFileInfo info(magasin);
@@ -244,7 +346,7 @@ const Commande CommandeSauvegarde = {
 
 const Commande CommandeRestaurer = {
     "restaurer",
-    "restaurer DOSSIER FICHIER",
+    "restaurer DOSSIER FICHIER [--proprietaire UTILISATEUR[:GROUPE]] [--regler-vente]",
     "remet une sauvegarde à la place de la base (kiosque arrêté)",
     "Remet la sauvegarde FICHIER à la place de la base du kiosque. Refusé tant que le kiosque\n"
     "tourne sur DOSSIER (il tient le verrou movendi.lck), et le kiosque ne peut pas démarrer\n"
@@ -255,8 +357,19 @@ const Commande CommandeRestaurer = {
     "sauvegarde prend sa place. Les ventes enregistrées après la sauvegarde ne sont plus que\n"
     "dans la base mise de côté.\n"
     "\n"
-    "Statut: 0 sauvegarde en place, 1 refusé (kiosque en marche, sauvegarde absente ou non\n"
-    "saine) ou échec (la base actuelle est alors laissée en place), 64 usage.\n",
+    "La base restaurée garde le propriétaire et les droits de la base actuelle, pour que le\n"
+    "kiosque puisse toujours l'écrire. Sans base en place, root doit dire à qui elle est.\n"
+    "Une sauvegarde qui contient une vente en cours (prise pendant une vente) est refusée: le\n"
+    "kiosque la réglerait au démarrage, peut-être une seconde fois.\n"
+    "\n"
+    "Options:\n"
+    "  --proprietaire UTILISATEUR[:GROUPE]   à qui donner la base restaurée\n"
+    "  --regler-vente                        restaurer quand même une sauvegarde qui contient\n"
+    "                                        une vente en cours, que le kiosque réglera\n"
+    "\n"
+    "Statut: 0 sauvegarde en place, 1 refusé (kiosque en marche, sauvegarde absente, non\n"
+    "saine ou avec une vente en cours, propriétaire inconnu) ou échec (la base actuelle est alors\n"
+    "laissée en place), 64 usage.\n",
     executerRestauration,
 };
 

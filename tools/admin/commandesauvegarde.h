@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commandes.h"
+#include "verroukiosque.h"
 
 namespace Movendi::Admin {
 
@@ -12,8 +13,6 @@ extern const Commande CommandeSauvegarde;
 // current store kept aside; refused while the kiosk runs on the folder.
 extern const Commande CommandeRestaurer;
 
-// The kiosk's single-copy lock file in the application folder (see start-up).
-inline constexpr const char *FichierVerrouKiosque = "movendi.lck";
 // The folder of the dated backups, in the application folder.
 inline constexpr const char *DossierSauvegardes = "sauvegardes";
 

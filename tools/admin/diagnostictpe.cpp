@@ -2,6 +2,7 @@
 
 #include "argumentscommande.h"
 #include "journaltemporaire.h"
+#include "verroukiosque.h"
 
 #include "config/fnkestrel.h"
 #include "payment/demandestpe.h"
@@ -113,6 +114,10 @@ int diagnostiquerTerminal(const QString &dossier, const QString &verification, Q
         return 64;
     }
     if (!pointerDossier(dossier, err))
+        return 1;
+    // One exchange at a time on the terminal's line: not beside a running kiosk.
+    VerrouKiosque verrou(dossier);
+    if (!verrou.prendre(err, QStringLiteral("interroger le terminal")))
         return 1;
     Startup::EtatDemarrage &e = Startup::etat();
     e.PortTPE = Startup::LireIniInteger(e.CheminIni, QStringLiteral("PortCom"),

@@ -12,6 +12,7 @@
 #include "state/etatdemarrage.h"
 #include "stock/afficheurlcd.h"
 #include "utilities/fonctionutilitaires.h"
+#include "verroukiosque.h"
 
 #include <QDir>
 #include <QFile>
@@ -53,6 +54,10 @@ int essayerImprimante(const QStringList &arguments, QTextStream &out, QTextStrea
     if (!a.valides(err) || !optionEntiere(a, QStringLiteral("--port"), &port, err))
         return ErreurUsage;
     if (!pointerDossier(a.dossier(), err))
+        return Echec;
+    // The kiosk prints on the same line.
+    VerrouKiosque verrou(a.dossier());
+    if (!verrou.prendre(err, QStringLiteral("essayer l'imprimante")))
         return Echec;
     const QString ini = Startup::etat().CheminIni;
     std::unique_ptr<Platform::SerialLine> ligne = Platform::serialLines().create(ini);
@@ -104,6 +109,9 @@ int essayerLcd(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return ErreurUsage;
     if (!pointerDossier(a.dossier(), err))
         return Echec;
+    VerrouKiosque verrou(a.dossier());
+    if (!verrou.prendre(err, QStringLiteral("essayer l'afficheur")))
+        return Echec;
     const QString ligne1 = a.valeur(1).isNull() ? QStringLiteral("Essai afficheur") : a.valeur(1);
     const QString ligne2 = a.valeur(2).isNull() ? identite() : a.valeur(2);
     // The port and the mirror as start-up takes them.
@@ -147,6 +155,10 @@ int essayerAutomate(const QStringList &arguments, QTextStream &out, QTextStream 
         !optionEntiere(a, QStringLiteral("--fermer"), &fermer, err))
         return ErreurUsage;
     if (!pointerDossier(a.dossier(), err))
+        return Echec;
+    // Two drivers of one drum would turn it under a customer's hand.
+    VerrouKiosque verrou(a.dossier());
+    if (!verrou.prendre(err, QStringLiteral("essayer le mécanisme")))
         return Echec;
     // The library finds the exchange folder as the kiosk tells it.
     qputenv("MOVENDI_EPI", QFile::encodeName(Startup::DossierEchange()));

@@ -2,6 +2,7 @@
 
 #include "argumentscommande.h"
 #include "journaltemporaire.h"
+#include "verroukiosque.h"
 
 #include "journal/erreur.h"
 #include "platform/filelookup.h"
@@ -41,6 +42,10 @@ int exporterRapports(const QString &dossier, const QStringList &options, QTextSt
         return 64;
     }
     if (!pointerDossier(dossier, err))
+        return 1;
+    // The night writes the same files and records: not both at once.
+    VerrouKiosque verrou(dossier);
+    if (!verrou.prendre(err, QStringLiteral("exporter")))
         return 1;
     Startup::LireConfiguration();
 
