@@ -2,6 +2,7 @@
 // simulator, a printer on a pseudo-terminal and a mail server, on a clock that runs ten
 // times faster than real time.
 #include "front/fnacceuil.h"
+#include "ftpserver.h"
 #include "machine/automate.h"
 #include "machine/grafcetlibrary.h"
 #include "machine/machinecontrol.h"
@@ -13,12 +14,14 @@
 #include "platform/seams.h"
 #include "platform/servicenotifier.h"
 #include "printersim.h"
+#include "reporting/synchrserv.h"
 #include "sale/etatvente.h"
 #include "sale/frmchoix.h"
 #include "sale/frmpayment.h"
 #include "scaledclock.h"
 #include "screenstest.h"
 #include "smtpserver.h"
+#include "state/disponibilite.h"
 #include "state/etatdemarrage.h"
 #include "store/storedatabase.h"
 #include "tpesim.h"
@@ -421,6 +424,92 @@ TEST_F(VenteEntiereTest, SlowTerminalByDayAndByNight_TheWatchdogIsFedThroughout)
                 qlonglong(plusLongMs * Facteur / 1000));
     EXPECT_GE(nombre, 40);
     EXPECT_LT(plusLongMs * Facteur, 30000) << "the service manager would have killed the kiosk";
+}
+
+TEST_F(VenteEntiereTest,
+       UploadAndMailRefused_JournalledTheNextGoesNightMeetsNoCustomerNorRemitsTwice)
+{
+    // The server refuses one waiting workbook for the third run running (a folder has its name):
+    // it is set aside and the sale's own workbook goes.
+    Movendi::Test::FtpServer ftp;
+    const QString home = path(QStringLiteral("ftp"));
+    const QString refuse = QStringLiteral("SyncKIOSQUE-DEMO-0101122026080000.xls");
+    ASSERT_TRUE(QDir().mkpath(home + QStringLiteral("/Telvio/Sync/") + refuse));
+    ASSERT_TRUE(ftp.start(home, QString::fromLatin1(Reporting::MotDePasseFtpParDefaut)));
+    ini(QStringLiteral("FTP"), QStringLiteral("Port"), QString::number(ftp.port()));
+    writeFile(QStringLiteral("SyncrhoServ/") + refuse, "refusé");
+    sql(QStringLiteral("INSERT INTO FichierTransfer (NomFichier, Echecs) VALUES (?, 2)"), {refuse});
+    // The remittance workbook's recipient is refused by the mail server.
+    m_mail.stop();
+    ASSERT_TRUE(m_mail.start({QStringLiteral("refuse@compta.test")}));
+    ini(QStringLiteral("Email"), QStringLiteral("Port"), QString::number(m_mail.port()));
+    ini(QStringLiteral("Email"), QStringLiteral("Mailto Rapport Telvio1"),
+        QStringLiteral("refuse@compta.test"));
+    // The terminal dials the bank for half a minute before it remits.
+    terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 1"),
+              QStringLiteral("delai-tour telecollecte 3000")});
+    acheter(false);
+    ASSERT_EQ(ventes(), 1);
+    EXPECT_TRUE(
+        journal(QStringLiteral("TransferFTP"))
+            .join(QLatin1Char('|'))
+            .contains(refuse + QStringLiteral(" refusé par le serveur 3 fois, mis de côté")));
+    const QStringList recus = QDir(home + QStringLiteral("/Telvio/Sync")).entryList(QDir::Files);
+    EXPECT_EQ(recus.size(), 1) << "the sale's workbook went";
+
+    // The night: a customer touches a tile while the terminal remits.
+    const int statutsAvantLaNuit = m_tpe.count(QStringLiteral("recu trame AA000"));
+    const QTime maintenant = m_fast.now().time();
+    etat().DebutTelecollecte = maintenant.addSecs(-60);
+    etat().FinTelecollecte = maintenant.addSecs(3600);
+    Front::FnAcceuil *accueil = m_screens.fnAcceuil();
+    bool toucheePendantLaNuit = false;
+    bool indisponiblePendantLaNuit = false;
+    bool choixMontre = false;
+    bool enregistree = false;
+    QTimer veille;
+    QObject::connect(&veille, &QTimer::timeout, [&] {
+        if (Startup::GardeNuit::active() && !toucheePendantLaNuit) {
+            toucheePendantLaNuit = true;
+            indisponiblePendantLaNuit = accueil->indisponibiliteAffichee();
+            QTest::mouseClick(controle<QLabel>(accueil, QStringLiteral("Image1"), 0),
+                              Qt::LeftButton);
+        }
+        choixMontre = choixMontre || m_screens.frmChoix()->isVisible();
+        enregistree =
+            enregistree || !lire(QStringLiteral("SELECT Id FROM Telecollectes")).estVide();
+        if (enregistree && !Startup::GardeNuit::active() && accueil->lecteur()->isVisible()) {
+            veille.stop();
+            accueil->lecteur()->hide();
+        }
+    });
+    veille.start(50);
+    QElapsedTimer t;
+    t.start();
+    while (veille.isActive() && t.elapsed() < 60000)
+        QTest::qWait(50);
+    veille.stop();
+    ASSERT_TRUE(enregistree);
+    EXPECT_TRUE(toucheePendantLaNuit);
+    EXPECT_TRUE(indisponiblePendantLaNuit);
+    EXPECT_FALSE(choixMontre) << "a sale started during the night";
+    EXPECT_EQ(m_tpe.count(QStringLiteral("recu trame AA000")), statutsAvantLaNuit)
+        << "the terminal was asked for a card during the night";
+    EXPECT_TRUE(Startup::disponibilite().disponible()) << "back in service after the night";
+    EXPECT_FALSE(accueil->indisponibiliteAffichee());
+    EXPECT_TRUE(journal(QStringLiteral("EnvoyerEmailRapportCSV"))
+                    .join(QLatin1Char('|'))
+                    .contains(QStringLiteral("550")));
+
+    // Restarted inside the window, the kiosk does not remit again.
+    {
+        Front::KioskScreens relance;
+        Startup::installerEcrans(&relance);
+        relance.charger();
+        relance.fnAcceuil()->supervision()->VerifierSauvegarde();
+        Startup::installerEcrans(&m_screens);
+    }
+    EXPECT_EQ(m_tpe.count(QStringLiteral("recu trame AJ00204")), 1);
 }
 
 TEST_F(VenteEntiereTest, DoorThatDidNotOpen_TopUpOnlyDebitedArticleKept)
