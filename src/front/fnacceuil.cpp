@@ -192,9 +192,9 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidg
     m_ssPanelVideo = cache(new QLabel(this));
     m_ssPanelVideo->setObjectName(QStringLiteral("SSPanelVideo"));
 
-    auto *accroche = KioskStyle::titre(QString(), this);
-    accroche->setText(QStringLiteral("Touchez un article · Touch an item"));
-    accroche->setAlignment(Qt::AlignCenter);
+    m_accroche = KioskStyle::titre(QString(), this);
+    m_accroche->setText(QStringLiteral("Touchez un article · Touch an item"));
+    m_accroche->setAlignment(Qt::AlignCenter);
     auto *langues = new QHBoxLayout;
     langues->addStretch(1);
     for (auto [bouton, legende] : {std::pair{cmdFR, drapeauFR}, std::pair{cmdEN, drapeauEN}}) {
@@ -210,7 +210,7 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidg
     racine->setContentsMargins(48, 36, 48, 36);
     racine->setSpacing(24);
     racine->addWidget(KioskStyle::bandeau(this));
-    racine->addWidget(accroche);
+    racine->addWidget(m_accroche);
     // While the kiosk takes no customer (store refusing writes, the night's run).
     m_labelDispo = cache(KioskStyle::alerte(
         QStringLiteral("LabelDispo"),
@@ -286,6 +286,7 @@ void FnAcceuil::afficherDisponibilite()
 {
     const bool disponible = Startup::disponibilite().disponible();
     m_tuiles->setVisible(disponible);
+    m_accroche->setVisible(disponible);
     m_labelDispo->setVisible(!disponible);
     if (isVisible())
         repaint();

@@ -125,6 +125,7 @@ private:
     QLabel *m_picture2;
     QLabel *m_ssPanelVideo;
     QLabel *m_labelDispo;
+    QLabel *m_accroche;
     QWidget *m_tuiles;
     class AffichageAccueil;
     QLabel *m_ssPanel1 = nullptr;
