@@ -284,6 +284,13 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidg
 
 void FnAcceuil::afficherDisponibilite()
 {
+    // A store made writable again is not seen through a connection opened while it was not:
+    // the next use opens it afresh.
+    const bool magasinEnPanne =
+        Startup::disponibilite().contient(Startup::Indisponibilite::MagasinNonInscriptible);
+    if (m_magasinEnPanne && !magasinEnPanne)
+        m_base.reset();
+    m_magasinEnPanne = magasinEnPanne;
     const bool disponible = Startup::disponibilite().disponible();
     m_tuiles->setVisible(disponible);
     m_accroche->setVisible(disponible);

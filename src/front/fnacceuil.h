@@ -112,6 +112,7 @@ private:
     // wait has ended.
     int m_toucheDifferee = -1;
     bool m_baseEnEchec = false;
+    bool m_magasinEnPanne = false;
     // Articles already journalled for a price that cannot be charged.
     QSet<int> m_prixRefuses;
     bool m_videoEnCours = false;

@@ -258,6 +258,7 @@ void JournalVente::enregistree(StoreDatabase &base, qint64 numVente)
 {
     if (!ouvert())
         return;
+    m_etapeAvantEnregistrement = m_vente.etape;
     m_vente.etape = QStringLiteral("enregistree");
     m_vente.numVente = numVente;
     ecrireLigne(base);
@@ -267,9 +268,9 @@ void JournalVente::annulerEnregistree()
 {
     if (m_vente.numVente == 0)
         return;
+    // The recording's transaction was rolled back: the journal is as it was before it.
     m_vente.numVente = 0;
-    // What the store still has, which may be behind.
-    m_enRetard = true;
+    m_vente.etape = m_etapeAvantEnregistrement;
 }
 
 bool JournalVente::cloturer(StoreDatabase &base, const QString &etape)

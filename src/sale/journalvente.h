@@ -110,6 +110,7 @@ private:
     void oublier();
 
     VenteInterrompue m_vente;
+    QString m_etapeAvantEnregistrement;
     std::array<bool, 2> m_videSurDisque{false, false};
     int m_article = 1;
     bool m_enRetard = false;

@@ -127,7 +127,7 @@ struct Issue
     int ventesSansDebit = 0; // StatutDebit 1 with a debit asked
     int journauxOuverts = 0;
     QString integrite;
-    QStringList casiersPleins;  // reached by the customer, still full
+    QStringList casiersPleins;     // reached by the customer, still full
     QStringList portesSansJournal; // opened for a sale whose journal does not name them
     bool enService = false;
     QStringList points; // the store writes reached

@@ -140,9 +140,24 @@ int xUnfetch(sqlite3_file *f, sqlite3_int64 o, void *p)
 }
 
 const sqlite3_io_methods methodes = {
-    3,        xClose,      xRead,      xWrite,       xTruncate,       xSync,
-    xFileSize, xLock,      xUnlock,    xCheckReservedLock, xFileControl, xSectorSize,
-    xDeviceCharacteristics, xShmMap, xShmLock, xShmBarrier, xShmUnmap, xFetch,
+    3,
+    xClose,
+    xRead,
+    xWrite,
+    xTruncate,
+    xSync,
+    xFileSize,
+    xLock,
+    xUnlock,
+    xCheckReservedLock,
+    xFileControl,
+    xSectorSize,
+    xDeviceCharacteristics,
+    xShmMap,
+    xShmLock,
+    xShmBarrier,
+    xShmUnmap,
+    xFetch,
     xUnfetch,
 };
 
