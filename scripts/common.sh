@@ -32,12 +32,11 @@ install_missing_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# MOVENDI_WERROR=ON (the test command sets it) makes every warning an error; unset, the build
-# folder keeps what it had, so that the demo after the tests rebuilds nothing.
+# Every warning is an error, for the demo as for the tests: both configure the build folder with
+# the same flags, so that whichever runs second reuses what the first built.
 build() {
-    local werror=()
-    [ -n "${MOVENDI_WERROR:-}" ] && werror=(-DMOVENDI_WERROR="$MOVENDI_WERROR")
-    cmake -S "$REPO" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${werror[@]}" >/dev/null
+    cmake -S "$REPO" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DMOVENDI_WERROR="${MOVENDI_WERROR:-ON}" >/dev/null
     cmake --build "$BUILD" -j 2 "$@"
 }
 

@@ -36,7 +36,7 @@ int main(int argc, char *argv[])
 
     // The attract film plays through Qt Multimedia.
     Platform::LecteurQtMedia lecteur;
-    Platform::installCommandesMedia(&lecteur);
+    Platform::installLecteurMedia(&lecteur);
 
     Front::KioskScreens screens;
     Startup::installerEcrans(&screens);
@@ -71,6 +71,6 @@ int main(int argc, char *argv[])
     }
     Startup::installerEcrans(nullptr);
     Platform::installMessageBox(nullptr);
-    Platform::installCommandesMedia(nullptr);
+    Platform::installLecteurMedia(nullptr);
     return code;
 }

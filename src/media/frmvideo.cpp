@@ -17,19 +17,19 @@
 #include <QRandomGenerator>
 #include <QTime>
 
+#include <limits>
 #include <utility>
 
 namespace Movendi::Media {
 
 namespace KioskStyle = Startup::KioskStyle;
+namespace TexteCommandeMedia = Platform::TexteCommandeMedia;
 
 namespace {
 
 constexpr int IntervalleTimer1Ms = 250;
 // The film is at its end this close to its length.
 constexpr std::int32_t MargeFinMs = 300;
-// A child window: the film plays inside Picture1.
-constexpr qint64 StyleEnfant = 1073741824;
 const QStringList ExtensionsImages = {
     QStringLiteral("bmp"), QStringLiteral("jpe"), QStringLiteral("jpg"), QStringLiteral("jpeg"),
     QStringLiteral("dib"), QStringLiteral("gif"), QStringLiteral("ico"), QStringLiteral("cur"),
@@ -117,11 +117,11 @@ void FrmVideo::File1_DblClick()
     OpenMe(cheminFilm());
 }
 
-std::uint32_t FrmVideo::envoyer(const QString &commande, QString *reponse)
+std::uint32_t FrmVideo::envoyer(const QString &commande, std::uint32_t resultat)
 {
     m_derniereCommande = commande;
-    m_resultatCommande = std::int32_t(Platform::commandesMedia().envoyer(commande, reponse));
-    return std::uint32_t(m_resultatCommande);
+    m_resultatCommande = std::int32_t(resultat);
+    return resultat;
 }
 
 void FrmVideo::arreter()
@@ -129,8 +129,9 @@ void FrmVideo::arreter()
     if (!m_mediaOuvert)
         return;
     m_mediaOuvert = false;
-    envoyer(QStringLiteral("stop ") + m_alias);
-    envoyer(QStringLiteral("close ") + m_alias);
+    Platform::LecteurMedia &lecteur = Platform::lecteurMedia();
+    envoyer(TexteCommandeMedia::arreter(m_alias), lecteur.arreter(m_alias));
+    envoyer(TexteCommandeMedia::fermer(m_alias), lecteur.fermer(m_alias));
     m_label2->setText(texteDuree(0));
 }
 
@@ -151,31 +152,31 @@ void FrmVideo::OpenMe(const QString &chemin)
     }
     m_affBmp->hide();
     m_picture1->show();
-    // A path is passed whole between double quotes, whatever blanks it holds.
-    envoyer(QStringLiteral("open MPEGVideo!\"") + chemin + QStringLiteral("\" alias ") + m_alias +
-            QStringLiteral(" parent ") + QString::number(m_picture1->winId()) +
-            QStringLiteral(" Style ") + QString::number(StyleEnfant));
+    Platform::LecteurMedia &lecteur = Platform::lecteurMedia();
+    const quint64 fenetre = quint64(m_picture1->winId());
+    envoyer(TexteCommandeMedia::ouvrir(m_alias, chemin, fenetre),
+            lecteur.ouvrir(m_alias, chemin, fenetre));
     const TailleFilm taille = tailleFilm(chemin);
     m_largeur = std::int16_t(taille.largeur);
     m_hauteur = std::int16_t(taille.hauteur);
     if (m_largeur < 2 && m_hauteur < 2) {
-        QString reponse;
-        envoyer(QStringLiteral("where ") + m_alias + QStringLiteral(" destination"), &reponse);
-        const QStringList nombres = reponse.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        if (nombres.size() >= 2) {
-            m_largeur = std::int16_t(nombres.at(nombres.size() - 2).toInt());
-            m_hauteur = std::int16_t(nombres.last().toInt());
+        QSize propre;
+        envoyer(TexteCommandeMedia::taille(m_alias), lecteur.taille(m_alias, &propre));
+        if (propre.isValid()) {
+            m_largeur = std::int16_t(propre.width());
+            m_hauteur = std::int16_t(propre.height());
         }
     }
     Redimensionne();
-    envoyer(QStringLiteral("play ") + m_alias + QStringLiteral(" from 0"));
+    envoyer(TexteCommandeMedia::jouer(m_alias, 0), lecteur.jouer(m_alias, 0));
     m_mediaOuvert = true;
-    envoyer(QStringLiteral("set ") + m_alias +
-            (m_son ? QStringLiteral(" audio all on") : QStringLiteral(" audio all off")));
-    envoyer(QStringLiteral("set ") + m_alias + QStringLiteral(" time format milliseconds"));
-    QString longueur;
-    envoyer(QStringLiteral("status ") + m_alias + QStringLiteral(" length"), &longueur);
-    m_dureeMedia = std::int32_t(longueur.trimmed().left(128).toLongLong());
+    envoyer(TexteCommandeMedia::son(m_alias, m_son), lecteur.son(m_alias, m_son));
+    envoyer(TexteCommandeMedia::tempsEnMillisecondes(m_alias),
+            lecteur.tempsEnMillisecondes(m_alias));
+    qint64 longueur = 0;
+    envoyer(TexteCommandeMedia::duree(m_alias), lecteur.duree(m_alias, &longueur));
+    m_dureeMedia =
+        std::int32_t(qBound(qint64(0), longueur, qint64(std::numeric_limits<std::int32_t>::max())));
     m_label1->setText(fichier.completeBaseName() + QStringLiteral(" - ") +
                       texteDuree(m_dureeMedia));
 }
@@ -184,8 +185,9 @@ void FrmVideo::Redimensionne()
 {
     if (m_largeur < 2 || m_hauteur < 2)
         return;
-    envoyer(QStringLiteral("put ") + m_alias + QStringLiteral(" window at 0 0 ") +
-            QString::number(m_largeur) + QLatin1Char(' ') + QString::number(m_hauteur));
+    const QRect zone(0, 0, m_largeur, m_hauteur);
+    envoyer(TexteCommandeMedia::placer(m_alias, zone),
+            Platform::lecteurMedia().placer(m_alias, zone));
     placer();
 }
 
@@ -195,9 +197,9 @@ void FrmVideo::Timer1_Timer()
         m_actions.verifierSauvegarde();
     if (!m_mediaOuvert)
         return;
-    QString position;
-    envoyer(QStringLiteral("status ") + m_alias + QStringLiteral(" position notify"), &position);
-    const qint64 pos = position.trimmed().left(32).toLongLong();
+    qint64 pos = 0;
+    envoyer(TexteCommandeMedia::position(m_alias),
+            Platform::lecteurMedia().position(m_alias, &pos));
     m_label2->setText(texteDuree(std::int32_t(pos)));
     if (m_dureeMedia - MargeFinMs <= pos) {
         Command8_Click();

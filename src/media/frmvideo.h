@@ -15,7 +15,7 @@ class KioskTimer;
 namespace Movendi::Media {
 
 // The attract player, shown modally over the home screen while nobody uses the kiosk: it plays
-// video/animation.avi inside Picture1 through the installed media commands, with two large
+// video/animation.avi inside Picture1 through the installed media player, with two large
 // language buttons over the film, and its Timer1 keeps the nightly schedule running. While the
 // film is being opened (the player handles events meanwhile) a touch does nothing, F and F12 are
 // carried out once it is open, and a player hidden meanwhile closes the film it opened.
@@ -67,7 +67,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    std::uint32_t envoyer(const QString &commande, QString *reponse = nullptr);
+    // Notes a call to the player: its command string and its result.
+    std::uint32_t envoyer(const QString &commande, std::uint32_t resultat);
     void placer();
 
     // A key that came while the film was being opened, handled once it is open.

@@ -38,7 +38,7 @@ QString exchangeFolder(const QString &applicationFolder, const QString &iniPath)
         readProfileString(iniPath, QStringLiteral("Machine"), QStringLiteral("CheminEpi"));
     if (configured.status == ProfileStatus::Found && !configured.value.isEmpty())
         return normalised(QDir(applicationFolder).absoluteFilePath(configured.value));
-    return normalised(applicationFolder + QStringLiteral("/epi"));
+    return normalised(applicationFolder + QLatin1Char('/') + QLatin1String(DefaultExchangeFolder));
 }
 
 } // namespace Movendi::Platform

@@ -14,5 +14,7 @@ QString resolveApplicationFolder(const QStringList &arguments, const QString &en
 // The exchange folder shared with the mechanism side (door state, fault report, backups):
 // "Machine"/"CheminEpi" of the configuration file, default application folder + "/epi".
 QString exchangeFolder(const QString &applicationFolder, const QString &iniPath);
+// The exchange folder when "Machine"/"CheminEpi" names none, in the application folder.
+inline constexpr const char *DefaultExchangeFolder = "epi";
 
 } // namespace Movendi::Platform

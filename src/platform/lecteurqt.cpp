@@ -25,24 +25,24 @@ LecteurQtMedia::~LecteurQtMedia()
     }
 }
 
-quint32 LecteurQtMedia::ouvrir(const CommandeMedia &c)
+quint32 LecteurQtMedia::ouvrir(const QString &alias, const QString &chemin, quint64 fenetre)
 {
-    if (m_films.count(c.alias))
+    if (m_films.count(alias))
         return ResultatMedia::ParametreManquant;
-    if (!QFileInfo(c.chemin).isFile())
+    if (!QFileInfo(chemin).isFile())
         return ResultatMedia::FichierIntrouvable;
     Film film;
     film.lecteur = std::make_unique<QMediaPlayer>();
     film.son = std::make_unique<QAudioOutput>();
     film.lecteur->setAudioOutput(film.son.get());
-    QWidget *parent = QWidget::find(WId(nombreApres(c, QStringLiteral("parent"))));
+    QWidget *parent = QWidget::find(WId(fenetre));
     film.image = new QVideoWidget(parent);
     film.image->setAttribute(Qt::WA_TransparentForMouseEvents);
     film.lecteur->setVideoOutput(film.image);
     if (parent)
         film.image->setGeometry(parent->rect());
     film.image->show();
-    film.lecteur->setSource(QUrl::fromLocalFile(QFileInfo(c.chemin).absoluteFilePath()));
+    film.lecteur->setSource(QUrl::fromLocalFile(QFileInfo(chemin).absoluteFilePath()));
     // The player loads in the background; the length is asked right after opening.
     const qint64 debut = clock().monotonicMs();
     while (clock().monotonicMs() - debut < AttenteChargementMs) {
@@ -56,7 +56,92 @@ quint32 LecteurQtMedia::ouvrir(const CommandeMedia &c)
         delete film.image;
         return ResultatMedia::FichierIntrouvable;
     }
-    m_films.emplace(c.alias, std::move(film));
+    m_films.emplace(alias, std::move(film));
+    return ResultatMedia::Ok;
+}
+
+LecteurQtMedia::Film *LecteurQtMedia::film(const QString &alias)
+{
+    const auto it = m_films.find(alias);
+    return it == m_films.end() ? nullptr : &it->second;
+}
+
+quint32 LecteurQtMedia::placer(const QString &alias, const QRect &zone)
+{
+    Film *f = film(alias);
+    if (!f)
+        return ResultatMedia::AppareilInconnu;
+    if (f->image)
+        f->image->setGeometry(zone);
+    return ResultatMedia::Ok;
+}
+
+quint32 LecteurQtMedia::jouer(const QString &alias, qint64 depuisMs)
+{
+    Film *f = film(alias);
+    if (!f)
+        return ResultatMedia::AppareilInconnu;
+    f->lecteur->setPosition(depuisMs);
+    f->lecteur->play();
+    return ResultatMedia::Ok;
+}
+
+quint32 LecteurQtMedia::son(const QString &alias, bool actif)
+{
+    Film *f = film(alias);
+    if (!f)
+        return ResultatMedia::AppareilInconnu;
+    f->son->setMuted(!actif);
+    return ResultatMedia::Ok;
+}
+
+quint32 LecteurQtMedia::tempsEnMillisecondes(const QString &alias)
+{
+    return film(alias) ? ResultatMedia::Ok : ResultatMedia::AppareilInconnu;
+}
+
+quint32 LecteurQtMedia::duree(const QString &alias, qint64 *ms)
+{
+    Film *f = film(alias);
+    *ms = f ? f->lecteur->duration() : 0;
+    return f ? ResultatMedia::Ok : ResultatMedia::AppareilInconnu;
+}
+
+quint32 LecteurQtMedia::position(const QString &alias, qint64 *ms)
+{
+    Film *f = film(alias);
+    *ms = f ? f->lecteur->position() : 0;
+    return f ? ResultatMedia::Ok : ResultatMedia::AppareilInconnu;
+}
+
+quint32 LecteurQtMedia::taille(const QString &alias, QSize *taille)
+{
+    Film *f = film(alias);
+    *taille = QSize();
+    if (!f)
+        return ResultatMedia::AppareilInconnu;
+    if (QVideoSink *sink = f->image ? f->image->videoSink() : nullptr)
+        *taille = sink->videoSize();
+    return ResultatMedia::Ok;
+}
+
+quint32 LecteurQtMedia::arreter(const QString &alias)
+{
+    Film *f = film(alias);
+    if (!f)
+        return ResultatMedia::AppareilInconnu;
+    f->lecteur->stop();
+    return ResultatMedia::Ok;
+}
+
+quint32 LecteurQtMedia::fermer(const QString &alias)
+{
+    const auto it = m_films.find(alias);
+    if (it == m_films.end())
+        return ResultatMedia::AppareilInconnu;
+    it->second.lecteur->stop();
+    delete it->second.image;
+    m_films.erase(it);
     return ResultatMedia::Ok;
 }
 
@@ -66,69 +151,6 @@ QImage LecteurQtMedia::imageCourante(const QString &alias) const
     if (it == m_films.end() || !it->second.image || !it->second.image->videoSink())
         return {};
     return it->second.image->videoSink()->videoFrame().toImage();
-}
-
-quint32 LecteurQtMedia::envoyer(const QString &commande, QString *reponse)
-{
-    if (reponse)
-        reponse->clear();
-    const std::optional<CommandeMedia> c = analyserCommandeMedia(commande);
-    if (!c)
-        return ResultatMedia::ParametreManquant;
-    if (c->verbe == QLatin1String("open"))
-        return ouvrir(*c);
-    const auto it = m_films.find(c->alias);
-    if (it == m_films.end())
-        return ResultatMedia::AppareilInconnu;
-    Film &film = it->second;
-    const QString quoi = c->mots.value(0).toLower();
-    const auto repondre = [reponse](const QString &texte) {
-        if (reponse)
-            *reponse = texte;
-    };
-    if (c->verbe == QLatin1String("play")) {
-        if (quoi == QLatin1String("from"))
-            film.lecteur->setPosition(c->mots.value(1).toLongLong());
-        film.lecteur->play();
-    } else if (c->verbe == QLatin1String("stop")) {
-        film.lecteur->stop();
-    } else if (c->verbe == QLatin1String("close")) {
-        film.lecteur->stop();
-        delete film.image;
-        m_films.erase(it);
-    } else if (c->verbe == QLatin1String("put")) {
-        // put ALIAS window at X Y W H
-        const QStringList &m = c->mots;
-        if (m.size() < 6 || quoi != QLatin1String("window"))
-            return ResultatMedia::ParametreManquant;
-        if (film.image)
-            film.image->setGeometry(m.at(2).toInt(), m.at(3).toInt(), m.at(4).toInt(),
-                                    m.at(5).toInt());
-    } else if (c->verbe == QLatin1String("set")) {
-        if (quoi == QLatin1String("audio"))
-            film.son->setMuted(c->mots.last().toLower() == QLatin1String("off"));
-        else if (quoi != QLatin1String("time"))
-            return ResultatMedia::ParametreManquant;
-    } else if (c->verbe == QLatin1String("status")) {
-        if (quoi == QLatin1String("length"))
-            repondre(QString::number(film.lecteur->duration()));
-        else if (quoi == QLatin1String("position"))
-            repondre(QString::number(film.lecteur->position()));
-        else if (quoi == QLatin1String("mode"))
-            repondre(film.lecteur->playbackState() == QMediaPlayer::PlayingState
-                         ? QStringLiteral("playing")
-                         : QStringLiteral("stopped"));
-        else
-            return ResultatMedia::ParametreManquant;
-    } else if (c->verbe == QLatin1String("where")) {
-        QSize taille;
-        if (QVideoSink *sink = film.image ? film.image->videoSink() : nullptr)
-            taille = sink->videoSize();
-        repondre(QStringLiteral("0 0 %1 %2").arg(taille.width()).arg(taille.height()));
-    } else {
-        return ResultatMedia::CommandeInconnue;
-    }
-    return ResultatMedia::Ok;
 }
 
 } // namespace Movendi::Platform

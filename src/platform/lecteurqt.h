@@ -14,18 +14,25 @@ class QMediaPlayer;
 
 namespace Movendi::Platform {
 
-// The media commands over Qt Multimedia: "open" makes a player whose picture shows in a video
-// widget created inside the window named by "parent"; "put ... window at", "play [from]",
-// "stop", "close", "set ... audio all on|off", "set ... time format milliseconds", "status ...
-// length|position|mode" and "where ... destination" act on it. Positions and lengths are in
-// milliseconds. Opening waits, processing events through the clock seam, until the film is
-// loaded or refused (a few seconds at most), so that its length can be asked at once.
-class LecteurQtMedia final : public CommandesMedia
+// The attract film's player over Qt Multimedia: opening makes a player whose picture shows in a
+// video widget created inside the given window; the other calls act on it. Opening waits,
+// processing events through the clock seam, until the film is loaded or refused (a few seconds
+// at most), so that its length can be asked at once.
+class LecteurQtMedia final : public LecteurMedia
 {
 public:
     LecteurQtMedia();
     ~LecteurQtMedia() override;
-    quint32 envoyer(const QString &commande, QString *reponse = nullptr) override;
+    quint32 ouvrir(const QString &alias, const QString &chemin, quint64 fenetre) override;
+    quint32 placer(const QString &alias, const QRect &zone) override;
+    quint32 jouer(const QString &alias, qint64 depuisMs) override;
+    quint32 son(const QString &alias, bool actif) override;
+    quint32 tempsEnMillisecondes(const QString &alias) override;
+    quint32 duree(const QString &alias, qint64 *ms) override;
+    quint32 position(const QString &alias, qint64 *ms) override;
+    quint32 taille(const QString &alias, QSize *taille) override;
+    quint32 arreter(const QString &alias) override;
+    quint32 fermer(const QString &alias) override;
 
     static constexpr qint64 AttenteChargementMs = 5000;
 
@@ -40,7 +47,8 @@ private:
         std::unique_ptr<QAudioOutput> son;
         QPointer<QVideoWidget> image; // owned by its parent window while that lives
     };
-    quint32 ouvrir(const CommandeMedia &c);
+    // The film of an alias, or null.
+    Film *film(const QString &alias);
 
     std::map<QString, Film> m_films;
 };

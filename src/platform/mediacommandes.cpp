@@ -6,114 +6,186 @@ namespace Movendi::Platform {
 
 namespace {
 
-// Splits at blanks, keeping a double-quoted piece (the quotes removed) as one word; false for an
-// unclosed quote.
-bool decouper(const QString &texte, QStringList *mots)
-{
-    QString mot;
-    bool dansMot = false;
-    bool cite = false;
-    for (const QChar c : texte) {
-        if (c == QLatin1Char('"')) {
-            cite = !cite;
-            dansMot = true;
-        } else if (c.isSpace() && !cite) {
-            if (dansMot)
-                *mots << mot;
-            mot.clear();
-            dansMot = false;
-        } else {
-            mot += c;
-            dansMot = true;
-        }
-    }
-    if (cite)
-        return false;
-    if (dansMot)
-        *mots << mot;
-    return true;
-}
+// A child window: the film plays inside the window it is given.
+constexpr qint64 StyleEnfant = 1073741824;
 
 } // namespace
 
-std::optional<CommandeMedia> analyserCommandeMedia(const QString &texte)
+namespace TexteCommandeMedia {
+
+QString ouvrir(const QString &alias, const QString &chemin, quint64 fenetre)
 {
-    QStringList mots;
-    if (!decouper(texte, &mots) || mots.isEmpty())
-        return std::nullopt;
-    CommandeMedia c;
-    c.verbe = mots.takeFirst().toLower();
-    if (c.verbe == QLatin1String("open")) {
-        if (mots.isEmpty())
-            return std::nullopt;
-        const QString fichier = mots.takeFirst();
-        const qsizetype bang = fichier.indexOf(QLatin1Char('!'));
-        c.typeAppareil = bang >= 0 ? fichier.left(bang) : QString();
-        c.chemin = bang >= 0 ? fichier.mid(bang + 1) : fichier;
-        const qsizetype a = mots.indexOf(QStringLiteral("alias"));
-        if (a < 0 || a + 1 >= mots.size())
-            return std::nullopt;
-        c.alias = mots.at(a + 1);
-        mots.remove(a, 2);
-        c.mots = mots;
-        return c;
-    }
-    if (mots.isEmpty())
-        return std::nullopt;
-    c.alias = mots.takeFirst();
-    c.mots = mots;
-    return c;
+    // A path is passed whole between double quotes, whatever blanks it holds.
+    return QStringLiteral("open MPEGVideo!\"%1\" alias %2 parent %3 Style %4")
+        .arg(chemin, alias)
+        .arg(fenetre)
+        .arg(StyleEnfant);
 }
 
-qint64 nombreApres(const CommandeMedia &commande, const QString &mot)
+QString placer(const QString &alias, const QRect &zone)
 {
-    for (qsizetype i = 0; i + 1 < commande.mots.size(); ++i) {
-        if (commande.mots.at(i).compare(mot, Qt::CaseInsensitive) == 0)
-            return commande.mots.at(i + 1).toLongLong();
-    }
-    return 0;
+    return QStringLiteral("put %1 window at %2 %3 %4 %5")
+        .arg(alias)
+        .arg(zone.x())
+        .arg(zone.y())
+        .arg(zone.width())
+        .arg(zone.height());
 }
 
-quint32 SansLecteurMedia::envoyer(const QString &, QString *reponse)
+QString jouer(const QString &alias, qint64 depuisMs)
 {
-    if (reponse)
-        reponse->clear();
+    return QStringLiteral("play %1 from %2").arg(alias).arg(depuisMs);
+}
+
+QString son(const QString &alias, bool actif)
+{
+    return QStringLiteral("set %1 audio all %2")
+        .arg(alias, actif ? QStringLiteral("on") : QStringLiteral("off"));
+}
+
+QString tempsEnMillisecondes(const QString &alias)
+{
+    return QStringLiteral("set %1 time format milliseconds").arg(alias);
+}
+
+QString duree(const QString &alias)
+{
+    return QStringLiteral("status %1 length").arg(alias);
+}
+
+QString position(const QString &alias)
+{
+    return QStringLiteral("status %1 position notify").arg(alias);
+}
+
+QString taille(const QString &alias)
+{
+    return QStringLiteral("where %1 destination").arg(alias);
+}
+
+QString arreter(const QString &alias)
+{
+    return QStringLiteral("stop ") + alias;
+}
+
+QString fermer(const QString &alias)
+{
+    return QStringLiteral("close ") + alias;
+}
+
+} // namespace TexteCommandeMedia
+
+quint32 SansLecteurMedia::ouvrir(const QString &, const QString &, quint64)
+{
+    return ResultatMedia::AucunLecteur;
+}
+quint32 SansLecteurMedia::placer(const QString &, const QRect &)
+{
+    return ResultatMedia::AucunLecteur;
+}
+quint32 SansLecteurMedia::jouer(const QString &, qint64)
+{
+    return ResultatMedia::AucunLecteur;
+}
+quint32 SansLecteurMedia::son(const QString &, bool)
+{
+    return ResultatMedia::AucunLecteur;
+}
+quint32 SansLecteurMedia::tempsEnMillisecondes(const QString &)
+{
+    return ResultatMedia::AucunLecteur;
+}
+quint32 SansLecteurMedia::duree(const QString &, qint64 *ms)
+{
+    *ms = 0;
+    return ResultatMedia::AucunLecteur;
+}
+quint32 SansLecteurMedia::position(const QString &, qint64 *ms)
+{
+    *ms = 0;
+    return ResultatMedia::AucunLecteur;
+}
+quint32 SansLecteurMedia::taille(const QString &, QSize *taille)
+{
+    *taille = QSize();
+    return ResultatMedia::AucunLecteur;
+}
+quint32 SansLecteurMedia::arreter(const QString &)
+{
+    return ResultatMedia::AucunLecteur;
+}
+quint32 SansLecteurMedia::fermer(const QString &)
+{
     return ResultatMedia::AucunLecteur;
 }
 
-quint32 EnregistreurMedia::envoyer(const QString &commande, QString *reponse)
+quint32 EnregistreurMedia::noter(const QString &commande, const QString &alias)
 {
     commandes << commande;
-    if (reponse)
-        reponse->clear();
-    const std::optional<CommandeMedia> c = analyserCommandeMedia(commande);
-    if (!c)
-        return ResultatMedia::ParametreManquant;
-    if (c->verbe == QLatin1String("open")) {
-        if (!QFileInfo(c->chemin).isFile())
-            return ResultatMedia::FichierIntrouvable;
-        ouverts << c->alias;
-        positionMs = 0;
-        return ResultatMedia::Ok;
-    }
-    if (!ouverts.contains(c->alias))
-        return ResultatMedia::AppareilInconnu;
-    const QString quoi = c->mots.value(0).toLower();
-    if (c->verbe == QLatin1String("close")) {
-        ouverts.removeAll(c->alias);
-    } else if (c->verbe == QLatin1String("status")) {
-        if (quoi == QLatin1String("length") && reponse)
-            *reponse = QString::number(dureeMs);
-        else if (quoi == QLatin1String("position") && reponse)
-            *reponse = QString::number(positionMs);
-    } else if (c->verbe == QLatin1String("where")) {
-        if (reponse)
-            *reponse = QStringLiteral("0 0 %1 %2").arg(largeur).arg(hauteur);
-    } else if (c->verbe != QLatin1String("play") && c->verbe != QLatin1String("stop") &&
-               c->verbe != QLatin1String("put") && c->verbe != QLatin1String("set")) {
-        return ResultatMedia::CommandeInconnue;
-    }
+    return ouverts.contains(alias) ? ResultatMedia::Ok : ResultatMedia::AppareilInconnu;
+}
+
+quint32 EnregistreurMedia::ouvrir(const QString &alias, const QString &chemin, quint64 fenetre)
+{
+    commandes << TexteCommandeMedia::ouvrir(alias, chemin, fenetre);
+    if (!QFileInfo(chemin).isFile())
+        return ResultatMedia::FichierIntrouvable;
+    ouverts << alias;
+    positionMs = 0;
     return ResultatMedia::Ok;
+}
+
+quint32 EnregistreurMedia::placer(const QString &alias, const QRect &zone)
+{
+    return noter(TexteCommandeMedia::placer(alias, zone), alias);
+}
+
+quint32 EnregistreurMedia::jouer(const QString &alias, qint64 depuisMs)
+{
+    return noter(TexteCommandeMedia::jouer(alias, depuisMs), alias);
+}
+
+quint32 EnregistreurMedia::son(const QString &alias, bool actif)
+{
+    return noter(TexteCommandeMedia::son(alias, actif), alias);
+}
+
+quint32 EnregistreurMedia::tempsEnMillisecondes(const QString &alias)
+{
+    return noter(TexteCommandeMedia::tempsEnMillisecondes(alias), alias);
+}
+
+quint32 EnregistreurMedia::duree(const QString &alias, qint64 *ms)
+{
+    const quint32 r = noter(TexteCommandeMedia::duree(alias), alias);
+    *ms = r == ResultatMedia::Ok ? dureeMs : 0;
+    return r;
+}
+
+quint32 EnregistreurMedia::position(const QString &alias, qint64 *ms)
+{
+    const quint32 r = noter(TexteCommandeMedia::position(alias), alias);
+    *ms = r == ResultatMedia::Ok ? positionMs : 0;
+    return r;
+}
+
+quint32 EnregistreurMedia::taille(const QString &alias, QSize *t)
+{
+    const quint32 r = noter(TexteCommandeMedia::taille(alias), alias);
+    *t = r == ResultatMedia::Ok ? QSize(largeur, hauteur) : QSize();
+    return r;
+}
+
+quint32 EnregistreurMedia::arreter(const QString &alias)
+{
+    return noter(TexteCommandeMedia::arreter(alias), alias);
+}
+
+quint32 EnregistreurMedia::fermer(const QString &alias)
+{
+    const quint32 r = noter(TexteCommandeMedia::fermer(alias), alias);
+    ouverts.removeAll(alias);
+    return r;
 }
 
 } // namespace Movendi::Platform

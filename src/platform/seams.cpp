@@ -40,7 +40,7 @@ struct Installed
     SerialLineFactory *serialLines = &qtSerialLines;
     ClockSetter *clockSetter = &systemClockSetter;
     PortOutput *portOutput = &memoryLcd;
-    CommandesMedia *media = &noPlayer;
+    LecteurMedia *media = &noPlayer;
     FtpUploads *ftpUploads = &curlUploads;
 };
 
@@ -92,14 +92,14 @@ void installPortOutput(PortOutput *output)
     installed().portOutput = output ? output : &installed().memoryLcd;
 }
 
-CommandesMedia &commandesMedia()
+LecteurMedia &lecteurMedia()
 {
     return *installed().media;
 }
 
-void installCommandesMedia(CommandesMedia *commandes)
+void installLecteurMedia(LecteurMedia *lecteur)
 {
-    installed().media = commandes ? commandes : &installed().noPlayer;
+    installed().media = lecteur ? lecteur : &installed().noPlayer;
 }
 
 ClockSetter &clockSetter()

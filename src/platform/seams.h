@@ -3,7 +3,7 @@
 namespace Movendi::Platform {
 
 class Clock;
-class CommandesMedia;
+class LecteurMedia;
 class ClockSetter;
 class FtpUploads;
 class MessageBox;
@@ -26,9 +26,9 @@ void installSerialLines(SerialLineFactory *factory);
 PortOutput &portOutput();
 void installPortOutput(PortOutput *output);
 
-// The attract film's player; by default none (every command answers that no player is there).
-CommandesMedia &commandesMedia();
-void installCommandesMedia(CommandesMedia *commandes);
+// The attract film's player; by default none (every call answers that no player is there).
+LecteurMedia &lecteurMedia();
+void installLecteurMedia(LecteurMedia *lecteur);
 
 ClockSetter &clockSetter();
 void installClockSetter(ClockSetter *setter);

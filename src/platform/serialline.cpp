@@ -64,7 +64,7 @@ QString serialDevicePath(int portNumber, const QString &iniPath)
         iniPath, QStringLiteral("PortCom"), QStringLiteral("Port") + QString::number(portNumber));
     if (configured.status == ProfileStatus::Found && !configured.value.isEmpty())
         return configured.value;
-    return QStringLiteral("/dev/ttyS") + QString::number(portNumber - 1);
+    return QLatin1String(DefaultSerialDevicePrefix) + QString::number(portNumber - 1);
 }
 
 int searchTicketPrinterPort(SerialLine &line, int modemPort)

@@ -30,6 +30,8 @@ inline constexpr char TicketPrinterSettings[] = "19200,N,8,1";
 // The device of port number portNumber: the one named by "PortCom", key "Port" + N of the
 // profile file iniPath when that value is not empty, else /dev/ttyS(N-1). Empty below port 1.
 QString serialDevicePath(int portNumber, const QString &iniPath);
+// Port N's device when "PortCom"/"PortN" names none: this prefix and N - 1.
+inline constexpr const char *DefaultSerialDevicePrefix = "/dev/ttyS";
 
 /// A serial line driven the way the kiosk drives its terminal and printer lines: opened on a port
 /// number, polled for what has arrived, written to. Nothing is signalled; callers poll

@@ -22,23 +22,13 @@ Email *&installe()
 
 ReglagesEmail LireReglagesEmail(const QString &cheminIni)
 {
-    using Startup::LireIniString;
     const QString section = QStringLiteral("Email");
     ReglagesEmail r;
-    r.serveur = LireIniString(cheminIni, section, QStringLiteral("SMTP"),
-                              QString::fromLatin1(ServeurSmtpParDefaut));
-    r.expediteur = LireIniString(cheminIni, section, QStringLiteral("MailFrom"),
-                                 QString::fromLatin1(ExpediteurParDefaut));
-    for (int i = 1; i <= NombreDestinataires; ++i) {
-        r.destinataires << LireIniString(cheminIni, section, QStringLiteral("Mailto%1").arg(i),
-                                         i == 1 ? QString::fromLatin1(DestinataireParDefaut)
-                                                : QString());
-    }
-    // Read as text: a port above 32767 would not survive the 16-bit integer read.
-    bool ok = false;
-    const int port =
-        LireIniString(cheminIni, section, QStringLiteral("Port"), QString()).trimmed().toInt(&ok);
-    r.port = ok && port > 0 && port <= 65535 ? port : PortSmtpParDefaut;
+    r.serveur = Startup::lireCle(cheminIni, section, QStringLiteral("SMTP"));
+    r.expediteur = Startup::lireCle(cheminIni, section, QStringLiteral("MailFrom"));
+    for (int i = 1; i <= NombreDestinataires; ++i)
+        r.destinataires << Startup::lireCle(cheminIni, section, QStringLiteral("Mailto%1").arg(i));
+    r.port = Startup::lirePortReseau(cheminIni, section, QStringLiteral("Port"));
     return r;
 }
 

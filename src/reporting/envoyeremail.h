@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/clesconfiguration.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -7,13 +9,12 @@ namespace Movendi::Reporting {
 
 class Email;
 
-inline constexpr int NombreDestinataires = 20;
-inline constexpr qint32 PortSmtpParDefaut = 25;
-
-// The site's mail settings when RURUDIZ.ini says nothing.
-inline constexpr const char *ServeurSmtpParDefaut = "smtp.movendi-exploitation.fr";
-inline constexpr const char *ExpediteurParDefaut = "distributeur@movendi-exploitation.fr";
-inline constexpr const char *DestinataireParDefaut = "supervision@movendi-exploitation.fr";
+// The site's mail settings when RURUDIZ.ini says nothing (config/clesconfiguration.h).
+inline constexpr int NombreDestinataires = Startup::NombreDestinatairesMail;
+inline constexpr qint32 PortSmtpParDefaut = Startup::PortSmtpParDefaut;
+inline constexpr const char *ServeurSmtpParDefaut = Startup::ServeurSmtpParDefaut;
+inline constexpr const char *ExpediteurParDefaut = Startup::ExpediteurParDefaut;
+inline constexpr const char *DestinataireParDefaut = Startup::DestinataireParDefaut;
 
 struct ReglagesEmail
 {

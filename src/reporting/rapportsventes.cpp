@@ -4,6 +4,7 @@
 #include "reporting/envoyeremail.h"
 #include "reporting/remisesbancaire.h"
 
+#include "config/clesconfiguration.h"
 #include "config/fnkestrel.h"
 #include "journal/erreur.h"
 #include "journal/journal.h"
@@ -183,10 +184,8 @@ QStringList destinatairesRapport(int premier, int dernier)
 {
     QStringList adresses;
     for (int n = premier; n <= dernier; ++n) {
-        const QString a =
-            Startup::LireIniString(Startup::etat().CheminIni, QStringLiteral("Email"),
-                                   QStringLiteral("Mailto Rapport Telvio%1").arg(n),
-                                   QString::fromLatin1(DestinatairesRapportParDefaut[n - 1]));
+        const QString a = Startup::lireCle(Startup::etat().CheminIni, QStringLiteral("Email"),
+                                           QStringLiteral("Mailto Rapport Telvio%1").arg(n));
         if (!a.trimmed().isEmpty())
             adresses << a;
     }

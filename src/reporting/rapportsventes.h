@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/clesconfiguration.h"
+
 #include <QDate>
 #include <QList>
 #include <QString>
@@ -39,9 +41,7 @@ void RapportBordereauxRemiseBancaire();
 void EnvoyerEmailRapportCSV(const QString &destinataire);
 
 // The accounting recipients ("Mailto Rapport Telvio1" to "4") when the configuration names none.
-inline constexpr const char *DestinatairesRapportParDefaut[] = {
-    "remises@movendi-exploitation.fr", "comptabilite@movendi-exploitation.fr",
-    "direction@movendi-exploitation.fr", "ventes@movendi-exploitation.fr"};
+using Startup::DestinatairesRapportParDefaut;
 
 // The accounting recipients "Mailto Rapport Telvio" premier to dernier, in order, the ones set
 // empty left out.

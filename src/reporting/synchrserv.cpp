@@ -239,18 +239,12 @@ void envoyerFichiersEnAttente(StoreDatabase &base, const QString &dossier)
 
 ReglagesFtp LireReglagesFtp(const QString &cheminIni)
 {
-    using Startup::LireIniString;
     const QString section = QStringLiteral("FTP");
     ReglagesFtp r;
-    r.serveur = LireIniString(cheminIni, section, QStringLiteral("Serveur"), QString());
-    r.utilisateur = LireIniString(cheminIni, section, QStringLiteral("Utilisateur"), QString());
-    r.motDePasse = LireIniString(cheminIni, section, QStringLiteral("MotDePasse"),
-                                 QString::fromLatin1(MotDePasseFtpParDefaut));
-    // Read as text: a port above 32767 would not survive the 16-bit integer read.
-    bool ok = false;
-    const int port =
-        LireIniString(cheminIni, section, QStringLiteral("Port"), QString()).toInt(&ok);
-    r.port = ok && port > 0 && port <= 65535 ? port : PortFtpParDefaut;
+    r.serveur = Startup::lireCle(cheminIni, section, QStringLiteral("Serveur"));
+    r.utilisateur = Startup::lireCle(cheminIni, section, QStringLiteral("Utilisateur"));
+    r.motDePasse = Startup::lireCle(cheminIni, section, QStringLiteral("MotDePasse"));
+    r.port = Startup::lirePortReseau(cheminIni, section, QStringLiteral("Port"));
     return r;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/clesconfiguration.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -9,8 +11,8 @@ namespace Movendi::Reporting {
 
 inline constexpr const char *DossierSynchro = "SyncrhoServ";
 inline constexpr const char *DossierDistant = "/Telvio/Sync";
-inline constexpr const char *MotDePasseFtpParDefaut = "kv42tr63";
-inline constexpr int PortFtpParDefaut = 21;
+inline constexpr const char *MotDePasseFtpParDefaut = Startup::MotDePasseFtpParDefaut;
+inline constexpr int PortFtpParDefaut = Startup::PortFtpParDefaut;
 // The number FTP failures are journalled under (libcurl's reason in the text).
 inline constexpr int ErreurFtp = 35750;
 // Runs in which the server refused a file before it is set aside.

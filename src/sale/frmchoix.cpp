@@ -1,5 +1,6 @@
 #include "sale/frmchoix.h"
 
+#include "config/clesconfiguration.h"
 #include "config/fnkestrel.h"
 #include "i18n/constmessage.h"
 #include "journal/erreur.h"
@@ -183,8 +184,8 @@ void FrmChoix::AfficherArticle()
     bool recharge = false;
     for (int i = 0; i < 5; ++i) {
         m_rechargesProposees[i] =
-            Startup::LireIniInteger(e.CheminIni, QStringLiteral("Recharges"),
-                                    QStringLiteral("Reference Prix %1").arg(i + 1), 0);
+            Startup::lireCleEntiere(e.CheminIni, QStringLiteral("Recharges"),
+                                    QStringLiteral("Reference Prix %1").arg(i + 1));
         recharge = recharge || m_rechargesProposees[i] == e.ReferenceChoisie;
     }
     m_command1->setVisible(!recharge);

@@ -1,5 +1,6 @@
 #include "startup/demarrage.h"
 
+#include "config/clesconfiguration.h"
 #include "config/crypte.h"
 #include "config/fnkestrel.h"
 #include "i18n/constmessage.h"
@@ -23,6 +24,8 @@
 #include <QDir>
 #include <QLocale>
 #include <QLockFile>
+
+#include <optional>
 
 namespace Movendi::Startup {
 
@@ -62,12 +65,13 @@ std::int32_t initialiserAutomate()
     etat().cheminEpi = Platform::exchangeFolder(etat().dossierApplication, ini);
     qputenv("MOVENDI_EPI", QFile::encodeName(etat().cheminEpi));
 
-    const auto configured =
-        Platform::readProfileString(ini, QStringLiteral("Machine"), QStringLiteral("Automate"));
-    const QString nom =
-        configured.status == Platform::ProfileStatus::Found && !configured.value.isEmpty()
-            ? configured.value
-            : QStringLiteral("libgrafcet.so");
+    // An empty value names the default library too.
+    const QString configure =
+        Platform::readProfileString(ini, QStringLiteral("Machine"), QStringLiteral("Automate"))
+            .value;
+    const QString nom = configure.isEmpty()
+                            ? defautCle(QStringLiteral("Machine"), QStringLiteral("Automate"))
+                            : configure;
     auto bibliotheque = std::make_unique<Machine::GrafcetLibrary>();
     if (!bibliotheque->load(QDir(etat().dossierApplication).absoluteFilePath(nom))) {
         echecAutomate(QStringLiteral("erreur ini_grfcet "), QStringLiteral("Erreur init grafcet "),
@@ -83,13 +87,13 @@ std::int32_t initialiserAutomate()
     return r;
 }
 
-double convertirTaux(const QString &texte)
+std::optional<double> convertirTaux(const QString &texte)
 {
     bool ok = false;
     double taux = QLocale(QLocale::French, QLocale::France).toDouble(texte, &ok);
     if (!ok)
         taux = QLocale::c().toDouble(texte, &ok);
-    return ok ? taux / 100.0 : 0.196; // an unusable rate keeps the default
+    return ok ? std::optional<double>(taux / 100.0) : std::nullopt;
 }
 
 } // namespace
@@ -129,32 +133,30 @@ void LireConfiguration()
     const QString &ini = e.CheminIni;
     const QString machine = QStringLiteral("Machine");
     const QString portCom = QStringLiteral("PortCom");
-    e.NomBase = LireIniString(ini, sectionBase, QStringLiteral("Nom"), QStringLiteral("DBMovendi"));
-    e.ServeurBase =
-        LireIniString(ini, sectionBase, QStringLiteral("Serveur"), QStringLiteral("LOCALHOST"));
-    e.TauxTVA = convertirTaux(
-        LireIniString(ini, QStringLiteral("TVA"), QStringLiteral("Taux"), QStringLiteral("19,6")));
-    e.TicketActif = LireIniString(ini, sectionBase, QStringLiteral("Ticket"),
-                                  QStringLiteral("OUI")) == QLatin1String("OUI");
-    e.PortModem = LireIniInteger(ini, portCom, QStringLiteral("PortModem"), 3);
-    e.PortTPE = LireIniInteger(ini, portCom, QStringLiteral("PortTPE"), 1);
-    e.IdentiteMachine = LireIniString(ini, machine, QStringLiteral("Indentité Machine"), QString());
-    e.LocalisationMachine = LireIniString(ini, machine, QStringLiteral("Location"), QString());
-    e.IntervalControl = LireIniInteger(ini, machine, QStringLiteral("IntervalControl"), 24);
-    e.ChargementArriere = LireIniString(ini, machine, QStringLiteral("ChargementArriere"),
-                                        QStringLiteral("NON")) == QLatin1String("OUI");
+    e.NomBase = lireCle(ini, sectionBase, QStringLiteral("Nom"));
+    e.ServeurBase = lireCle(ini, sectionBase, QStringLiteral("Serveur"));
+    // An unusable value keeps the default.
+    const QString tva = QStringLiteral("TVA"), taux = QStringLiteral("Taux");
+    e.TauxTVA = convertirTaux(lireCle(ini, tva, taux))
+                    .value_or(convertirTaux(defautCle(tva, taux)).value_or(0));
+    e.TicketActif = lireCleOuiNon(ini, sectionBase, QStringLiteral("Ticket"));
+    e.PortModem = lireCleEntiere(ini, portCom, QStringLiteral("PortModem"));
+    e.PortTPE = lireCleEntiere(ini, portCom, QStringLiteral("PortTPE"));
+    e.IdentiteMachine = lireCle(ini, machine, QStringLiteral("Indentité Machine"));
+    e.LocalisationMachine = lireCle(ini, machine, QStringLiteral("Location"));
+    e.IntervalControl = lireCleEntiere(ini, machine, QStringLiteral("IntervalControl"));
+    e.ChargementArriere = lireCleOuiNon(ini, machine, QStringLiteral("ChargementArriere"));
 
     const QString telecollecte = QStringLiteral("Télécollecte");
-    e.DebutTelecollecte = ConvertirHeure(
-        LireIniString(ini, telecollecte, QStringLiteral("Debut"), QStringLiteral("02:30")),
-        QTime(2, 30));
-    e.FinTelecollecte = ConvertirHeure(
-        LireIniString(ini, telecollecte, QStringLiteral("Fin"), QStringLiteral("02:45")),
-        QTime(2, 45));
+    const auto heure = [&](const QString &cle) {
+        return ConvertirHeure(lireCle(ini, telecollecte, cle),
+                              ConvertirHeure(defautCle(telecollecte, cle), QTime()));
+    };
+    e.DebutTelecollecte = heure(QStringLiteral("Debut"));
+    e.FinTelecollecte = heure(QStringLiteral("Fin"));
 
-    e.sortieLCD =
-        Platform::createLcdOutput(LireIniString(ini, machine, QStringLiteral("LCD"), QString()),
-                                  DossierEchange() + QStringLiteral("/lcd.txt"));
+    e.sortieLCD = Platform::createLcdOutput(lireCle(ini, machine, QStringLiteral("LCD")),
+                                            DossierEchange() + QStringLiteral("/lcd.txt"));
     Platform::installPortOutput(e.sortieLCD.get());
 }
 

@@ -1,5 +1,6 @@
 #include "store/sauvegarde.h"
 
+#include "config/clesconfiguration.h"
 #include "config/fnkestrel.h"
 #include "journal/erreur.h"
 #include "journal/journal.h"
@@ -68,8 +69,8 @@ void SauvegarderDatabase()
         }
         remplacer(provisoire, dossier, nom);
 
-        const QString copie = LireIniString(etat().CheminIni, QStringLiteral("Base de donnée"),
-                                            QStringLiteral("CheminSauvegarde"), QString());
+        const QString copie = lireCle(etat().CheminIni, QStringLiteral("Base de donnée"),
+                                      QStringLiteral("CheminSauvegarde"));
         if (copie.isEmpty() || !DossierAccessible(copie))
             return;
         supprimerSiPresent(copie, nom);

@@ -1,6 +1,6 @@
 #include "store/storedatabase.h"
 
-#include "config/fnkestrel.h"
+#include "config/clesconfiguration.h"
 #include "journal/erreur.h"
 #include "platform/clock.h"
 #include "platform/filelookup.h"
@@ -73,8 +73,7 @@ StoreDatabase::StoreDatabase() : m_connexion(nouveauNomConnexion())
     const QString ini = e.CheminIni.isEmpty()
                             ? QDir(e.dossierApplication).filePath(QStringLiteral("RURUDIZ.ini"))
                             : e.CheminIni;
-    const QString moteur = LireIniString(ini, QStringLiteral("Base de donnée"),
-                                         QStringLiteral("Moteur"), QStringLiteral("SQLite"));
+    const QString moteur = lireCle(ini, QStringLiteral("Base de donnée"), QStringLiteral("Moteur"));
     if (moteur.compare(QLatin1String("SQLite"), Qt::CaseInsensitive) != 0)
         echec(ErreurOuverture, QStringLiteral("moteur de base non pris en charge"), moteur);
     const QString nom = e.NomBase + QStringLiteral(".db");

@@ -250,7 +250,7 @@ TEST_F(FnAcceuilTest, FilmLongerThanTheAutomaticReturn_NotCoveredNorStartedTwice
 {
     Platform::EnregistreurMedia film;
     film.dureeMs = 600000;
-    Platform::installCommandesMedia(&film);
+    Platform::installLecteurMedia(&film);
     demarrer();
     int videoRelancee = -1;
     bool lecteurVisible = false;
@@ -271,7 +271,7 @@ TEST_F(FnAcceuilTest, FilmLongerThanTheAutomaticReturn_NotCoveredNorStartedTwice
     pendant.start(0);
     etat().Langue = QStringLiteral("FR");
     m_clock.advance(7100);
-    Platform::installCommandesMedia(nullptr);
+    Platform::installLecteurMedia(nullptr);
     EXPECT_TRUE(lecteurVisible);
     EXPECT_EQ(videoRelancee, 0) << "the home screen would start the film again over itself";
     EXPECT_EQ(langue, QStringLiteral("FR"));

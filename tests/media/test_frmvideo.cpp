@@ -41,7 +41,7 @@ protected:
     void SetUp() override
     {
         KioskTest::SetUp();
-        Platform::installCommandesMedia(&m_media);
+        Platform::installLecteurMedia(&m_media);
         writeFile(QStringLiteral("video/animation.avi"), enteteAvi(640, 360));
         FrmVideo::Actions a;
         a.arreterVideo = [this] {
@@ -60,7 +60,7 @@ protected:
     void TearDown() override
     {
         m_lecteur.reset();
-        Platform::installCommandesMedia(nullptr);
+        Platform::installLecteurMedia(nullptr);
         KioskTest::TearDown();
     }
     void montrer()
@@ -196,18 +196,30 @@ TEST_F(FrmVideoTest, Keys_FEndsTheProgramAndF12OpensTheRefillScreen)
 // The player's loading handles events: what comes meanwhile must leave one defined state.
 TEST_F(FrmVideoTest, TouchOrKeyWhileTheFilmOpens_OneDefinedState)
 {
-    // A media layer that runs the event of the case while it opens the film.
-    struct MediaLent final : Platform::CommandesMedia
+    // A player that runs the event of the case while it opens the film.
+    struct MediaLent final : Platform::LecteurMedia
     {
         Platform::EnregistreurMedia &reel;
         std::function<void()> pendant;
         explicit MediaLent(Platform::EnregistreurMedia &r) : reel(r) {}
-        quint32 envoyer(const QString &commande, QString *reponse) override
+        quint32 ouvrir(const QString &alias, const QString &chemin, quint64 fenetre) override
         {
-            if (commande.startsWith(QStringLiteral("open ")) && pendant)
+            if (pendant)
                 std::exchange(pendant, {})();
-            return reel.envoyer(commande, reponse);
+            return reel.ouvrir(alias, chemin, fenetre);
         }
+        quint32 placer(const QString &a, const QRect &z) override { return reel.placer(a, z); }
+        quint32 jouer(const QString &a, qint64 d) override { return reel.jouer(a, d); }
+        quint32 son(const QString &a, bool s) override { return reel.son(a, s); }
+        quint32 tempsEnMillisecondes(const QString &a) override
+        {
+            return reel.tempsEnMillisecondes(a);
+        }
+        quint32 duree(const QString &a, qint64 *ms) override { return reel.duree(a, ms); }
+        quint32 position(const QString &a, qint64 *ms) override { return reel.position(a, ms); }
+        quint32 taille(const QString &a, QSize *t) override { return reel.taille(a, t); }
+        quint32 arreter(const QString &a) override { return reel.arreter(a); }
+        quint32 fermer(const QString &a) override { return reel.fermer(a); }
     };
     struct Cas
     {
@@ -239,7 +251,7 @@ TEST_F(FrmVideoTest, TouchOrKeyWhileTheFilmOpens_OneDefinedState)
         {"le lecteur caché", [](FrmVideo &v) { v.hide(); }, {}, false, false},
     };
     MediaLent lent(m_media);
-    Platform::installCommandesMedia(&lent);
+    Platform::installLecteurMedia(&lent);
     for (const Cas &c : cas) {
         SCOPED_TRACE(c.nom);
         m_appels.clear();
@@ -253,7 +265,7 @@ TEST_F(FrmVideoTest, TouchOrKeyWhileTheFilmOpens_OneDefinedState)
         EXPECT_EQ(m_media.ouverts.isEmpty(), !c.filmOuvert) << "no film behind another screen";
         m_lecteur->hide();
     }
-    Platform::installCommandesMedia(&m_media);
+    Platform::installLecteurMedia(&m_media);
 }
 
 } // namespace

@@ -39,16 +39,14 @@ int main(int argc, char *argv[])
     fenetre.show();
     Movendi::Platform::LecteurQtMedia lecteur;
     const QString alias = QStringLiteral("7Aform");
-    QString reponse;
     const quint32 ouverture =
-        lecteur.envoyer(QStringLiteral("open MPEGVideo!\"%1\" alias %2 parent %3 Style 1073741824")
-                            .arg(QString::fromLocal8Bit(argv[1]), alias)
-                            .arg(fenetre.winId()));
+        lecteur.ouvrir(alias, QString::fromLocal8Bit(argv[1]), quint64(fenetre.winId()));
     std::printf("open %u\n", ouverture);
-    lecteur.envoyer(QStringLiteral("put %1 window at 0 0 640 360").arg(alias));
-    lecteur.envoyer(QStringLiteral("play %1 from 0").arg(alias));
-    lecteur.envoyer(QStringLiteral("status %1 length").arg(alias), &reponse);
-    std::printf("length %s\n", qPrintable(reponse));
+    lecteur.placer(alias, QRect(0, 0, 640, 360));
+    lecteur.jouer(alias, 0);
+    qint64 longueur = 0;
+    lecteur.duree(alias, &longueur);
+    std::printf("length %lld\n", qlonglong(longueur));
     QElapsedTimer montre;
     montre.start();
     const qint64 processeur = tempsProcesseurMs();
@@ -58,10 +56,11 @@ int main(int argc, char *argv[])
         QEventLoop attente;
         QTimer::singleShot(250, &attente, &QEventLoop::quit);
         attente.exec();
-        lecteur.envoyer(QStringLiteral("status %1 position").arg(alias), &reponse);
-        std::printf(" %s", qPrintable(reponse));
+        qint64 position = 0;
+        lecteur.position(alias, &position);
+        std::printf(" %lld", qlonglong(position));
     }
     std::printf("\ncpu %lld ms over %lld ms\n", tempsProcesseurMs() - processeur, montre.elapsed());
-    lecteur.envoyer(QStringLiteral("close %1").arg(alias));
+    lecteur.fermer(alias);
     return 0;
 }

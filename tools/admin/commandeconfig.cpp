@@ -3,11 +3,9 @@
 #include "argumentscommande.h"
 #include "dossierapplication.h"
 
+#include "config/clesconfiguration.h"
 #include "platform/filelookup.h"
 #include "platform/profilefile.h"
-#include "reporting/envoyeremail.h"
-#include "reporting/rapportsventes.h"
-#include "reporting/synchrserv.h"
 #include "startup/demarrage.h"
 #include "utilities/fonctionutilitaires.h"
 
@@ -24,174 +22,8 @@ namespace Movendi::Admin {
 namespace {
 
 using Platform::ProfileEntry;
-
-// How the kiosk uses a value, hence what a valid one is.
-enum class Genre {
-    Texte,        // any text
-    Obligatoire,  // any text but an empty one
-    OuiNon,       // "OUI" switches on; anything else is off
-    Entier,       // the 16-bit integer read; empty: the default
-    PortReseau,   // a TCP port 1-65535; anything else: the default
-    Heure,        // H:mm or H:mm:ss; anything else: the default
-    Taux,         // a percentage, decimal comma or point; anything else: the default
-    Peripherique, // a device path; empty: the default device (or the simulated display)
-    Bibliotheque, // a library file in the application folder; empty: the default
-    DossierEpi,   // a folder, relative to the application folder; empty: the default
-    DossierCopie, // a writable folder; empty: none
-    Moteur,       // "SQLite" only
-    NomBase,      // the store's base name: NAME.db in the application folder
-    Adresse,      // a mail address; empty: none
-    MotDePasse    // never shown
-};
-
-struct Definition
-{
-    CleConfiguration cle;
-    Genre genre;
-    int minimum = 0;  // Entier
-    int toujours = 0; // a family: the numbers shown even when absent (1 to toujours)
-};
-
-QString texte(const char *t)
-{
-    return QString::fromUtf8(t);
-}
-
-// The kiosk's reads, with the defaults its code gives (src/startup/demarrage.cpp
-// LireConfiguration and initialiserAutomate, platform/applicationfolder.cpp,
-// platform/clocksetter.cpp, platform/serialline.cpp, store/storedatabase.cpp,
-// store/sauvegarde.cpp, sale/frmchoix.cpp, reporting/envoyeremail.cpp, rapportsventes.cpp and
-// synchrserv.cpp).
-const QList<Definition> &definitions()
-{
-    using namespace Reporting;
-    const QString base = QStringLiteral("Base de donnée"), machine = QStringLiteral("Machine"),
-                  ports = QStringLiteral("PortCom"), email = QStringLiteral("Email"),
-                  ftp = QStringLiteral("FTP");
-    static const QList<Definition> liste = {
-        {{base, QStringLiteral("Nom"), 0, 0, QStringLiteral("DBMovendi"),
-          QStringLiteral("nom de la base (NOM.db dans le dossier)")},
-         Genre::NomBase},
-        {{base, QStringLiteral("Serveur"), 0, 0, QStringLiteral("LOCALHOST"),
-          QStringLiteral("serveur de la chaîne de connexion (non utilisé par SQLite)")},
-         Genre::Texte},
-        {{base, QStringLiteral("Ticket"), 0, 0, QStringLiteral("OUI"),
-          QStringLiteral("impression du ticket client")},
-         Genre::OuiNon},
-        {{base, QStringLiteral("CheminSauvegarde"), 0, 0, QString(),
-          QStringLiteral("dossier où recopier la sauvegarde de la nuit (vide: aucun)")},
-         Genre::DossierCopie},
-        {{base, QStringLiteral("Moteur"), 0, 0, QStringLiteral("SQLite"),
-          QStringLiteral("moteur de base (seul SQLite)")},
-         Genre::Moteur},
-        {{QStringLiteral("TVA"), QStringLiteral("Taux"), 0, 0, QStringLiteral("19,6"),
-          QStringLiteral("taux de TVA en pour cent")},
-         Genre::Taux},
-        {{ports, QStringLiteral("PortModem"), 0, 0, QStringLiteral("3"),
-          QStringLiteral("port du modem, sauté par la recherche de l'imprimante")},
-         Genre::Entier},
-        {{ports, QStringLiteral("PortTPE"), 0, 0, QStringLiteral("1"),
-          QStringLiteral("numéro de port du terminal de paiement")},
-         Genre::Entier,
-         1},
-        {{ports, QStringLiteral("Port"), 1, std::numeric_limits<std::int16_t>::max(),
-          QStringLiteral("/dev/ttyS(N-1)"),
-          QStringLiteral("périphérique du port N (PortTPE: terminal; 2, 4, 5...: imprimante)")},
-         Genre::Peripherique},
-        {{machine, QStringLiteral("Indentité Machine"), 0, 0, QString(),
-          QStringLiteral("identité du kiosque (tickets, rapports, fichiers)")},
-         Genre::Texte},
-        {{machine, QStringLiteral("Location"), 0, 0, QString(),
-          QStringLiteral("emplacement du kiosque")},
-         Genre::Texte},
-        {{machine, QStringLiteral("IntervalControl"), 0, 0, QStringLiteral("24"),
-          QStringLiteral("heures sans vente avant le mail d'activité")},
-         Genre::Entier,
-         1},
-        {{machine, QStringLiteral("ChargementArriere"), 0, 0, QStringLiteral("NON"),
-          QStringLiteral("remplissage par l'ouverture arrière")},
-         Genre::OuiNon},
-        {{machine, QStringLiteral("Automate"), 0, 0, QStringLiteral("libgrafcet.so"),
-          QStringLiteral("bibliothèque du mécanisme, dans le dossier")},
-         Genre::Bibliotheque},
-        {{machine, QStringLiteral("CheminEpi"), 0, 0, QStringLiteral("epi"),
-          QStringLiteral("dossier d'échange avec le mécanisme")},
-         Genre::DossierEpi},
-        {{machine, QStringLiteral("LCD"), 0, 0, QString(),
-          QStringLiteral("port parallèle de l'afficheur (vide: afficheur simulé)")},
-         Genre::Peripherique},
-        {{machine, QStringLiteral("ReglerHorloge"), 0, 0, QStringLiteral("NON"),
-          QStringLiteral("horloge réglée sur celle du terminal après un débit")},
-         Genre::OuiNon},
-        {{QStringLiteral("Télécollecte"), QStringLiteral("Debut"), 0, 0, QStringLiteral("02:30"),
-          QStringLiteral("début de la fenêtre de télécollecte (exclu)")},
-         Genre::Heure},
-        {{QStringLiteral("Télécollecte"), QStringLiteral("Fin"), 0, 0, QStringLiteral("02:45"),
-          QStringLiteral("fin de la fenêtre de télécollecte (inclus)")},
-         Genre::Heure},
-        {{QStringLiteral("Recharges"), QStringLiteral("Reference Prix "), 1, 5, QStringLiteral("0"),
-          QStringLiteral("référence d'une recharge proposée (0: aucune)")},
-         Genre::Entier,
-         0,
-         5},
-        {{email, QStringLiteral("SMTP"), 0, 0, texte(ServeurSmtpParDefaut),
-          QStringLiteral("serveur de mail")},
-         Genre::Obligatoire},
-        {{email, QStringLiteral("Port"), 0, 0, QString::number(PortSmtpParDefaut),
-          QStringLiteral("port du serveur de mail")},
-         Genre::PortReseau},
-        {{email, QStringLiteral("MailFrom"), 0, 0, texte(ExpediteurParDefaut),
-          QStringLiteral("expéditeur des mails")},
-         Genre::Adresse},
-        {{email, QStringLiteral("Mailto"), 1, NombreDestinataires, QString(),
-          QStringLiteral("destinataire des mails de supervision")},
-         Genre::Adresse,
-         0,
-         1},
-        {{email, QStringLiteral("Mailto Rapport Telvio"), 1, 4, QString(),
-          QStringLiteral("destinataire comptable (1: remises, 2 à 4: ventes et recharges)")},
-         Genre::Adresse,
-         0,
-         4},
-        {{ftp, QStringLiteral("Serveur"), 0, 0, QString(),
-          QStringLiteral("serveur des détails de vente (vide: aucun envoi)")},
-         Genre::Texte},
-        {{ftp, QStringLiteral("Utilisateur"), 0, 0, QString(),
-          QStringLiteral("compte FTP (vide: anonyme)")},
-         Genre::Texte},
-        {{ftp, QStringLiteral("MotDePasse"), 0, 0, QStringLiteral("(celui du kiosque)"),
-          QStringLiteral("mot de passe FTP")},
-         Genre::MotDePasse},
-        {{ftp, QStringLiteral("Port"), 0, 0, QString::number(PortFtpParDefaut),
-          QStringLiteral("port du serveur FTP")},
-         Genre::PortReseau},
-    };
-    return liste;
-}
-
-// The default of one key of a family.
-QString defautMembre(const Definition &d, int n)
-{
-    if (d.cle.cle == QLatin1String("Port"))
-        return QStringLiteral("/dev/ttyS%1").arg(n - 1);
-    if (d.cle.cle == QLatin1String("Mailto"))
-        return n == 1 ? texte(Reporting::DestinataireParDefaut) : QString();
-    if (d.cle.cle == QLatin1String("Mailto Rapport Telvio"))
-        return texte(Reporting::DestinatairesRapportParDefaut[n - 1]);
-    return d.cle.defaut;
-}
-
-// The number of a family's key ("Mailto12" gives 12), 0 when the key is not one of it.
-int numeroMembre(const Definition &d, const QString &cle)
-{
-    if (d.cle.premier == 0 || !cle.startsWith(d.cle.cle, Qt::CaseInsensitive))
-        return 0;
-    const QString reste = cle.mid(d.cle.cle.size());
-    bool ok = false;
-    const int n = reste.toInt(&ok);
-    // The kiosk asks for the number as written by QString::number: no sign, no leading zero.
-    return ok && reste == QString::number(n) && n >= d.cle.premier && n <= d.cle.dernier ? n : 0;
-}
+using Startup::CleConfiguration;
+using Genre = Startup::GenreCle;
 
 struct Verdict
 {
@@ -221,8 +53,9 @@ public:
 
 private:
     const ProfileEntry *trouver(const QString &section, const QString &cle) const;
-    void ajouter(const Definition &d, const QString &cle, const QString &defaut);
-    Verdict juger(const Definition &d, const ProfileEntry *entree, const QString &defaut) const;
+    void ajouter(const CleConfiguration &d, const QString &cle, const QString &defaut);
+    Verdict juger(const CleConfiguration &d, const ProfileEntry *entree,
+                  const QString &defaut) const;
     QString peripherique(const QString &cle) const;
 
     QString m_dossier;
@@ -264,12 +97,12 @@ const ProfileEntry *Verification::trouver(const QString &section, const QString 
     return nullptr;
 }
 
-void Verification::ajouter(const Definition &d, const QString &cle, const QString &defaut)
+void Verification::ajouter(const CleConfiguration &d, const QString &cle, const QString &defaut)
 {
-    const ProfileEntry *entree = trouver(d.cle.section, cle);
+    const ProfileEntry *entree = trouver(d.section, cle);
     if (entree)
         m_connues.append(entree);
-    Ligne l{d.cle.section, cle, QString(), defaut.isNull() ? QStringLiteral("") : defaut,
+    Ligne l{d.section, cle, QString(), defaut.isNull() ? QStringLiteral("") : defaut,
             juger(d, entree, defaut)};
     if (l.verdict.etat == Verdict::ARenseigner)
         l.verdict.raison += QStringLiteral(" (%1)").arg(peripherique(cle));
@@ -284,7 +117,7 @@ void Verification::ajouter(const Definition &d, const QString &cle, const QStrin
     m_lignes.append(l);
 }
 
-Verdict Verification::juger(const Definition &d, const ProfileEntry *entree,
+Verdict Verification::juger(const CleConfiguration &d, const ProfileEntry *entree,
                             const QString &defaut) const
 {
     const QString brute = entree ? entree->value.trimmed() : QString();
@@ -381,7 +214,7 @@ Verdict Verification::juger(const Definition &d, const ProfileEntry *entree,
                                   .arg(QDir(m_dossier).filePath(valeur + QStringLiteral(".db"))));
     case Genre::Adresse: {
         static const QRegularExpression adresse(QStringLiteral("^[^@\\s]+@[^@\\s]+\\.[^@\\s]+$"));
-        if (valeur.isEmpty() && d.cle.premier != 0)
+        if (valeur.isEmpty() && d.premier != 0)
             return {}; // a recipient left out
         return adresse.match(valeur).hasMatch() ? Verdict{}
                                                 : invalide(QStringLiteral("adresse mail attendue"));
@@ -395,26 +228,27 @@ void Verification::verifier()
     // The terminal's port number as start-up reads it.
     m_portTpe =
         Platform::readProfileInt(m_ini, QStringLiteral("PortCom"), QStringLiteral("PortTPE"), 1);
-    for (const Definition &d : definitions()) {
-        if (d.cle.premier == 0) {
-            ajouter(d, d.cle.cle, d.cle.defaut);
+    for (const CleConfiguration &d : Startup::clesConfiguration()) {
+        if (d.premier == 0) {
+            ajouter(d, d.cle, d.defaut);
             continue;
         }
         // A family: the members always shown, those in the file, and the terminal's port.
         QList<int> numeros;
-        for (int n = d.cle.premier; n <= d.toujours; ++n)
+        for (int n = d.premier; n <= d.toujours; ++n)
             numeros.append(n);
         for (const ProfileEntry &e : m_entrees) {
-            if (!e.hidden && e.section.compare(d.cle.section, Qt::CaseInsensitive) == 0) {
-                if (const int n = numeroMembre(d, e.key); n > 0 && !numeros.contains(n))
+            if (!e.hidden && e.section.compare(d.section, Qt::CaseInsensitive) == 0) {
+                if (const int n = Startup::numeroMembre(d, e.key); n > 0 && !numeros.contains(n))
                     numeros.append(n);
             }
         }
-        if (d.cle.cle == QLatin1String("Port") && m_portTpe >= 1 && !numeros.contains(m_portTpe))
+        if (d.cle == QLatin1String("Port") && m_portTpe >= 1 && !numeros.contains(m_portTpe))
             numeros.append(m_portTpe);
         std::sort(numeros.begin(), numeros.end());
         for (const int n : numeros)
-            ajouter(d, d.cle.cle + QString::number(n), defautMembre(d, n));
+            ajouter(d, d.cle + QString::number(n),
+                    Startup::defautCle(d.section, d.cle + QString::number(n)));
     }
 
     for (const ProfileEntry &e : m_entrees) {
@@ -508,14 +342,6 @@ int executer(const QStringList &arguments, QTextStream &out, QTextStream &err)
 }
 
 } // namespace
-
-QList<CleConfiguration> clesConfiguration()
-{
-    QList<CleConfiguration> cles;
-    for (const Definition &d : definitions())
-        cles.append(d.cle);
-    return cles;
-}
 
 const Commande CommandeConfig = {
     "config",

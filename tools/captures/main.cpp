@@ -224,7 +224,7 @@ int main(int argc, char *argv[])
     Platform::FileMessageBox boites(QDir(sortie).filePath(QStringLiteral("boites.txt")));
     Platform::installMessageBox(&boites);
     Platform::LecteurQtMedia lecteur;
-    Platform::installCommandesMedia(&lecteur);
+    Platform::installLecteurMedia(&lecteur);
     Front::KioskScreens screens;
     Startup::installerEcrans(&screens);
     if (Startup::Main() != Startup::IssueDemarrage::EnMarche) {
@@ -269,6 +269,6 @@ int main(int argc, char *argv[])
     screens.fnAcceuil()->terminer();
     Startup::installerEcrans(nullptr);
     Platform::installMessageBox(nullptr);
-    Platform::installCommandesMedia(nullptr);
+    Platform::installLecteurMedia(nullptr);
     return ok ? 0 : 1;
 }
