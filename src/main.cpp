@@ -9,6 +9,7 @@
 #include "platform/terminationsignal.h"
 #include "platform/widgetmessagebox.h"
 #include "startup/demarrage.h"
+#include "startup/liaisonpaiement.h"
 #include "state/etatdemarrage.h"
 
 #include <QApplication>
@@ -38,7 +39,9 @@ int main(int argc, char *argv[])
     Platform::LecteurQtMedia lecteur;
     Platform::installLecteurMedia(&lecteur);
 
-    Front::KioskScreens screens;
+    // The terminal's link, for the payment screen and the night.
+    Payment::LiaisonTerminal terminal(Startup::environnementTerminal());
+    Front::KioskScreens screens(terminal);
     Startup::installerEcrans(&screens);
     Platform::TerminationSignal termination;
     QObject::connect(&termination, &Platform::TerminationSignal::requested, &app, [&] {

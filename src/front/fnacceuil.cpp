@@ -7,7 +7,7 @@
 #include "machine/automate.h"
 #include "machine/machinecontrol.h"
 #include "media/frmvideo.h"
-#include "payment/etatpaiement.h"
+#include "payment/pontagetpvnew.h"
 #include "platform/kiosktimer.h"
 #include "platform/seams.h"
 #include "platform/serialline.h"
@@ -108,8 +108,10 @@ private:
     QString m_legende;
 };
 
-FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidget *parent)
-    : QWidget(parent), m_choix(choix), m_ouvrirRemplissage(std::move(remplissage))
+FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage,
+                     Payment::LiaisonTerminal &terminal, QWidget *parent)
+    : QWidget(parent), m_choix(choix), m_ouvrirRemplissage(std::move(remplissage)),
+      m_terminal(terminal)
 {
     setObjectName(QStringLiteral("FnAcceuil"));
     setWindowTitle(QStringLiteral("acceuil"));
@@ -166,7 +168,7 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidg
                                               QStringLiteral("HORS SERVICE -  NOT WORKING"), this));
     m_ssPanel1 = ssPanel1;
     m_affichageTerminal = std::make_unique<AffichageAccueil>(*this);
-    Payment::etatPaiement().affichageAccueil = m_affichageTerminal.get();
+    m_terminal.installerAffichages(m_terminal.affichagePaiement(), m_affichageTerminal.get());
     cache(KioskStyle::alerte(QStringLiteral("Label2"), QStringLiteral("INDISPONIBLE - UNAVAILABLE"),
                              this));
     for (int i = 0; i < 2; ++i) {
@@ -266,7 +268,7 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidg
     // From the event loop: the player's modal loop must not nest inside the timer that ran
     // the night.
     actions.lancerVideo = [this] { QTimer::singleShot(0, this, [this] { LancerVideo(); }); };
-    m_supervision = std::make_unique<Supervision>(std::move(actions));
+    m_supervision = std::make_unique<Supervision>(std::move(actions), m_terminal);
     connect(m_timerControl, &Platform::KioskTimer::timeout, this,
             [this] { m_supervision->tickControl(); });
     Media::FrmVideo::Actions lecteur;
@@ -306,8 +308,8 @@ bool FnAcceuil::indisponibiliteAffichee() const
 
 FnAcceuil::~FnAcceuil()
 {
-    if (Payment::etatPaiement().affichageAccueil == m_affichageTerminal.get())
-        Payment::etatPaiement().affichageAccueil = nullptr;
+    if (m_terminal.affichageAccueil() == m_affichageTerminal.get())
+        m_terminal.installerAffichages(m_terminal.affichagePaiement(), nullptr);
     if (Reporting::email1() == m_email1)
         Reporting::installerEmail1(nullptr);
     qApp->removeEventFilter(this);

@@ -14,6 +14,9 @@
 class QLabel;
 class QPushButton;
 
+namespace Movendi::Payment {
+class LiaisonTerminal;
+}
 namespace Movendi::Platform {
 class KioskTimer;
 }
@@ -46,7 +49,8 @@ public:
     // The staff's refill screen, opened by F12.
     using OuvrirRemplissage = std::function<void()>;
 
-    FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage, QWidget *parent = nullptr);
+    FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage,
+              Payment::LiaisonTerminal &terminal, QWidget *parent = nullptr);
     ~FnAcceuil() override;
 
     // Form_Load: runs once, when start-up loads the screens.
@@ -102,6 +106,7 @@ private:
 
     Sale::FrmChoix *m_choix;
     OuvrirRemplissage m_ouvrirRemplissage;
+    Payment::LiaisonTerminal &m_terminal;
     std::unique_ptr<Media::FrmVideo> m_video;
     std::unique_ptr<Supervision> m_supervision;
     std::unique_ptr<Startup::StoreDatabase> m_base;

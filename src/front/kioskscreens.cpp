@@ -11,7 +11,7 @@
 
 namespace Movendi::Front {
 
-KioskScreens::KioskScreens() = default;
+KioskScreens::KioskScreens(Payment::LiaisonTerminal &terminal) : m_terminal(terminal) {}
 
 KioskScreens::~KioskScreens()
 {
@@ -26,9 +26,10 @@ void KioskScreens::charger()
 {
     if (m_accueil)
         return;
-    m_paiement = std::make_unique<Sale::FrmPayment>();
+    m_paiement = std::make_unique<Sale::FrmPayment>(m_terminal);
     m_choix = std::make_unique<Sale::FrmChoix>(m_paiement.get());
-    m_accueil = std::make_unique<FnAcceuil>(m_choix.get(), [this] { ouvrirRemplissage(); });
+    m_accueil = std::make_unique<FnAcceuil>(
+        m_choix.get(), [this] { ouvrirRemplissage(); }, m_terminal);
     m_paiement->Form_Load();
     m_accueil->Form_Load();
 }

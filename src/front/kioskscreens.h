@@ -1,5 +1,6 @@
 #pragma once
 
+#include "payment/pontagetpvnew.h"
 #include "state/ecrans.h"
 
 #include <memory>
@@ -17,11 +18,12 @@ namespace Movendi::Front {
 class FnAcceuil;
 
 // Owns the customer screens for the program's life (the refill screen only while staff use it)
-// and offers them to start-up and to the navigation routines.
+// and offers them to start-up and to the navigation routines; the payment screen and the home
+// screen use the terminal link it is given.
 class KioskScreens final : public Startup::Ecrans
 {
 public:
-    KioskScreens();
+    explicit KioskScreens(Payment::LiaisonTerminal &terminal);
     ~KioskScreens() override;
 
     void charger() override;
@@ -42,10 +44,12 @@ public:
     Sale::FrmChoix *frmChoix() const { return m_choix.get(); }
     Sale::FrmPayment *frmPayment() const { return m_paiement.get(); }
     Stock::FrmRemplissage *frmRemplissage() const { return m_remplissage.get(); }
+    Payment::LiaisonTerminal &terminal() const { return m_terminal; }
 
 private:
     void ouvrirRemplissage();
 
+    Payment::LiaisonTerminal &m_terminal;
     std::unique_ptr<Sale::FrmPayment> m_paiement;
     std::unique_ptr<Sale::FrmChoix> m_choix;
     std::unique_ptr<FnAcceuil> m_accueil;

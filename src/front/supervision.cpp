@@ -3,10 +3,8 @@
 #include "config/fnkestrel.h"
 #include "journal/erreur.h"
 #include "journal/journal.h"
-#include "payment/demandestpe.h"
-#include "payment/etatpaiement.h"
+#include "payment/pontagetpvnew.h"
 #include "payment/resultatstpe.h"
-#include "payment/telecollecte.h"
 #include "platform/clock.h"
 #include "platform/seams.h"
 #include "reporting/envoyeremail.h"
@@ -90,15 +88,16 @@ LectureTelecollecte lireTelecollecte(const QString &impression)
     return lu;
 }
 
-Supervision::Supervision(Actions actions) : m_actions(std::move(actions))
+Supervision::Supervision(Actions actions, Payment::LiaisonTerminal &terminal)
+    : m_actions(std::move(actions)), m_terminal(terminal)
 {
     Actions &a = m_actions;
     parDefaut(a.base, [] { return static_cast<Startup::StoreDatabase *>(nullptr); });
     parDefaut(a.arreterVideo, [] {});
     parDefaut(a.lancerVideo, [] {});
     parDefaut(a.envoyerEmail, &Reporting::EnvoyerEmail);
-    parDefaut(a.demTC, [](bool ecouter) { return Payment::DemTC(ecouter); });
-    parDefaut(a.demTIC, &Payment::DemTIC);
+    parDefaut(a.demTC, [this](bool ecouter) { return m_terminal.DemTC(ecouter); });
+    parDefaut(a.demTIC, [this] { return m_terminal.DemTIC(); });
     parDefaut(a.sauvegarderDatabase, &Startup::SauvegarderDatabase);
     parDefaut(a.jourRapportFinDeMois, &Reporting::JourRapportFinDeMois);
     parDefaut(a.jourRapportDebutDeMois, &Reporting::JourRapportDebutDeMois);
@@ -215,7 +214,7 @@ void Supervision::VerifierSauvegarde()
 
 void Supervision::EnregistrerTelecollecte()
 {
-    const QString impression = Payment::etatPaiement().MerchantTicketText;
+    const QString impression = m_terminal.etat().MerchantTicketText;
     const LectureTelecollecte lu = lireTelecollecte(impression);
     Startup::StoreDatabase *base = m_actions.base();
     if (!base) {

@@ -9,6 +9,9 @@
 #include <functional>
 #include <optional>
 
+namespace Movendi::Payment {
+class LiaisonTerminal;
+}
 namespace Movendi::Startup {
 class StoreDatabase;
 }
@@ -50,8 +53,9 @@ public:
         std::function<void()> exportCsv;
         std::function<void()> rapportBordereauxRemiseBancaire;
     };
-    // The kiosk's own routines for each action not given.
-    explicit Supervision(Actions actions);
+    // The kiosk's own routines for each action not given; the remittance on that terminal link,
+    // whose print-out EnregistrerTelecollecte records.
+    Supervision(Actions actions, Payment::LiaisonTerminal &terminal);
 
     // A tick of TimerControl (every 60 seconds): the check runs at every 60th.
     void tickControl();
@@ -69,6 +73,7 @@ private:
     void noterJourTelecollecte(const QDate &jour);
 
     Actions m_actions;
+    Payment::LiaisonTerminal &m_terminal;
     std::int16_t m_compteurHeures = 0;
     QDate m_dernierJourTelecollecte;
     bool m_dernierJourLu = false;

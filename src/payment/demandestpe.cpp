@@ -1,11 +1,8 @@
 #include "payment/demandestpe.h"
 
-#include "payment/environnementpaiement.h"
 #include "payment/erreurmpc10.h"
-#include "payment/etatpaiement.h"
 #include "payment/pontagetpvnew.h"
 #include "payment/resultatstpe.h"
-#include "payment/telecollecte.h"
 #include "payment/terminalframe.h"
 
 namespace Movendi::Payment {
@@ -15,11 +12,6 @@ namespace {
 constexpr int UnavailableJournalEvery = 1000;
 // The terminal takes amounts as exactly eight digits.
 constexpr qint64 LargestAmountCents = 99999999;
-
-void journal(const char *contexte, const QString &message)
-{
-    journaliser(QString::fromUtf8(contexte), message);
-}
 
 // Neither clamped nor sent longer: an amount the terminal cannot take is refused here.
 QString amountOutOfRange(qint64 cents)
@@ -31,7 +23,7 @@ QString amountOutOfRange(qint64 cents)
 
 QString resultChar(const QByteArray &answer)
 {
-    return terminalText(charAt(answer, 7));
+    return terminalText(charAt(answer, Position::Result));
 }
 
 } // namespace
@@ -55,44 +47,45 @@ QByteArray messageDebit(qint64 cents)
     return amount ? buildMessage("AL", *amount + "978") : QByteArray();
 }
 
-int DemSwi()
+int LiaisonTerminal::DemSwi()
 {
+    const auto journal = [this](const QString &message) {
+        journaliser(QStringLiteral("DemSwi"), message);
+    };
     if (BidForLine() == Resultat::LigneRefusee)
         return Resultat::StatutSansLigne;
-    int expected = 13;
-    const QByteArray answer = ExchangeMessage(buildMessage("AA"), expected, 3);
-    if (answer == ErrMessage)
+    const ReponseTerminal reponse = ExchangeMessage(buildMessage("AA"), 13, 3);
+    if (reponse.echec)
         return Resultat::StatutSansLigne;
+    const QByteArray &answer = reponse.texte;
 
-    const QByteArray security = charAt(answer, 10);
+    const QByteArray security = charAt(answer, Position::Security);
     if (security == "1" || security == "2" || security == "3") {
-        journal("DemSwi", security == "1" ? QStringLiteral("Pin-pad hors service, sécurité activée")
-                          : security == "2"
-                              ? QStringLiteral("Lecteur hors service, sécurité activée")
-                              : QStringLiteral("Pin-pad et lecteur hors service, "
-                                               "sécurité activée"));
+        journal(security == "1"   ? QStringLiteral("Pin-pad hors service, sécurité activée")
+                : security == "2" ? QStringLiteral("Lecteur hors service, sécurité activée")
+                                  : QStringLiteral("Pin-pad et lecteur hors service, "
+                                                   "sécurité activée"));
         return Resultat::SecuriteActivee;
     }
-    const QByteArray remote = charAt(answer, 9);
+    const QByteArray remote = charAt(answer, Position::RemoteActivity);
     if (remote == "1" || remote == "2") {
-        journal("DemSwi", remote == "1" ? QStringLiteral("télécollecte en cours")
-                                        : QStringLiteral("téléparamétrage en cours"));
+        journal(remote == "1" ? QStringLiteral("télécollecte en cours")
+                              : QStringLiteral("téléparamétrage en cours"));
         return Resultat::ActiviteDistante;
     }
-    const QByteArray availability = charAt(answer, 7);
+    const QByteArray availability = charAt(answer, Position::Availability);
     if (availability == "1") {
-        EtatPaiement &e = etatPaiement();
-        if (++e.TerminalDownCount >= UnavailableJournalEvery) {
-            e.TerminalDownCount = 0;
-            journal("DemSwi", TexteResultatDemVal(QStringLiteral("1")));
+        if (++m_etat.TerminalDownCount >= UnavailableJournalEvery) {
+            m_etat.TerminalDownCount = 0;
+            journal(TexteResultatDemVal(QStringLiteral("1")));
         }
         return Resultat::TerminalIndisponible;
     }
     if (availability == "2") {
-        journal("DemSwi", TexteResultatDemVal(QStringLiteral("2")));
+        journal(TexteResultatDemVal(QStringLiteral("2")));
         return Resultat::TerminalIndisponible;
     }
-    const QByteArray card = charAt(answer, 8);
+    const QByteArray card = charAt(answer, Position::CardInReader);
     if (card == "1")
         return Resultat::Ok;
     if (card == "0")
@@ -100,86 +93,85 @@ int DemSwi()
     return Resultat::StatutSansLigne;
 }
 
-int DemVal(bool ecouter)
+int LiaisonTerminal::DemVal(bool ecouter)
 {
-    const qint64 cents = etatPaiement().PaymentAmountCents;
+    const qint64 cents = m_etat.PaymentAmountCents;
     const QByteArray message = messageSolvabilite(cents);
     if (message.isEmpty()) {
-        journal("DemVal", amountOutOfRange(cents));
+        journaliser(QStringLiteral("DemVal"), amountOutOfRange(cents));
         return Resultat::SolvabiliteRefusee;
     }
     if (!CheckTerminalReady())
         return Resultat::SolvabiliteSansLigne;
-    QByteArray answer;
+    ReponseTerminal reponse;
     if (ecouter) {
-        answer = ExchangeAndListen(message, 322, 180, Ecoute::DemVAl);
-        const std::optional<int> length = statedLength(answer);
-        if (length && *length - 239 > MaxSingleBlockAnswer)
-            answer += SendAndWait(QByteArray(1, Ctl::ACK), false, *length - 239, 3);
+        reponse = ExchangeAndListen(message, 180, Ecoute::DemVAl);
+        const std::optional<int> length = statedLength(reponse.texte);
+        if (length && secondBlockLength(*length) > MaxSingleBlockAnswer)
+            reponse.texte +=
+                SendAndWait(QByteArray(1, Ctl::ACK), false, secondBlockLength(*length), 3);
     } else {
-        int length = 322;
-        answer = ExchangeSizedAnswer(message, length, 180);
+        reponse = ExchangeSizedAnswer(message, 180);
     }
+    const QByteArray &answer = reponse.texte;
 
     const QString result = resultChar(answer);
     if (result == QLatin1String("0"))
         return Resultat::Ok;
     if (result == QLatin1String("1"))
         return Resultat::SolvabiliteIndisponible;
-    const QString cause = QStringLiteral("Cause: ") + TexteResultatDemVal(result) +
-                          QStringLiteral(" - ") +
-                          TexteDiagnostic(terminalText(field(answer, 8, 9)));
+    const QString cause =
+        QStringLiteral("Cause: ") + TexteResultatDemVal(result) + QStringLiteral(" - ") +
+        TexteDiagnostic(
+            terminalText(field(answer, Position::DiagnosticFirst, Position::DiagnosticLast)));
+    const QString refusee = QStringLiteral("Carte refusée DemVal");
     if (result == QLatin1String("F") || result == QLatin1String("9")) {
-        journal("Carte refusée DemVal", maskAnswer(answer));
-        journal("Carte refusée DemVal", cause);
+        journaliser(refusee, maskAnswer(answer));
+        journaliser(refusee, cause);
         return Resultat::CarteRefusee;
     }
-    if (answer == ErrMessage) {
+    if (reponse.echec) {
         DemDemarrage();
         return Resultat::TerminalRedemarre;
     }
-    journal("Carte refusée DemVal", cause);
+    journaliser(refusee, cause);
     return Resultat::SolvabiliteRefusee;
 }
 
-int DemEnr(bool ecouter)
+int LiaisonTerminal::DemEnr(bool ecouter)
 {
-    EtatPaiement &e = etatPaiement();
-    e.CardNumber.clear();
-    const QByteArray message = messageDebit(e.PaymentAmountCents);
+    m_etat.CardNumber.clear();
+    const QByteArray message = messageDebit(m_etat.PaymentAmountCents);
     if (message.isEmpty()) {
-        journal("DemEnr", amountOutOfRange(e.PaymentAmountCents));
+        journaliser(QStringLiteral("DemEnr"), amountOutOfRange(m_etat.PaymentAmountCents));
         return Resultat::DebitRefuse;
     }
     if (!CheckTerminalReady())
         return Resultat::DebitSansLigne;
-    QByteArray answer;
-    if (ecouter) {
-        answer = ExchangeAndListen(message, 364, 10, Ecoute::DemEnr);
-    } else {
-        int expected = 364;
-        answer = ExchangeMessage(message, expected, 10);
-    }
+    const QByteArray answer = ecouter ? ExchangeAndListen(message, 10, Ecoute::DemEnr).texte
+                                      : ExchangeMessage(message, 364, 10).texte;
 
     const QString result = resultChar(answer);
     if (result == QLatin1String("0")) {
-        e.CardNumber = maskCardNumber(terminalText(field(answer, 176, 191)));
+        m_etat.CardNumber = maskCardNumber(
+            terminalText(field(answer, Position::CardNumberFirst, Position::CardNumberLast)));
         BuildBankTickets(answer);
         return Resultat::Ok;
     }
     if (result == QLatin1String("6")) {
-        journal("DemEnr", QStringLiteral("OK: ") + TexteResultatDemEnr(result));
+        journaliser(QStringLiteral("DemEnr"), QStringLiteral("OK: ") + TexteResultatDemEnr(result));
         return Resultat::Ok;
     }
-    journal("Carte refusée DemEnr", QStringLiteral("Cause: ") + TexteResultatDemEnr(result));
+    journaliser(QStringLiteral("Carte refusée DemEnr"),
+                QStringLiteral("Cause: ") + TexteResultatDemEnr(result));
     return result == QLatin1String("1") ? Resultat::DebitIndisponible : Resultat::DebitRefuse;
 }
 
-QByteArray DemDemarrage()
+QByteArray LiaisonTerminal::DemDemarrage()
 {
     if (!CheckTerminalReady())
         return {};
-    return ExchangeAndListen(buildMessage("AU"), 12, 10, Ecoute::Demarrage);
+    return ExchangeAndListen(buildMessage("AU"), 10, Ecoute::Demarrage).texte;
 }
 
 } // namespace Movendi::Payment

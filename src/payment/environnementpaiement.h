@@ -4,9 +4,8 @@
 
 namespace Movendi::Payment {
 
-// What the payment module needs from the program around it, given through small interfaces so
-// that it stands on its own: start-up installs its own, tests and tools theirs. Without any,
-// the terminal is on port 1, no configuration file is read and nothing is journalled.
+// What the terminal link needs from the program around it, given through small interfaces so
+// that it stands on its own: start-up gives its own, tests and tools theirs.
 
 /// Where the terminal is, as the configuration says.
 class ConfigurationTerminal
@@ -20,7 +19,7 @@ public:
     virtual QString fichierConfiguration() const = 0;
 };
 
-/// Where the payment module writes what went wrong (context, message), as the error journal
+/// Where the terminal link writes what went wrong (context, message), as the error journal
 /// takes it. Never raises.
 class JournalPaiement
 {
@@ -28,12 +27,5 @@ public:
     virtual ~JournalPaiement() = default;
     virtual void journaliser(const QString &contexte, const QString &message) = 0;
 };
-
-/// The installer keeps ownership; nullptr restores the default.
-void installerConfigurationTerminal(ConfigurationTerminal *configuration);
-void installerJournalPaiement(JournalPaiement *journal);
-
-const ConfigurationTerminal &configurationTerminal();
-void journaliser(const QString &contexte, const QString &message);
 
 } // namespace Movendi::Payment

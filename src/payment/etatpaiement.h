@@ -2,12 +2,6 @@
 
 #include <QString>
 
-#include <memory>
-
-namespace Movendi::Platform {
-class SerialLine;
-}
-
 namespace Movendi::Payment {
 
 /// The customer display the terminal drives during its listening phases: the payment screen's
@@ -22,7 +16,7 @@ public:
     virtual void cacher() = 0;
 };
 
-/// What the payment module shares with the sale, the ticket and the remittance recording.
+/// What the terminal link shares with the sale, the ticket and the remittance recording.
 struct EtatPaiement
 {
     /// Sale total in euro cents, set before each solvency and debit request.
@@ -35,25 +29,10 @@ struct EtatPaiement
     QString CustomerTicketText;
     int RemittanceNumber = 0;
 
-    /// The terminal's line, opened on first use and kept for the life of the program.
-    std::unique_ptr<Platform::SerialLine> ligneTerminal;
-    /// The last reason the line could not be opened, so that a missing port is journalled once.
-    QString echecOuverture;
-
-    AffichageClient *affichagePaiement = nullptr;
-    AffichageClient *affichageAccueil = nullptr;
-
-    EtatPaiement();
-    ~EtatPaiement();
-    EtatPaiement &operator=(EtatPaiement &&) noexcept;
+    /// Forgets what the last sale published (card number, both bank tickets, remittance
+    /// number), at the start of every payment: a refused debit must not print or record the
+    /// previous ones.
+    void reinitialiserTransaction();
 };
-
-EtatPaiement &etatPaiement();
-/// Back to the state of a program that has not paid yet; closes the terminal's line. The
-/// displays installed by the screens are kept.
-void reinitialiserPaiement();
-/// Forgets what the last sale published (card number, both bank tickets, remittance number), at
-/// the start of every payment: a refused debit must not print or record the previous ones.
-void reinitialiserTransaction();
 
 } // namespace Movendi::Payment

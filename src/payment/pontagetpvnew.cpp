@@ -1,11 +1,10 @@
 #include "payment/pontagetpvnew.h"
 
-#include "payment/environnementpaiement.h"
-#include "payment/etatpaiement.h"
 #include "payment/resultatstpe.h"
 #include "payment/terminalframe.h"
 
 #include "platform/clock.h"
+#include "platform/clocksetter.h"
 #include "platform/seams.h"
 #include "platform/serialline.h"
 #include "platform/watchdog.h"
@@ -17,8 +16,6 @@
 namespace Movendi::Payment {
 
 namespace {
-
-using Platform::clock;
 
 // Short enough to keep up with 9600 baud, long enough not to spin.
 constexpr qint64 PollSliceMs = 5;
@@ -42,62 +39,6 @@ const QByteArray Enq(1, Ctl::ENQ);
 const QByteArray Ack(1, Ctl::ACK);
 const QByteArray Eot(1, Ctl::EOT);
 
-Platform::SerialLine *line()
-{
-    return etatPaiement().ligneTerminal.get();
-}
-
-void setInputLength(int n)
-{
-    if (Platform::SerialLine *l = line())
-        l->setInputLength(n);
-}
-
-int buffered()
-{
-    Platform::SerialLine *l = line();
-    return l ? l->bytesAvailable() : 0;
-}
-
-QByteArray readBuffered()
-{
-    Platform::SerialLine *l = line();
-    return l ? l->read() : QByteArray();
-}
-
-// Drops whatever is waiting, whatever the input length: left-overs of an earlier exchange.
-void discardInput()
-{
-    Platform::SerialLine *l = line();
-    for (int guard = 0; l && guard < 100000 && l->bytesAvailable() > 0; ++guard)
-        l->read();
-}
-
-void send(const QByteArray &bytes)
-{
-    if (Platform::SerialLine *l = line())
-        l->write(bytes);
-}
-
-bool elapsed(qint64 startMs, int seconds)
-{
-    return clock().monotonicMs() - startMs >= qint64(seconds) * 1000;
-}
-
-// Polls until `expected` characters are buffered or the time-out counted from startMs is over.
-void waitForCount(int expected, qint64 startMs, int timeoutSeconds, bool handleEvents)
-{
-    while (buffered() < expected && !elapsed(startMs, timeoutSeconds)) {
-        if (handleEvents) {
-            clock().processEventsFor(PollSliceMs);
-        } else {
-            // The hand-over may wait minutes for the terminal's turn without handling events.
-            Platform::feedWatchdog();
-            clock().sleepMs(PollSliceMs);
-        }
-    }
-}
-
 bool startsWith(const QByteArray &text, char c)
 {
     return !text.isEmpty() && text.at(0) == c;
@@ -115,52 +56,6 @@ bool isWholeBlock(const QByteArray &text)
     const qsizetype n = text.size();
     return n >= 4 && text.at(0) == Ctl::STX && text.at(n - 3) == Ctl::DLE &&
            (text.at(n - 2) == Ctl::ETX || text.at(n - 2) == Ctl::ETB);
-}
-
-// Reads, without handling events, until `expected` characters have come, a whole block has,
-// or the time-out counted from startMs is over. Waiting past a whole block would only race
-// the terminal's own wait for the acknowledgement.
-QByteArray collect(QByteArray text, int expected, qint64 startMs, int timeoutSeconds)
-{
-    for (;;) {
-        text += readBuffered();
-        if (text.size() >= expected || isWholeBlock(text) || elapsed(startMs, timeoutSeconds))
-            return text;
-        Platform::feedWatchdog();
-        clock().sleepMs(PollSliceMs);
-    }
-}
-
-// Acknowledges what the terminal sent last and reads the block that follows.
-QByteArray acknowledgeAndRead(int expected, int timeoutSeconds)
-{
-    discardInput();
-    send(Ack);
-    return collect({}, expected, clock().monotonicMs(), timeoutSeconds);
-}
-
-// The frame, refused at most three times, then the line handed over to the terminal. False
-// when the frame was refused three times (the line is released) or the terminal did not take
-// its turn within waitSeconds.
-bool sendFrameAndHandOver(const QByteArray &message, int waitSeconds)
-{
-    OpenTerminalPort();
-    const QByteArray frame = Ctl::STX + message + Ctl::DLE + Ctl::ETX;
-    for (int attempt = 1;; ++attempt) {
-        if (!startsWith(SendAndWait(frame, true, 1, 3), Ctl::NAK))
-            break;
-        if (attempt == 3) {
-            SendAndWait(Eot, false, 1, 3);
-            return false;
-        }
-    }
-    return startsWith(SendAndWait(Eot, false, 1, waitSeconds), Ctl::ENQ);
-}
-
-// The terminal's EOT after the last acknowledgement; not examined.
-void releaseLine()
-{
-    SendAndWait(Ack, false, 1, 3);
 }
 
 const char *phaseName(Ecoute phase)
@@ -210,46 +105,50 @@ bool isPrintFrame(const QByteArray &frame)
     return charAt(frame, 2) == "P";
 }
 
+} // namespace
+
 // A phase in which the terminal drives the dialogue: frames are read one character at a time
 // (their check character read on its own, so that it is never taken for a control character),
 // acknowledged, and sorted into displays, print lines and the answer, which may come in blocks
 // with displays between them.
-class Listening
+class LiaisonTerminal::Phase
 {
 public:
-    explicit Listening(Ecoute phase)
-        : m_phase(phase), m_payment(phase == Ecoute::DemVAl || phase == Ecoute::DemEnr),
+    Phase(LiaisonTerminal &lien, Ecoute phase)
+        : m_lien(lien), m_phase(phase),
+          m_payment(phase == Ecoute::DemVAl || phase == Ecoute::DemEnr),
           m_answerId(answerIdentifier(phase))
     {
-        EtatPaiement &e = etatPaiement();
-        m_display = m_payment ? e.affichagePaiement : e.affichageAccueil;
+        m_display = m_payment ? lien.m_affichagePaiement : lien.m_affichageAccueil;
     }
 
     QByteArray run()
     {
-        setInputLength(1);
+        m_lien.setInputLength(1);
         if (m_display)
             m_display->montrer();
         if (m_phase == Ecoute::DemTC)
-            etatPaiement().MerchantTicketText.clear();
-        send(Ack);
-        m_phaseStart = m_silenceStart = clock().monotonicMs();
+            m_lien.m_etat.MerchantTicketText.clear();
+        m_lien.send(Ack);
+        m_phaseStart = m_silenceStart = horloge().monotonicMs();
         try {
             if (loop())
                 finishTurn();
         } catch (const std::exception &e) {
-            journaliser(QString::fromLatin1(phaseName(m_phase)), QString::fromLocal8Bit(e.what()));
+            m_lien.journaliser(QString::fromLatin1(phaseName(m_phase)),
+                               QString::fromLocal8Bit(e.what()));
         }
         if (m_display)
             m_display->cacher();
-        setInputLength(0);
+        m_lien.setInputLength(0);
         if (m_phase == Ecoute::DemTC) {
             // Masked first: a number cut by the limit would no longer look like one.
-            journaliser(QStringLiteral("EcouterDemTC"), maskTerminalText(m_text).left(249));
+            m_lien.journaliser(QStringLiteral("EcouterDemTC"), maskTerminalText(m_text).left(249));
             if (m_limitReached)
-                journaliser(QStringLiteral("EcouterDemTC"),
-                            QStringLiteral("durée maximale de la télécollecte atteinte (%1 s)")
-                                .arg(RemittanceLimitSeconds));
+                m_lien.journaliser(
+                    QStringLiteral("EcouterDemTC"),
+                    QStringLiteral("durée maximale de la télécollecte atteinte (%1 s)")
+                        .arg(RemittanceLimitSeconds));
         }
         return m_phase == Ecoute::Demarrage ? m_text : m_answer;
     }
@@ -257,7 +156,7 @@ public:
 private:
     QByteArray next(int timeoutSeconds)
     {
-        const QByteArray c = ReadTerminalChars(timeoutSeconds);
+        const QByteArray c = m_lien.ReadTerminalChars(timeoutSeconds);
         m_text += c;
         return c;
     }
@@ -267,7 +166,7 @@ private:
     bool loop()
     {
         for (;;) {
-            clock().processEventsFor(0);
+            horloge().processEventsFor(0);
             const QByteArray c = next(2);
             if (!c.isEmpty())
                 take(c.at(0));
@@ -282,13 +181,13 @@ private:
             if (m_payment && m_answerComplete && m_lastDisplayBlank)
                 return true;
             if (m_phase == Ecoute::DemTC) {
-                if (elapsed(m_silenceStart, RemittanceSilenceSeconds))
+                if (m_lien.elapsed(m_silenceStart, RemittanceSilenceSeconds))
                     return false;
-                if (elapsed(m_phaseStart, RemittanceLimitSeconds)) {
+                if (m_lien.elapsed(m_phaseStart, RemittanceLimitSeconds)) {
                     m_limitReached = true;
                     return false;
                 }
-            } else if (elapsed(m_phaseStart, PhaseSeconds)) {
+            } else if (m_lien.elapsed(m_phaseStart, PhaseSeconds)) {
                 return false;
             }
         }
@@ -300,9 +199,9 @@ private:
     {
         m_draining = true;
         const int silence = m_payment ? 1 : TurnEndSilenceSeconds;
-        const qint64 start = clock().monotonicMs();
-        while (!m_lineBack && !elapsed(start, TurnEndLimitSeconds)) {
-            clock().processEventsFor(0);
+        const qint64 start = horloge().monotonicMs();
+        while (!m_lineBack && !m_lien.elapsed(start, TurnEndLimitSeconds)) {
+            horloge().processEventsFor(0);
             const QByteArray c = next(silence);
             if (c.isEmpty())
                 return;
@@ -310,7 +209,8 @@ private:
         }
     }
 
-    void restartSilenceClock() { m_silenceStart = clock().monotonicMs(); }
+    Platform::Clock &horloge() const { return m_lien.horloge(); }
+    void restartSilenceClock() { m_silenceStart = horloge().monotonicMs(); }
 
     // One character of the terminal's turn.
     void take(char ch)
@@ -324,10 +224,10 @@ private:
                 restartSilenceClock();
                 const bool firstBlock = ch == Ctl::ETB;
                 if (!firstBlock)
-                    send(Ack);
+                    m_lien.send(Ack);
                 frameEnded(m_frame, firstBlock);
                 if (firstBlock)
-                    send(Ack);
+                    m_lien.send(Ack);
                 return;
             }
             if (ch != Ctl::STX && ch != Ctl::ENQ && ch != Ctl::EOT) {
@@ -344,7 +244,7 @@ private:
             break;
         case Ctl::ENQ:
             m_lineBack = false;
-            send(Ack);
+            m_lien.send(Ack);
             restartSilenceClock();
             break;
         case Ctl::EOT:
@@ -404,12 +304,13 @@ private:
             m_answerComplete = !firstBlock;
             m_displayCount = 0;
         } else if (m_phase == Ecoute::DemTC && isPrintFrame(frame)) {
-            QString &text = etatPaiement().MerchantTicketText;
+            QString &text = m_lien.m_etat.MerchantTicketText;
             text = maskCardNumbersIn(text + terminalText(printedText(frame)));
         }
         // Anything else is neither shown nor taken for the answer.
     }
 
+    LiaisonTerminal &m_lien;
     Ecoute m_phase;
     bool m_payment;
     QByteArray m_answerId;
@@ -431,60 +332,200 @@ private:
     int m_displayCount = 10;
 };
 
-} // namespace
+LiaisonTerminal::LiaisonTerminal() : LiaisonTerminal(Environnement{}) {}
 
-bool OpenTerminalPort()
+LiaisonTerminal::LiaisonTerminal(Environnement environnement) : m_environnement(environnement) {}
+
+LiaisonTerminal::~LiaisonTerminal() = default;
+
+void LiaisonTerminal::installerAffichages(AffichageClient *paiement, AffichageClient *accueil)
 {
-    EtatPaiement &e = etatPaiement();
-    if (e.ligneTerminal && e.ligneTerminal->isOpen())
+    m_affichagePaiement = paiement;
+    m_affichageAccueil = accueil;
+}
+
+void LiaisonTerminal::reinitialiser()
+{
+    m_ligne.reset();
+    m_echecOuverture.clear();
+    m_etat = EtatPaiement();
+}
+
+Platform::Clock &LiaisonTerminal::horloge() const
+{
+    return m_environnement.horloge ? *m_environnement.horloge : Platform::clock();
+}
+
+const ConfigurationTerminal &LiaisonTerminal::configuration() const
+{
+    class ParDefaut final : public ConfigurationTerminal
+    {
+    public:
+        int portTerminal() const override { return 1; }
+        QString fichierConfiguration() const override { return {}; }
+    };
+    static const ParDefaut parDefaut;
+    return m_environnement.configuration ? *m_environnement.configuration : parDefaut;
+}
+
+void LiaisonTerminal::journaliser(const QString &contexte, const QString &message)
+{
+    if (m_environnement.journal)
+        m_environnement.journal->journaliser(contexte, message);
+}
+
+void LiaisonTerminal::setInputLength(int n)
+{
+    if (Platform::SerialLine *l = ligne())
+        l->setInputLength(n);
+}
+
+int LiaisonTerminal::buffered()
+{
+    Platform::SerialLine *l = ligne();
+    return l ? l->bytesAvailable() : 0;
+}
+
+QByteArray LiaisonTerminal::readBuffered()
+{
+    Platform::SerialLine *l = ligne();
+    return l ? l->read() : QByteArray();
+}
+
+// Drops whatever is waiting, whatever the input length: left-overs of an earlier exchange.
+void LiaisonTerminal::discardInput()
+{
+    Platform::SerialLine *l = ligne();
+    for (int guard = 0; l && guard < 100000 && l->bytesAvailable() > 0; ++guard)
+        l->read();
+}
+
+void LiaisonTerminal::send(const QByteArray &bytes)
+{
+    if (Platform::SerialLine *l = ligne())
+        l->write(bytes);
+}
+
+bool LiaisonTerminal::elapsed(qint64 startMs, int seconds) const
+{
+    return horloge().monotonicMs() - startMs >= qint64(seconds) * 1000;
+}
+
+// Polls until `expected` characters are buffered or the time-out counted from startMs is over.
+void LiaisonTerminal::waitForCount(int expected, qint64 startMs, int timeoutSeconds,
+                                   bool handleEvents)
+{
+    while (buffered() < expected && !elapsed(startMs, timeoutSeconds)) {
+        if (handleEvents) {
+            horloge().processEventsFor(PollSliceMs);
+        } else {
+            // The hand-over may wait minutes for the terminal's turn without handling events.
+            Platform::feedWatchdog();
+            horloge().sleepMs(PollSliceMs);
+        }
+    }
+}
+
+// Reads, without handling events, until `expected` characters have come, a whole block has,
+// or the time-out counted from startMs is over. Waiting past a whole block would only race
+// the terminal's own wait for the acknowledgement.
+QByteArray LiaisonTerminal::collect(QByteArray text, int expected, qint64 startMs,
+                                    int timeoutSeconds)
+{
+    for (;;) {
+        text += readBuffered();
+        if (text.size() >= expected || isWholeBlock(text) || elapsed(startMs, timeoutSeconds))
+            return text;
+        Platform::feedWatchdog();
+        horloge().sleepMs(PollSliceMs);
+    }
+}
+
+// Acknowledges what the terminal sent last and reads the block that follows.
+QByteArray LiaisonTerminal::acknowledgeAndRead(int expected, int timeoutSeconds)
+{
+    discardInput();
+    send(Ack);
+    return collect({}, expected, horloge().monotonicMs(), timeoutSeconds);
+}
+
+// The frame, refused at most three times, then the line handed over to the terminal. False
+// when the frame was refused three times (the line is released) or the terminal did not take
+// its turn within waitSeconds.
+bool LiaisonTerminal::sendFrameAndHandOver(const QByteArray &message, int waitSeconds)
+{
+    OpenTerminalPort();
+    const QByteArray frame = Ctl::STX + message + Ctl::DLE + Ctl::ETX;
+    for (int attempt = 1;; ++attempt) {
+        if (!startsWith(SendAndWait(frame, true, 1, 3), Ctl::NAK))
+            break;
+        if (attempt == 3) {
+            SendAndWait(Eot, false, 1, 3);
+            return false;
+        }
+    }
+    return startsWith(SendAndWait(Eot, false, 1, waitSeconds), Ctl::ENQ);
+}
+
+// The terminal's EOT after the last acknowledgement; not examined.
+void LiaisonTerminal::releaseLine()
+{
+    SendAndWait(Ack, false, 1, 3);
+}
+
+bool LiaisonTerminal::OpenTerminalPort()
+{
+    if (m_ligne && m_ligne->isOpen())
         return true;
-    const ConfigurationTerminal &configuration = configurationTerminal();
-    e.ligneTerminal = Platform::serialLines().create(configuration.fichierConfiguration());
-    e.ligneTerminal->setInputLength(0);
-    if (!e.ligneTerminal->open(configuration.portTerminal(),
-                               QString::fromLatin1(ReglagesTerminal))) {
-        const QString reason = e.ligneTerminal->errorText();
-        if (reason != e.echecOuverture)
+    const ConfigurationTerminal &c = configuration();
+    Platform::SerialLineFactory &usine =
+        m_environnement.lignes ? *m_environnement.lignes : Platform::serialLines();
+    m_ligne = usine.create(c.fichierConfiguration());
+    m_ligne->setInputLength(0);
+    if (!m_ligne->open(c.portTerminal(), QString::fromLatin1(ReglagesTerminal))) {
+        const QString reason = m_ligne->errorText();
+        if (reason != m_echecOuverture)
             journaliser(QStringLiteral("OpenTerminalPort"), reason);
-        e.echecOuverture = reason;
+        m_echecOuverture = reason;
         return false;
     }
-    e.echecOuverture.clear();
+    m_echecOuverture.clear();
     discardInput();
     return true;
 }
 
-QByteArray SendAndWait(const QByteArray &text, bool addLrc, int expected, int timeoutSeconds)
+QByteArray LiaisonTerminal::SendAndWait(const QByteArray &text, bool addLrc, int expected,
+                                        int timeoutSeconds)
 {
     if (text.isEmpty())
         return {};
     OpenTerminalPort();
     discardInput();
     send(addLrc ? text + ComputeLrc(text) : text);
-    waitForCount(expected, clock().monotonicMs(), timeoutSeconds, false);
+    waitForCount(expected, horloge().monotonicMs(), timeoutSeconds, false);
     return readBuffered();
 }
 
-QByteArray ReadTerminalChars(int timeoutSeconds)
+QByteArray LiaisonTerminal::ReadTerminalChars(int timeoutSeconds)
 {
-    waitForCount(1, clock().monotonicMs(), timeoutSeconds, true);
+    waitForCount(1, horloge().monotonicMs(), timeoutSeconds, true);
     return readBuffered();
 }
 
-bool CheckTerminalReady()
+bool LiaisonTerminal::CheckTerminalReady()
 {
     OpenTerminalPort();
     return startsWith(SendAndWait(Enq, false, 1, 2), Ctl::ACK);
 }
 
-int BidForLine()
+int LiaisonTerminal::BidForLine()
 {
     OpenTerminalPort();
     setInputLength(1);
-    const auto restore = qScopeGuard([] { setInputLength(0); });
+    const auto restore = qScopeGuard([this] { setInputLength(0); });
     int failures = 0;
     int collisions = 0;
-    const qint64 start = clock().monotonicMs();
+    const qint64 start = horloge().monotonicMs();
     for (;;) {
         if (elapsed(start, BidLimitSeconds))
             return Resultat::LigneRefusee;
@@ -524,11 +565,13 @@ int BidForLine()
     }
 }
 
-QByteArray ExchangeMessage(const QByteArray &message, int &expectedLength, int waitSeconds)
+ReponseTerminal LiaisonTerminal::ExchangeMessage(const QByteArray &message, int expectedLength,
+                                                 int waitSeconds)
 {
     if (!sendFrameAndHandOver(message, waitSeconds))
-        return ErrMessage;
+        return ReponseTerminal::echouee();
     QByteArray answer;
+    int lastBlock = expectedLength;
     if (expectedLength <= MaxSingleBlockAnswer) {
         answer = acknowledgeAndRead(expectedLength, 3);
     } else {
@@ -536,62 +579,50 @@ QByteArray ExchangeMessage(const QByteArray &message, int &expectedLength, int w
         const std::optional<int> length = statedLength(answer);
         // An answer that fitted in one block has no second one to wait for.
         if (length && endsAsFirstBlock(answer)) {
-            expectedLength = *length - 239;
-            answer = joinBlocks(answer, acknowledgeAndRead(expectedLength, 3));
+            lastBlock = secondBlockLength(*length);
+            answer = joinBlocks(answer, acknowledgeAndRead(lastBlock, 3));
         }
     }
     releaseLine();
-    return answer;
+    return ReponseTerminal::lue(answer, lastBlock);
 }
 
-QByteArray ExchangeSizedAnswer(const QByteArray &message, int &answerLength, int waitSeconds)
+ReponseTerminal LiaisonTerminal::ExchangeSizedAnswer(const QByteArray &message, int waitSeconds)
 {
     if (!sendFrameAndHandOver(message, waitSeconds))
-        return ErrMessage;
+        return ReponseTerminal::echouee();
     discardInput();
     send(Ack);
-    const qint64 start = clock().monotonicMs();
+    const qint64 start = horloge().monotonicMs();
     QByteArray answer = collect({}, 6, start, 3);
     const std::optional<int> length = statedLength(answer);
     // The first block ends at the stated length or at the longest block, whichever comes
     // first, however much of it the first read brought.
-    const int whole = answer.size() >= 6 && length ? *length + 9 : MaxBlock;
+    const int whole = answer.size() >= 6 && length ? frameLength(*length) : MaxBlock;
     answer = collect(answer, qMin(whole, MaxBlock), start, 3);
     // A block ending in ETB announces another; without them the answer would lose its end.
     for (int block = 1; length && endsAsFirstBlock(answer) && block < MaxBlocks; ++block) {
-        const int next = qMin<int>(MaxBlock, *length + 9 - int(answer.size()) + 4);
+        const int next = qMin<int>(MaxBlock, frameLength(*length) - int(answer.size()) + 4);
         answer = joinBlocks(answer, acknowledgeAndRead(next, 3));
     }
     releaseLine();
-    answerLength = int(answer.size());
-    return answer;
+    return ReponseTerminal::lue(answer, int(answer.size()));
 }
 
-QByteArray ExchangeAndListen(const QByteArray &message, int expectedLength, int waitSeconds,
-                             Ecoute phase)
+ReponseTerminal LiaisonTerminal::ExchangeAndListen(const QByteArray &message, int waitSeconds,
+                                                   Ecoute phase)
 {
-    Q_UNUSED(expectedLength);
     if (!sendFrameAndHandOver(message, waitSeconds))
-        return phase == Ecoute::Demarrage ? QByteArray() : ErrMessage;
-    switch (phase) {
-    case Ecoute::Demarrage:
-        return EcouterDemarrage();
-    case Ecoute::DemVAl:
-        return EcouterDemVAl();
-    case Ecoute::DemEnr:
-        return EcouterDemEnr();
-    case Ecoute::DemTC:
-        return EcouterDemTC();
-    }
-    return ErrMessage;
+        return phase == Ecoute::Demarrage ? ReponseTerminal::lue({}) : ReponseTerminal::echouee();
+    return ReponseTerminal::lue(ecouter(phase));
 }
 
-QByteArray ExchangeAndReadStream(const QByteArray &message, int waitSeconds)
+ReponseTerminal LiaisonTerminal::ExchangeAndReadStream(const QByteArray &message, int waitSeconds)
 {
     if (!sendFrameAndHandOver(message, waitSeconds))
-        return ErrMessage;
+        return ReponseTerminal::echouee();
     setInputLength(1);
-    const qint64 start = clock().monotonicMs();
+    const qint64 start = horloge().monotonicMs();
     QByteArray stream = Enq; // the terminal's turn, taken in hand-over
     QByteArray answer;
     for (;;) {
@@ -599,7 +630,7 @@ QByteArray ExchangeAndReadStream(const QByteArray &message, int waitSeconds)
         QByteArray c;
         if (last == Ctl::ENQ || last == Ctl::STX) {
             send(Ack);
-            waitForCount(1, clock().monotonicMs(), 3, false);
+            waitForCount(1, horloge().monotonicMs(), 3, false);
             c = readBuffered();
         } else {
             c = ReadTerminalChars(11);
@@ -620,30 +651,34 @@ QByteArray ExchangeAndReadStream(const QByteArray &message, int waitSeconds)
             break;
     }
     const qsizetype kept = stream.size() - 1 - (answer.size() + 6);
-    etatPaiement().MerchantTicketText =
-        kept > 0 ? maskTerminalText(stream.mid(1, kept)) : QString();
+    m_etat.MerchantTicketText = kept > 0 ? maskTerminalText(stream.mid(1, kept)) : QString();
     setInputLength(0);
-    return answer;
+    return ReponseTerminal::lue(answer);
 }
 
-QByteArray EcouterDemarrage()
+QByteArray LiaisonTerminal::ecouter(Ecoute phase)
 {
-    return Listening(Ecoute::Demarrage).run();
+    return Phase(*this, phase).run();
 }
 
-QByteArray EcouterDemVAl()
+QByteArray LiaisonTerminal::EcouterDemarrage()
 {
-    return Listening(Ecoute::DemVAl).run();
+    return ecouter(Ecoute::Demarrage);
 }
 
-QByteArray EcouterDemEnr()
+QByteArray LiaisonTerminal::EcouterDemVAl()
 {
-    return Listening(Ecoute::DemEnr).run();
+    return ecouter(Ecoute::DemVAl);
 }
 
-QByteArray EcouterDemTC()
+QByteArray LiaisonTerminal::EcouterDemEnr()
 {
-    return Listening(Ecoute::DemTC).run();
+    return ecouter(Ecoute::DemEnr);
+}
+
+QByteArray LiaisonTerminal::EcouterDemTC()
+{
+    return ecouter(Ecoute::DemTC);
 }
 
 } // namespace Movendi::Payment

@@ -1,8 +1,4 @@
-#include "payment/telecollecte.h"
-
 #include "payment/banktickets.h"
-#include "payment/environnementpaiement.h"
-#include "payment/etatpaiement.h"
 #include "payment/pontagetpvnew.h"
 #include "payment/remittancereport.h"
 #include "payment/resultatstpe.h"
@@ -13,49 +9,49 @@
 
 namespace Movendi::Payment {
 
-int DemTC(bool ecouter, int attenteTourSecondes)
+int LiaisonTerminal::DemTC(bool ecouter, int attenteTourSecondes)
 {
     if (!CheckTerminalReady())
         return Resultat::TelecollecteSansLigne;
     const QByteArray message = buildMessage("AJ", "04");
-    const QByteArray answer =
-        ecouter ? ExchangeAndListen(message, 210, attenteTourSecondes, Ecoute::DemTC)
+    const ReponseTerminal answer =
+        ecouter ? ExchangeAndListen(message, attenteTourSecondes, Ecoute::DemTC)
                 : ExchangeAndReadStream(message, attenteTourSecondes);
-    const Verdict verdict = evaluateRemittance(answer);
+    const Verdict verdict = evaluateRemittance(answer.texte);
     if (verdict.result != Resultat::Ok)
         journaliser(QStringLiteral("Télécollecte"), verdict.journalMessage);
     return verdict.result;
 }
 
-int DemTIC()
+int LiaisonTerminal::DemTIC()
 {
-    EtatPaiement &e = etatPaiement();
-    e.MerchantTicketText.clear();
+    m_etat.MerchantTicketText.clear();
     if (BidForLine() == Resultat::LigneRefusee)
         return Resultat::RapportSansLigne;
-    int length = 250;
-    const QByteArray answer = ExchangeSizedAnswer(buildMessage("AJ", "03"), length, 10);
+    const QByteArray answer = ExchangeSizedAnswer(buildMessage("AJ", "03"), 10).texte;
     const Verdict verdict = evaluateReport(answer);
     if (verdict.result != Resultat::Ok) {
         if (!verdict.journalMessage.isEmpty())
             journaliser(QStringLiteral("DemTIC"), verdict.journalMessage);
         return verdict.result;
     }
-    e.MerchantTicketText = layOutRemittanceReport(answer);
+    m_etat.MerchantTicketText = layOutRemittanceReport(answer);
     return Resultat::Ok;
 }
 
-void BuildBankTickets(const QByteArray &reponseDebit)
+void LiaisonTerminal::BuildBankTickets(const QByteArray &reponseDebit)
 {
-    EtatPaiement &e = etatPaiement();
     const BankTickets tickets = layOutBankTickets(reponseDebit);
-    e.MerchantTicketText = tickets.merchant;
-    e.CustomerTicketText = tickets.customer;
-    if (tickets.transactionTime)
-        Platform::clockSetter().setDateTime(*tickets.transactionTime,
-                                            configurationTerminal().fichierConfiguration());
+    m_etat.MerchantTicketText = tickets.merchant;
+    m_etat.CustomerTicketText = tickets.customer;
+    if (tickets.transactionTime) {
+        Platform::ClockSetter &reglage = m_environnement.reglageHorloge
+                                             ? *m_environnement.reglageHorloge
+                                             : Platform::clockSetter();
+        reglage.setDateTime(*tickets.transactionTime, configuration().fichierConfiguration());
+    }
     if (tickets.remittanceNumber)
-        e.RemittanceNumber = *tickets.remittanceNumber;
+        m_etat.RemittanceNumber = *tickets.remittanceNumber;
 }
 
 } // namespace Movendi::Payment

@@ -23,6 +23,35 @@ inline constexpr char ETB = 0x17;
 inline constexpr int MaxBlock = 252;
 // Longest answer read as one block.
 inline constexpr int MaxSingleBlockAnswer = 248;
+// A frame of L data characters: STX, identifier (2), length (3), the data, DLE, ETX, LRC.
+inline constexpr int frameLength(int statedLength)
+{
+    return statedLength + 9;
+}
+// The second block of an answer of stated length L: what the first block (MaxBlock characters,
+// ending DLE ETB LRC) left of the frame, with the second block's own STX.
+inline constexpr int secondBlockLength(int statedLength)
+{
+    return frameLength(statedLength) - MaxBlock + 4;
+}
+
+// Positions in an answer frame, counted from 1 at the STX.
+namespace Position {
+inline constexpr int Identifier = 2; // 2-3
+inline constexpr int Length = 4;     // 4-6
+inline constexpr int Data = 7;
+// Status answer ("Aa").
+inline constexpr int Availability = 7;
+inline constexpr int CardInReader = 8;
+inline constexpr int RemoteActivity = 9;
+inline constexpr int Security = 10;
+// Solvency ("Ak") and debit ("Al") answers.
+inline constexpr int Result = 7;
+inline constexpr int DiagnosticFirst = 8; // solvency: 8-9
+inline constexpr int DiagnosticLast = 9;
+inline constexpr int CardNumberFirst = 176; // debit: 176-191
+inline constexpr int CardNumberLast = 191;
+} // namespace Position
 
 // One character: the exclusive-or of every character of text after the first (the STX).
 QByteArray ComputeLrc(const QByteArray &text);

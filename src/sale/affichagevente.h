@@ -2,6 +2,9 @@
 
 #include <QString>
 
+namespace Movendi::Payment {
+class LiaisonTerminal;
+}
 namespace Movendi::Platform {
 class SerialLine;
 }
@@ -53,6 +56,8 @@ public:
     // Opened on first use; throws ErreurExecution when the store cannot be opened.
     virtual Startup::StoreDatabase &base() = 0;
     virtual JournalVente &journalVente() = 0;
+    // The terminal's link: its requests, the amount asked and what the debit published.
+    virtual Payment::LiaisonTerminal &terminal() = 0;
     // Created closed on first use.
     virtual Platform::SerialLine &ligneImprimante() = 0;
     // The debit of PaymentAmountCents: at most three attempts; the result is kept in the sale

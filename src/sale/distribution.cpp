@@ -5,7 +5,7 @@
 #include "journal/journal.h"
 #include "machine/automate.h"
 #include "machine/machinecontrol.h"
-#include "payment/etatpaiement.h"
+#include "payment/pontagetpvnew.h"
 #include "platform/clock.h"
 #include "platform/filelookup.h"
 #include "platform/pointarret.h"
@@ -97,10 +97,10 @@ bool marquerPorteFermee()
 }
 
 // The item is not charged: the amount keeps only what may still be delivered.
-void retirerDuMontant(int k)
+void retirerDuMontant(ContexteVente &contexte, int k)
 {
     EtatVente &vente = etatVente();
-    qint64 &montant = Payment::etatPaiement().PaymentAmountCents;
+    qint64 &montant = contexte.terminal().etat().PaymentAmountCents;
     vente.EchecDistribution = true;
     if (k == 1) {
         montant = vente.LigneRecharge.ReferenceRecharge != 0
@@ -114,7 +114,7 @@ void retirerDuMontant(int k)
 
 void debiterLivre(ContexteVente &contexte)
 {
-    const qint64 centimes = Payment::etatPaiement().PaymentAmountCents;
+    const qint64 centimes = contexte.terminal().etat().PaymentAmountCents;
     etat().MontantAPayer =
         centimes == 0 ? Startup::Monnaie() : Startup::Monnaie::depuisCentimes(centimes);
     contexte.DebiterMontant();
@@ -174,7 +174,7 @@ bool MiseAJourStock(ContexteVente &contexte)
         JournalVente &journal = contexte.journalVente();
         // An item that did not reach the customer: not charged, journalled.
         auto nonLivre = [&](int k, int noEmpl, const QString &texte) {
-            retirerDuMontant(k);
+            retirerDuMontant(contexte, k);
             regle[k] = true;
             journal.article(base, k, false, noEmpl, {});
             JournaliserErreur(contexteStock, texte + descriptionArticle(k));
@@ -247,7 +247,7 @@ bool MiseAJourStock(ContexteVente &contexte)
         // What was delivered before the failure is still debited; the rest is not charged.
         for (int k = 1; k <= 2; ++k) {
             if (!regle[k])
-                retirerDuMontant(k);
+                retirerDuMontant(contexte, k);
         }
         if (!debite)
             debiterLivre(contexte);

@@ -2,7 +2,7 @@
 
 #include "journal/erreur.h"
 #include "journal/journal.h"
-#include "payment/etatpaiement.h"
+#include "payment/pontagetpvnew.h"
 #include "payment/resultatstpe.h"
 #include "platform/clock.h"
 #include "platform/pointarret.h"
@@ -98,12 +98,12 @@ void enregistrerArticle(StoreDatabase &base, qint64 numeroVente, std::int32_t re
         AjoutLigneTicket(l);
 }
 
-qint64 enregistrerDansTransaction(StoreDatabase &base, JournalVente &journal, StatutDebit statut,
+qint64 enregistrerDansTransaction(StoreDatabase &base, JournalVente &journal,
+                                  const Payment::EtatPaiement &paiement, StatutDebit statut,
                                   bool reprise)
 {
     const Startup::EtatDemarrage &e = Startup::etat();
     EtatVente &vente = etatVente();
-    const Payment::EtatPaiement &paiement = Payment::etatPaiement();
 
     const QDateTime maintenant = Platform::clock().now();
     const qint64 numeroVente = base.inserer(
@@ -159,23 +159,23 @@ void signalerNonDebitee(qint64 numeroVente)
 
 } // namespace
 
-StatutDebit statutDebitVente()
+StatutDebit statutDebitVente(const Payment::EtatPaiement &paiement)
 {
     const std::optional<int> resultat = etatVente().ResultatDebit;
-    const bool quelqueChoseADebiter = Payment::etatPaiement().PaymentAmountCents > 0;
+    const bool quelqueChoseADebiter = paiement.PaymentAmountCents > 0;
     return resultat && *resultat != Payment::Resultat::Ok && quelqueChoseADebiter
                ? StatutDebit::NonDebite
                : StatutDebit::Debite;
 }
 
-qint64 enregistrerVente(StoreDatabase &base, JournalVente &journal, StatutDebit statut,
-                        bool reprise)
+qint64 enregistrerVente(StoreDatabase &base, JournalVente &journal,
+                        const Payment::EtatPaiement &paiement, StatutDebit statut, bool reprise)
 {
     Platform::pointArret("base: enregistrement de la vente");
     ouvrirTables(base);
     base.debuterTransaction();
     try {
-        const qint64 numero = enregistrerDansTransaction(base, journal, statut, reprise);
+        const qint64 numero = enregistrerDansTransaction(base, journal, paiement, statut, reprise);
         Platform::pointArret("base: vente enregistrée");
         base.valider();
         return numero;
@@ -204,10 +204,11 @@ void EnregistrerCommande(ContexteVente &contexte)
             QStringLiteral("journal de la vente %1 non écrit").arg(journal.vente().id));
         return;
     }
-    const StatutDebit statut = statutDebitVente();
+    const Payment::EtatPaiement &paiement = contexte.terminal().etat();
+    const StatutDebit statut = statutDebitVente(paiement);
     qint64 numero = 0;
     try {
-        numero = enregistrerVente(contexte.base(), journal, statut, false);
+        numero = enregistrerVente(contexte.base(), journal, paiement, statut, false);
     } catch (const ErreurExecution &erreur) {
         // The journal stays open: it is recorded once the store takes writes again.
         Startup::SignalerErreur(QStringLiteral("EnregistrerCommande"), erreur);

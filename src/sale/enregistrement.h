@@ -2,6 +2,9 @@
 
 #include <QtGlobal>
 
+namespace Movendi::Payment {
+struct EtatPaiement;
+}
 namespace Movendi::Startup {
 class StoreDatabase;
 }
@@ -15,15 +18,15 @@ class JournalVente;
 enum class StatutDebit { Debite = 0, NonDebite = 1, AVerifier = 2 };
 
 // The debit status of the sale in the shared state: not debited when a debit for more than
-// nothing was asked and did not give 255.
-StatutDebit statutDebitVente();
+// nothing was asked (the terminal's amount) and did not give 255.
+StatutDebit statutDebitVente(const Payment::EtatPaiement &paiement);
 
 // Records the sale the shared state holds, in one transaction: the Ventes row (card, remittance
 // number, debit status, recovered mark), one DetailVente row per item, the sale ticket composed
 // line by line and stored with the merchant's bank ticket, and the sale number in the journal.
 // Returns the sale number; a failure throws ErreurExecution and leaves nothing written.
-qint64 enregistrerVente(Startup::StoreDatabase &base, JournalVente &journal, StatutDebit statut,
-                        bool reprise);
+qint64 enregistrerVente(Startup::StoreDatabase &base, JournalVente &journal,
+                        const Payment::EtatPaiement &paiement, StatutDebit statut, bool reprise);
 
 // The recording step of a sale on the payment screen: records it (a failure is journalled and
 // the journal left for the next start-up), prints the ticket, closes the journal, and reports a

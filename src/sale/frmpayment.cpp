@@ -9,8 +9,7 @@
 #include "i18n/constmessage.h"
 #include "journal/erreur.h"
 #include "journal/journal.h"
-#include "payment/demandestpe.h"
-#include "payment/etatpaiement.h"
+#include "payment/pontagetpvnew.h"
 #include "payment/resultatstpe.h"
 #include "platform/clock.h"
 #include "platform/pointarret.h"
@@ -98,8 +97,8 @@ private:
     FrmPayment &m_ecran;
 };
 
-FrmPayment::FrmPayment(QWidget *parent)
-    : QWidget(parent), m_affichage(std::make_unique<AffichagePanneau>(*this)),
+FrmPayment::FrmPayment(Payment::LiaisonTerminal &terminal, QWidget *parent)
+    : QWidget(parent), m_terminal(terminal), m_affichage(std::make_unique<AffichagePanneau>(*this)),
       m_surveillance(std::make_unique<SurveillanceMagasin>(*this))
 {
     namespace KioskStyle = Startup::KioskStyle;
@@ -163,13 +162,13 @@ FrmPayment::FrmPayment(QWidget *parent)
     racine->addStretch(1);
     racine->addLayout(boutons);
 
-    Payment::etatPaiement().affichagePaiement = m_affichage.get();
+    m_terminal.installerAffichages(m_affichage.get(), m_terminal.affichageAccueil());
 }
 
 FrmPayment::~FrmPayment()
 {
-    if (Payment::etatPaiement().affichagePaiement == m_affichage.get())
-        Payment::etatPaiement().affichagePaiement = nullptr;
+    if (m_terminal.affichagePaiement() == m_affichage.get())
+        m_terminal.installerAffichages(nullptr, m_terminal.affichageAccueil());
 }
 
 void FrmPayment::Form_Load()
@@ -228,7 +227,7 @@ void FrmPayment::MakePayment()
         vente.ArticleServi = ArticleDistribue{};
         vente.RechargeServie = ArticleDistribue{};
         vente.ResultatDebit.reset();
-        Payment::reinitialiserTransaction();
+        m_terminal.etat().reinitialiserTransaction();
         m_montant->show();
         m_journalImpossible = false;
         if (!montantVendable(m_panier.MontantAPayer)) {
@@ -295,15 +294,16 @@ bool FrmPayment::Payer()
     Startup::ArreterRetourAutomatique();
     if (Startup::Ecrans *e = Startup::ecrans())
         e->arreterAnimation();
-    Payment::etatPaiement().affichagePaiement = m_affichage.get();
+    m_terminal.installerAffichages(m_affichage.get(), m_terminal.affichageAccueil());
 
     const QColor origine = couleurFond(m_labelChoisisser);
     m_labelChoisisser->setText(etat().Messages.MsgInsererCarte);
-    Payment::etatPaiement().PaymentAmountCents = etat().MontantAPayer.centimes();
+    m_terminal.etat().PaymentAmountCents = etat().MontantAPayer.centimes();
 
     m_attenteCarte = true;
     m_abandonAttente = false;
-    const bool carte = attendreCarte(origine, [] { return Payment::DemSwi() == Resultat::Ok; });
+    const bool carte =
+        attendreCarte(origine, [this] { return m_terminal.DemSwi() == Resultat::Ok; });
     m_attenteCarte = false;
     m_abandonAttente = false;
     definirCouleurFond(m_labelChoisisser, origine);
@@ -326,7 +326,7 @@ bool FrmPayment::Payer()
     for (int essai = 0; essai < 3; ++essai) {
         Startup::Attendre(0.2);
         Platform::pointArret("terminal: solvabilité");
-        const int resultat = Payment::DemVal(true);
+        const int resultat = m_terminal.DemVal(true);
         autorise = resultat == Resultat::Ok;
         if (resultat != Resultat::SolvabiliteSansLigne &&
             resultat != Resultat::SolvabiliteIndisponible)
@@ -337,7 +337,7 @@ bool FrmPayment::Payer()
     if (autorise) {
         try {
             m_journalImpossible = !m_journalVente.ouvrir(
-                base(), m_panier, Payment::etatPaiement().PaymentAmountCents, etat().Langue);
+                base(), m_panier, m_terminal.etat().PaymentAmountCents, etat().Langue);
         } catch (const Startup::ErreurExecution &erreur) {
             Startup::SignalerErreur(QStringLiteral("JournalVente"), erreur);
             m_journalImpossible = true;
@@ -364,7 +364,7 @@ void FrmPayment::AttendreRetraitCarte()
     m_panelAnnulation->setText(RetirezCarte);
     m_panelAnnulation->show();
     rafraichir();
-    attendreCarte(origine, [] { return Payment::DemSwi() == Resultat::SansCarte; });
+    attendreCarte(origine, [this] { return m_terminal.DemSwi() == Resultat::SansCarte; });
     definirCouleurFond(m_labelChoisisser, origine);
     m_panelAnnulation->clear();
     m_panelAnnulation->hide();
@@ -375,7 +375,7 @@ int FrmPayment::DebiterMontant()
     // Never sent twice for one sale: the journal says it went before it goes. A journal the
     // store refused sends nothing now: the sale is settled once the store takes it.
     if (m_journalVente.ouvert() &&
-        !m_journalVente.debitVaPartir(base(), Payment::etatPaiement().PaymentAmountCents)) {
+        !m_journalVente.debitVaPartir(base(), m_terminal.etat().PaymentAmountCents)) {
         etatVente().ResultatDebit.reset();
         return DebitNonEnvoye;
     }
@@ -383,13 +383,13 @@ int FrmPayment::DebiterMontant()
     for (int essai = 0; essai < 3; ++essai) {
         Startup::Attendre(0.2);
         Platform::pointArret("terminal: débit");
-        resultat = Payment::DemEnr(true);
+        resultat = m_terminal.DemEnr(true);
         if (resultat != Resultat::DebitSansLigne && resultat != Resultat::DebitIndisponible)
             break;
     }
     etatVente().ResultatDebit = resultat;
     if (m_journalVente.ouvert())
-        m_journalVente.debitRepondu(base(), resultat);
+        m_journalVente.debitRepondu(base(), resultat, m_terminal.etat());
     return resultat;
 }
 

@@ -32,7 +32,8 @@ class FrmPayment : public QWidget, public ContexteVente, private AffichageVente
 {
     Q_OBJECT
 public:
-    explicit FrmPayment(QWidget *parent = nullptr);
+    // The terminal's link outlives the screen.
+    explicit FrmPayment(Payment::LiaisonTerminal &terminal, QWidget *parent = nullptr);
     ~FrmPayment() override;
 
     void Form_Load();
@@ -52,6 +53,7 @@ public:
     const Panier &panier() const { return m_panier; }
     // The durable journal of the sale in flight.
     JournalVente &journalVente() override { return m_journalVente; }
+    Payment::LiaisonTerminal &terminal() override { return m_terminal; }
     AffichageVente &affichage() override { return *this; }
 
     QLabel *LabelChoisisser() const { return m_labelChoisisser; }
@@ -109,6 +111,7 @@ private:
     // when poll() says so or after 60 seconds. Returns whether poll() stopped it.
     bool attendreCarte(const QColor &origine, const std::function<bool()> &poll);
 
+    Payment::LiaisonTerminal &m_terminal;
     QLabel *m_labelChoisisser;
     QLabel *m_montant;
     QLabel *m_panelAnnulation;

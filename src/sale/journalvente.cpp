@@ -242,9 +242,8 @@ bool JournalVente::debitVaPartir(StoreDatabase &base, qint64 centimes)
     return false;
 }
 
-bool JournalVente::debitRepondu(StoreDatabase &base, int resultat)
+bool JournalVente::debitRepondu(StoreDatabase &base, int resultat, const Payment::EtatPaiement &p)
 {
-    const Payment::EtatPaiement &p = Payment::etatPaiement();
     m_vente.etape = QStringLiteral("debit repondu");
     m_vente.resultatDebit = resultat;
     m_vente.noCarte = p.CardNumber;

@@ -7,6 +7,9 @@
 #include <array>
 #include <optional>
 
+namespace Movendi::Payment {
+struct EtatPaiement;
+}
 namespace Movendi::Startup {
 class StoreDatabase;
 struct ResultatRequete;
@@ -83,7 +86,8 @@ public:
     // it must not be sent now; the sale is settled once the store takes the journal.
     [[nodiscard]] bool debitVaPartir(Startup::StoreDatabase &base, qint64 centimes);
     // The debit's answer and what it published.
-    bool debitRepondu(Startup::StoreDatabase &base, int resultat);
+    bool debitRepondu(Startup::StoreDatabase &base, int resultat,
+                      const Payment::EtatPaiement &paiement);
     // Inside the caller's transaction (the recording): the sale's number. Throws ErreurExecution;
     // annulerEnregistree() when that transaction is rolled back.
     void enregistree(Startup::StoreDatabase &base, qint64 numVente);

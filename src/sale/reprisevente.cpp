@@ -2,7 +2,7 @@
 
 #include "journal/erreur.h"
 #include "journal/journal.h"
-#include "payment/etatpaiement.h"
+#include "payment/pontagetpvnew.h"
 #include "payment/resultatstpe.h"
 #include "sale/affichagevente.h"
 #include "sale/distribution.h"
@@ -114,8 +114,8 @@ bool reprendre(ContexteVente &contexte, StoreDatabase &base, VenteInterrompue ve
     qint64 montant =
         (livre[0] ? prixArticle : 0) + (n == 2 && livre[1] ? vente.prixRechargeCentimes : 0);
 
-    Payment::EtatPaiement &paiement = Payment::etatPaiement();
-    Payment::reinitialiserTransaction();
+    Payment::EtatPaiement &paiement = contexte.terminal().etat();
+    paiement.reinitialiserTransaction();
     StatutDebit statut = StatutDebit::Debite;
     if (vente.debitEnvoye) {
         montant = vente.montantDebitCentimes.value_or(montant);
@@ -127,7 +127,7 @@ bool reprendre(ContexteVente &contexte, StoreDatabase &base, VenteInterrompue ve
             paiement.CustomerTicketText = vente.ticketClient;
             paiement.MerchantTicketText = vente.ticketCommercant;
             etatVente().ResultatDebit = vente.resultatDebit;
-            statut = statutDebitVente();
+            statut = statutDebitVente(paiement);
             faits << QStringLiteral("débit de %1 répondu %2 avant la coupure")
                          .arg(texteCentimes(montant))
                          .arg(*vente.resultatDebit);
@@ -144,7 +144,7 @@ bool reprendre(ContexteVente &contexte, StoreDatabase &base, VenteInterrompue ve
         const int resultat = contexte.DebiterMontant();
         if (resultat == DebitNonEnvoye)
             return false;
-        statut = statutDebitVente();
+        statut = statutDebitVente(paiement);
         faits << QStringLiteral("débit de %1 envoyé à la reprise: résultat %2")
                      .arg(texteCentimes(montant))
                      .arg(resultat);
@@ -156,7 +156,7 @@ bool reprendre(ContexteVente &contexte, StoreDatabase &base, VenteInterrompue ve
     }
 
     retablirVente(vente, livre, montant);
-    const qint64 numero = enregistrerVente(base, journal, statut, true);
+    const qint64 numero = enregistrerVente(base, journal, paiement, statut, true);
     const bool close = journal.cloturer(base, QStringLiteral("reprise: enregistree"));
     faits << QStringLiteral("enregistrée sous le numéro %1%2")
                  .arg(numero)
@@ -200,7 +200,7 @@ bool reprendreVentesInterrompues(ContexteVente &contexte)
     v.RechargeServie = ArticleDistribue{};
     v.EchecDistribution = false;
     v.ResultatDebit.reset();
-    Payment::reinitialiserTransaction();
+    contexte.terminal().etat().reinitialiserTransaction();
     return regle;
 }
 

@@ -2,7 +2,7 @@
 
 #include "journal/erreur.h"
 #include "journal/journal.h"
-#include "payment/etatpaiement.h"
+#include "payment/pontagetpvnew.h"
 #include "platform/pointarret.h"
 #include "platform/serialline.h"
 #include "platform/windows1252.h"
@@ -170,7 +170,8 @@ void ImprimerTicket(ContexteVente &contexte)
     const Startup::EtatDemarrage &e = Startup::etat();
     const EtatVente &vente = etatVente();
     // A failed delivery or a card not debited always gets a ticket.
-    if (e.TicketActif || vente.EchecDistribution || statutDebitVente() != StatutDebit::Debite) {
+    if (e.TicketActif || vente.EchecDistribution ||
+        statutDebitVente(contexte.terminal().etat()) != StatutDebit::Debite) {
         Platform::SerialLine *ligne = nullptr;
         try {
             ligne = &contexte.ligneImprimante();
@@ -183,7 +184,7 @@ void ImprimerTicket(ContexteVente &contexte)
             while (ligne->bytesAvailable() > 0)
                 ligne->read();
             const QList<QByteArray> morceaux =
-                morceauxImpression(Payment::etatPaiement().CustomerTicketText,
+                morceauxImpression(contexte.terminal().etat().CustomerTicketText,
                                    vente.InfoSociete.Nom, vente.TicketText);
             Platform::pointArret("imprimante: ticket");
             for (const QByteArray &morceau : morceaux) {

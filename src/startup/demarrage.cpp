@@ -16,7 +16,6 @@
 #include "platform/seams.h"
 #include "platform/x11windows.h"
 #include "screens/navigation.h"
-#include "startup/liaisonpaiement.h"
 #include "state/ecrans.h"
 #include "state/etatdemarrage.h"
 #include "utilities/fonctionutilitaires.h"
@@ -178,7 +177,6 @@ IssueDemarrage Main()
 
     const QString dossier = e.dossierApplication;
     e.CheminIni = dossier + QStringLiteral("/RURUDIZ.ini");
-    brancherPaiement();
     e.CheminImages = dossier + QStringLiteral("/image/");
     LireConfiguration();
 

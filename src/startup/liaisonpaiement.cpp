@@ -3,8 +3,6 @@
 #include "journal/journal.h"
 #include "state/etatdemarrage.h"
 
-#include "payment/environnementpaiement.h"
-
 namespace Movendi::Startup {
 
 namespace {
@@ -27,12 +25,14 @@ public:
 
 } // namespace
 
-void brancherPaiement()
+Payment::LiaisonTerminal::Environnement environnementTerminal()
 {
-    static ConfigurationDemarrage configuration;
+    static const ConfigurationDemarrage configuration;
     static JournalDemarrage journal;
-    Payment::installerConfigurationTerminal(&configuration);
-    Payment::installerJournalPaiement(&journal);
+    Payment::LiaisonTerminal::Environnement e;
+    e.configuration = &configuration;
+    e.journal = &journal;
+    return e;
 }
 
 } // namespace Movendi::Startup

@@ -3,7 +3,7 @@
 #include "front/supervision.h"
 #include "kiosktest.h"
 #include "manualclock.h"
-#include "payment/etatpaiement.h"
+#include "payment/pontagetpvnew.h"
 #include "payment/remittancereport.h"
 #include "platform/seams.h"
 #include "state/etatdemarrage.h"
@@ -30,13 +30,13 @@ protected:
         etat().CheminIni = path(QStringLiteral("RURUDIZ.ini"));
         etat().LocalisationMachine = QStringLiteral("Gare de Lyon");
         m_base = std::make_unique<StoreDatabase>();
-        Payment::reinitialiserPaiement();
+        m_lien.reinitialiser();
     }
     void TearDown() override
     {
         Platform::installClock(&m_clock);
         m_base.reset();
-        Payment::reinitialiserPaiement();
+        m_lien.reinitialiser();
         KioskTest::TearDown();
     }
 
@@ -57,7 +57,7 @@ protected:
         };
         a.demTIC = [this, rapports]() mutable {
             m_appels << QStringLiteral("DemTIC");
-            Payment::etatPaiement().MerchantTicketText = m_impression;
+            m_lien.etat().MerchantTicketText = m_impression;
             return rapports.size() > 1 ? rapports.takeFirst() : rapports.value(0);
         };
         a.sauvegarderDatabase = [this] { m_appels << QStringLiteral("SauvegarderDatabase"); };
@@ -67,7 +67,7 @@ protected:
         a.rapportBordereauxRemiseBancaire = [this] {
             m_appels << QStringLiteral("RapportBordereauxRemiseBancaire");
         };
-        return std::make_unique<Front::Supervision>(std::move(a));
+        return std::make_unique<Front::Supervision>(std::move(a), m_lien);
     }
     // The installed clock now reads this moment of the day.
     void heure(const QTime &moment)
@@ -82,6 +82,7 @@ protected:
     }
 
     std::unique_ptr<StoreDatabase> m_base;
+    Payment::LiaisonTerminal m_lien;
     std::unique_ptr<Movendi::Test::ManualClock> m_horloge;
     QStringList m_appels;
     QStringList m_mails;
@@ -223,7 +224,7 @@ TEST_F(SupervisionTest, RemittanceRecord_WhatThePrintOutGivesEvenWithoutItsAmoun
         SCOPED_TRACE(row.cas);
         m_base->executer(QStringLiteral("DELETE FROM Telecollectes"));
         const int avant = int(journalRows().size());
-        Payment::etatPaiement().MerchantTicketText = row.impression;
+        m_lien.etat().MerchantTicketText = row.impression;
         s->EnregistrerTelecollecte();
         const Startup::ResultatRequete r = telecollectes();
         ASSERT_EQ(r.lignes.size(), 1);

@@ -3,13 +3,16 @@
 #include "kiosktest.h"
 #include "simulatedterminal.h"
 
-#include "payment/etatpaiement.h"
+#include "journal/journal.h"
+#include "payment/pontagetpvnew.h"
 #include "payment/terminalframe.h"
 #include "platform/clocksetter.h"
 #include "platform/seams.h"
 #include "state/etatdemarrage.h"
 
 #include <QStringList>
+
+#include <memory>
 
 namespace Movendi::Test {
 
@@ -34,32 +37,99 @@ public:
     bool visible = false;
 };
 
-// The payment module on the simulator's terminal run in-process, a manual clock and a journal.
+// The terminal link on the simulator's terminal run in-process, a manual clock and a journal.
+// The link's routines are reached by their names, as the tests of the routines call them.
 class PaymentTest : public KioskTest
 {
 protected:
+    // Where the kiosk's configuration would put it: port 4, no file; the error journal.
+    class Configuration final : public Payment::ConfigurationTerminal
+    {
+    public:
+        int portTerminal() const override { return Startup::etat().PortTPE; }
+        QString fichierConfiguration() const override { return Startup::etat().CheminIni; }
+    };
+    class Journal final : public Payment::JournalPaiement
+    {
+    public:
+        void journaliser(const QString &contexte, const QString &message) override
+        {
+            Startup::JournaliserErreur(contexte, message);
+        }
+    };
+
     void SetUp() override
     {
         KioskTest::SetUp();
         createJournal();
-        Payment::reinitialiserPaiement();
         Platform::installSerialLines(&m_factory);
-        Platform::installClockSetter(&m_clockSetter);
         Startup::etat().PortTPE = 4;
         SimulatedTerminalLine::opens = 0;
         SimulatedTerminalLine::refuseOpen = false;
-        Payment::etatPaiement().affichagePaiement = &m_paymentDisplay;
-        Payment::etatPaiement().affichageAccueil = &m_homeDisplay;
+        reinitialiserPaiement();
     }
     void TearDown() override
     {
-        Payment::etatPaiement().affichagePaiement = nullptr;
-        Payment::etatPaiement().affichageAccueil = nullptr;
-        Payment::reinitialiserPaiement();
+        m_lien.reset();
         Platform::installSerialLines(nullptr);
-        Platform::installClockSetter(nullptr);
         KioskTest::TearDown();
     }
+
+    // A fresh link (a program that has not paid yet) on the line factory installed now.
+    void reinitialiserPaiement()
+    {
+        Payment::LiaisonTerminal::Environnement e;
+        e.reglageHorloge = &m_clockSetter;
+        e.configuration = &m_configuration;
+        e.journal = &m_journal;
+        m_lien = std::make_unique<Payment::LiaisonTerminal>(e);
+        m_lien->installerAffichages(&m_paymentDisplay, &m_homeDisplay);
+    }
+    Payment::LiaisonTerminal &lien() { return *m_lien; }
+    Payment::EtatPaiement &etatPaiement() { return m_lien->etat(); }
+    const Payment::EtatPaiement &etatPaiement() const { return m_lien->etat(); }
+
+    bool OpenTerminalPort() { return m_lien->OpenTerminalPort(); }
+    QByteArray SendAndWait(const QByteArray &text, bool addLrc, int expected, int timeout)
+    {
+        return m_lien->SendAndWait(text, addLrc, expected, timeout);
+    }
+    QByteArray ReadTerminalChars(int timeout) { return m_lien->ReadTerminalChars(timeout); }
+    bool CheckTerminalReady() { return m_lien->CheckTerminalReady(); }
+    int BidForLine() { return m_lien->BidForLine(); }
+    // These two report how much they read through the length, as the routines' callers see it.
+    QByteArray ExchangeMessage(const QByteArray &message, int &expected, int wait)
+    {
+        return lireLongueur(m_lien->ExchangeMessage(message, expected, wait), expected);
+    }
+    QByteArray ExchangeSizedAnswer(const QByteArray &message, int &length, int wait)
+    {
+        return lireLongueur(m_lien->ExchangeSizedAnswer(message, wait), length);
+    }
+    static QByteArray lireLongueur(const Payment::ReponseTerminal &reponse, int &longueur)
+    {
+        if (reponse.longueurLue)
+            longueur = *reponse.longueurLue;
+        return reponse.texte;
+    }
+    QByteArray ExchangeAndListen(const QByteArray &message, int, int wait, Payment::Ecoute phase)
+    {
+        return m_lien->ExchangeAndListen(message, wait, phase).texte;
+    }
+    QByteArray ExchangeAndReadStream(const QByteArray &message, int wait)
+    {
+        return m_lien->ExchangeAndReadStream(message, wait).texte;
+    }
+    int DemSwi() { return m_lien->DemSwi(); }
+    int DemVal(bool ecouter) { return m_lien->DemVal(ecouter); }
+    int DemEnr(bool ecouter) { return m_lien->DemEnr(ecouter); }
+    QByteArray DemDemarrage() { return m_lien->DemDemarrage(); }
+    int DemTC(bool ecouter, int attente = Payment::AttenteTourTelecollecte)
+    {
+        return m_lien->DemTC(ecouter, attente);
+    }
+    int DemTIC() { return m_lien->DemTIC(); }
+    void BuildBankTickets(const QByteArray &reponse) { m_lien->BuildBankTickets(reponse); }
 
     QStringList journalTexts(const QString &contexte) const
     {
@@ -79,7 +149,7 @@ protected:
         const QStringList leaks{QString::fromLatin1(card.left(7)),
                                 QString::fromLatin1(card.right(5))};
         QStringList texts;
-        const Payment::EtatPaiement &e = Payment::etatPaiement();
+        const Payment::EtatPaiement &e = m_lien->etat();
         texts << e.CardNumber << e.MerchantTicketText << e.CustomerTicketText;
         for (const JournalRow &row : journalRows())
             texts << row.erreur;
@@ -105,6 +175,9 @@ protected:
     Platform::RecordingClockSetter m_clockSetter;
     RecordingDisplay m_paymentDisplay;
     RecordingDisplay m_homeDisplay;
+    Configuration m_configuration;
+    Journal m_journal;
+    std::unique_ptr<Payment::LiaisonTerminal> m_lien;
 };
 
 } // namespace Movendi::Test

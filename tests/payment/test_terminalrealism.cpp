@@ -88,8 +88,8 @@ TEST_F(RealTerminalTest, APaymentPhaseEndsOnItsAnswerWhenTheDisplayWasClearedBef
         etatPaiement().PaymentAmountCents = 1250;
         ASSERT_EQ(DemSwi(), 255);
         for (const auto &[demande, nom] :
-             {std::pair{std::function<int()>([] { return DemVal(true); }), "solvabilite"},
-              std::pair{std::function<int()>([] { return DemEnr(true); }), "debit"}}) {
+             {std::pair{std::function<int()>([this] { return DemVal(true); }), "solvabilite"},
+              std::pair{std::function<int()>([this] { return DemEnr(true); }), "debit"}}) {
             SCOPED_TRACE(nom);
             EXPECT_EQ(demande(), 255);
             EXPECT_LT(m_clock.monotonicMs() - terminal->terminal.lastReadDueMs(), 1000);

@@ -19,6 +19,7 @@
 #include "sale/etatvente.h"
 #include "sale/frmpayment.h"
 #include "startup/demarrage.h"
+#include "startup/liaisonpaiement.h"
 #include "state/ecrans.h"
 #include "state/etatdemarrage.h"
 #include "store/storedatabase.h"
@@ -110,7 +111,7 @@ protected:
         Machine::installAutomate(&m_mecanisme);
         ASSERT_EQ(m_mecanisme.init_grafcet(Machine::InitGrafcetMode), 0);
 
-        Payment::reinitialiserPaiement();
+        m_lien.reinitialiser();
         Platform::installSerialLines(&m_usine);
         Platform::installClockSetter(&m_reglageHorloge);
         m_terminal.answerFor([this](const QByteArray &message) {
@@ -126,7 +127,7 @@ protected:
 
         Reporting::installerEmail1(&m_email);
         Sale::etatVente() = Sale::EtatVente{};
-        m_ecran = std::make_unique<Sale::FrmPayment>();
+        m_ecran = std::make_unique<Sale::FrmPayment>(m_lien);
         m_ecran->Form_Load();
     }
     void TearDown() override
@@ -136,7 +137,7 @@ protected:
         Machine::installAutomate(nullptr);
         Platform::installSerialLines(nullptr);
         Platform::installClockSetter(nullptr);
-        Payment::reinitialiserPaiement();
+        m_lien.reinitialiser();
         Startup::installerEcrans(nullptr);
         Sale::etatVente() = Sale::EtatVente{};
         qunsetenv("MOVENDI_EPI");
@@ -205,7 +206,7 @@ protected:
             total += prix;
         }
         etat().MontantAPayer = total;
-        Payment::etatPaiement().PaymentAmountCents = total.centimes();
+        m_lien.etat().PaymentAmountCents = total.centimes();
     }
 
     // Every location of the store, in location order.
@@ -330,6 +331,7 @@ protected:
     Mt::SimulatedTerminalFactory m_usine{m_terminal};
     Platform::RecordingClockSetter m_reglageHorloge;
     Reporting::Email m_email;
+    Payment::LiaisonTerminal m_lien{Startup::environnementTerminal()};
     std::unique_ptr<Sale::FrmPayment> m_ecran;
     QList<QByteArray> m_debits;
     QTimer m_appuiReel;
@@ -396,7 +398,7 @@ TEST_F(DistributionTest, PhoneAndTopUp_BothDelivered_LocationsFreedAndFullAmount
     EXPECT_TRUE(vente.LigneRecharge.RechargeAServir);
 
     EXPECT_EQ(m_debits, QList<QByteArray>{"00020990"});
-    EXPECT_EQ(Payment::etatPaiement().PaymentAmountCents, 20990);
+    EXPECT_EQ(m_lien.etat().PaymentAmountCents, 20990);
     EXPECT_EQ(etat().MontantAPayer, Monnaie::depuisCentimes(20990));
     EXPECT_EQ(envois.size(), 0);
     EXPECT_TRUE(journal(QStringLiteral("MiseAJourStock")).isEmpty());
@@ -578,7 +580,7 @@ TEST_F(DistributionTest, BothItemsFail_DebitRequestedForZero)
     EXPECT_FALSE(Sale::MiseAJourStock(*m_ecran));
 
     EXPECT_EQ(m_debits, QList<QByteArray>{"00000000"});
-    EXPECT_EQ(Payment::etatPaiement().PaymentAmountCents, 0);
+    EXPECT_EQ(m_lien.etat().PaymentAmountCents, 0);
     EXPECT_EQ(etat().MontantAPayer, Monnaie());
     EXPECT_TRUE(Sale::etatVente().EchecDistribution);
     EXPECT_FALSE(Sale::etatVente().LigneRecharge.RechargeAServir);

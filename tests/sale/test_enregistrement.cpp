@@ -23,7 +23,7 @@ protected:
     void SetUp() override
     {
         VenteTest::SetUp();
-        Payment::EtatPaiement &p = Payment::etatPaiement();
+        Payment::EtatPaiement &p = m_lien.etat();
         p.CardNumber = QStringLiteral("497010******1234");
         p.RemittanceNumber = 42;
         p.MerchantTicketText = QStringLiteral("TICKET COMMERCANT\r\nMONTANT 209,90 EUR");

@@ -21,12 +21,12 @@ protected:
     void SetUp() override
     {
         ScreensTest::SetUp();
-        Payment::reinitialiserPaiement();
+        m_lien.reinitialiser();
         Platform::installSerialLines(&m_factory);
     }
     void TearDown() override
     {
-        Payment::reinitialiserPaiement();
+        m_lien.reinitialiser();
         Platform::installSerialLines(nullptr);
         ScreensTest::TearDown();
     }

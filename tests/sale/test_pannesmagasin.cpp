@@ -23,6 +23,7 @@
 #include "sale/etatvente.h"
 #include "sale/frmchoix.h"
 #include "sale/frmpayment.h"
+#include "startup/liaisonpaiement.h"
 #include "state/disponibilite.h"
 #include "state/etatdemarrage.h"
 #include "store/storedatabase.h"
@@ -161,7 +162,6 @@ protected:
         Platform::installerObservateurPoints({});
         DisqueEnPanne::panne(DisqueEnPanne::Panne::Aucune);
         Platform::installSerialLines(nullptr);
-        Payment::reinitialiserPaiement();
         ScreensTest::TearDown();
     }
 
@@ -173,7 +173,6 @@ protected:
             QFile::remove(m_magasin + s);
         EXPECT_TRUE(QFile::copy(path(QStringLiteral("vierge.db")), m_magasin));
         QFile::remove(path(QStringLiteral("epi/grafcet-sim.log")));
-        Payment::reinitialiserPaiement();
         Sale::etatVente() = Sale::EtatVente{};
         Startup::disponibilite().reinitialiser();
         Movendi::Test::SimulatedTerminal terminal;
@@ -202,7 +201,9 @@ protected:
             }
         });
         {
-            auto ecrans = std::make_unique<Front::KioskScreens>();
+            auto lien =
+                std::make_unique<Payment::LiaisonTerminal>(Startup::environnementTerminal());
+            auto ecrans = std::make_unique<Front::KioskScreens>(*lien);
             Startup::installerEcrans(ecrans.get());
             Client::ClientScripte client(*ecrans, &ScreensTest::traiterEvenements);
             ecrans->reprendreVentesInterrompues();
@@ -225,7 +226,8 @@ protected:
             } else {
                 // What was only in memory is gone; a new kiosk starts on the store.
                 ecrans.reset();
-                ecrans = std::make_unique<Front::KioskScreens>();
+                lien = std::make_unique<Payment::LiaisonTerminal>(Startup::environnementTerminal());
+                ecrans = std::make_unique<Front::KioskScreens>(*lien);
                 Startup::installerEcrans(ecrans.get());
                 Sale::etatVente() = Sale::EtatVente{};
                 Startup::disponibilite().reinitialiser();

@@ -240,7 +240,7 @@ protected:
     {
         VenteTest::SetUp();
         etatVente().TicketText = QStringLiteral("\r\nNokia 105\r\nMontant: \t\t\t24,90 EUR");
-        Payment::etatPaiement().CustomerTicketText = QStringLiteral("CARTE BANCAIRE\r\n24,90 EUR");
+        m_lien.etat().CustomerTicketText = QStringLiteral("CARTE BANCAIRE\r\n24,90 EUR");
     }
     static QByteArray attendu()
     {

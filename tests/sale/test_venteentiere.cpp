@@ -57,7 +57,7 @@ protected:
         ScreensTest::SetUp();
         m_fast.setFactor(10);
         Platform::installClock(&m_fast);
-        Payment::reinitialiserPaiement();
+        m_lien.reinitialiser();
         // The mechanism, as start-up loads it.
         etat().cheminEpi = path(QStringLiteral("epi"));
         qputenv("MOVENDI_EPI", QFile::encodeName(etat().cheminEpi));
@@ -75,7 +75,7 @@ protected:
     }
     void TearDown() override
     {
-        Payment::reinitialiserPaiement();
+        m_lien.reinitialiser();
         ScreensTest::TearDown();
         Platform::installClock(nullptr);
     }
@@ -222,7 +222,7 @@ TEST_F(VenteEntiereTest, PhoneWithTopUpPaidDeliveredRecordedAndPrinted)
 
     // The printer got the described bytes, in order.
     const QByteArray octets = m_printer.bytes();
-    const QByteArray client = Payment::etatPaiement().CustomerTicketText.toLatin1();
+    const QByteArray client = m_lien.etat().CustomerTicketText.toLatin1();
     ASSERT_FALSE(client.isEmpty());
     const QByteArray nom = Sale::etatVente().InfoSociete.Nom.toLatin1();
     QByteArray attendu = client + "\r\n\n" + QByteArray(46, '.') + "\r\n\n" + "\x1b!\x28" + nom +
@@ -272,8 +272,7 @@ TEST_F(VenteEntiereTest, RealisticTerminalAt9600Baud_RightAmountCardNeverInClear
 
     // The card shows as its first six and last four digits, nowhere more.
     QStringList texts{QString::fromLatin1(m_printer.bytes()), stored,
-                      Payment::etatPaiement().MerchantTicketText,
-                      Payment::etatPaiement().CustomerTicketText};
+                      m_lien.etat().MerchantTicketText, m_lien.etat().CustomerTicketText};
     for (const Movendi::Test::JournalRow &r : journalRows())
         texts << r.erreur;
     for (const QString &table : {QStringLiteral("Ventes"), QStringLiteral("DetailVente")}) {
@@ -503,7 +502,8 @@ TEST_F(VenteEntiereTest,
 
     // Restarted inside the window, the kiosk does not remit again.
     {
-        Front::KioskScreens relance;
+        Payment::LiaisonTerminal terminal(Startup::environnementTerminal());
+        Front::KioskScreens relance(terminal);
         Startup::installerEcrans(&relance);
         relance.charger();
         relance.fnAcceuil()->supervision()->VerifierSauvegarde();

@@ -3,13 +3,14 @@
 #include "i18n/constmessage.h"
 #include "kiosktest.h"
 #include "lignesenregistrees.h"
-#include "payment/etatpaiement.h"
+#include "payment/pontagetpvnew.h"
 #include "platform/profilefile.h"
 #include "platform/seams.h"
 #include "printersim.h"
 #include "sale/etatvente.h"
 #include "sale/frmpayment.h"
 #include "startup/demarrage.h"
+#include "startup/liaisonpaiement.h"
 #include "state/etatdemarrage.h"
 
 #include <QLabel>
@@ -41,7 +42,7 @@ protected:
         e.TauxTVA = 0.196;
         e.TicketActif = true;
         Sale::etatVente() = Sale::EtatVente{};
-        Payment::reinitialiserPaiement();
+        m_lien.reinitialiser();
         Sale::etatVente().InfoSociete = {QStringLiteral("Movendi Distribution"),
                                          QStringLiteral("14 rue de la République"),
                                          QStringLiteral("Lyon"),
@@ -51,7 +52,7 @@ protected:
 
         Platform::installSerialLines(&m_imprimante);
         e.PortImprimante = PortImprimante;
-        m_ecran = std::make_unique<Sale::FrmPayment>();
+        m_ecran = std::make_unique<Sale::FrmPayment>(m_lien);
     }
 
     void TearDown() override
@@ -59,7 +60,7 @@ protected:
         m_ecran.reset();
         Platform::installSerialLines(nullptr);
         Sale::etatVente() = Sale::EtatVente{};
-        Payment::reinitialiserPaiement();
+        m_lien.reinitialiser();
         KioskTest::TearDown();
     }
 
@@ -120,6 +121,7 @@ protected:
         return n;
     }
 
+    Payment::LiaisonTerminal m_lien{Startup::environnementTerminal()};
     LignesEnregistrees m_imprimante;
     PrinterSimulator m_simulateur;
     std::unique_ptr<Sale::FrmPayment> m_ecran;

@@ -109,14 +109,14 @@ protected:
     void SetUp() override
     {
         ScreensTest::SetUp();
-        Payment::reinitialiserPaiement();
+        m_lien.reinitialiser();
         // No card comes: the payment screen asks for one, then the sale goes back home.
         m_terminal.apply({QStringLiteral("carte absente")});
         Platform::installSerialLines(&m_lines);
     }
     void TearDown() override
     {
-        Payment::reinitialiserPaiement();
+        m_lien.reinitialiser();
         Platform::installSerialLines(nullptr);
         ScreensTest::TearDown();
     }

@@ -5,6 +5,7 @@
 #include "platform/profilefile.h"
 #include "sale/frmpayment.h"
 #include "startup/demarrage.h"
+#include "startup/liaisonpaiement.h"
 #include "state/disponibilite.h"
 #include "state/ecrans.h"
 #include "state/etatdemarrage.h"
@@ -57,7 +58,8 @@ protected:
         return calls;
     }
 
-    Front::KioskScreens m_screens;
+    Payment::LiaisonTerminal m_lien{Startup::environnementTerminal()};
+    Front::KioskScreens m_screens{m_lien};
 };
 
 TEST_F(MainTest, Start_ReachesTheHomeScreenAndKeyFEndsInOrder)
@@ -113,7 +115,7 @@ TEST_F(MainTest, StoreOrJournalRefusingWritesAtStartUp_OutOfServiceUntilTheyTake
             DisqueEnPanne::panne(DisqueEnPanne::Panne::LectureSeule,
                                  path(QLatin1String(c.fichier)));
         }
-        Front::KioskScreens ecrans;
+        Front::KioskScreens ecrans(m_lien);
         installerEcrans(&ecrans);
         etat().verrouInstance.reset();
         ASSERT_EQ(Main(), IssueDemarrage::EnMarche);

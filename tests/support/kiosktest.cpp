@@ -2,7 +2,6 @@
 
 #include "dossierapplication.h"
 #include "platform/seams.h"
-#include "startup/liaisonpaiement.h"
 #include "state/etatdemarrage.h"
 
 #include <QDir>
@@ -17,7 +16,6 @@ void KioskTest::SetUp()
     ASSERT_TRUE(m_dir.isValid());
     Startup::etat().dossierApplication = m_dir.path();
     Startup::reinitialiserEtat();
-    Startup::brancherPaiement();
     Platform::installClock(&m_clock);
     Platform::installMessageBox(&m_boxes);
 }

@@ -3,6 +3,7 @@
 #include "client/clientscripte.h"
 #include "front/kioskscreens.h"
 #include "kiosktest.h"
+#include "startup/liaisonpaiement.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -30,7 +31,9 @@ protected:
     // Runs an SQL statement on the store.
     void sql(const QString &statement, const QVariantList &parametres = {}) const;
 
-    Front::KioskScreens m_screens;
+    // The kiosk's link to the terminal, as start-up gives it, and the screens using it.
+    Payment::LiaisonTerminal m_lien{Startup::environnementTerminal()};
+    Front::KioskScreens m_screens{m_lien};
     // The customer at these screens, who lets them handle each touch at once.
     Client::ClientScripte m_client{m_screens, &ScreensTest::traiterEvenements};
 };

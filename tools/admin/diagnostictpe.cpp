@@ -124,7 +124,6 @@ int diagnostiquerTerminal(const QString &dossier, const QString &verification, Q
                                         QStringLiteral("PortTPE"), 1);
 
     // The requests journal what they see; shown here, the kiosk's journal untouched.
-    Startup::brancherPaiement();
     const JournalTemporaire journal;
     if (!journal.ouvert()) {
         err << "erreur: journal temporaire: " << journal.erreur() << '\n';
@@ -132,26 +131,21 @@ int diagnostiquerTerminal(const QString &dossier, const QString &verification, Q
     }
 
     ConsoleDisplay display(out);
-    Payment::EtatPaiement &paiement = Payment::etatPaiement();
-    paiement.affichagePaiement = &display;
-    paiement.affichageAccueil = &display;
-    const auto restore = qScopeGuard([&paiement] {
-        paiement.affichagePaiement = nullptr;
-        paiement.affichageAccueil = nullptr;
-        Payment::reinitialiserPaiement();
-    });
+    Payment::LiaisonTerminal terminal(Startup::environnementTerminal());
+    terminal.installerAffichages(&display, &display);
+    Payment::EtatPaiement &paiement = terminal.etat();
 
     const QString device = Platform::serialDevicePath(e.PortTPE, e.CheminIni);
     out << "terminal: port " << e.PortTPE << " (" << device << ")\n";
     out.flush();
-    if (!Payment::OpenTerminalPort()) {
-        err << "erreur: le port du terminal ne s'ouvre pas: " << paiement.echecOuverture << '\n';
+    if (!terminal.OpenTerminalPort()) {
+        err << "erreur: le port du terminal ne s'ouvre pas: " << terminal.echecOuverture() << '\n';
         return 1;
     }
 
     int code = 0;
     if (statut) {
-        const int resultat = Payment::DemSwi();
+        const int resultat = terminal.DemSwi();
         journal.imprimer(out);
         out << "DemSwi: " << resultat << " (" << significationDemSwi(resultat) << ")\n";
         out << resultat << '\n';
@@ -160,10 +154,10 @@ int diagnostiquerTerminal(const QString &dossier, const QString &verification, Q
         out << "télécollecte demandée, le terminal appelle la banque (son tour attendu "
             << attenteTour << " s au plus)...\n";
         out.flush();
-        const int remise = Payment::DemTC(true, attenteTour);
+        const int remise = terminal.DemTC(true, attenteTour);
         int rapport = 0;
         if (remise == R::Ok) {
-            rapport = Payment::DemTIC();
+            rapport = terminal.DemTIC();
             out << printable(paiement.MerchantTicketText);
             if (!paiement.MerchantTicketText.endsWith(QLatin1String("\r\n")))
                 out << '\n';

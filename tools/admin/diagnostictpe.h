@@ -2,7 +2,7 @@
 
 #include "commandes.h"
 
-#include "payment/telecollecte.h"
+#include "payment/pontagetpvnew.h"
 
 #include <QString>
 

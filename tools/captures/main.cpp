@@ -17,6 +17,7 @@
 #include "sale/frmchoix.h"
 #include "sale/frmpayment.h"
 #include "startup/demarrage.h"
+#include "startup/liaisonpaiement.h"
 #include "state/ecrans.h"
 #include "state/etatdemarrage.h"
 #include "stock/frmremplissage.h"
@@ -225,7 +226,8 @@ int main(int argc, char *argv[])
     Platform::installMessageBox(&boites);
     Platform::LecteurQtMedia lecteur;
     Platform::installLecteurMedia(&lecteur);
-    Front::KioskScreens screens;
+    Payment::LiaisonTerminal terminal(Startup::environnementTerminal());
+    Front::KioskScreens screens(terminal);
     Startup::installerEcrans(&screens);
     if (Startup::Main() != Startup::IssueDemarrage::EnMarche) {
         std::fprintf(stderr, "le kiosque n'a pas démarré\n");
