@@ -1,6 +1,7 @@
 #include "payment/remittancereport.h"
 
 #include "payment/banktickets.h"
+#include "payment/resultatstpe.h"
 #include "payment/terminalframe.h"
 
 namespace Movendi::Payment {
@@ -90,25 +91,26 @@ Verdict evaluateRemittance(const QByteArray &a)
     const QByteArray acquirers = field(a, 10, 11);
     const bool overallOk = charAt(a, 7) == "0" && charAt(a, 18) == "0";
     if (overallOk && (acquirers == "01" || (acquirers == "02" && charAt(a, 25) == "0")))
-        return {255, {}};
+        return {Resultat::Ok, {}};
     const QString second = acquirers == "02" ? acquirerStatusText(charAt(a, 25)) : QString();
-    return {1, terminalText(field(a, 12, 17)) + QStringLiteral(" : ") +
-                   acquirerStatusText(charAt(a, 18)) + QStringLiteral(" - ") +
-                   terminalText(field(a, 19, 24)) + QStringLiteral(" : ") + second};
+    return {Resultat::TelecollecteIncomplete,
+            terminalText(field(a, 12, 17)) + QStringLiteral(" : ") +
+                acquirerStatusText(charAt(a, 18)) + QStringLiteral(" - ") +
+                terminalText(field(a, 19, 24)) + QStringLiteral(" : ") + second};
 }
 
 Verdict evaluateReport(const QByteArray &a)
 {
     const QByteArray status = charAt(a, 18);
     if (charAt(a, 7) == "0" && status == "0")
-        return {255, {}};
+        return {Resultat::Ok, {}};
     if (status == "1")
-        return {11, acquirerStatusText(status)};
+        return {Resultat::RapportTelecollecteIncomplete, acquirerStatusText(status)};
     if (status == "2")
-        return {2, acquirerStatusText(status)};
+        return {Resultat::RapportAppelErrone, acquirerStatusText(status)};
     if (status == "3")
-        return {3, acquirerStatusText(status)};
-    return {1, {}};
+        return {Resultat::RapportSansAppel, acquirerStatusText(status)};
+    return {Resultat::RapportEchec, {}};
 }
 
 QString layOutRemittanceReport(const QByteArray &a)

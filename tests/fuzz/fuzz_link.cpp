@@ -3,7 +3,7 @@
 // its own.
 #include "payment/demandestpe.h"
 #include "payment/etatpaiement.h"
-#include "payment/telecollecte.h"
+#include "payment/pontagetpvnew.h"
 #include "platform/clock.h"
 #include "platform/clocksetter.h"
 #include "platform/seams.h"

@@ -1,7 +1,7 @@
 // Remittance and its report, over the simulator's terminal in-process.
 #include "paymenttest.h"
 
-#include "payment/telecollecte.h"
+#include "payment/pontagetpvnew.h"
 
 using namespace Movendi;
 using namespace Movendi::Payment;

@@ -5,7 +5,6 @@
 
 #include "payment/demandestpe.h"
 #include "payment/pontagetpvnew.h"
-#include "payment/telecollecte.h"
 
 #include <functional>
 #include <memory>

@@ -3,7 +3,7 @@
 #include "tpesim.h"
 
 #include "payment/demandestpe.h"
-#include "payment/telecollecte.h"
+#include "payment/pontagetpvnew.h"
 #include "platform/profilefile.h"
 
 #include <QElapsedTimer>

@@ -9,7 +9,6 @@
 #include "payment/etatpaiement.h"
 #include "payment/pontagetpvnew.h"
 #include "payment/resultatstpe.h"
-#include "payment/telecollecte.h"
 #include "platform/filelookup.h"
 #include "platform/serialline.h"
 #include "startup/liaisonpaiement.h"
