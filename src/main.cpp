@@ -8,6 +8,7 @@
 #include "platform/servicenotifier.h"
 #include "platform/terminationsignal.h"
 #include "platform/widgetmessagebox.h"
+#include "sale/postevente.h"
 #include "startup/demarrage.h"
 #include "startup/liaisonpaiement.h"
 #include "state/etatdemarrage.h"
@@ -41,7 +42,8 @@ int main(int argc, char *argv[])
 
     // The terminal's link, for the payment screen and the night.
     Payment::LiaisonTerminal terminal(Startup::environnementTerminal());
-    Front::KioskScreens screens(terminal);
+    Sale::PosteVente poste(terminal);
+    Front::KioskScreens screens(poste);
     Startup::installerEcrans(&screens);
     Platform::TerminationSignal termination;
     QObject::connect(&termination, &Platform::TerminationSignal::requested, &app, [&] {

@@ -16,6 +16,7 @@
 #include "sale/frmchoix.h"
 #include "sale/frmpayment.h"
 #include "sale/prixvente.h"
+#include "sale/vente.h"
 #include "screens/fullscreenkeeper.h"
 #include "screens/kioskstyle.h"
 #include "screens/navigation.h"
@@ -238,7 +239,7 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage,
         // A cancelled payment may still wait for its card behind this screen: a modal film
         // would hold that wait until it ends.
         // Nor over start-up (the home screen not shown yet) or a screen in front of it.
-        if ((paiement() && paiement()->paiementEnCours()) || !isVisible()) {
+        if (!Startup::filmPermis() || !isVisible()) {
             m_timerVideo->start();
             return;
         }
@@ -469,9 +470,14 @@ Sale::FrmPayment *FnAcceuil::paiement() const
     return m_choix ? m_choix->paiement() : nullptr;
 }
 
+Sale::Vente *FnAcceuil::venteEnCours() const
+{
+    return paiement() ? paiement()->vente() : nullptr;
+}
+
 bool FnAcceuil::venteAffichee() const
 {
-    return paiement() && paiement()->paiementEnCours() && paiement()->isVisible();
+    return venteEnCours() && paiement()->isVisible();
 }
 
 void FnAcceuil::toucherTuile(int i)
@@ -479,9 +485,9 @@ void FnAcceuil::toucherTuile(int i)
     // Nothing is sold while the kiosk is out of service or the night runs.
     if (!Startup::disponibilite().disponible())
         return;
-    if (paiement() && paiement()->paiementEnCours()) {
+    if (Sale::Vente *vente = venteEnCours()) {
         // A new basket: the earlier card wait ends first, then this touch is played.
-        if (paiement()->abandonnerAttenteCarte())
+        if (vente->abandonnerAttenteCarte())
             m_toucheDifferee = i;
         return;
     }
@@ -532,8 +538,9 @@ void FnAcceuil::tickAnimation()
 
 void FnAcceuil::LancerVideo()
 {
-    // Already up: a second modal showing would nest inside the first.
-    if (m_video->isVisible())
+    // Already up: a second modal showing would nest inside the first. Nor over a sale or staff
+    // refilling (the home screen starts it once they are done).
+    if (m_video->isVisible() || !Startup::filmPermis())
         return;
     m_videoEnCours = true;
     m_ssPanelVideo->setFixedHeight(height());
@@ -568,14 +575,14 @@ bool FnAcceuil::eventFilter(QObject *watched, QEvent *event)
         return QWidget::eventFilter(watched, event);
     auto *cle = static_cast<QKeyEvent *>(event);
     if (event->type() == QEvent::KeyPress) {
-        if (Startup::GardeRetourAccueil::active())
+        if (!Startup::ecransStables())
             return false;
         if (cle->key() == Qt::Key_F)
             terminer();
         return true;
     }
     // Not during the nightly run: it ends by starting the film again.
-    if (cle->key() == Qt::Key_F12 && !cle->isAutoRepeat() && !Startup::GardeNuit::active())
+    if (cle->key() == Qt::Key_F12 && !cle->isAutoRepeat() && Startup::remplissagePermis())
         ouvrirRemplissage();
     return true;
 }

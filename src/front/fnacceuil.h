@@ -26,6 +26,7 @@ class StoreDatabase;
 namespace Movendi::Sale {
 class FrmChoix;
 class FrmPayment;
+class Vente;
 } // namespace Movendi::Sale
 namespace Movendi::Media {
 class FrmVideo;
@@ -97,6 +98,8 @@ private:
     void tickAnimation();
     // The payment screen, through the product choice screen that owns the way to it.
     Sale::FrmPayment *paiement() const;
+    // The sale running now, asked of the payment screen that started it.
+    Sale::Vente *venteEnCours() const;
     // The payment screen while a sale runs on it (card wait after a cancel excluded).
     bool venteAffichee() const;
     // The screen's store connection, opened at load and tried again at each activation while

@@ -5,13 +5,20 @@
 #include "platform/kiosktimer.h"
 #include "sale/frmchoix.h"
 #include "sale/frmpayment.h"
+#include "sale/postevente.h"
+#include "sale/surveillancemagasin.h"
 #include "screens/fullscreenkeeper.h"
 #include "screens/navigation.h"
 #include "stock/frmremplissage.h"
 
 namespace Movendi::Front {
 
-KioskScreens::KioskScreens(Payment::LiaisonTerminal &terminal) : m_terminal(terminal) {}
+KioskScreens::KioskScreens(Sale::PosteVente &poste) : m_poste(poste) {}
+
+Payment::LiaisonTerminal &KioskScreens::terminal() const
+{
+    return m_poste.terminal();
+}
 
 KioskScreens::~KioskScreens()
 {
@@ -26,10 +33,10 @@ void KioskScreens::charger()
 {
     if (m_accueil)
         return;
-    m_paiement = std::make_unique<Sale::FrmPayment>(m_terminal);
+    m_paiement = std::make_unique<Sale::FrmPayment>(m_poste);
     m_choix = std::make_unique<Sale::FrmChoix>(m_paiement.get());
     m_accueil = std::make_unique<FnAcceuil>(
-        m_choix.get(), [this] { ouvrirRemplissage(); }, m_terminal);
+        m_choix.get(), [this] { ouvrirRemplissage(); }, m_poste.terminal());
     m_paiement->Form_Load();
     m_accueil->Form_Load();
 }
@@ -101,8 +108,7 @@ void KioskScreens::reprendreVentesInterrompues()
     charger();
     // The journal and the store checked, the sales left in flight settled; out of service
     // until they can be.
-    if (m_paiement)
-        m_paiement->surveillanceMagasin().verifierAuDemarrage();
+    m_poste.surveillanceMagasin().verifierAuDemarrage();
 }
 
 void KioskScreens::arreterAnimation()
@@ -120,8 +126,7 @@ void KioskScreens::relancerAnimation()
 void KioskScreens::ouvrirRemplissage()
 {
     if (!m_remplissage)
-        m_remplissage = std::make_unique<Stock::FrmRemplissage>(
-            m_paiement ? &m_paiement->ligneImprimante() : nullptr);
+        m_remplissage = std::make_unique<Stock::FrmRemplissage>(&m_poste.ligneImprimante());
     Startup::FullScreenKeeper::showFullScreen(m_remplissage.get());
     Startup::MettreAuPremierPlan(m_remplissage.get());
 }

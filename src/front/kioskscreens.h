@@ -1,13 +1,16 @@
 #pragma once
 
-#include "payment/pontagetpvnew.h"
 #include "state/ecrans.h"
 
 #include <memory>
 
+namespace Movendi::Payment {
+class LiaisonTerminal;
+}
 namespace Movendi::Sale {
 class FrmChoix;
 class FrmPayment;
+class PosteVente;
 } // namespace Movendi::Sale
 namespace Movendi::Stock {
 class FrmRemplissage;
@@ -18,12 +21,12 @@ namespace Movendi::Front {
 class FnAcceuil;
 
 // Owns the customer screens for the program's life (the refill screen only while staff use it)
-// and offers them to start-up and to the navigation routines; the payment screen and the home
-// screen use the terminal link it is given.
+// and offers them to start-up and to the navigation routines. The payment screen runs its
+// sales at the sale desk it is given; the home screen's night uses the desk's terminal link.
 class KioskScreens final : public Startup::Ecrans
 {
 public:
-    explicit KioskScreens(Payment::LiaisonTerminal &terminal);
+    explicit KioskScreens(Sale::PosteVente &poste);
     ~KioskScreens() override;
 
     void charger() override;
@@ -44,12 +47,13 @@ public:
     Sale::FrmChoix *frmChoix() const { return m_choix.get(); }
     Sale::FrmPayment *frmPayment() const { return m_paiement.get(); }
     Stock::FrmRemplissage *frmRemplissage() const { return m_remplissage.get(); }
-    Payment::LiaisonTerminal &terminal() const { return m_terminal; }
+    Sale::PosteVente &poste() const { return m_poste; }
+    Payment::LiaisonTerminal &terminal() const;
 
 private:
     void ouvrirRemplissage();
 
-    Payment::LiaisonTerminal &m_terminal;
+    Sale::PosteVente &m_poste;
     std::unique_ptr<Sale::FrmPayment> m_paiement;
     std::unique_ptr<Sale::FrmChoix> m_choix;
     std::unique_ptr<FnAcceuil> m_accueil;

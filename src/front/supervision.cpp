@@ -178,7 +178,7 @@ void Supervision::VerifierSauvegarde()
         return;
     // A cancelled payment may still wait for its card on the terminal's line, and the night
     // never runs inside itself: the next call inside the window starts it.
-    if (Startup::GardeVente::active() || Startup::GardeNuit::active())
+    if (!Startup::terminalLibre())
         return;
     if (maintenant.date() == DernierJourTelecollecte())
         return;

@@ -82,7 +82,7 @@ public:
     /// Closes the line and forgets everything but the displays.
     void reinitialiser();
 
-    // The line (Part 5.1).
+    // The line.
 
     /// Opens the terminal's port if it is not open, then drops what was buffered. False when the
     /// port cannot be opened (journalled once until it opens again).

@@ -3,35 +3,40 @@
 #include <QString>
 
 namespace Movendi::Payment {
-class LiaisonTerminal;
-}
-namespace Movendi::Platform {
-class SerialLine;
-}
-namespace Movendi::Startup {
-class StoreDatabase;
+class AffichageClient;
 }
 
 namespace Movendi::Sale {
 
-class JournalVente;
-
-// What the delivery, recording and ticket show the customer while a sale ends. The payment
-// screen implements it; tests may record it instead.
+// What a sale shows the customer, from the card prompt to the return home. The payment screen
+// implements it; the settling of interrupted sales shows nothing (AffichageMuet); tests may
+// record it instead.
 class AffichageVente
 {
 public:
     virtual ~AffichageVente() = default;
 
-    // The line above the prompt: the number of items to deliver, then "take your ticket".
-    virtual void afficherLigneArticles(const QString &texte) = 0;
-    // Draws the eye to that line while items are delivered; false gives it its colour back.
-    virtual void mettreEnEvidenceLigneArticles(bool enEvidence) = 0;
+    // The line above the prompt: what to do now (insert the card, wait, take it back), the
+    // number of items to deliver, then "take your ticket".
+    virtual void afficherConsigne(const QString &texte) = 0;
+    // Draws the eye to that line (the card waits blink it, the delivery holds it); false gives
+    // it its colour back.
+    virtual void mettreEnEvidenceConsigne(bool enEvidence) = 0;
     // The prompt under it ("please wait", "take the product"...).
     virtual void afficherInvite(const QString &texte) = 0;
     virtual void montrerInvite(bool visible) = 0;
-    // The amount is hidden once the mechanism starts.
-    virtual void cacherMontant() = 0;
+    // The amount shows while the card is asked for and is hidden once the mechanism starts.
+    virtual void montrerMontant(bool visible) = 0;
+    // The customer may cancel until a card is in.
+    virtual void montrerAnnulation(bool visible) = 0;
+    // The panel where the terminal's own display shows; a text of the sale's when the card is
+    // to be taken back.
+    virtual void afficherPanneau(const QString &texte) = 0;
+    virtual void cacherPanneau() = 0;
+    // Where the terminal's display goes while the card is asked for.
+    virtual Payment::AffichageClient &affichageTerminal() = 0;
+    // A card inserted after a cancel: the customer follows the payment on its screen again.
+    virtual void revenirAuPaiement() = 0;
     // The picture of the level the item comes from, when there is one.
     virtual void afficherImageEtage(const QString &chemin) = 0;
     // While the door is open the two pictures and the close button's colour alternate.
@@ -43,36 +48,8 @@ public:
     virtual void oublierFermetureDemandee() = 0;
     // Paints what changed now (some steps block the event loop for a while).
     virtual void rafraichir() = 0;
+    // The sale is over: the customer screens make way for the home screen.
+    virtual void retourAccueil() = 0;
 };
-
-// What the end of a sale runs with: its display, the store connection, the durable journal of
-// the sale, the ticket printer's line and the debit of what was delivered.
-class ContexteVente
-{
-public:
-    virtual ~ContexteVente() = default;
-
-    virtual AffichageVente &affichage() = 0;
-    // Opened on first use; throws ErreurExecution when the store cannot be opened.
-    virtual Startup::StoreDatabase &base() = 0;
-    virtual JournalVente &journalVente() = 0;
-    // The terminal's link: its requests, the amount asked and what the debit published.
-    virtual Payment::LiaisonTerminal &terminal() = 0;
-    // Created closed on first use.
-    virtual Platform::SerialLine &ligneImprimante() = 0;
-    // The debit of PaymentAmountCents: at most three attempts; the result is kept in the sale
-    // state and journalled. DebitNonEnvoye when the journal could not say it was going: nothing
-    // was sent.
-    virtual int DebiterMontant() = 0;
-    // The store refused a write of the sale past its retries: the kiosk goes out of service
-    // until it takes writes again, and the sale is settled then.
-    virtual void magasinEnPanne(const QString &raison) = 0;
-    // Drops the store connection, so that the next use opens the file afresh (a store made
-    // writable again is not seen through a connection opened read-only).
-    virtual void fermerBase() = 0;
-};
-
-// DebiterMontant's answer when the debit was not sent.
-inline constexpr int DebitNonEnvoye = -100000;
 
 } // namespace Movendi::Sale

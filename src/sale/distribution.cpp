@@ -16,7 +16,9 @@
 #include "sale/affichagevente.h"
 #include "sale/etatvente.h"
 #include "sale/journalvente.h"
+#include "sale/postevente.h"
 #include "sale/rapportexploitant.h"
+#include "sale/vente.h"
 #include "state/ecrans.h"
 #include "state/etatdemarrage.h"
 #include "store/storedatabase.h"
@@ -46,9 +48,8 @@ QString cheminPorte()
     return QDir(Startup::DossierEchange()).filePath(QStringLiteral("porte.ini"));
 }
 
-QString descriptionArticle(int k)
+QString descriptionArticle(const EtatVente &vente, int k)
 {
-    const EtatVente &vente = etatVente();
     if (k == 1)
         return QString::number(vente.ReferenceArticle) + QStringLiteral(" Prix: ") +
                vente.PrixArticle.texteExact() + QStringLiteral(" Design: ") +
@@ -97,27 +98,25 @@ bool marquerPorteFermee()
 }
 
 // The item is not charged: the amount keeps only what may still be delivered.
-void retirerDuMontant(ContexteVente &contexte, int k)
+void retirerDuMontant(EtatVente &vente, int k)
 {
-    EtatVente &vente = etatVente();
-    qint64 &montant = contexte.terminal().etat().PaymentAmountCents;
+    const Startup::Monnaie prixRecharge =
+        Startup::Monnaie::depuisCentimes(vente.LigneRecharge.PrixRechargeCentimes);
     vente.EchecDistribution = true;
     if (k == 1) {
-        montant = vente.LigneRecharge.ReferenceRecharge != 0
-                      ? vente.LigneRecharge.PrixRechargeCentimes
-                      : 0;
+        vente.MontantAPayer =
+            vente.LigneRecharge.ReferenceRecharge != 0 ? prixRecharge : Startup::Monnaie();
     } else {
-        montant -= vente.LigneRecharge.PrixRechargeCentimes;
+        vente.MontantAPayer -= prixRecharge;
         vente.LigneRecharge.RechargeAServir = false;
     }
 }
 
-void debiterLivre(ContexteVente &contexte)
+// What was delivered is debited; the shared amount says what the sale came to.
+void debiterLivre(Vente &vente)
 {
-    const qint64 centimes = contexte.terminal().etat().PaymentAmountCents;
-    etat().MontantAPayer =
-        centimes == 0 ? Startup::Monnaie() : Startup::Monnaie::depuisCentimes(centimes);
-    contexte.DebiterMontant();
+    etat().MontantAPayer = vente.etat().MontantAPayer;
+    vente.DebiterMontant();
 }
 
 } // namespace
@@ -143,9 +142,9 @@ bool porteOuverte()
     return false;
 }
 
-bool MiseAJourStock(ContexteVente &contexte)
+bool MiseAJourStock(Vente &contexte)
 {
-    EtatVente &vente = etatVente();
+    EtatVente &vente = contexte.etat();
     AffichageVente &ecran = contexte.affichage();
     bool unLivre = false;
     // Per item: whether its fate is known (delivered or taken off the amount).
@@ -153,7 +152,7 @@ bool MiseAJourStock(ContexteVente &contexte)
     bool debite = false;
     int n = 1;
     auto terminer = [&] {
-        ecran.mettreEnEvidenceLigneArticles(false);
+        ecran.mettreEnEvidenceConsigne(false);
         ecran.montrerInvite(false);
         Startup::RelancerRetourAutomatique();
     };
@@ -174,10 +173,10 @@ bool MiseAJourStock(ContexteVente &contexte)
         JournalVente &journal = contexte.journalVente();
         // An item that did not reach the customer: not charged, journalled.
         auto nonLivre = [&](int k, int noEmpl, const QString &texte) {
-            retirerDuMontant(contexte, k);
+            retirerDuMontant(vente, k);
             regle[k] = true;
             journal.article(base, k, false, noEmpl, {});
-            JournaliserErreur(contexteStock, texte + descriptionArticle(k));
+            JournaliserErreur(contexteStock, texte + descriptionArticle(vente, k));
         };
         for (int k = 1; k <= n; ++k) {
             journal.commencerArticle(k);
@@ -189,7 +188,7 @@ bool MiseAJourStock(ContexteVente &contexte)
                 continue;
             }
             const std::int32_t reference =
-                k == 1 ? etat().ReferenceChoisie : vente.LigneRecharge.ReferenceRecharge;
+                k == 1 ? vente.ReferenceChoisie : vente.LigneRecharge.ReferenceRecharge;
             const Startup::ResultatRequete ligne = base.lire(
                 QStringLiteral("SELECT NoEmpl, Etage, IMEI, NoSIM, NoCommande, EAN13 FROM "
                                "EmplacementsMachine1 WHERE Reference = ? ORDER BY NoEmpl LIMIT 1"),
@@ -199,8 +198,8 @@ bool MiseAJourStock(ContexteVente &contexte)
                 continue;
             }
 
-            ecran.mettreEnEvidenceLigneArticles(true);
-            ecran.afficherLigneArticles(QString::number(n) + msg.MsgArticlesADistribuer);
+            ecran.mettreEnEvidenceConsigne(true);
+            ecran.afficherConsigne(QString::number(n) + msg.MsgArticlesADistribuer);
             ecran.afficherInvite(msg.MsgDistributionEnCours);
             ecran.montrerInvite(true);
             ecran.rafraichir();
@@ -222,7 +221,7 @@ bool MiseAJourStock(ContexteVente &contexte)
                 JournaliserErreur(contexteStock, QStringLiteral("Erreur automate ") +
                                                      QString::number(code) +
                                                      QStringLiteral(" distribution Ref: ") +
-                                                     descriptionArticle(k));
+                                                     descriptionArticle(vente, k));
                 envoyerRapportMecanique(code);
             }
 
@@ -247,7 +246,7 @@ bool MiseAJourStock(ContexteVente &contexte)
         // What was delivered before the failure is still debited; the rest is not charged.
         for (int k = 1; k <= 2; ++k) {
             if (!regle[k])
-                retirerDuMontant(contexte, k);
+                retirerDuMontant(vente, k);
         }
         if (!debite)
             debiterLivre(contexte);
@@ -256,12 +255,12 @@ bool MiseAJourStock(ContexteVente &contexte)
     return unLivre;
 }
 
-std::int32_t PiloterAutomate(ContexteVente &contexte, std::int32_t machine, std::int32_t position,
+std::int32_t PiloterAutomate(Vente &contexte, std::int32_t machine, std::int32_t position,
                              std::int32_t mode, std::int32_t niveau)
 {
     std::int32_t code = 0;
     const Startup::TableMessages &msg = etat().Messages;
-    Machine::MachineControl &automate = Machine::automate();
+    Machine::MachineControl &automate = contexte.poste().automate();
     AffichageVente &ecran = contexte.affichage();
     auto journaliserCode = [&] {
         JournaliserErreur(contextePilotage,
@@ -276,7 +275,7 @@ std::int32_t PiloterAutomate(ContexteVente &contexte, std::int32_t machine, std:
         ecran.cacherImages();
     };
     try {
-        ecran.cacherMontant();
+        ecran.montrerMontant(false);
         ecran.afficherInvite(msg.MsgDistributionEnCours);
         const QString dossier = etat().dossierApplication;
         const QString image = QStringLiteral("Etage%1.jpg").arg(niveau);
@@ -320,7 +319,7 @@ std::int32_t PiloterAutomate(ContexteVente &contexte, std::int32_t machine, std:
             journaliserCode();
         }
 
-        Platform::Clock &horloge = Platform::clock();
+        Platform::Clock &horloge = contexte.poste().horloge();
         ecran.oublierFermetureDemandee();
         const qint64 debut = horloge.monotonicMs();
         for (int passage = 1;; ++passage) {

@@ -10,8 +10,10 @@
 #include "sale/affichagevente.h"
 #include "sale/etatvente.h"
 #include "sale/journalvente.h"
+#include "sale/postevente.h"
 #include "sale/rapportexploitant.h"
 #include "sale/ticketclient.h"
+#include "sale/vente.h"
 #include "state/etatdemarrage.h"
 #include "store/conversions.h"
 #include "store/storedatabase.h"
@@ -59,8 +61,8 @@ double pourcentTVA(double taux)
 
 // One item of the basket: its DetailVente row and its two ticket lines; nothing when the
 // catalogue has no such reference.
-void enregistrerArticle(StoreDatabase &base, qint64 numeroVente, std::int32_t reference,
-                        const ArticleDistribue &servi, bool recharge)
+void enregistrerArticle(StoreDatabase &base, EtatVente &vente, qint64 numeroVente,
+                        std::int32_t reference, const ArticleDistribue &servi, bool recharge)
 {
     const Startup::EtatDemarrage &e = Startup::etat();
     const Startup::ResultatRequete ligne = base.lire(
@@ -95,15 +97,14 @@ void enregistrerArticle(StoreDatabase &base, qint64 numeroVente, std::int32_t re
                             : ConvertNullStr(ligne.valeur(0, QStringLiteral("DesignationEN")));
     for (const QString &l : lignesArticleTicket(designationTicket(nom, recharge),
                                                 StoreDatabase::monnaie(prix), e.Messages))
-        AjoutLigneTicket(l);
+        AjoutLigneTicket(vente, l);
 }
 
-qint64 enregistrerDansTransaction(StoreDatabase &base, JournalVente &journal,
+qint64 enregistrerDansTransaction(StoreDatabase &base, JournalVente &journal, EtatVente &vente,
                                   const Payment::EtatPaiement &paiement, StatutDebit statut,
                                   bool reprise)
 {
     const Startup::EtatDemarrage &e = Startup::etat();
-    EtatVente &vente = etatVente();
 
     const QDateTime maintenant = Platform::clock().now();
     const qint64 numeroVente = base.inserer(
@@ -116,15 +117,15 @@ qint64 enregistrerDansTransaction(StoreDatabase &base, JournalVente &journal,
 
     for (const QString &l : lignesEnTeteTicket(vente.InfoSociete, maintenant, e.IdentiteMachine,
                                                numeroVente, e.Messages))
-        AjoutLigneTicket(l);
+        AjoutLigneTicket(vente, l);
 
-    enregistrerArticle(base, numeroVente, e.ReferenceChoisie, vente.ArticleServi, false);
+    enregistrerArticle(base, vente, numeroVente, vente.ReferenceChoisie, vente.ArticleServi, false);
     if (vente.LigneRecharge.ReferenceRecharge != 0)
-        enregistrerArticle(base, numeroVente, vente.LigneRecharge.ReferenceRecharge,
+        enregistrerArticle(base, vente, numeroVente, vente.LigneRecharge.ReferenceRecharge,
                            vente.RechargeServie, true);
 
     PiedTicket pied;
-    pied.montantAPayer = e.MontantAPayer;
+    pied.montantAPayer = vente.MontantAPayer;
     pied.tauxTVA = e.TauxTVA;
     pied.echecDistribution = vente.EchecDistribution;
     pied.rechargeAServir = vente.LigneRecharge.RechargeAServir;
@@ -132,7 +133,7 @@ qint64 enregistrerDansTransaction(StoreDatabase &base, JournalVente &journal,
     pied.debitNonEffectue = statut != StatutDebit::Debite;
     pied.tel = vente.InfoSociete.Tel;
     for (const QString &l : lignesPiedTicket(pied, e.Messages))
-        AjoutLigneTicket(l);
+        AjoutLigneTicket(vente, l);
 
     const QString ticket = vente.TicketText + QString(43, QLatin1Char('.')) +
                            QStringLiteral("\r\n") + paiement.MerchantTicketText;
@@ -145,13 +146,13 @@ qint64 enregistrerDansTransaction(StoreDatabase &base, JournalVente &journal,
 }
 
 // What the operator and the journal are told of a sale whose card was not debited.
-void signalerNonDebitee(qint64 numeroVente)
+void signalerNonDebitee(const EtatVente &vente, qint64 numeroVente)
 {
-    const std::optional<int> resultat = etatVente().ResultatDebit;
+    const std::optional<int> resultat = vente.ResultatDebit;
     const QString texte =
         QStringLiteral("vente %1 enregistrée non débitée: débit de %2 EUR, résultat %3")
             .arg(numeroVente)
-            .arg(texteMontantTicket(Startup::etat().MontantAPayer))
+            .arg(texteMontantTicket(vente.MontantAPayer))
             .arg(resultat ? QString::number(*resultat) : QStringLiteral("aucun"));
     Startup::JournaliserErreur(QStringLiteral("EnregistrerCommande"), texte);
     envoyerRapportExploitant(QStringLiteral("Vente non debitee DA Telephone mobile"), texte);
@@ -159,23 +160,36 @@ void signalerNonDebitee(qint64 numeroVente)
 
 } // namespace
 
-StatutDebit statutDebitVente(const Payment::EtatPaiement &paiement)
+InfoSocieteVente lireInfoSociete(StoreDatabase &base)
 {
-    const std::optional<int> resultat = etatVente().ResultatDebit;
+    const auto info =
+        base.lire(QStringLiteral("SELECT Nom, Adresse, Ville, CodePostal, Tel, Fax FROM "
+                                 "InfoSociete ORDER BY Id LIMIT 1"));
+    if (info.estVide())
+        return {};
+    const QVariantList &l = info.lignes.at(0);
+    return {ConvertNullStr(l.at(0)), ConvertNullStr(l.at(1)), ConvertNullStr(l.at(2)),
+            ConvertNullStr(l.at(3)), ConvertNullStr(l.at(4)), ConvertNullStr(l.at(5))};
+}
+
+StatutDebit statutDebitVente(const EtatVente &vente, const Payment::EtatPaiement &paiement)
+{
+    const std::optional<int> resultat = vente.ResultatDebit;
     const bool quelqueChoseADebiter = paiement.PaymentAmountCents > 0;
     return resultat && *resultat != Payment::Resultat::Ok && quelqueChoseADebiter
                ? StatutDebit::NonDebite
                : StatutDebit::Debite;
 }
 
-qint64 enregistrerVente(StoreDatabase &base, JournalVente &journal,
+qint64 enregistrerVente(StoreDatabase &base, JournalVente &journal, EtatVente &vente,
                         const Payment::EtatPaiement &paiement, StatutDebit statut, bool reprise)
 {
     Platform::pointArret("base: enregistrement de la vente");
     ouvrirTables(base);
     base.debuterTransaction();
     try {
-        const qint64 numero = enregistrerDansTransaction(base, journal, paiement, statut, reprise);
+        const qint64 numero =
+            enregistrerDansTransaction(base, journal, vente, paiement, statut, reprise);
         Platform::pointArret("base: vente enregistrée");
         base.valider();
         return numero;
@@ -190,7 +204,7 @@ qint64 enregistrerVente(StoreDatabase &base, JournalVente &journal,
     }
 }
 
-void EnregistrerCommande(ContexteVente &contexte)
+void EnregistrerCommande(Vente &contexte)
 {
     const Startup::EtatDemarrage &e = Startup::etat();
     JournalVente &journal = contexte.journalVente();
@@ -200,21 +214,23 @@ void EnregistrerCommande(ContexteVente &contexte)
     if (journal.enRetard()) {
         ecran.afficherInvite(e.Messages.MsgEnPanne);
         ecran.rafraichir();
-        contexte.magasinEnPanne(
+        contexte.poste().magasinEnPanne(
             QStringLiteral("journal de la vente %1 non écrit").arg(journal.vente().id));
         return;
     }
     const Payment::EtatPaiement &paiement = contexte.terminal().etat();
-    const StatutDebit statut = statutDebitVente(paiement);
+    const StatutDebit statut = statutDebitVente(contexte.etat(), paiement);
     qint64 numero = 0;
     try {
-        numero = enregistrerVente(contexte.base(), journal, paiement, statut, false);
+        numero =
+            enregistrerVente(contexte.base(), journal, contexte.etat(), paiement, statut, false);
     } catch (const ErreurExecution &erreur) {
         // The journal stays open: it is recorded once the store takes writes again.
         Startup::SignalerErreur(QStringLiteral("EnregistrerCommande"), erreur);
         ecran.afficherInvite(e.Messages.MsgEnPanne);
         ecran.rafraichir();
-        contexte.magasinEnPanne(QStringLiteral("vente non enregistrée: ") + erreur.description());
+        contexte.poste().magasinEnPanne(QStringLiteral("vente non enregistrée: ") +
+                                        erreur.description());
         return;
     } catch (const std::exception &erreur) {
         Startup::SignalerErreur(QStringLiteral("EnregistrerCommande"),
@@ -223,13 +239,14 @@ void EnregistrerCommande(ContexteVente &contexte)
         return;
     }
     ecran.afficherInvite(e.Messages.MsgPrenezTicket);
-    ecran.afficherLigneArticles(e.Messages.MsgPrenezTicket);
+    ecran.afficherConsigne(e.Messages.MsgPrenezTicket);
     ecran.rafraichir();
     ImprimerTicket(contexte);
     if (!journal.cloturer(contexte.base(), QStringLiteral("ticket imprime")))
-        contexte.magasinEnPanne(QStringLiteral("fin de la vente %1 non écrite").arg(numero));
+        contexte.poste().magasinEnPanne(
+            QStringLiteral("fin de la vente %1 non écrite").arg(numero));
     if (statut == StatutDebit::NonDebite)
-        signalerNonDebitee(numero);
+        signalerNonDebitee(contexte.etat(), numero);
 }
 
 } // namespace Movendi::Sale

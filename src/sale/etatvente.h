@@ -35,31 +35,9 @@ struct ArticleDistribue
     QString EAN13;
 };
 
-// The sale state the product choice screen fills and the payment, delivery, recording and
-// ticket read; one basket of one article and at most one top-up.
-struct EtatVente
-{
-    std::int32_t ReferenceArticle = 0;
-    QString DesignationArticle;
-    Startup::Monnaie PrixArticle;
-    InfoSocieteVente InfoSociete;
-    LigneRechargeVente LigneRecharge;
-
-    // Written by the delivery, read by the recording and the ticket.
-    bool EchecDistribution = false;
-    // The debit's final result, once it was asked for.
-    std::optional<int> ResultatDebit;
-    ArticleDistribue ArticleServi;
-    ArticleDistribue RechargeServie;
-    // The sale ticket: each line appended as CR LF + line.
-    QString TicketText;
-};
-
-EtatVente &etatVente();
-
-// What the customer validated, frozen for the whole payment: a tile touched or a top-up changed
-// while a cancelled payment still waits for its card must not change what is authorised,
-// delivered or debited.
+// What the customer validated on the product choice screen, frozen for the whole payment: a
+// tile touched or a top-up changed while a cancelled payment still waits for its card must not
+// change what is authorised, delivered or debited. One article and at most one top-up.
 struct Panier
 {
     std::int32_t ReferenceChoisie = 0;
@@ -69,10 +47,33 @@ struct Panier
     QString DesignationArticle;
     Startup::Monnaie PrixArticle;
     LigneRechargeVente LigneRecharge;
+    // The seller printed on the ticket.
+    InfoSocieteVente InfoSociete;
 };
-// The basket as the screens have left it in the shared state.
-Panier panierCourant();
-// Puts a frozen basket back into the shared state the sale's steps read.
-void retablirPanier(const Panier &panier);
+
+// One sale's own state, from its basket: what the delivery, the debit, the recording and the
+// ticket read and write. It belongs to the sale (Vente) and goes with it.
+struct EtatVente
+{
+    std::int32_t ReferenceChoisie = 0;
+    std::int32_t ReferenceArticle = 0;
+    QString DesignationArticle;
+    Startup::Monnaie PrixArticle;
+    InfoSocieteVente InfoSociete;
+    LigneRechargeVente LigneRecharge;
+
+    // The amount to pay: the basket's total, reduced by the delivery to what it served.
+    Startup::Monnaie MontantAPayer;
+    // Written by the delivery, read by the recording and the ticket.
+    bool EchecDistribution = false;
+    // The debit's final result, once it was asked for.
+    std::optional<int> ResultatDebit;
+    ArticleDistribue ArticleServi;
+    ArticleDistribue RechargeServie;
+    // The sale ticket: each line appended as CR LF + line.
+    QString TicketText;
+
+    static EtatVente depuisPanier(const Panier &panier);
+};
 
 } // namespace Movendi::Sale

@@ -7,6 +7,7 @@
 #include "journal/journal.h"
 #include "platform/filelookup.h"
 #include "platform/rtfreader.h"
+#include "sale/enregistrement.h"
 #include "sale/etatvente.h"
 #include "sale/frmpayment.h"
 #include "sale/prixvente.h"
@@ -120,16 +121,7 @@ StoreDatabase *FrmChoix::base()
 void FrmChoix::Form_Load()
 {
     try {
-        const auto info =
-            base()->lire(QStringLiteral("SELECT Nom, Adresse, Ville, CodePostal, Tel, Fax FROM "
-                                        "InfoSociete ORDER BY Id LIMIT 1"));
-        if (!info.estVide()) {
-            const QVariantList &l = info.lignes.at(0);
-            etatVente().InfoSociete = {
-                Startup::ConvertNullStr(l.at(0)), Startup::ConvertNullStr(l.at(1)),
-                Startup::ConvertNullStr(l.at(2)), Startup::ConvertNullStr(l.at(3)),
-                Startup::ConvertNullStr(l.at(4)), Startup::ConvertNullStr(l.at(5))};
-        }
+        m_panier.InfoSociete = lireInfoSociete(*base());
     } catch (const Startup::ErreurExecution &erreur) {
         Startup::SignalerErreur(QStringLiteral("FrmChoix Form_Load"), erreur);
     }
@@ -159,8 +151,8 @@ void FrmChoix::Form_Activate()
     m_command2->setStyleSheet(noir);
     m_command1->setEnabled(true);
     m_command2->setEnabled(true);
-    etatVente().LigneRecharge.ReferenceRecharge = 0;
-    etatVente().LigneRecharge.PrixRechargeCentimes = 0;
+    m_panier.LigneRecharge.ReferenceRecharge = 0;
+    m_panier.LigneRecharge.PrixRechargeCentimes = 0;
     m_label1->setVisible(etat().QteChoisie <= 0);
     m_cmdVal->setEnabled(etat().QteChoisie > 0);
 }
@@ -177,9 +169,19 @@ void FrmChoix::afficherImage(const QString &fichier)
     m_panel3->setVisible(true);
 }
 
+Panier FrmChoix::panier() const
+{
+    Panier panier = m_panier;
+    const Startup::EtatDemarrage &e = etat();
+    panier.ReferenceChoisie = e.ReferenceChoisie;
+    panier.QteChoisie = e.QteChoisie;
+    panier.MontantAPayer = e.MontantAPayer;
+    return panier;
+}
+
 void FrmChoix::AfficherArticle()
 {
-    EtatVente &vente = etatVente();
+    Panier &vente = m_panier;
     Startup::EtatDemarrage &e = etat();
     bool recharge = false;
     for (int i = 0; i < 5; ++i) {
@@ -263,7 +265,7 @@ void FrmChoix::AfficherArticle()
 void FrmChoix::basculerRecharge(int k)
 {
     Startup::RelancerRetourAutomatique();
-    EtatVente &vente = etatVente();
+    Panier &vente = m_panier;
     const auto &msg = etat().Messages;
     QPushButton *bouton = k == 1 ? m_command1 : m_command2;
     QPushButton *autre = k == 1 ? m_command2 : m_command1;
@@ -296,7 +298,7 @@ void FrmChoix::basculerRecharge(int k)
 void FrmChoix::valider()
 {
     // A cancelled payment may still wait for its card behind the home screen: one at a time.
-    if (Startup::GardeRetourAccueil::active() || m_paiement->paiementEnCours())
+    if (!Startup::ecransStables() || Startup::venteEnCours())
         return;
     if (!montantVendable(etat().MontantAPayer)) {
         Startup::JournaliserErreur(QStringLiteral("CmdVal"),
@@ -306,6 +308,7 @@ void FrmChoix::valider()
         return;
     }
     Startup::RelancerRetourAutomatique();
+    m_paiement->preparerVente(panier());
     Startup::FullScreenKeeper::showFullScreen(m_paiement);
     Startup::MettreAuPremierPlan(m_paiement);
     hide();
@@ -313,7 +316,7 @@ void FrmChoix::valider()
 
 void FrmChoix::annuler()
 {
-    if (Startup::GardeRetourAccueil::active())
+    if (!Startup::ecransStables())
         return;
     Startup::RelancerRetourAutomatique();
     if (Startup::ecrans())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "money/monnaie.h"
+#include "sale/etatvente.h"
 
 #include <QWidget>
 #include <array>
@@ -36,6 +37,10 @@ public:
     void AfficherArticle();
 
     bool rechargeChoisie() const { return m_rechargeChoisie; }
+    // The basket as the customer composes it: the article shown, the top-up chosen, the total
+    // handed over by the home screen and this screen (ReferenceChoisie, QteChoisie,
+    // MontantAPayer), the shop's identity.
+    Panier panier() const;
     Startup::Monnaie prixRecharge(int i) const { return m_prixRecharges.at(i - 1); }
 
 protected:
@@ -53,6 +58,8 @@ private:
     std::array<std::int32_t, 5> m_rechargesProposees{};
     std::array<Startup::Monnaie, 5> m_prixRecharges{};
     bool m_rechargeChoisie = false;
+    // The article, its top-up line and the shop (the rest of the basket is the shared hand-over).
+    Panier m_panier;
 
     QLabel *m_label2;
     QLabel *m_label3;

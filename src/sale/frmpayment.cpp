@@ -1,30 +1,20 @@
 #include "sale/frmpayment.h"
 
-#include "sale/distribution.h"
-#include "sale/enregistrement.h"
-#include "sale/etatvente.h"
-#include "sale/prixvente.h"
+#include "sale/postevente.h"
+#include "sale/vente.h"
 
-#include "config/fnkestrel.h"
 #include "i18n/constmessage.h"
 #include "journal/erreur.h"
 #include "journal/journal.h"
 #include "payment/pontagetpvnew.h"
-#include "payment/resultatstpe.h"
 #include "platform/clock.h"
-#include "platform/pointarret.h"
 #include "platform/seams.h"
-#include "platform/serialline.h"
-#include "reporting/synchrserv.h"
 #include "screens/fullscreenkeeper.h"
 #include "screens/kioskstyle.h"
 #include "screens/navigation.h"
-#include "state/disponibilite.h"
 #include "state/ecrans.h"
 #include "state/etatdemarrage.h"
 #include "state/gardes.h"
-#include "store/storedatabase.h"
-#include "utilities/fonctionutilitaires.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -34,20 +24,19 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace Movendi::Sale {
 
 using Startup::etat;
-namespace Resultat = Payment::Resultat;
 
 namespace {
 
-constexpr qint64 AttenteCarteMs = 60000;
+// The line while a card is awaited and while items are delivered, and the close button as it
+// blinks.
 const QColor Cyan(0, 255, 255);
-// The delivery line while items are delivered, and the close button as it blinks.
-const QColor &CouleurLivraison = Cyan;
 const QColor BoutonFermetureOlive(192, 192, 0);
 const QColor BoutonFermetureClair(255, 255, 128);
-const QString RetirezCarte = QStringLiteral("RETIREZ VOTRE CARTE BANCAIRE");
 
 void traiterEvenements()
 {
@@ -97,9 +86,8 @@ private:
     FrmPayment &m_ecran;
 };
 
-FrmPayment::FrmPayment(Payment::LiaisonTerminal &terminal, QWidget *parent)
-    : QWidget(parent), m_terminal(terminal), m_affichage(std::make_unique<AffichagePanneau>(*this)),
-      m_surveillance(std::make_unique<SurveillanceMagasin>(*this))
+FrmPayment::FrmPayment(PosteVente &poste, QWidget *parent)
+    : QWidget(parent), m_poste(poste), m_affichage(std::make_unique<AffichagePanneau>(*this))
 {
     namespace KioskStyle = Startup::KioskStyle;
     setObjectName(QStringLiteral("FrmPayment"));
@@ -162,13 +150,16 @@ FrmPayment::FrmPayment(Payment::LiaisonTerminal &terminal, QWidget *parent)
     racine->addStretch(1);
     racine->addLayout(boutons);
 
-    m_terminal.installerAffichages(m_affichage.get(), m_terminal.affichageAccueil());
+    Payment::LiaisonTerminal &terminal = m_poste.terminal();
+    terminal.installerAffichages(m_affichage.get(), terminal.affichageAccueil());
 }
 
 FrmPayment::~FrmPayment()
 {
-    if (m_terminal.affichagePaiement() == m_affichage.get())
-        m_terminal.installerAffichages(nullptr, m_terminal.affichageAccueil());
+    m_vente.reset();
+    Payment::LiaisonTerminal &terminal = m_poste.terminal();
+    if (terminal.affichagePaiement() == m_affichage.get())
+        terminal.installerAffichages(nullptr, terminal.affichageAccueil());
 }
 
 void FrmPayment::Form_Load()
@@ -181,23 +172,34 @@ void FrmPayment::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     // Once per showing, and never inside a payment already running (a card wait goes on
     // behind the home screen after a cancel).
-    if (m_enCours || m_activationPrevue)
+    if (m_vente || m_activationPrevue)
         return;
     m_activationPrevue = true;
     QTimer::singleShot(0, this, [this] {
         m_activationPrevue = false;
-        if (isVisible() && !m_enCours)
+        if (isVisible() && !m_vente)
             Form_Activate();
     });
 }
 
+void FrmPayment::preparerVente(const Panier &panier)
+{
+    m_panierPrepare = panier;
+}
+
 void FrmPayment::Form_Activate()
 {
-    m_enCours = true;
+    if (!m_panierPrepare) {
+        Startup::JournaliserErreur(QStringLiteral("Form_Activate FrmPayment"),
+                                   QStringLiteral("aucun panier validé"));
+        Startup::RetournerAccueil();
+        return;
+    }
     std::optional<Startup::GardeVente> garde(std::in_place);
-    m_panier = panierCourant();
+    m_panier = *std::exchange(m_panierPrepare, std::nullopt);
+    m_vente = std::make_unique<Vente>(m_poste, affichage(), m_panier);
     const auto fin = qScopeGuard([this, &garde] {
-        m_enCours = false;
+        m_vente.reset();
         garde.reset();
         emit paiementTermine();
     });
@@ -208,189 +210,14 @@ void FrmPayment::Form_Activate()
         m_commandButtonAnnulation->show();
         m_panelAnnulation->hide();
         m_montant->hide();
-        base();
-        m_montant->setText(etat().MontantAPayer.texteMonetaire());
+        m_vente->preparer();
+        m_montant->setText(m_panier.MontantAPayer.texteMonetaire());
     } catch (const Startup::ErreurExecution &erreur) {
         Startup::SignalerErreur(QStringLiteral("Form_Activate FrmPayment"), erreur);
         Startup::RetournerAccueil();
         return;
     }
-    MakePayment();
-}
-
-void FrmPayment::MakePayment()
-{
-    try {
-        // Nothing of the previous sale may be printed or recorded with this one.
-        EtatVente &vente = etatVente();
-        vente.EchecDistribution = false;
-        vente.ArticleServi = ArticleDistribue{};
-        vente.RechargeServie = ArticleDistribue{};
-        vente.ResultatDebit.reset();
-        m_terminal.etat().reinitialiserTransaction();
-        m_montant->show();
-        m_journalImpossible = false;
-        if (!montantVendable(m_panier.MontantAPayer)) {
-            // Refused before the terminal is asked anything.
-            Startup::JournaliserErreur(QStringLiteral("make payment"),
-                                       QStringLiteral("montant refusé: ") +
-                                           m_panier.MontantAPayer.texteMonetaire());
-        } else if (Payer()) {
-            // What is delivered and debited is what was authorised.
-            retablirPanier(m_panier);
-            MiseAJourStock(*this);
-            EnregistrerCommande(*this);
-            if (Startup::disponibilite().disponible())
-                Reporting::TransferFTP();
-        } else if (m_journalImpossible) {
-            Startup::JournaliserErreur(QStringLiteral("make payment"),
-                                       QStringLiteral("vente annulée: journal de vente "
-                                                      "impossible à écrire, rien livré ni débité"));
-        } else {
-            Startup::JournaliserErreur(QStringLiteral("make payment"),
-                                       QStringLiteral("sortie par payer=faux"));
-        }
-        if (Startup::Ecrans *e = Startup::ecrans()) {
-            e->cacherEcransVente();
-            e->montrerAccueil();
-        }
-        hide();
-    } catch (const Startup::ErreurExecution &erreur) {
-        Startup::SignalerErreur(QStringLiteral("MakePayment"), erreur);
-    } catch (const std::exception &erreur) {
-        Startup::SignalerErreur(QStringLiteral("MakePayment"),
-                                Startup::ErreurExecution(Startup::Erreurs::ErreurInterne,
-                                                         QString::fromLocal8Bit(erreur.what())));
-    }
-}
-
-bool FrmPayment::attendreCarte(const QColor &origine, const std::function<bool()> &poll)
-{
-    const qint64 debut = Platform::clock().monotonicMs();
-    bool cyan = false;
-    for (;;) {
-        traiterEvenements();
-        definirCouleurFond(m_labelChoisisser, cyan ? Cyan : origine);
-        cyan = !cyan;
-        m_labelChoisisser->repaint();
-        traiterEvenements();
-        if (Platform::clock().monotonicMs() - debut > AttenteCarteMs || m_abandonAttente)
-            return false;
-        if (poll())
-            return true;
-    }
-}
-
-bool FrmPayment::abandonnerAttenteCarte()
-{
-    if (!m_attenteCarte)
-        return false;
-    m_abandonAttente = true;
-    return true;
-}
-
-bool FrmPayment::Payer()
-{
-    Startup::ArreterRetourAutomatique();
-    if (Startup::Ecrans *e = Startup::ecrans())
-        e->arreterAnimation();
-    m_terminal.installerAffichages(m_affichage.get(), m_terminal.affichageAccueil());
-
-    const QColor origine = couleurFond(m_labelChoisisser);
-    m_labelChoisisser->setText(etat().Messages.MsgInsererCarte);
-    m_terminal.etat().PaymentAmountCents = etat().MontantAPayer.centimes();
-
-    m_attenteCarte = true;
-    m_abandonAttente = false;
-    const bool carte =
-        attendreCarte(origine, [this] { return m_terminal.DemSwi() == Resultat::Ok; });
-    m_attenteCarte = false;
-    m_abandonAttente = false;
-    definirCouleurFond(m_labelChoisisser, origine);
-    if (!carte) {
-        Startup::RelancerRetourAutomatique();
-        return false;
-    }
-    // A card inserted after a cancel: the customer follows the payment on its screen again.
-    if (!isVisible()) {
-        Startup::FullScreenKeeper::showFullScreen(this);
-        Startup::MettreAuPremierPlan(this);
-    }
-
-    m_labelChoisisser->setText(etat().Messages.MsgPatientez);
-    m_commandButtonAnnulation->hide();
-    rafraichir();
-    Startup::AttendreInterruptible(0.3);
-
-    bool autorise = false;
-    for (int essai = 0; essai < 3; ++essai) {
-        Startup::Attendre(0.2);
-        Platform::pointArret("terminal: solvabilité");
-        const int resultat = m_terminal.DemVal(true);
-        autorise = resultat == Resultat::Ok;
-        if (resultat != Resultat::SolvabiliteSansLigne &&
-            resultat != Resultat::SolvabiliteIndisponible)
-            break;
-    }
-    // From here a kill must not lose the sale: the journal knows the authorised basket. A
-    // sale the store cannot journal goes no further: nothing delivered, nothing debited.
-    if (autorise) {
-        try {
-            m_journalImpossible = !m_journalVente.ouvrir(
-                base(), m_panier, m_terminal.etat().PaymentAmountCents, etat().Langue);
-        } catch (const Startup::ErreurExecution &erreur) {
-            Startup::SignalerErreur(QStringLiteral("JournalVente"), erreur);
-            m_journalImpossible = true;
-        }
-        if (m_journalImpossible) {
-            autorise = false;
-            m_labelChoisisser->setText(etat().Messages.MsgEnPanne);
-            m_monnaieDispo->setText(etat().Messages.MsgDebitNonEffectue);
-            m_monnaieDispo->show();
-            rafraichir();
-            magasinEnPanne(QStringLiteral("journal de vente impossible à ouvrir"));
-        }
-    }
-    AttendreRetraitCarte();
-    m_monnaieDispo->hide();
-    Startup::RelancerRetourAutomatique();
-    return autorise;
-}
-
-void FrmPayment::AttendreRetraitCarte()
-{
-    const QColor origine = couleurFond(m_labelChoisisser);
-    m_labelChoisisser->setText(RetirezCarte);
-    m_panelAnnulation->setText(RetirezCarte);
-    m_panelAnnulation->show();
-    rafraichir();
-    attendreCarte(origine, [this] { return m_terminal.DemSwi() == Resultat::SansCarte; });
-    definirCouleurFond(m_labelChoisisser, origine);
-    m_panelAnnulation->clear();
-    m_panelAnnulation->hide();
-}
-
-int FrmPayment::DebiterMontant()
-{
-    // Never sent twice for one sale: the journal says it went before it goes. A journal the
-    // store refused sends nothing now: the sale is settled once the store takes it.
-    if (m_journalVente.ouvert() &&
-        !m_journalVente.debitVaPartir(base(), m_terminal.etat().PaymentAmountCents)) {
-        etatVente().ResultatDebit.reset();
-        return DebitNonEnvoye;
-    }
-    int resultat = Resultat::DebitSansLigne;
-    for (int essai = 0; essai < 3; ++essai) {
-        Startup::Attendre(0.2);
-        Platform::pointArret("terminal: débit");
-        resultat = m_terminal.DemEnr(true);
-        if (resultat != Resultat::DebitSansLigne && resultat != Resultat::DebitIndisponible)
-            break;
-    }
-    etatVente().ResultatDebit = resultat;
-    if (m_journalVente.ouvert())
-        m_journalVente.debitRepondu(base(), resultat, m_terminal.etat());
-    return resultat;
+    m_vente->MakePayment();
 }
 
 void FrmPayment::CommandButtonAnnulation_Click()
@@ -398,30 +225,6 @@ void FrmPayment::CommandButtonAnnulation_Click()
     if (Startup::Ecrans *e = Startup::ecrans())
         e->montrerAccueil();
     hide();
-}
-
-Startup::StoreDatabase &FrmPayment::base()
-{
-    if (!m_base)
-        m_base = std::make_unique<Startup::StoreDatabase>();
-    return *m_base;
-}
-
-void FrmPayment::magasinEnPanne(const QString &raison)
-{
-    m_surveillance->signalerEchec(raison);
-}
-
-void FrmPayment::fermerBase()
-{
-    m_base.reset();
-}
-
-Platform::SerialLine &FrmPayment::ligneImprimante()
-{
-    if (!m_imprimante)
-        m_imprimante = Platform::serialLines().create(etat().CheminIni);
-    return *m_imprimante;
 }
 
 void FrmPayment::rafraichir()
@@ -444,20 +247,20 @@ void FrmPayment::definirCouleurFond(QWidget *w, const QColor &couleur)
             : QString());
 }
 
-void FrmPayment::afficherLigneArticles(const QString &texte)
+void FrmPayment::afficherConsigne(const QString &texte)
 {
     m_labelChoisisser->setText(texte);
 }
 
-void FrmPayment::mettreEnEvidenceLigneArticles(bool enEvidence)
+void FrmPayment::mettreEnEvidenceConsigne(bool enEvidence)
 {
     if (enEvidence) {
-        if (!m_couleurLigneArticles)
-            m_couleurLigneArticles = couleurFond(m_labelChoisisser);
-        definirCouleurFond(m_labelChoisisser, CouleurLivraison);
-    } else if (m_couleurLigneArticles) {
-        definirCouleurFond(m_labelChoisisser, *m_couleurLigneArticles);
-        m_couleurLigneArticles.reset();
+        if (!m_couleurConsigne)
+            m_couleurConsigne = couleurFond(m_labelChoisisser);
+        definirCouleurFond(m_labelChoisisser, Cyan);
+    } else if (m_couleurConsigne) {
+        definirCouleurFond(m_labelChoisisser, *m_couleurConsigne);
+        m_couleurConsigne.reset();
     }
 }
 
@@ -471,9 +274,48 @@ void FrmPayment::montrerInvite(bool visible)
     m_monnaieDispo->setVisible(visible);
 }
 
-void FrmPayment::cacherMontant()
+void FrmPayment::montrerMontant(bool visible)
 {
-    m_montant->setVisible(false);
+    m_montant->setVisible(visible);
+}
+
+void FrmPayment::montrerAnnulation(bool visible)
+{
+    m_commandButtonAnnulation->setVisible(visible);
+}
+
+void FrmPayment::afficherPanneau(const QString &texte)
+{
+    m_panelAnnulation->setText(texte);
+    m_panelAnnulation->show();
+}
+
+void FrmPayment::cacherPanneau()
+{
+    m_panelAnnulation->clear();
+    m_panelAnnulation->hide();
+}
+
+Payment::AffichageClient &FrmPayment::affichageTerminal()
+{
+    return *m_affichage;
+}
+
+void FrmPayment::revenirAuPaiement()
+{
+    if (!isVisible()) {
+        Startup::FullScreenKeeper::showFullScreen(this);
+        Startup::MettreAuPremierPlan(this);
+    }
+}
+
+void FrmPayment::retourAccueil()
+{
+    if (Startup::Ecrans *e = Startup::ecrans()) {
+        e->cacherEcransVente();
+        e->montrerAccueil();
+    }
+    hide();
 }
 
 void FrmPayment::afficherImageEtage(const QString &chemin)

@@ -9,6 +9,7 @@
 #include "sale/enregistrement.h"
 #include "sale/etatvente.h"
 #include "sale/journalvente.h"
+#include "sale/postevente.h"
 #include "sale/rapportexploitant.h"
 #include "sale/ticketclient.h"
 #include "state/etatdemarrage.h"
@@ -51,16 +52,12 @@ ArticleDistribue contenu(StoreDatabase &base, int noEmpl)
                                         {noEmpl}));
 }
 
-// The shared sale state as the recording reads it, from the journal.
-void retablirVente(const VenteInterrompue &vente, const std::array<bool, 2> &livre,
-                   qint64 montantCentimes)
+// The sale's state as the recording reads it, from the journal.
+void retablirVente(EtatVente &v, const VenteInterrompue &vente, const std::array<bool, 2> &livre)
 {
-    Startup::EtatDemarrage &e = Startup::etat();
-    EtatVente &v = etatVente();
-    e.ReferenceChoisie = vente.refArticle;
-    e.MontantAPayer = Startup::Monnaie::depuisCentimes(montantCentimes);
     if (!vente.langue.isEmpty())
-        e.Langue = vente.langue;
+        Startup::etat().Langue = vente.langue;
+    v.ReferenceChoisie = vente.refArticle;
     v.ReferenceArticle = vente.refArticle;
     v.LigneRecharge.ReferenceRecharge = vente.refRecharge;
     v.LigneRecharge.PrixRechargeCentimes = vente.prixRechargeCentimes;
@@ -71,9 +68,9 @@ void retablirVente(const VenteInterrompue &vente, const std::array<bool, 2> &liv
 }
 
 // False when the store refused a step: the journal stays for the next try.
-bool reprendre(ContexteVente &contexte, StoreDatabase &base, VenteInterrompue vente)
+bool reprendre(PosteVente &poste, StoreDatabase &base, VenteInterrompue vente)
 {
-    JournalVente &journal = contexte.journalVente();
+    JournalVente &journal = poste.journalVente();
     // The journal this kiosk still holds knows more than the store when it fell behind.
     if (journal.ouvert() && journal.vente().id == vente.id) {
         if (!journal.rattraper(base))
@@ -114,11 +111,19 @@ bool reprendre(ContexteVente &contexte, StoreDatabase &base, VenteInterrompue ve
     qint64 montant =
         (livre[0] ? prixArticle : 0) + (n == 2 && livre[1] ? vente.prixRechargeCentimes : 0);
 
-    Payment::EtatPaiement &paiement = contexte.terminal().etat();
+    Payment::EtatPaiement &paiement = poste.terminal().etat();
     paiement.reinitialiserTransaction();
+    EtatVente reprise;
+    try {
+        reprise.InfoSociete = lireInfoSociete(base);
+    } catch (const Startup::ErreurExecution &) {
+        // The ticket kept with the sale goes without the shop's address: not a reason to
+        // leave the sale unsettled.
+    }
     StatutDebit statut = StatutDebit::Debite;
     if (vente.debitEnvoye) {
         montant = vente.montantDebitCentimes.value_or(montant);
+        reprise.MontantAPayer = Startup::Monnaie::depuisCentimes(montant);
         paiement.PaymentAmountCents = montant;
         if (vente.resultatDebit) {
             // Answered before the cut: recorded as it was answered.
@@ -126,8 +131,8 @@ bool reprendre(ContexteVente &contexte, StoreDatabase &base, VenteInterrompue ve
             paiement.RemittanceNumber = vente.noRemise;
             paiement.CustomerTicketText = vente.ticketClient;
             paiement.MerchantTicketText = vente.ticketCommercant;
-            etatVente().ResultatDebit = vente.resultatDebit;
-            statut = statutDebitVente(paiement);
+            reprise.ResultatDebit = vente.resultatDebit;
+            statut = statutDebitVente(reprise, paiement);
             faits << QStringLiteral("débit de %1 répondu %2 avant la coupure")
                          .arg(texteCentimes(montant))
                          .arg(*vente.resultatDebit);
@@ -140,11 +145,11 @@ bool reprendre(ContexteVente &contexte, StoreDatabase &base, VenteInterrompue ve
         }
     } else if (montant > 0) {
         // Delivered and authorised: the debit completes the authorisation, once.
-        paiement.PaymentAmountCents = montant;
-        const int resultat = contexte.DebiterMontant();
+        reprise.MontantAPayer = Startup::Monnaie::depuisCentimes(montant);
+        const int resultat = poste.debiter(reprise);
         if (resultat == DebitNonEnvoye)
             return false;
-        statut = statutDebitVente(paiement);
+        statut = statutDebitVente(reprise, paiement);
         faits << QStringLiteral("débit de %1 envoyé à la reprise: résultat %2")
                      .arg(texteCentimes(montant))
                      .arg(resultat);
@@ -155,8 +160,8 @@ bool reprendre(ContexteVente &contexte, StoreDatabase &base, VenteInterrompue ve
         return close;
     }
 
-    retablirVente(vente, livre, montant);
-    const qint64 numero = enregistrerVente(base, journal, paiement, statut, true);
+    retablirVente(reprise, vente, livre);
+    const qint64 numero = enregistrerVente(base, journal, reprise, paiement, statut, true);
     const bool close = journal.cloturer(base, QStringLiteral("reprise: enregistree"));
     faits << QStringLiteral("enregistrée sous le numéro %1%2")
                  .arg(numero)
@@ -169,13 +174,13 @@ bool reprendre(ContexteVente &contexte, StoreDatabase &base, VenteInterrompue ve
 
 } // namespace
 
-bool reprendreVentesInterrompues(ContexteVente &contexte)
+bool reprendreVentesInterrompues(PosteVente &poste)
 {
     bool regle = false;
     try {
-        StoreDatabase &base = contexte.base();
+        StoreDatabase &base = poste.base();
         // A journal this kiosk holds that the store lacks altogether is written first.
-        if (!contexte.journalVente().rattraper(base))
+        if (!poste.journalVente().rattraper(base))
             throw Startup::ErreurExecution(StoreDatabase::ErreurRequete,
                                            QStringLiteral("journal de vente non écrit"));
         for (int i = 0; i < MaxVentesReprises; ++i) {
@@ -185,7 +190,7 @@ bool reprendreVentesInterrompues(ContexteVente &contexte)
                 break;
             }
             // A journal that could not be closed would come back for ever.
-            if (!reprendre(contexte, base, *vente))
+            if (!reprendre(poste, base, *vente))
                 break;
             const std::optional<VenteInterrompue> encore = JournalVente::enCours(base);
             if (encore && encore->id == vente->id)
@@ -195,12 +200,7 @@ bool reprendreVentesInterrompues(ContexteVente &contexte)
         Startup::SignalerErreur(contexteReprise, erreur);
     }
     // The next customer starts from nothing.
-    EtatVente &v = etatVente();
-    v.ArticleServi = ArticleDistribue{};
-    v.RechargeServie = ArticleDistribue{};
-    v.EchecDistribution = false;
-    v.ResultatDebit.reset();
-    contexte.terminal().etat().reinitialiserTransaction();
+    poste.terminal().etat().reinitialiserTransaction();
     return regle;
 }
 

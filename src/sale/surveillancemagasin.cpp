@@ -3,8 +3,8 @@
 #include "journal/erreur.h"
 #include "journal/journal.h"
 #include "platform/kiosktimer.h"
-#include "sale/affichagevente.h"
 #include "sale/journalvente.h"
+#include "sale/postevente.h"
 #include "sale/rapportexploitant.h"
 #include "sale/reprisevente.h"
 #include "state/disponibilite.h"
@@ -24,8 +24,8 @@ const QString sujetHorsService = QStringLiteral("Kiosque hors service DA Telepho
 
 } // namespace
 
-SurveillanceMagasin::SurveillanceMagasin(ContexteVente &contexte, QObject *parent)
-    : QObject(parent), m_contexte(contexte), m_timer(new Platform::KioskTimer(this))
+SurveillanceMagasin::SurveillanceMagasin(PosteVente &poste, QObject *parent)
+    : QObject(parent), m_poste(poste), m_timer(new Platform::KioskTimer(this))
 {
     m_timer->setInterval(RelanceMs);
     connect(m_timer, &Platform::KioskTimer::timeout, this, [this] { essayer(); });
@@ -44,13 +44,13 @@ bool SurveillanceMagasin::verifier(QString *raison)
     }
     try {
         // A store made writable again is not seen through a connection opened read-only.
-        m_contexte.fermerBase();
-        Startup::verifierEcriture(m_contexte.base());
+        m_poste.fermerBase();
+        Startup::verifierEcriture(m_poste.base());
     } catch (const Startup::ErreurExecution &erreur) {
         *raison = QStringLiteral("base de donnée non inscriptible: ") + erreur.description();
         return false;
     }
-    if (!reprendreVentesInterrompues(m_contexte)) {
+    if (!reprendreVentesInterrompues(m_poste)) {
         *raison = QStringLiteral("vente interrompue non réglée (journal de vente non écrit)");
         return false;
     }
@@ -85,7 +85,7 @@ bool SurveillanceMagasin::essayer()
         return true;
     }
     // The settling uses the terminal and the store's connection of the sale.
-    if (Startup::GardeVente::active() || Startup::GardeNuit::active())
+    if (!Startup::terminalLibre())
         return false;
     QString raison;
     if (!verifier(&raison)) {

@@ -9,7 +9,7 @@ class KioskTimer;
 
 namespace Movendi::Sale {
 
-class ContexteVente;
+class PosteVente;
 
 // Keeps the kiosk out of service while the store or the error journal refuses writes (locked
 // past its busy time-out, full disk, read-only file, I/O error). Going out of service is
@@ -21,7 +21,7 @@ class SurveillanceMagasin : public QObject
 {
     Q_OBJECT
 public:
-    explicit SurveillanceMagasin(ContexteVente &contexte, QObject *parent = nullptr);
+    explicit SurveillanceMagasin(PosteVente &poste, QObject *parent = nullptr);
     ~SurveillanceMagasin() override;
 
     // At start-up, before the home screen: true when the kiosk may sell.
@@ -38,7 +38,7 @@ private:
     // Everything the kiosk writes, checked; the reason when something refuses.
     bool verifier(QString *raison);
 
-    ContexteVente &m_contexte;
+    PosteVente &m_poste;
     Platform::KioskTimer *m_timer;
 };
 

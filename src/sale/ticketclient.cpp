@@ -9,6 +9,8 @@
 #include "sale/affichagevente.h"
 #include "sale/enregistrement.h"
 #include "sale/etatvente.h"
+#include "sale/postevente.h"
+#include "sale/vente.h"
 #include "state/etatdemarrage.h"
 #include "state/tablemessages.h"
 #include "utilities/fonctionutilitaires.h"
@@ -35,10 +37,10 @@ constexpr int AttentePriseTicketS = 4;
 
 } // namespace
 
-void AjoutLigneTicket(const QString &ligne)
+void AjoutLigneTicket(EtatVente &vente, const QString &ligne)
 {
     try {
-        etatVente().TicketText += crlf + ligne;
+        vente.TicketText += crlf + ligne;
     } catch (const std::bad_alloc &) {
         Startup::SignalerErreur(
             QStringLiteral("AjoutLigneTicket"),
@@ -165,16 +167,16 @@ QByteArray octetsImpression(const QString &customerTicket, const QString &nomSoc
     return octets;
 }
 
-void ImprimerTicket(ContexteVente &contexte)
+void ImprimerTicket(Vente &contexte)
 {
     const Startup::EtatDemarrage &e = Startup::etat();
-    const EtatVente &vente = etatVente();
+    const EtatVente &vente = contexte.etat();
     // A failed delivery or a card not debited always gets a ticket.
     if (e.TicketActif || vente.EchecDistribution ||
-        statutDebitVente(contexte.terminal().etat()) != StatutDebit::Debite) {
+        statutDebitVente(vente, contexte.terminal().etat()) != StatutDebit::Debite) {
         Platform::SerialLine *ligne = nullptr;
         try {
-            ligne = &contexte.ligneImprimante();
+            ligne = &contexte.poste().ligneImprimante();
             if (!ligne->isOpen()) {
                 ligne->setInputLength(0);
                 if (!ligne->open(e.PortImprimante,

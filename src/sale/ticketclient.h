@@ -16,15 +16,15 @@ struct TableMessages;
 
 namespace Movendi::Sale {
 
-class ContexteVente;
+class Vente;
 
-// TicketText += CR LF + ligne.
-void AjoutLigneTicket(const QString &ligne);
+// The sale's TicketText += CR LF + ligne.
+void AjoutLigneTicket(EtatVente &vente, const QString &ligne);
 
 // Prints the customer's bank ticket, the shop's name and the sale ticket on the ticket printer
 // (when "Ticket" is on, the delivery failed or the card was not debited), then shows
 // "PRENEZ VOTRE TICKET !" for 4 s.
-void ImprimerTicket(ContexteVente &contexte);
+void ImprimerTicket(Vente &vente);
 
 // The tax contained in an amount: TVA = TTC - (TTC / (1 + taux) to 1/10000 euro), HT = TTC - TVA.
 struct MontantsTaxe

@@ -36,19 +36,4 @@ Disponibilite &disponibilite()
     return d;
 }
 
-GardeNuit::GardeNuit()
-{
-    disponibilite().mettre(Indisponibilite::NuitEnCours);
-}
-
-GardeNuit::~GardeNuit()
-{
-    disponibilite().lever(Indisponibilite::NuitEnCours);
-}
-
-bool GardeNuit::active()
-{
-    return disponibilite().contient(Indisponibilite::NuitEnCours);
-}
-
 } // namespace Movendi::Startup

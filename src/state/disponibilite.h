@@ -38,16 +38,4 @@ private:
 
 Disponibilite &disponibilite();
 
-// Held for the whole of the nightly run: no sale starts and no box waits for a touch meanwhile.
-class GardeNuit
-{
-public:
-    GardeNuit();
-    ~GardeNuit();
-    GardeNuit(const GardeNuit &) = delete;
-    GardeNuit &operator=(const GardeNuit &) = delete;
-
-    static bool active();
-};
-
 } // namespace Movendi::Startup

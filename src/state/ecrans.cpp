@@ -25,13 +25,13 @@ void installerEcrans(Ecrans *e)
 
 void RelancerRetourAutomatique()
 {
-    if (!GardeRetourAccueil::active() && ecrans())
+    if (ecransStables() && ecrans())
         ecrans()->relancerTimerRetourAutomatique();
 }
 
 void ArreterRetourAutomatique()
 {
-    if (!GardeRetourAccueil::active() && ecrans())
+    if (ecransStables() && ecrans())
         ecrans()->arreterTimerRetourAutomatique();
 }
 

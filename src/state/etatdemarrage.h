@@ -20,8 +20,10 @@ class PortOutput;
 namespace Movendi::Startup {
 
 // The shared start-up state: filled by start-up, read by every subsystem; only Langue,
-// MontantAPayer, ReferenceChoisie, QteChoisie, PortImprimante, RetourAccueilEnCours,
-// TransfertTermine and CheminJournal change while the kiosk runs.
+// PortImprimante, RetourAccueilEnCours (through its guard), TransfertTermine and CheminJournal
+// change while the kiosk runs, and the hand-over of a basket from the home screen to the
+// product choice screen: ReferenceChoisie, QteChoisie, MontantAPayer. A sale keeps its own
+// state (Sale::Vente).
 struct EtatDemarrage
 {
     EtatDemarrage();
@@ -55,9 +57,6 @@ struct EtatDemarrage
     std::int16_t PortImprimante = 0;
     bool RetourAccueilEnCours = false;
     bool TransfertTermine = true;
-    // While a sale runs no box may stop it half-way: the configuration routines journal what
-    // they would have shown.
-    bool VenteEnCours = false;
     QString CheminJournal;
     TableMessages Messages;
 

@@ -5,24 +5,41 @@
 
 namespace Movendi::Startup {
 
+namespace {
+
+bool g_vente = false;
+bool g_remplissage = false;
+
+} // namespace
+
 GardeVente::GardeVente()
 {
-    etat().VenteEnCours = true;
+    g_vente = true;
 }
 
 GardeVente::~GardeVente()
 {
-    etat().VenteEnCours = false;
+    g_vente = false;
 }
 
-bool GardeVente::active()
+GardeNuit::GardeNuit()
 {
-    return etat().VenteEnCours;
+    disponibilite().mettre(Indisponibilite::NuitEnCours);
 }
 
-bool boitesInterdites()
+GardeNuit::~GardeNuit()
 {
-    return GardeVente::active() || GardeNuit::active();
+    disponibilite().lever(Indisponibilite::NuitEnCours);
+}
+
+GardeRemplissage::GardeRemplissage()
+{
+    g_remplissage = true;
+}
+
+GardeRemplissage::~GardeRemplissage()
+{
+    g_remplissage = false;
 }
 
 GardeRetourAccueil::GardeRetourAccueil()
@@ -35,9 +52,49 @@ GardeRetourAccueil::~GardeRetourAccueil()
     etat().RetourAccueilEnCours = false;
 }
 
-bool GardeRetourAccueil::active()
+bool venteEnCours()
+{
+    return g_vente;
+}
+
+bool nuitEnCours()
+{
+    return disponibilite().contient(Indisponibilite::NuitEnCours);
+}
+
+bool remplissageEnCours()
+{
+    return g_remplissage;
+}
+
+bool retourAccueilEnCours()
 {
     return etat().RetourAccueilEnCours;
+}
+
+bool boitesInterdites()
+{
+    return venteEnCours() || nuitEnCours();
+}
+
+bool terminalLibre()
+{
+    return !venteEnCours() && !nuitEnCours();
+}
+
+bool filmPermis()
+{
+    return !venteEnCours() && !remplissageEnCours();
+}
+
+bool remplissagePermis()
+{
+    return !nuitEnCours();
+}
+
+bool ecransStables()
+{
+    return !retourAccueilEnCours();
 }
 
 } // namespace Movendi::Startup

@@ -14,6 +14,7 @@
 #include "screens/navigation.h"
 #include "state/ecrans.h"
 #include "state/etatdemarrage.h"
+#include "state/gardes.h"
 #include "stock/inventaire.h"
 #include "stock/listeimei.h"
 #include "store/conversions.h"
@@ -176,6 +177,7 @@ void FrmRemplissage::Form_Load()
 {
     m_demandeFin = false;
     m_compteurTops = 0;
+    m_garde = std::make_unique<Startup::GardeRemplissage>();
     Startup::ArreterRetourAutomatique();
     if (Startup::Ecrans *e = Startup::ecrans()) {
         e->arreterAnimation();
@@ -207,6 +209,7 @@ void FrmRemplissage::Form_Unload()
     if (m_decharge)
         return;
     m_decharge = true;
+    m_garde.reset();
     m_timer1->stop();
     if (Startup::Ecrans *e = Startup::ecrans())
         e->relancerAnimation();

@@ -19,6 +19,10 @@ class KioskTimer;
 class SerialLine;
 } // namespace Movendi::Platform
 
+namespace Movendi::Startup {
+class GardeRemplissage;
+}
+
 namespace Movendi::Stock {
 
 // The staff refill screen, opened with F12 on the home screen. Staff scan each article with a
@@ -89,6 +93,8 @@ private:
     std::int16_t m_compteurTops = 0;
     Startup::SuiviActivation m_activation{[this] { Form_Activate(); }};
     bool m_decharge = false;
+    // Staff are on this screen from its load to its unload.
+    std::unique_ptr<Startup::GardeRemplissage> m_garde;
 };
 
 } // namespace Movendi::Stock

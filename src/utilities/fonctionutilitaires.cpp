@@ -71,7 +71,7 @@ void AttendreInterruptible(double secondes)
     do {
         const qint64 reste = duree - (horloge.monotonicMs() - debut);
         horloge.processEventsFor(qBound<qint64>(qint64(0), reste, qint64(TrancheAttenteMs)));
-        if (GardeRetourAccueil::active())
+        if (!ecransStables())
             return;
     } while (horloge.monotonicMs() - debut < duree);
 }

@@ -2,6 +2,7 @@
 #include "kiosktest.h"
 #include "screens/navigation.h"
 #include "state/etatdemarrage.h"
+#include "state/gardes.h"
 
 using namespace Movendi::Startup;
 
@@ -70,10 +71,11 @@ TEST_F(FnKestrelTest, EcrireIniString_UnwritableFile_ShowsTheBox)
 TEST_F(FnKestrelTest, DuringASale_NoBoxTheFailureIsJournalled)
 {
     createJournal();
-    etat().VenteEnCours = true;
-    EcrireIniString(path(QStringLiteral("absent/RUNAUTO.INI")), QStringLiteral("Application"),
-                    QStringLiteral("Running"), QStringLiteral("OUI"));
-    etat().VenteEnCours = false;
+    {
+        const GardeVente vente;
+        EcrireIniString(path(QStringLiteral("absent/RUNAUTO.INI")), QStringLiteral("Application"),
+                        QStringLiteral("Running"), QStringLiteral("OUI"));
+    }
     EXPECT_TRUE(m_boxes.shown().isEmpty());
     ASSERT_EQ(journalRows().size(), 1);
     EXPECT_EQ(journalRows().at(0).contexte, QStringLiteral("EcrireIniString"));

@@ -18,6 +18,8 @@
 #include "sale/distribution.h"
 #include "sale/etatvente.h"
 #include "sale/frmpayment.h"
+#include "sale/postevente.h"
+#include "sale/vente.h"
 #include "startup/demarrage.h"
 #include "startup/liaisonpaiement.h"
 #include "state/ecrans.h"
@@ -126,12 +128,12 @@ protected:
         });
 
         Reporting::installerEmail1(&m_email);
-        Sale::etatVente() = Sale::EtatVente{};
-        m_ecran = std::make_unique<Sale::FrmPayment>(m_lien);
+        m_ecran = std::make_unique<Sale::FrmPayment>(m_poste);
         m_ecran->Form_Load();
     }
     void TearDown() override
     {
+        m_vente.reset();
         m_ecran.reset();
         Reporting::installerEmail1(nullptr);
         Machine::installAutomate(nullptr);
@@ -139,7 +141,6 @@ protected:
         Platform::installClockSetter(nullptr);
         m_lien.reinitialiser();
         Startup::installerEcrans(nullptr);
-        Sale::etatVente() = Sale::EtatVente{};
         qunsetenv("MOVENDI_EPI");
         KioskTest::TearDown();
     }
@@ -179,7 +180,8 @@ protected:
         return m;
     }
 
-    // The basket as the product choice screen leaves it, from the store's catalogue.
+    // A sale of the basket the product choice screen would hand over, from the store's
+    // catalogue, shown on the payment screen.
     void panier(int reference, int referenceRecharge)
     {
         Startup::StoreDatabase base;
@@ -187,8 +189,8 @@ protected:
             QStringLiteral("SELECT Designation, Prix FROM ArticleEnStock WHERE Reference = ?"),
             {reference});
         ASSERT_FALSE(article.estVide());
-        Sale::EtatVente &vente = Sale::etatVente();
-        etat().ReferenceChoisie = reference;
+        Sale::Panier vente;
+        vente.ReferenceChoisie = reference;
         vente.ReferenceArticle = reference;
         vente.DesignationArticle = article.valeur(0, QStringLiteral("Designation")).toString();
         vente.PrixArticle =
@@ -205,9 +207,11 @@ protected:
             vente.LigneRecharge.PrixRechargeCentimes = std::int32_t(prix.centimes());
             total += prix;
         }
-        etat().MontantAPayer = total;
-        m_lien.etat().PaymentAmountCents = total.centimes();
+        vente.MontantAPayer = total;
+        m_vente.reset();
+        m_vente = std::make_unique<Sale::Vente>(m_poste, m_ecran->affichage(), vente);
     }
+    Sale::EtatVente &etatVente() { return m_vente->etat(); }
 
     // Every location of the store, in location order.
     QList<Emplacement> emplacements() const
@@ -291,7 +295,7 @@ protected:
         reglageEmail(QStringLiteral("SMTP"), QStringLiteral("127.0.0.1"));
         reglageEmail(QStringLiteral("Port"), QString::number(serveur.port()));
         Platform::installClock(nullptr);
-        const bool resultat = Sale::MiseAJourStock(*m_ecran);
+        const bool resultat = Sale::MiseAJourStock(*m_vente);
         Platform::installClock(&m_clock);
         return resultat;
     }
@@ -332,7 +336,9 @@ protected:
     Platform::RecordingClockSetter m_reglageHorloge;
     Reporting::Email m_email;
     Payment::LiaisonTerminal m_lien{Startup::environnementTerminal()};
+    Sale::PosteVente m_poste{m_lien};
     std::unique_ptr<Sale::FrmPayment> m_ecran;
+    std::unique_ptr<Sale::Vente> m_vente;
     QList<QByteArray> m_debits;
     QTimer m_appuiReel;
     int m_appuis = 0;
@@ -354,7 +360,7 @@ TEST_F(DistributionTest, PhoneAndTopUp_BothDelivered_LocationsFreedAndFullAmount
     QSignalSpy envois(&m_email, &Reporting::Email::Encodage);
     appuyerDesQuePropose();
 
-    EXPECT_TRUE(Sale::MiseAJourStock(*m_ecran));
+    EXPECT_TRUE(Sale::MiseAJourStock(*m_vente));
 
     EXPECT_EQ(m_mecanisme.suite(),
               QStringList({QStringLiteral("InitMotor"),
@@ -385,7 +391,7 @@ TEST_F(DistributionTest, PhoneAndTopUp_BothDelivered_LocationsFreedAndFullAmount
         }
     }
 
-    const Sale::EtatVente &vente = Sale::etatVente();
+    const Sale::EtatVente &vente = etatVente();
     EXPECT_EQ(vente.ArticleServi.IMEI, telephone.imei);
     EXPECT_EQ(vente.ArticleServi.NoSIM, telephone.noSim);
     EXPECT_EQ(vente.ArticleServi.EAN13, telephone.ean13);
@@ -443,7 +449,7 @@ TEST_F(DistributionTest, DoorThatDidNotOpen_ArticleKeptAndNotChargedTopUpStillDe
     EXPECT_EQ(garde.noCommande, telephone.noCommande);
     EXPECT_TRUE(emplacement(recharge.noEmpl).reference == 0);
 
-    const Sale::EtatVente &vente = Sale::etatVente();
+    const Sale::EtatVente &vente = etatVente();
     EXPECT_TRUE(vente.ArticleServi.IMEI.isEmpty());
     EXPECT_TRUE(vente.ArticleServi.NoSIM.isEmpty());
     EXPECT_TRUE(vente.ArticleServi.EAN13.isEmpty());
@@ -488,8 +494,8 @@ TEST_F(DistributionTest, DrumThatDoesNotPosition_TwoMailsTwoEntriesArticleKeptNo
             << a.fonction.toStdString();
     EXPECT_EQ(emplacement(telephone.noEmpl).reference, 101);
     EXPECT_EQ(emplacement(telephone.noEmpl).imei, telephone.imei);
-    EXPECT_TRUE(Sale::etatVente().ArticleServi.IMEI.isEmpty());
-    EXPECT_TRUE(Sale::etatVente().EchecDistribution);
+    EXPECT_TRUE(etatVente().ArticleServi.IMEI.isEmpty());
+    EXPECT_TRUE(etatVente().EchecDistribution);
     EXPECT_EQ(m_debits, QList<QByteArray>{"00001000"});
 
     EXPECT_EQ(journal(QStringLiteral("MiseAJourStock")),
@@ -552,7 +558,7 @@ TEST_F(DistributionTest, ArticleLocationNotFound_NoMailOnlyTopUpDebited)
     QSignalSpy envois(&m_email, &Reporting::Email::Encodage);
     appuyerDesQuePropose();
 
-    EXPECT_TRUE(Sale::MiseAJourStock(*m_ecran));
+    EXPECT_TRUE(Sale::MiseAJourStock(*m_vente));
 
     EXPECT_EQ(journal(QStringLiteral("MiseAJourStock")),
               QStringList{QStringLiteral("Erreur automate à la distribution Ref: 106 Prix: 549 "
@@ -560,8 +566,8 @@ TEST_F(DistributionTest, ArticleLocationNotFound_NoMailOnlyTopUpDebited)
     EXPECT_EQ(envois.size(), 0);
     EXPECT_EQ(m_debits, QList<QByteArray>{"00001000"});
     EXPECT_EQ(etat().MontantAPayer, Monnaie::depuisCentimes(1000));
-    EXPECT_TRUE(Sale::etatVente().EchecDistribution);
-    EXPECT_EQ(Sale::etatVente().RechargeServie.NoSIM, recharge.noSim);
+    EXPECT_TRUE(etatVente().EchecDistribution);
+    EXPECT_EQ(etatVente().RechargeServie.NoSIM, recharge.noSim);
     EXPECT_TRUE(emplacement(recharge.noEmpl).reference == 0);
     EXPECT_EQ(m_mecanisme.suite(),
               QStringList({QStringLiteral("InitMotor"),
@@ -577,14 +583,14 @@ TEST_F(DistributionTest, BothItemsFail_DebitRequestedForZero)
     simulateur(QStringLiteral("Pannes"), QStringLiteral("DrumPosition.%1").arg(recharge.noEmpl),
                QStringLiteral("4"));
 
-    EXPECT_FALSE(Sale::MiseAJourStock(*m_ecran));
+    EXPECT_FALSE(Sale::MiseAJourStock(*m_vente));
 
     EXPECT_EQ(m_debits, QList<QByteArray>{"00000000"});
     EXPECT_EQ(m_lien.etat().PaymentAmountCents, 0);
     EXPECT_EQ(etat().MontantAPayer, Monnaie());
-    EXPECT_TRUE(Sale::etatVente().EchecDistribution);
-    EXPECT_FALSE(Sale::etatVente().LigneRecharge.RechargeAServir);
-    EXPECT_TRUE(Sale::etatVente().RechargeServie.NoSIM.isEmpty());
+    EXPECT_TRUE(etatVente().EchecDistribution);
+    EXPECT_FALSE(etatVente().LigneRecharge.RechargeAServir);
+    EXPECT_TRUE(etatVente().RechargeServie.NoSIM.isEmpty());
     EXPECT_EQ(emplacement(recharge.noEmpl).reference, 201);
     const QString top = QStringLiteral("201 Recharge de 10 €");
     EXPECT_EQ(journal(QStringLiteral("MiseAJourStock")),
@@ -623,7 +629,7 @@ TEST_F(DistributionTest, CustomerNeverPresses_DoorClosesAfterThirtySecondsButton
     };
     m_clock.callAfter(50, relever);
 
-    EXPECT_TRUE(Sale::MiseAJourStock(*m_ecran));
+    EXPECT_TRUE(Sale::MiseAJourStock(*m_vente));
 
     const Appel *ouverture = m_mecanisme.dernier("OpenDoor");
     const Appel *fermeture = m_mecanisme.dernier("CloseDoor");
@@ -661,14 +667,14 @@ TEST_F(DistributionTest, CustomerNeverPresses_DoorClosesAfterThirtySecondsButton
     // The door was open all along: delivered and charged.
     EXPECT_TRUE(emplacement(telephone.noEmpl).reference == 0);
     EXPECT_EQ(m_debits, QList<QByteArray>{"00019990"});
-    EXPECT_FALSE(Sale::etatVente().EchecDistribution);
+    EXPECT_FALSE(etatVente().EchecDistribution);
 }
 
 TEST_F(DistributionTest, CustomerPresses_DoorClosesAtOnce)
 {
     panier(101, 0);
     appuyerDesQuePropose();
-    EXPECT_TRUE(Sale::MiseAJourStock(*m_ecran));
+    EXPECT_TRUE(Sale::MiseAJourStock(*m_vente));
     const Appel *ouverture = m_mecanisme.dernier("OpenDoor");
     const Appel *fermeture = m_mecanisme.dernier("CloseDoor");
     ASSERT_NE(ouverture, nullptr);
@@ -692,11 +698,11 @@ TEST_F(DistributionTest, DoorStateWithoutTheKey_CountsAsOpened)
     });
     QSignalSpy envois(&m_email, &Reporting::Email::Encodage);
 
-    EXPECT_TRUE(Sale::MiseAJourStock(*m_ecran));
+    EXPECT_TRUE(Sale::MiseAJourStock(*m_vente));
 
     EXPECT_TRUE(emplacement(telephone.noEmpl).reference == 0);
-    EXPECT_EQ(Sale::etatVente().ArticleServi.IMEI, telephone.imei);
-    EXPECT_FALSE(Sale::etatVente().EchecDistribution);
+    EXPECT_EQ(etatVente().ArticleServi.IMEI, telephone.imei);
+    EXPECT_FALSE(etatVente().EchecDistribution);
     EXPECT_EQ(m_debits, QList<QByteArray>{"00019990"});
     EXPECT_TRUE(journal(QStringLiteral("MiseAJourStock")).isEmpty());
     EXPECT_EQ(envois.size(), 0);
@@ -740,12 +746,12 @@ TEST_F(DistributionTest, DoorStateThatCannotBeTrusted_NotDeliveredNotChargedNoBo
             m_ecran->CmdTicketFermPorte()->click();
         });
 
-        Sale::MiseAJourStock(*m_ecran);
+        Sale::MiseAJourStock(*m_vente);
         m_clock.cancel(client);
 
         EXPECT_EQ(emplacement(telephone.noEmpl).reference, 101);
-        EXPECT_TRUE(Sale::etatVente().ArticleServi.IMEI.isEmpty());
-        EXPECT_TRUE(Sale::etatVente().EchecDistribution);
+        EXPECT_TRUE(etatVente().ArticleServi.IMEI.isEmpty());
+        EXPECT_TRUE(etatVente().EchecDistribution);
         EXPECT_EQ(m_debits, QList<QByteArray>{"00000000"});
         EXPECT_EQ(m_mecanisme.dernier("OpenDoor") != nullptr, row.porteOuverte);
         EXPECT_EQ(int(m_boxes.shown().size()), boites);
@@ -764,7 +770,7 @@ TEST_F(DistributionTest, DoorStateNon_WithoutServer_NotDeliveredAndMailFailsQuie
     appuyerDesQuePropose();
     QSignalSpy envois(&m_email, &Reporting::Email::Encodage);
 
-    EXPECT_TRUE(Sale::MiseAJourStock(*m_ecran));
+    EXPECT_TRUE(Sale::MiseAJourStock(*m_vente));
 
     EXPECT_EQ(emplacement(telephone.noEmpl).reference, 101);
     EXPECT_EQ(envois.size(), 1); // the door report was attempted
@@ -789,14 +795,14 @@ TEST_F(DistributionTest, StoreFailsAfterTheDoorOpened_WhatWasDeliveredIsStillDeb
     }
     appuyerDesQuePropose();
 
-    Sale::MiseAJourStock(*m_ecran);
+    Sale::MiseAJourStock(*m_vente);
 
     // The phone was reachable and is charged; the top-up was never attempted.
     EXPECT_EQ(m_debits, QList<QByteArray>{"00019990"});
     EXPECT_EQ(etat().MontantAPayer, Monnaie::depuisCentimes(19990));
-    EXPECT_TRUE(Sale::etatVente().EchecDistribution);
-    EXPECT_FALSE(Sale::etatVente().LigneRecharge.RechargeAServir);
-    EXPECT_EQ(Sale::etatVente().ArticleServi.IMEI, telephone.imei);
+    EXPECT_TRUE(etatVente().EchecDistribution);
+    EXPECT_FALSE(etatVente().LigneRecharge.RechargeAServir);
+    EXPECT_EQ(etatVente().ArticleServi.IMEI, telephone.imei);
     for (const Appel &a : m_mecanisme.appels)
         EXPECT_NE(a.position, recharge.noEmpl);
     const QStringList erreurs = journal(QStringLiteral("MiseAJourStock"));
@@ -812,7 +818,7 @@ TEST_F(DistributionTest, StoreUnreachable_NothingDeliveredAmountCancelled)
     panier(101, 201);
     QFile::remove(path(QStringLiteral("DBMovendi.db")));
 
-    EXPECT_FALSE(Sale::MiseAJourStock(*m_ecran));
+    EXPECT_FALSE(Sale::MiseAJourStock(*m_vente));
 
     EXPECT_TRUE(m_mecanisme.appels.isEmpty());
     EXPECT_EQ(m_debits, QList<QByteArray>{"00000000"});

@@ -7,7 +7,6 @@
 #include <QLabel>
 
 using namespace Movendi;
-using Sale::etatVente;
 using Startup::etat;
 using Startup::Monnaie;
 using Startup::ResultatRequete;
@@ -33,9 +32,9 @@ protected:
     // A phone sold with a 10-euro top-up, both delivered.
     void telephoneEtRecharge()
     {
-        etat().ReferenceChoisie = 101;
-        etat().MontantAPayer = Monnaie::depuisCentimes(20990);
         Sale::EtatVente &v = etatVente();
+        v.ReferenceChoisie = 101;
+        v.MontantAPayer = Monnaie::depuisCentimes(20990);
         v.LigneRecharge = {true, 201, 1000};
         v.ArticleServi = {QStringLiteral("356938035643809"), QStringLiteral("8933150319000012345"),
                           QStringLiteral("CMD-0042"), QString()};
@@ -85,7 +84,7 @@ protected:
 TEST_F(Enregistrement, PhoneAndTopUp_OneSaleAndTwoDetailsWithTheSaleNumber)
 {
     telephoneEtRecharge();
-    Sale::EnregistrerCommande(*m_ecran);
+    Sale::EnregistrerCommande(vente());
 
     const ResultatRequete v = ventes();
     ASSERT_EQ(v.lignes.size(), 1);
@@ -144,7 +143,7 @@ TEST_F(Enregistrement, Ticket_ComposedStoredWithTheMerchantCopyAndPrinted)
     QString pendant;
     m_clock.callAfter(3000, [&] { pendant = m_ecran->LabelChoisisser()->text(); });
     const qint64 avant = m_clock.monotonicMs();
-    Sale::EnregistrerCommande(*m_ecran);
+    Sale::EnregistrerCommande(vente());
     EXPECT_GE(m_clock.monotonicMs() - avant, 4000);
     EXPECT_EQ(pendant, prenez);
     EXPECT_EQ(m_ecran->MonnaieDispo()->text(), prenez);
@@ -188,8 +187,8 @@ TEST_F(Enregistrement, ArticleNotDelivered_RowAtCataloguePriceAndTicketAtTheRedu
     // As the delivery leaves it: the phone's door did not open, only the top-up is charged.
     etatVente().EchecDistribution = true;
     etatVente().ArticleServi = {};
-    etat().MontantAPayer = Monnaie::depuisCentimes(1000);
-    Sale::EnregistrerCommande(*m_ecran);
+    etatVente().MontantAPayer = Monnaie::depuisCentimes(1000);
+    Sale::EnregistrerCommande(vente());
 
     const ResultatRequete d = details();
     ASSERT_EQ(d.lignes.size(), 2);
@@ -221,9 +220,9 @@ TEST_F(Enregistrement, TopUpNotDelivered_TicketShowsTheTopUpLines)
     etatVente().EchecDistribution = true;
     etatVente().LigneRecharge.RechargeAServir = false;
     etatVente().RechargeServie = {};
-    etat().MontantAPayer = Monnaie::depuisCentimes(19990);
+    etatVente().MontantAPayer = Monnaie::depuisCentimes(19990);
     etat().TicketActif = false; // a failed delivery prints all the same
-    Sale::EnregistrerCommande(*m_ecran);
+    Sale::EnregistrerCommande(vente());
 
     const ResultatRequete d = details();
     ASSERT_EQ(d.lignes.size(), 2);
@@ -248,7 +247,7 @@ TEST_F(Enregistrement, English_TicketInEnglishButTheRowsKeepFrenchDesignations)
     etat().Langue = QStringLiteral("EN");
     Startup::ChargerMessages(QStringLiteral("EN"));
     telephoneEtRecharge();
-    Sale::EnregistrerCommande(*m_ecran);
+    Sale::EnregistrerCommande(vente());
 
     const ResultatRequete d = details();
     ASSERT_EQ(d.lignes.size(), 2);
@@ -279,7 +278,7 @@ TEST_F(Enregistrement, TicketOffGoodDelivery_RecordedNothingPrintedPromptShown)
     etat().TicketActif = false;
     telephoneEtRecharge();
     const qint64 avant = m_clock.monotonicMs();
-    Sale::EnregistrerCommande(*m_ecran);
+    Sale::EnregistrerCommande(vente());
     EXPECT_GE(m_clock.monotonicMs() - avant, 4000);
     EXPECT_EQ(m_ecran->MonnaieDispo()->text(), prenez);
     EXPECT_EQ(details().lignes.size(), 2);
@@ -290,8 +289,8 @@ TEST_F(Enregistrement, TicketOffGoodDelivery_RecordedNothingPrintedPromptShown)
 TEST_F(Enregistrement, UnknownArticle_NoRowNoLinesTopUpStillRecorded)
 {
     telephoneEtRecharge();
-    etat().ReferenceChoisie = 999;
-    Sale::EnregistrerCommande(*m_ecran);
+    etatVente().ReferenceChoisie = 999;
+    Sale::EnregistrerCommande(vente());
     const ResultatRequete d = details();
     ASSERT_EQ(d.lignes.size(), 1);
     EXPECT_EQ(d.valeur(0, QStringLiteral("RefProduit")).toInt(), 201);
@@ -305,11 +304,11 @@ TEST_F(Enregistrement, OtherFamily_IdentifierColumnsLeftUnset)
     sql(QStringLiteral(
         "INSERT INTO ArticleEnStock (Reference, Designation, Prix, EcoTaxe, Famille) "
         "VALUES (301, 'Coque', 99000, 0, 3)"));
-    etat().ReferenceChoisie = 301;
-    etat().MontantAPayer = Monnaie::depuisCentimes(990);
+    etatVente().ReferenceChoisie = 301;
+    etatVente().MontantAPayer = Monnaie::depuisCentimes(990);
     etatVente().ArticleServi = {QStringLiteral("I"), QStringLiteral("S"), QStringLiteral("C"),
                                 QStringLiteral("E")};
-    Sale::EnregistrerCommande(*m_ecran);
+    Sale::EnregistrerCommande(vente());
     const ResultatRequete d = details();
     ASSERT_EQ(d.lignes.size(), 1);
     EXPECT_EQ(d.valeur(0, QStringLiteral("NoFamille")).toInt(), 3);
@@ -326,7 +325,7 @@ TEST_F(Enregistrement, RefusedMidway_OneTransactionNothingKeptJournalledNothingP
     telephoneEtRecharge();
     m_ecran->LabelChoisisser()->setText(QStringLiteral("avant"));
     const qint64 avant = m_clock.monotonicMs();
-    Sale::EnregistrerCommande(*m_ecran);
+    Sale::EnregistrerCommande(vente());
 
     EXPECT_LT(m_clock.monotonicMs() - avant, 4000);
     // The sale, its details and its ticket go in together or not at all.
@@ -346,7 +345,7 @@ TEST_F(Enregistrement, MissingTable_NothingWrittenAndJournalled)
 {
     sql(QStringLiteral("DROP TABLE DetailVente"));
     telephoneEtRecharge();
-    Sale::EnregistrerCommande(*m_ecran);
+    Sale::EnregistrerCommande(vente());
     EXPECT_TRUE(ventes().estVide());
     EXPECT_EQ(journalCount(QStringLiteral("EnregistrerCommande")), 1);
     EXPECT_TRUE(rienImprime());
@@ -356,7 +355,7 @@ TEST_F(Enregistrement, StoreUnreachable_Journalled)
 {
     ASSERT_TRUE(QFile::remove(path(etat().NomBase + QStringLiteral(".db"))));
     telephoneEtRecharge();
-    Sale::EnregistrerCommande(*m_ecran);
+    Sale::EnregistrerCommande(vente());
     ASSERT_EQ(journalCount(QStringLiteral("EnregistrerCommande")), 1);
     EXPECT_TRUE(derniereEntree(QStringLiteral("EnregistrerCommande"))
                     .startsWith(QStringLiteral("N°: 3343 ")));
@@ -368,7 +367,7 @@ TEST_F(Enregistrement, MissingPrinter_SaleStoredAndJournalledUnderImprimerTicket
 {
     brancherImprimante(path(QStringLiteral("dev/absente")));
     telephoneEtRecharge();
-    Sale::EnregistrerCommande(*m_ecran);
+    Sale::EnregistrerCommande(vente());
     EXPECT_FALSE(ticketStocke().isEmpty());
     EXPECT_EQ(journalCount(QStringLiteral("ImprimerTicket")), 1);
     EXPECT_EQ(journalCount(QStringLiteral("EnregistrerCommande")), 0);
@@ -377,11 +376,11 @@ TEST_F(Enregistrement, MissingPrinter_SaleStoredAndJournalledUnderImprimerTicket
 TEST_F(Enregistrement, TwoSales_EachWithItsOwnNumberAndTicket)
 {
     telephoneEtRecharge();
-    Sale::EnregistrerCommande(*m_ecran);
-    etat().ReferenceChoisie = 104;
-    etat().MontantAPayer = Monnaie::depuisCentimes(2490);
+    Sale::EnregistrerCommande(vente());
+    etatVente().ReferenceChoisie = 104;
+    etatVente().MontantAPayer = Monnaie::depuisCentimes(2490);
     etatVente().LigneRecharge = {true, 0, 0};
-    Sale::EnregistrerCommande(*m_ecran);
+    Sale::EnregistrerCommande(vente());
 
     const ResultatRequete v = ventes();
     ASSERT_EQ(v.lignes.size(), 2);

@@ -56,7 +56,7 @@ TEST_F(FrmChoixTest, Article_ShownWithPriceDescriptionAndBothOffers)
     EXPECT_EQ(bouton("Command2")->text(), QStringLiteral("Ajouter une recharge de 20,00 €"));
     EXPECT_FALSE(controle(choix(), QStringLiteral("Label1"))->isVisible());
     EXPECT_TRUE(bouton("CmdVal")->isEnabled());
-    const Sale::EtatVente &vente = Sale::etatVente();
+    const Sale::Panier vente = choix()->panier();
     EXPECT_EQ(vente.ReferenceArticle, 101);
     EXPECT_EQ(vente.PrixArticle, Monnaie::depuisCentimes(19990));
     EXPECT_EQ(vente.InfoSociete.Ville, QStringLiteral("Lyon"));
@@ -84,13 +84,13 @@ TEST_F(FrmChoixTest, OfferOne_DisablesOfferTwoAndRemovingItRestoresTheAmount)
               QStringLiteral("Samsung Galaxy A15 128 Go\r\n+ Recharge de 10,00 €"));
     EXPECT_EQ(texte("Label3"), QStringLiteral("209,90 €"));
     EXPECT_EQ(etat().MontantAPayer, Monnaie::depuisCentimes(20990));
-    EXPECT_EQ(Sale::etatVente().LigneRecharge.ReferenceRecharge, 201);
-    EXPECT_EQ(Sale::etatVente().LigneRecharge.PrixRechargeCentimes, 1000);
+    EXPECT_EQ(choix()->panier().LigneRecharge.ReferenceRecharge, 201);
+    EXPECT_EQ(choix()->panier().LigneRecharge.PrixRechargeCentimes, 1000);
 
     cliquer(bouton("Command1"));
     EXPECT_TRUE(bouton("Command2")->isEnabled());
     EXPECT_EQ(etat().MontantAPayer, Monnaie::depuisCentimes(19990));
-    EXPECT_EQ(Sale::etatVente().LigneRecharge.ReferenceRecharge, 0);
+    EXPECT_EQ(choix()->panier().LigneRecharge.ReferenceRecharge, 0);
     EXPECT_EQ(texte("Label3"), QStringLiteral("199,90 €"));
 }
 

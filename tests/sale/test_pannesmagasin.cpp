@@ -23,6 +23,8 @@
 #include "sale/etatvente.h"
 #include "sale/frmchoix.h"
 #include "sale/frmpayment.h"
+#include "sale/postevente.h"
+#include "sale/surveillancemagasin.h"
 #include "startup/liaisonpaiement.h"
 #include "state/disponibilite.h"
 #include "state/etatdemarrage.h"
@@ -96,6 +98,14 @@ public:
 
 private:
     Movendi::Test::SimulatedTerminal &m_terminal;
+};
+
+// One run of the kiosk program: its terminal link, sale desk and screens.
+struct Kiosque
+{
+    Payment::LiaisonTerminal lien{Startup::environnementTerminal()};
+    Sale::PosteVente poste{lien};
+    Front::KioskScreens ecrans{poste};
 };
 
 enum class Panne { Verrou, LectureSeule, DisquePlein };
@@ -173,7 +183,6 @@ protected:
             QFile::remove(m_magasin + s);
         EXPECT_TRUE(QFile::copy(path(QStringLiteral("vierge.db")), m_magasin));
         QFile::remove(path(QStringLiteral("epi/grafcet-sim.log")));
-        Sale::etatVente() = Sale::EtatVente{};
         Startup::disponibilite().reinitialiser();
         Movendi::Test::SimulatedTerminal terminal;
         terminal.apply({QStringLiteral("controle-autorisation")});
@@ -201,10 +210,9 @@ protected:
             }
         });
         {
-            auto lien =
-                std::make_unique<Payment::LiaisonTerminal>(Startup::environnementTerminal());
-            auto ecrans = std::make_unique<Front::KioskScreens>(*lien);
-            Startup::installerEcrans(ecrans.get());
+            auto kiosque = std::make_unique<Kiosque>();
+            Front::KioskScreens *ecrans = &kiosque->ecrans;
+            Startup::installerEcrans(ecrans);
             Client::ClientScripte client(*ecrans, &ScreensTest::traiterEvenements);
             ecrans->reprendreVentesInterrompues();
             Startup::ChargerMessages(QStringLiteral("FR"));
@@ -222,14 +230,13 @@ protected:
             }
             DisqueEnPanne::panne(DisqueEnPanne::Panne::Aucune);
             if (suite == Suite::Continue) {
-                ecrans->frmPayment()->surveillanceMagasin().essayer();
+                kiosque->poste.surveillanceMagasin().essayer();
             } else {
                 // What was only in memory is gone; a new kiosk starts on the store.
-                ecrans.reset();
-                lien = std::make_unique<Payment::LiaisonTerminal>(Startup::environnementTerminal());
-                ecrans = std::make_unique<Front::KioskScreens>(*lien);
-                Startup::installerEcrans(ecrans.get());
-                Sale::etatVente() = Sale::EtatVente{};
+                kiosque.reset();
+                kiosque = std::make_unique<Kiosque>();
+                ecrans = &kiosque->ecrans;
+                Startup::installerEcrans(ecrans);
                 Startup::disponibilite().reinitialiser();
                 ecrans->reprendreVentesInterrompues();
             }

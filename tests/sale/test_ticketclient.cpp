@@ -7,7 +7,6 @@
 #include <QLabel>
 
 using namespace Movendi;
-using Sale::etatVente;
 using Startup::etat;
 using Startup::Monnaie;
 
@@ -223,12 +222,11 @@ TEST(TicketClient, PrintBytes_ExactSequence)
 
 TEST(TicketClient, AddLine_CrLfBeforeEachLine)
 {
-    etatVente().TicketText.clear();
-    Sale::AjoutLigneTicket(QStringLiteral("a"));
-    Sale::AjoutLigneTicket(QString());
-    Sale::AjoutLigneTicket(QStringLiteral("b"));
-    EXPECT_EQ(etatVente().TicketText, QStringLiteral("\r\na\r\n\r\nb"));
-    etatVente().TicketText.clear();
+    Sale::EtatVente vente;
+    Sale::AjoutLigneTicket(vente, QStringLiteral("a"));
+    Sale::AjoutLigneTicket(vente, QString());
+    Sale::AjoutLigneTicket(vente, QStringLiteral("b"));
+    EXPECT_EQ(vente.TicketText, QStringLiteral("\r\na\r\n\r\nb"));
 }
 
 // ---- Printing ------------------------------------------------------------------------------
@@ -256,11 +254,11 @@ TEST_F(TicketImpression, TicketOn_PrinterGetsExactlyTheBytes_ThenPromptForFourSe
     QString pendant;
     m_clock.callAfter(3900, [&] { pendant = prompt(); });
     const qint64 avant = m_clock.monotonicMs();
-    Sale::ImprimerTicket(*m_ecran);
+    Sale::ImprimerTicket(vente());
     EXPECT_GE(m_clock.monotonicMs() - avant, 4000);
     EXPECT_LT(m_clock.monotonicMs() - avant, 4100);
     EXPECT_EQ(pendant, QStringLiteral("PRENEZ VOTRE TICKET !"));
-    EXPECT_FALSE(m_ecran->ligneImprimante().isOpen());
+    EXPECT_FALSE(m_poste.ligneImprimante().isOpen());
     EXPECT_EQ(imprime(attendu().size()), attendu());
     EXPECT_EQ(journalCount(QStringLiteral("ImprimerTicket")), 0);
     EXPECT_TRUE(
@@ -270,8 +268,8 @@ TEST_F(TicketImpression, TicketOn_PrinterGetsExactlyTheBytes_ThenPromptForFourSe
 
 TEST_F(TicketImpression, TwoTickets_PortOpenedAgainForEach)
 {
-    Sale::ImprimerTicket(*m_ecran);
-    Sale::ImprimerTicket(*m_ecran);
+    Sale::ImprimerTicket(vente());
+    Sale::ImprimerTicket(vente());
     EXPECT_EQ(imprime(2 * attendu().size()), attendu() + attendu());
 }
 
@@ -281,7 +279,7 @@ TEST_F(TicketImpression, TicketOffAndGoodDelivery_NothingPrintedButPromptShown)
     QString pendant;
     m_clock.callAfter(3900, [&] { pendant = prompt(); });
     const qint64 avant = m_clock.monotonicMs();
-    Sale::ImprimerTicket(*m_ecran);
+    Sale::ImprimerTicket(vente());
     EXPECT_GE(m_clock.monotonicMs() - avant, 4000);
     EXPECT_EQ(pendant, QStringLiteral("PRENEZ VOTRE TICKET !"));
     EXPECT_TRUE(rienImprime());
@@ -291,7 +289,7 @@ TEST_F(TicketImpression, TicketOffAndFailedDelivery_Printed)
 {
     etat().TicketActif = false;
     etatVente().EchecDistribution = true;
-    Sale::ImprimerTicket(*m_ecran);
+    Sale::ImprimerTicket(vente());
     EXPECT_EQ(imprime(attendu().size()), attendu());
     EXPECT_EQ(prompt(), QStringLiteral("PRENEZ VOTRE TICKET !"));
 }
@@ -299,7 +297,7 @@ TEST_F(TicketImpression, TicketOffAndFailedDelivery_Printed)
 TEST_F(TicketImpression, EnglishPrompt)
 {
     Startup::ChargerMessages(QStringLiteral("EN"));
-    Sale::ImprimerTicket(*m_ecran);
+    Sale::ImprimerTicket(vente());
     EXPECT_EQ(prompt(), QStringLiteral("TAKE YOUR TICKET !"));
 }
 
@@ -308,7 +306,7 @@ TEST_F(TicketImpression, MissingPort_JournalledAndNoPrompt)
     brancherImprimante(path(QStringLiteral("dev/absente")));
     m_ecran->MonnaieDispo()->setText(QStringLiteral("avant"));
     const qint64 avant = m_clock.monotonicMs();
-    Sale::ImprimerTicket(*m_ecran);
+    Sale::ImprimerTicket(vente());
     EXPECT_LT(m_clock.monotonicMs() - avant, 4000);
     EXPECT_EQ(prompt(), QStringLiteral("avant"));
     ASSERT_EQ(journalCount(QStringLiteral("ImprimerTicket")), 1);
@@ -323,13 +321,13 @@ TEST_F(TicketImpression, BusyPort_JournalledThenTheNextTicketPrints)
     Platform::QtSerialLine autre(etat().CheminIni);
     ASSERT_TRUE(autre.open(PortImprimante, QStringLiteral("19200,N,8,1")))
         << autre.errorText().toStdString();
-    Sale::ImprimerTicket(*m_ecran);
+    Sale::ImprimerTicket(vente());
     EXPECT_EQ(journalCount(QStringLiteral("ImprimerTicket")), 1);
-    EXPECT_FALSE(m_ecran->ligneImprimante().isOpen());
+    EXPECT_FALSE(m_poste.ligneImprimante().isOpen());
     EXPECT_TRUE(rienImprime());
 
     autre.close();
-    Sale::ImprimerTicket(*m_ecran);
+    Sale::ImprimerTicket(vente());
     EXPECT_EQ(imprime(attendu().size()), attendu());
     EXPECT_EQ(journalCount(QStringLiteral("ImprimerTicket")), 1);
 }

@@ -23,6 +23,7 @@
 #include "smtpserver.h"
 #include "state/disponibilite.h"
 #include "state/etatdemarrage.h"
+#include "state/gardes.h"
 #include "store/storedatabase.h"
 #include "tpesim.h"
 
@@ -122,10 +123,10 @@ protected:
                 demarrer();
             ASSERT_TRUE(m_client.toucherTuile(0));
         }
-        m_reference = Sale::etatVente().ReferenceArticle;
+        m_reference = m_screens.frmChoix()->panier().ReferenceArticle;
         if (recharge) {
             ASSERT_TRUE(m_client.ajouterRecharge());
-            m_recharge = Sale::etatVente().LigneRecharge.ReferenceRecharge;
+            m_recharge = m_screens.frmChoix()->panier().LigneRecharge.ReferenceRecharge;
         }
         Client::ClientScripte::Suivi suivi;
         suivi.prendre = prendre;
@@ -224,7 +225,7 @@ TEST_F(VenteEntiereTest, PhoneWithTopUpPaidDeliveredRecordedAndPrinted)
     const QByteArray octets = m_printer.bytes();
     const QByteArray client = m_lien.etat().CustomerTicketText.toLatin1();
     ASSERT_FALSE(client.isEmpty());
-    const QByteArray nom = Sale::etatVente().InfoSociete.Nom.toLatin1();
+    const QByteArray nom = m_screens.frmChoix()->panier().InfoSociete.Nom.toLatin1();
     QByteArray attendu = client + "\r\n\n" + QByteArray(46, '.') + "\r\n\n" + "\x1b!\x28" + nom +
                          "\n" + QByteArray("\x1b!\x00", 3);
     ASSERT_TRUE(octets.startsWith(attendu)) << octets.left(400).toStdString();
@@ -254,7 +255,7 @@ TEST_F(VenteEntiereTest, RealisticTerminalAt9600Baud_RightAmountCardNeverInClear
     ASSERT_EQ(debits().size(), 1);
     EXPECT_LT(m_fast.monotonicMs() - debut, 120000);
     const qint64 cents = debits().at(0);
-    EXPECT_EQ(cents, Sale::etatVente().LigneRecharge.PrixRechargeCentimes +
+    EXPECT_EQ(cents, m_screens.frmChoix()->panier().LigneRecharge.PrixRechargeCentimes +
                          lire(QStringLiteral("SELECT Prix FROM ArticleEnStock WHERE Reference = ?"),
                               {m_reference})
                                  .valeur(0, QStringLiteral("Prix"))
@@ -468,7 +469,7 @@ TEST_F(VenteEntiereTest,
     bool enregistree = false;
     QTimer veille;
     QObject::connect(&veille, &QTimer::timeout, [&] {
-        if (Startup::GardeNuit::active() && !toucheePendantLaNuit) {
+        if (Startup::nuitEnCours() && !toucheePendantLaNuit) {
             toucheePendantLaNuit = true;
             indisponiblePendantLaNuit = accueil->indisponibiliteAffichee();
             QTest::mouseClick(controle<QLabel>(accueil, QStringLiteral("Image1"), 0),
@@ -477,7 +478,7 @@ TEST_F(VenteEntiereTest,
         choixMontre = choixMontre || m_screens.frmChoix()->isVisible();
         enregistree =
             enregistree || !lire(QStringLiteral("SELECT Id FROM Telecollectes")).estVide();
-        if (enregistree && !Startup::GardeNuit::active() && accueil->lecteur()->isVisible()) {
+        if (enregistree && !Startup::nuitEnCours() && accueil->lecteur()->isVisible()) {
             veille.stop();
             accueil->lecteur()->hide();
         }
@@ -503,7 +504,8 @@ TEST_F(VenteEntiereTest,
     // Restarted inside the window, the kiosk does not remit again.
     {
         Payment::LiaisonTerminal terminal(Startup::environnementTerminal());
-        Front::KioskScreens relance(terminal);
+        Sale::PosteVente poste(terminal);
+        Front::KioskScreens relance(poste);
         Startup::installerEcrans(&relance);
         relance.charger();
         relance.fnAcceuil()->supervision()->VerifierSauvegarde();
@@ -517,7 +519,7 @@ TEST_F(VenteEntiereTest, DoorThatDidNotOpen_TopUpOnlyDebitedArticleKept)
     terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 1")});
     demarrer();
     ASSERT_TRUE(m_client.toucherTuile(0));
-    const int reference = Sale::etatVente().ReferenceArticle;
+    const int reference = m_screens.frmChoix()->panier().ReferenceArticle;
     const int empl = emplacement(reference);
     cliquer(controle<QPushButton>(m_screens.frmChoix(), QStringLiteral("CmdAnn")));
     panne(QStringLiteral("Portes"), QStringLiteral("Bloquee"), QString::number(empl));
@@ -529,7 +531,7 @@ TEST_F(VenteEntiereTest, DoorThatDidNotOpen_TopUpOnlyDebitedArticleKept)
             .toInt(),
         reference);
     ASSERT_EQ(debits().size(), 1);
-    EXPECT_EQ(debits().at(0), Sale::etatVente().LigneRecharge.PrixRechargeCentimes);
+    EXPECT_EQ(debits().at(0), m_screens.frmChoix()->panier().LigneRecharge.PrixRechargeCentimes);
     EXPECT_TRUE(m_printer.text().contains(QStringLiteral("PB. DISTRIBUTION")));
     EXPECT_EQ(sujets(), QStringList{QStringLiteral("Rapport de panne DA Telephone mobile")});
     EXPECT_EQ(lire(QStringLiteral("SELECT * FROM DetailVente")).lignes.size(), 2);
@@ -561,12 +563,12 @@ TEST_F(VenteEntiereTest, ArticleWithoutLocation_NoMailTopUpDebited)
             retire = true;
             sql(QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = NULL, IMEI = NULL "
                                "WHERE Reference = ?"),
-                {Sale::etatVente().ReferenceArticle});
+                {m_screens.frmChoix()->panier().ReferenceArticle});
         }
     });
     ASSERT_TRUE(retire);
     ASSERT_EQ(debits().size(), 1);
-    EXPECT_EQ(debits().at(0), Sale::etatVente().LigneRecharge.PrixRechargeCentimes);
+    EXPECT_EQ(debits().at(0), m_screens.frmChoix()->panier().LigneRecharge.PrixRechargeCentimes);
     const QStringList entrees = journal(QStringLiteral("MiseAJourStock"));
     ASSERT_FALSE(entrees.isEmpty());
     EXPECT_TRUE(
@@ -659,7 +661,7 @@ TEST_F(VenteEntiereTest, NewBasketAfterCancel_EndsTheEarlierCardWaitNothingCharg
     terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 6")});
     demarrer();
     ASSERT_TRUE(m_client.toucherTuile(0));
-    const int premier = Sale::etatVente().ReferenceArticle;
+    const int premier = m_screens.frmChoix()->panier().ReferenceArticle;
     enum { Paiement, Annule, Tuile, Recharge, Fini } etape = Paiement;
     QTimer client;
     QObject::connect(&client, &QTimer::timeout, [&] {
@@ -674,7 +676,7 @@ TEST_F(VenteEntiereTest, NewBasketAfterCancel_EndsTheEarlierCardWaitNothingCharg
             QTest::mouseClick(controle<QLabel>(m_screens.fnAcceuil(), QStringLiteral("Image1"), 1),
                               Qt::LeftButton);
         } else if (etape == Tuile && m_screens.frmChoix()->isVisible() &&
-                   Sale::etatVente().ReferenceArticle != premier) {
+                   m_screens.frmChoix()->panier().ReferenceArticle != premier) {
             etape = Recharge;
             ASSERT_TRUE(m_client.ajouterRecharge());
         } else if (etape == Recharge) {
@@ -700,7 +702,7 @@ TEST_F(VenteEntiereTest, NewBasketAfterCancel_EndsTheEarlierCardWaitNothingCharg
 
     // The new basket is then paid for what it holds: the other article and its top-up.
     const qint64 nouveau = etat().MontantAPayer.centimes();
-    EXPECT_NE(Sale::etatVente().LigneRecharge.ReferenceRecharge, 0);
+    EXPECT_NE(m_screens.frmChoix()->panier().LigneRecharge.ReferenceRecharge, 0);
     acheter(false);
     EXPECT_NE(m_reference, premier);
     EXPECT_EQ(ventes(), 1);

@@ -9,6 +9,8 @@
 #include "printersim.h"
 #include "sale/etatvente.h"
 #include "sale/frmpayment.h"
+#include "sale/postevente.h"
+#include "sale/vente.h"
 #include "startup/demarrage.h"
 #include "startup/liaisonpaiement.h"
 #include "state/etatdemarrage.h"
@@ -20,10 +22,10 @@
 
 namespace Movendi::Test {
 
-// The end of a sale on a folder laid out by the staff tool: the payment screen (not shown), the
-// demo store and a ticket printer on port 7 whose line is kept in memory. A test that needs a
-// real device names one (brancherImprimante) or starts the printer simulator
-// (brancherSimulateur).
+// The end of a sale on a folder laid out by the staff tool: a sale at the kiosk's sale desk shown
+// on the payment screen (not shown itself), the demo store and a ticket printer on port 7 whose
+// line is kept in memory. A test that needs a real device names one (brancherImprimante) or
+// starts the printer simulator (brancherSimulateur).
 class VenteTest : public KioskTest
 {
 protected:
@@ -41,28 +43,32 @@ protected:
         e.IdentiteMachine = QStringLiteral("DA-LYON-01");
         e.TauxTVA = 0.196;
         e.TicketActif = true;
-        Sale::etatVente() = Sale::EtatVente{};
         m_lien.reinitialiser();
-        Sale::etatVente().InfoSociete = {QStringLiteral("Movendi Distribution"),
-                                         QStringLiteral("14 rue de la République"),
-                                         QStringLiteral("Lyon"),
-                                         QStringLiteral("69002"),
-                                         QStringLiteral("04 78 42 17 60"),
-                                         QString()};
+        Sale::Panier panier;
+        panier.InfoSociete = {QStringLiteral("Movendi Distribution"),
+                              QStringLiteral("14 rue de la République"),
+                              QStringLiteral("Lyon"),
+                              QStringLiteral("69002"),
+                              QStringLiteral("04 78 42 17 60"),
+                              QString()};
 
         Platform::installSerialLines(&m_imprimante);
         e.PortImprimante = PortImprimante;
-        m_ecran = std::make_unique<Sale::FrmPayment>(m_lien);
+        m_ecran = std::make_unique<Sale::FrmPayment>(m_poste);
+        m_vente = std::make_unique<Sale::Vente>(m_poste, m_ecran->affichage(), panier);
     }
 
     void TearDown() override
     {
+        m_vente.reset();
         m_ecran.reset();
         Platform::installSerialLines(nullptr);
-        Sale::etatVente() = Sale::EtatVente{};
         m_lien.reinitialiser();
         KioskTest::TearDown();
     }
+
+    Sale::Vente &vente() { return *m_vente; }
+    Sale::EtatVente &etatVente() { return m_vente->etat(); }
 
     // Port 7 names that device, reached through real serial lines from now on.
     void brancherImprimante(const QString &device)
@@ -122,9 +128,11 @@ protected:
     }
 
     Payment::LiaisonTerminal m_lien{Startup::environnementTerminal()};
+    Sale::PosteVente m_poste{m_lien};
     LignesEnregistrees m_imprimante;
     PrinterSimulator m_simulateur;
     std::unique_ptr<Sale::FrmPayment> m_ecran;
+    std::unique_ptr<Sale::Vente> m_vente;
 };
 
 } // namespace Movendi::Test

@@ -4,6 +4,8 @@
 #include "kiosktest.h"
 #include "platform/profilefile.h"
 #include "sale/frmpayment.h"
+#include "sale/postevente.h"
+#include "sale/surveillancemagasin.h"
 #include "startup/demarrage.h"
 #include "startup/liaisonpaiement.h"
 #include "state/disponibilite.h"
@@ -59,7 +61,8 @@ protected:
     }
 
     Payment::LiaisonTerminal m_lien{Startup::environnementTerminal()};
-    Front::KioskScreens m_screens{m_lien};
+    Sale::PosteVente m_poste{m_lien};
+    Front::KioskScreens m_screens{m_poste};
 };
 
 TEST_F(MainTest, Start_ReachesTheHomeScreenAndKeyFEndsInOrder)
@@ -115,7 +118,7 @@ TEST_F(MainTest, StoreOrJournalRefusingWritesAtStartUp_OutOfServiceUntilTheyTake
             DisqueEnPanne::panne(DisqueEnPanne::Panne::LectureSeule,
                                  path(QLatin1String(c.fichier)));
         }
-        Front::KioskScreens ecrans(m_lien);
+        Front::KioskScreens ecrans(m_poste);
         installerEcrans(&ecrans);
         etat().verrouInstance.reset();
         ASSERT_EQ(Main(), IssueDemarrage::EnMarche);
@@ -130,7 +133,7 @@ TEST_F(MainTest, StoreOrJournalRefusingWritesAtStartUp_OutOfServiceUntilTheyTake
             sqlite3_close(autre);
         }
         // The next try finds it writable again.
-        EXPECT_TRUE(ecrans.frmPayment()->surveillanceMagasin().essayer());
+        EXPECT_TRUE(ecrans.poste().surveillanceMagasin().essayer());
         EXPECT_FALSE(ecrans.fnAcceuil()->indisponibiliteAffichee());
         ecrans.fnAcceuil()->terminer();
         installerEcrans(&m_screens);

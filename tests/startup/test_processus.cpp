@@ -23,6 +23,7 @@ protected:
     {
         KioskTest::SetUp();
         layOutApplicationFolder();
+        Movendi::Test::eloignerNuit(path(QStringLiteral("RURUDIZ.ini")));
     }
     void TearDown() override
     {

@@ -1,11 +1,13 @@
 #include "kiosktest.h"
 
 #include "dossierapplication.h"
+#include "platform/profilefile.h"
 #include "platform/seams.h"
 #include "state/etatdemarrage.h"
 
 #include <QDir>
 #include <QFile>
+#include <QTime>
 
 #include <sqlite3.h>
 
@@ -45,6 +47,18 @@ void KioskTest::layOutApplicationFolder() const
 {
     const Admin::InitReport report = Admin::initialiserDossier(folder(), simulatorLibraryPath());
     ASSERT_TRUE(report.ok) << report.lines.join(QLatin1Char('\n')).toStdString();
+}
+
+void eloignerNuit(const QString &cheminIni)
+{
+    const int heure = (QTime::currentTime().hour() + 12) % 24;
+    const QString section = QStringLiteral("Télécollecte");
+    ASSERT_TRUE(
+        Platform::writeProfileString(cheminIni, section, QStringLiteral("Debut"),
+                                     QStringLiteral("%1:00").arg(heure, 2, 10, QLatin1Char('0'))));
+    ASSERT_TRUE(
+        Platform::writeProfileString(cheminIni, section, QStringLiteral("Fin"),
+                                     QStringLiteral("%1:15").arg(heure, 2, 10, QLatin1Char('0'))));
 }
 
 void KioskTest::createJournal() const

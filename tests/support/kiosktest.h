@@ -43,6 +43,10 @@ private:
     QTemporaryDir m_dir;
 };
 
+// A kiosk started as a process runs on this machine's clock: its nightly window is put half a
+// day from now, so that no night starts inside a test whatever the hour it runs at.
+void eloignerNuit(const QString &cheminIni);
+
 // Where the build put the programs and libraries the tests drive.
 QString binaryPath(const char *name);
 QString simulatorLibraryPath();

@@ -3,6 +3,7 @@
 #include "client/clientscripte.h"
 #include "front/kioskscreens.h"
 #include "kiosktest.h"
+#include "sale/postevente.h"
 #include "startup/liaisonpaiement.h"
 
 #include <QLabel>
@@ -31,9 +32,11 @@ protected:
     // Runs an SQL statement on the store.
     void sql(const QString &statement, const QVariantList &parametres = {}) const;
 
-    // The kiosk's link to the terminal, as start-up gives it, and the screens using it.
+    // The kiosk's link to the terminal, as start-up gives it, the sale desk and the screens
+    // using them.
     Payment::LiaisonTerminal m_lien{Startup::environnementTerminal()};
-    Front::KioskScreens m_screens{m_lien};
+    Sale::PosteVente m_poste{m_lien};
+    Front::KioskScreens m_screens{m_poste};
     // The customer at these screens, who lets them handle each touch at once.
     Client::ClientScripte m_client{m_screens, &ScreensTest::traiterEvenements};
 };

@@ -16,6 +16,7 @@
 #include "platform/seams.h"
 #include "sale/frmchoix.h"
 #include "sale/frmpayment.h"
+#include "sale/postevente.h"
 #include "startup/demarrage.h"
 #include "startup/liaisonpaiement.h"
 #include "state/ecrans.h"
@@ -227,7 +228,8 @@ int main(int argc, char *argv[])
     Platform::LecteurQtMedia lecteur;
     Platform::installLecteurMedia(&lecteur);
     Payment::LiaisonTerminal terminal(Startup::environnementTerminal());
-    Front::KioskScreens screens(terminal);
+    Sale::PosteVente poste(terminal);
+    Front::KioskScreens screens(poste);
     Startup::installerEcrans(&screens);
     if (Startup::Main() != Startup::IssueDemarrage::EnMarche) {
         std::fprintf(stderr, "le kiosque n'a pas démarré\n");

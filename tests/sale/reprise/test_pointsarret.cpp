@@ -77,6 +77,7 @@ protected:
         EXPECT_TRUE(Platform::writeProfileString(QDir(d).filePath(QStringLiteral("RURUDIZ.ini")),
                                                  QStringLiteral("Email"), QStringLiteral("Port"),
                                                  QString::number(portFerme())));
+        Movendi::Test::eloignerNuit(QDir(d).filePath(QStringLiteral("RURUDIZ.ini")));
         QDir().mkpath(QDir(d).filePath(QStringLiteral("dev")));
         if (!x->terminal.start({QStringLiteral("carte absente"), QStringLiteral("insertion 1"),
                                 QStringLiteral("controle-autorisation")},
