@@ -1,16 +1,16 @@
 // movendi: the kiosk program.
 #include "front/fnacceuil.h"
 #include "front/kioskscreens.h"
+#include "front/kiosque.h"
 #include "platform/applicationfolder.h"
+#include "platform/installation.h"
 #include "platform/lecteurqt.h"
 #include "platform/messagebox.h"
 #include "platform/seams.h"
 #include "platform/servicenotifier.h"
 #include "platform/terminationsignal.h"
 #include "platform/widgetmessagebox.h"
-#include "sale/postevente.h"
 #include "startup/demarrage.h"
-#include "startup/liaisonpaiement.h"
 #include "state/etatdemarrage.h"
 
 #include <QApplication>
@@ -34,17 +34,15 @@ int main(int argc, char *argv[])
         box = std::make_unique<Platform::FileMessageBox>(boxes);
     else
         box = std::make_unique<Platform::WidgetMessageBox>();
-    Platform::installMessageBox(box.get());
+    const Platform::InstalledMessageBox boiteInstallee(box.get());
 
     // The attract film plays through Qt Multimedia.
     Platform::LecteurQtMedia lecteur;
-    Platform::installLecteurMedia(&lecteur);
+    const Platform::InstalledLecteurMedia lecteurInstalle(&lecteur);
 
-    // The terminal's link, for the payment screen and the night.
-    Payment::LiaisonTerminal terminal(Startup::environnementTerminal());
-    Sale::PosteVente poste(terminal);
-    Front::KioskScreens screens(poste);
-    Startup::installerEcrans(&screens);
+    // The terminal's link, the sale desk and the screens, handed down from here.
+    Front::Kiosque kiosque;
+    Front::KioskScreens &screens = kiosque.ecrans();
     Platform::TerminationSignal termination;
     QObject::connect(&termination, &Platform::TerminationSignal::requested, &app, [&] {
         if (screens.fnAcceuil())
@@ -74,8 +72,5 @@ int main(int argc, char *argv[])
         code = 1;
         break;
     }
-    Startup::installerEcrans(nullptr);
-    Platform::installMessageBox(nullptr);
-    Platform::installLecteurMedia(nullptr);
     return code;
 }

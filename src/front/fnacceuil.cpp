@@ -188,7 +188,7 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage,
     });
     m_email1 = new Reporting::Email(this);
     m_email1->setObjectName(QStringLiteral("Email1"));
-    Reporting::installerEmail1(m_email1);
+    Reporting::installEmail1(m_email1);
     auto *labelSimu = new QLabel(this);
     labelSimu->setObjectName(QStringLiteral("LabelSimu"));
     labelSimu->setProperty("index", 0);
@@ -312,7 +312,7 @@ FnAcceuil::~FnAcceuil()
     if (m_terminal.affichageAccueil() == m_affichageTerminal.get())
         m_terminal.installerAffichages(m_terminal.affichagePaiement(), nullptr);
     if (Reporting::email1() == m_email1)
-        Reporting::installerEmail1(nullptr);
+        Reporting::installEmail1(nullptr);
     qApp->removeEventFilter(this);
     if (m_pointeurCache)
         QGuiApplication::restoreOverrideCursor();

@@ -37,7 +37,12 @@ std::function<void(const char *)> &observateur()
 
 } // namespace
 
-void installerObservateurPoints(std::function<void(const char *nom)> o)
+ObservateurPoints observateurPoints()
+{
+    return observateur();
+}
+
+void installObservateurPoints(ObservateurPoints o)
 {
     observateur() = std::move(o);
 }

@@ -13,6 +13,8 @@ void pointArret(const char *nom);
 
 // For tests that run the kiosk in their own process: called with each point's name before what
 // it announces (to make a fault happen there). Null removes it.
-void installerObservateurPoints(std::function<void(const char *nom)> observateur);
+using ObservateurPoints = std::function<void(const char *nom)>;
+ObservateurPoints observateurPoints();
+void installObservateurPoints(ObservateurPoints observateur);
 
 } // namespace Movendi::Platform

@@ -18,6 +18,11 @@ WatchdogFeed &installed()
 
 } // namespace
 
+WatchdogFeed watchdogFeed()
+{
+    return installed();
+}
+
 void installWatchdogFeed(WatchdogFeed feed)
 {
     installed() = std::move(feed);

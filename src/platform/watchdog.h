@@ -14,6 +14,7 @@ namespace Movendi::Platform {
 // A feed receives how long the caller may block right after it (0 for a wait in short slices):
 // it pings when the last ping is old enough that the next one could otherwise come too late.
 using WatchdogFeed = std::function<void(qint64 blockAheadMs)>;
+WatchdogFeed watchdogFeed();
 void installWatchdogFeed(WatchdogFeed feed);
 void feedWatchdog(qint64 blockAheadMs = 0);
 

@@ -37,7 +37,7 @@ Email *email1()
     return installe();
 }
 
-void installerEmail1(Email *email)
+void installEmail1(Email *email)
 {
     installe() = email;
 }

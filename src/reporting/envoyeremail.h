@@ -30,7 +30,7 @@ ReglagesEmail LireReglagesEmail(const QString &cheminIni);
 // The home screen's mail control (Email1), installed by the screen that owns it; null until
 // then. The installer keeps ownership and installs null before it goes.
 Email *email1();
-void installerEmail1(Email *email);
+void installEmail1(Email *email);
 
 // One mail to each configured recipient in turn, each waited for to its end (events handled
 // meanwhile), then the control's connection closed. Failures (a refusal, a server that does not

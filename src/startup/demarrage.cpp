@@ -57,7 +57,17 @@ void echecAutomate(const QString &texteJournal, const QString &texteBoite, std::
     Platform::messageBox().show(QStringLiteral("Movendi"), texteBoite + QString::number(code));
 }
 
-// Loads the configured machine-control library and makes it the mechanism.
+std::optional<double> convertirTaux(const QString &texte)
+{
+    bool ok = false;
+    double taux = QLocale(QLocale::French, QLocale::France).toDouble(texte, &ok);
+    if (!ok)
+        taux = QLocale::c().toDouble(texte, &ok);
+    return ok ? std::optional<double>(taux / 100.0) : std::nullopt;
+}
+
+} // namespace
+
 std::int32_t initialiserAutomate()
 {
     const QString ini = QDir(etat().dossierApplication).filePath(QStringLiteral("RURUDIZ.ini"));
@@ -85,17 +95,6 @@ std::int32_t initialiserAutomate()
                       r);
     return r;
 }
-
-std::optional<double> convertirTaux(const QString &texte)
-{
-    bool ok = false;
-    double taux = QLocale(QLocale::French, QLocale::France).toDouble(texte, &ok);
-    if (!ok)
-        taux = QLocale::c().toDouble(texte, &ok);
-    return ok ? std::optional<double>(taux / 100.0) : std::nullopt;
-}
-
-} // namespace
 
 QString CheminRunAuto()
 {

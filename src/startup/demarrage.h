@@ -3,6 +3,8 @@
 #include <QString>
 #include <QTime>
 
+#include <cstdint>
+
 namespace Movendi::Startup {
 
 enum class IssueDemarrage {
@@ -13,8 +15,14 @@ enum class IssueDemarrage {
 };
 
 // The start-up sequence. Expects etat().dossierApplication set and the screens installed
-// (installerEcrans); returns once the home screen is shown.
+// (installEcrans); returns once the home screen is shown.
 IssueDemarrage Main();
+
+// Start-up's loading of the configured machine-control library, installed as the mechanism
+// for the program's life (until reinitialiserEtat); the exchange folder set as the mechanism
+// side finds it. 0, or the failure's code (journalled, box shown). Also for tests that start a
+// kiosk without Main.
+std::int32_t initialiserAutomate();
 
 // "RUNAUTO.INI" in the application folder.
 QString CheminRunAuto();

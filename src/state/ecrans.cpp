@@ -18,7 +18,7 @@ Ecrans *ecrans()
     return installes();
 }
 
-void installerEcrans(Ecrans *e)
+void installEcrans(Ecrans *e)
 {
     installes() = e;
 }

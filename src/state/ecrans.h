@@ -44,7 +44,7 @@ public:
 };
 
 Ecrans *ecrans();
-void installerEcrans(Ecrans *ecrans);
+void installEcrans(Ecrans *ecrans);
 
 // Restarts the home screen's automatic-return count, unless a return home is under way.
 void RelancerRetourAutomatique();

@@ -250,7 +250,7 @@ TEST_F(FnAcceuilTest, FilmLongerThanTheAutomaticReturn_NotCoveredNorStartedTwice
 {
     Platform::EnregistreurMedia film;
     film.dureeMs = 600000;
-    Platform::installLecteurMedia(&film);
+    const Platform::InstalledLecteurMedia filmInstalle(&film);
     demarrer();
     int videoRelancee = -1;
     bool lecteurVisible = false;
@@ -271,7 +271,6 @@ TEST_F(FnAcceuilTest, FilmLongerThanTheAutomaticReturn_NotCoveredNorStartedTwice
     pendant.start(0);
     etat().Langue = QStringLiteral("FR");
     m_clock.advance(7100);
-    Platform::installLecteurMedia(nullptr);
     EXPECT_TRUE(lecteurVisible);
     EXPECT_EQ(videoRelancee, 0) << "the home screen would start the film again over itself";
     EXPECT_EQ(langue, QStringLiteral("FR"));
@@ -284,7 +283,7 @@ TEST_F(FnAcceuilTest, HiddenTestButton_MailsTheConfiguredRecipients)
     Platform::writeProfileString(etat().CheminIni, QStringLiteral("Email"), QStringLiteral("Port"),
                                  QString::number(server.port()));
     demarrer();
-    Platform::installClock(nullptr); // the mail dialogue runs on real socket events
+    const Platform::InstalledClock tempsReel(nullptr); // the mail dialogue runs on socket events
     ASSERT_EQ(Reporting::email1(), accueil()->Email1());
     auto *command1 = controle<QPushButton>(accueil(), QStringLiteral("Command1"));
     ASSERT_NE(command1, nullptr);
@@ -296,5 +295,4 @@ TEST_F(FnAcceuilTest, HiddenTestButton_MailsTheConfiguredRecipients)
               QStringList{QStringLiteral("supervision@movendi-exploitation.fr")});
     EXPECT_TRUE(mails.at(0).content.contains("Subject: test\r\n"));
     EXPECT_TRUE(mails.at(0).content.endsWith("\r\n\r\nTest d' Email Da VUDU2\r\n"));
-    Platform::installClock(&m_clock);
 }

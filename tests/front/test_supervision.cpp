@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 using namespace Movendi;
 using Startup::etat;
@@ -34,7 +35,7 @@ protected:
     }
     void TearDown() override
     {
-        Platform::installClock(&m_clock);
+        m_horlogeInstallee.reset();
         m_base.reset();
         m_lien.reinitialiser();
         KioskTest::TearDown();
@@ -72,9 +73,10 @@ protected:
     // The installed clock now reads this moment of the day.
     void heure(const QTime &moment)
     {
+        m_horlogeInstallee.reset();
         m_horloge =
             std::make_unique<Movendi::Test::ManualClock>(QDateTime(QDate(2026, 12, 9), moment));
-        Platform::installClock(m_horloge.get());
+        m_horlogeInstallee.emplace(m_horloge.get());
     }
     Startup::ResultatRequete telecollectes() const
     {
@@ -84,6 +86,7 @@ protected:
     std::unique_ptr<StoreDatabase> m_base;
     Payment::LiaisonTerminal m_lien;
     std::unique_ptr<Movendi::Test::ManualClock> m_horloge;
+    std::optional<Platform::InstalledClock> m_horlogeInstallee;
     QStringList m_appels;
     QStringList m_mails;
     QString m_impression;

@@ -1,12 +1,10 @@
 // libFuzzer target: the link reading whatever the terminal sends through every request (phases,
 // block joins, the line bid, the stream reading). Links the payment library, which stands on
 // its own.
-#include "payment/demandestpe.h"
 #include "payment/etatpaiement.h"
 #include "payment/pontagetpvnew.h"
 #include "platform/clock.h"
 #include "platform/clocksetter.h"
-#include "platform/seams.h"
 #include "platform/serialline.h"
 
 #include <QCoreApplication>
@@ -90,34 +88,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     static char name[] = "fuzz_answers";
     static char *argv[] = {name, nullptr};
     static QCoreApplication app(argc, argv);
-    Platform::installClock(&fuzzClock);
-    Platform::installSerialLines(&fuzzLines);
-    Platform::installClockSetter(&clockSetter);
     clockSetter.clear();
 
     if (size < 1)
         return 0;
     const QByteArray input(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
-    Payment::reinitialiserPaiement();
     fuzzLines.script = input;
-    Payment::etatPaiement().PaymentAmountCents = 1250;
+    // A fresh link on the fuzz line and clock, nothing installed.
+    Payment::LiaisonTerminal::Environnement environnement;
+    environnement.lignes = &fuzzLines;
+    environnement.horloge = &fuzzClock;
+    environnement.reglageHorloge = &clockSetter;
+    Payment::LiaisonTerminal lien(environnement);
+    lien.etat().PaymentAmountCents = 1250;
     switch (data[0] % 5) {
     case 0:
-        (void)Payment::DemSwi();
+        (void)lien.DemSwi();
         break;
     case 1:
-        (void)Payment::DemVal(true);
+        (void)lien.DemVal(true);
         break;
     case 2:
-        (void)Payment::DemEnr(data[0] & 0x80);
+        (void)lien.DemEnr(data[0] & 0x80);
         break;
     case 3:
-        (void)Payment::DemTC(data[0] & 0x80);
+        (void)lien.DemTC(data[0] & 0x80);
         break;
     default:
-        (void)Payment::DemTIC();
+        (void)lien.DemTIC();
         break;
     }
-    Payment::reinitialiserPaiement();
     return 0;
 }

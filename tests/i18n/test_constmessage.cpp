@@ -1,10 +1,12 @@
 #include "i18n/constmessage.h"
 #include "kiosktest.h"
+#include "startup/installations.h"
 #include "state/ecrans.h"
 #include "state/etatdemarrage.h"
 
 #include <QLabel>
 #include <memory>
+#include <optional>
 
 using namespace Movendi::Startup;
 
@@ -50,18 +52,13 @@ protected:
     void SetUp() override
     {
         KioskTest::SetUp();
-        installerEcrans(&m_ecrans);
         writeFile(QStringLiteral("french.LNG"), "[FnAcceuil]\nLabel4.Caption=Prix :\n");
         writeFile(QStringLiteral("English.lng"),
                   "[FnAcceuil]\nacceuil=acceuil EN\nLabel4.Caption=Price:\n");
     }
-    void TearDown() override
-    {
-        installerEcrans(nullptr);
-        KioskTest::TearDown();
-    }
 
     EcransDeTest m_ecrans;
+    std::optional<InstalledEcrans> m_installes{std::in_place, &m_ecrans};
     // The start-up state is rebuilt for each test: always reach the current one.
     static const TableMessages &messages() { return etat().Messages; }
 };
@@ -120,7 +117,7 @@ TEST_F(ChargerMessagesTest, English_KeepsFrenchWhereNoEnglishAndTranslatesScreen
 
 TEST_F(ChargerMessagesTest, EnglishFirstOrNoScreens_StillFillsTheTable)
 {
-    installerEcrans(nullptr);
+    m_installes.reset(); // no screens
     ChargerMessages(QStringLiteral("EN"));
     EXPECT_EQ(messages().MsgPatientez, QStringLiteral("PATIENTEZ..."));
     EXPECT_EQ(messages().MsgTVA, QStringLiteral("VAT"));

@@ -41,7 +41,6 @@ protected:
     void SetUp() override
     {
         KioskTest::SetUp();
-        Platform::installLecteurMedia(&m_media);
         writeFile(QStringLiteral("video/animation.avi"), enteteAvi(640, 360));
         FrmVideo::Actions a;
         a.arreterVideo = [this] {
@@ -60,7 +59,6 @@ protected:
     void TearDown() override
     {
         m_lecteur.reset();
-        Platform::installLecteurMedia(nullptr);
         KioskTest::TearDown();
     }
     void montrer()
@@ -78,6 +76,7 @@ protected:
 
     using FrmVideo = Media::FrmVideo;
     Platform::EnregistreurMedia m_media;
+    const Platform::InstalledLecteurMedia m_mediaInstalle{&m_media};
     std::unique_ptr<FrmVideo> m_lecteur;
     QStringList m_appels;
 };
@@ -251,7 +250,7 @@ TEST_F(FrmVideoTest, TouchOrKeyWhileTheFilmOpens_OneDefinedState)
         {"le lecteur caché", [](FrmVideo &v) { v.hide(); }, {}, false, false},
     };
     MediaLent lent(m_media);
-    Platform::installLecteurMedia(&lent);
+    const Platform::InstalledLecteurMedia lentInstalle(&lent);
     for (const Cas &c : cas) {
         SCOPED_TRACE(c.nom);
         m_appels.clear();
@@ -265,7 +264,6 @@ TEST_F(FrmVideoTest, TouchOrKeyWhileTheFilmOpens_OneDefinedState)
         EXPECT_EQ(m_media.ouverts.isEmpty(), !c.filmOuvert) << "no film behind another screen";
         m_lecteur->hide();
     }
-    Platform::installLecteurMedia(&m_media);
 }
 
 } // namespace

@@ -62,7 +62,6 @@ protected:
     {
         KioskTest::SetUp();
         createJournal();
-        Platform::installSerialLines(&m_factory);
         Startup::etat().PortTPE = 4;
         SimulatedTerminalLine::opens = 0;
         SimulatedTerminalLine::refuseOpen = false;
@@ -71,14 +70,14 @@ protected:
     void TearDown() override
     {
         m_lien.reset();
-        Platform::installSerialLines(nullptr);
         KioskTest::TearDown();
     }
 
-    // A fresh link (a program that has not paid yet) on the line factory installed now.
+    // A fresh link (a program that has not paid yet) on the fixture's lines (m_lignes).
     void reinitialiserPaiement()
     {
         Payment::LiaisonTerminal::Environnement e;
+        e.lignes = m_lignes;
         e.reglageHorloge = &m_clockSetter;
         e.configuration = &m_configuration;
         e.journal = &m_journal;
@@ -172,6 +171,8 @@ protected:
 
     SimulatedTerminal m_terminal;
     SimulatedTerminalFactory m_factory{m_terminal};
+    // The lines the link opens: the simulated terminal's; null for the installed ones.
+    Platform::SerialLineFactory *m_lignes = &m_factory;
     Platform::RecordingClockSetter m_clockSetter;
     RecordingDisplay m_paymentDisplay;
     RecordingDisplay m_homeDisplay;

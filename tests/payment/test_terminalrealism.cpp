@@ -30,10 +30,10 @@ protected:
     };
     std::unique_ptr<Case> fresh(const QStringList &directives)
     {
-        reinitialiserPaiement();
         auto c = std::make_unique<Case>();
         c->terminal.apply(directives);
-        Platform::installSerialLines(&c->factory);
+        m_lignes = &c->factory;
+        reinitialiserPaiement();
         return c;
     }
     int journalSize() const { return int(journalRows().size()); }

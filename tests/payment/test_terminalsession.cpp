@@ -22,8 +22,8 @@ protected:
     void SetUp() override
     {
         PaymentTest::SetUp();
-        Platform::installSerialLines(nullptr);
-        Platform::installClock(nullptr);
+        m_lignes = nullptr;
+        reinitialiserPaiement();
         Startup::etat().CheminIni = path(QStringLiteral("RURUDIZ.ini"));
     }
 
@@ -45,6 +45,8 @@ protected:
     }
 
     TpeSimulator m_sim;
+    // The simulator answers in real time.
+    const Platform::InstalledClock m_reel{nullptr};
 };
 
 } // namespace

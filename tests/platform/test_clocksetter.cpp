@@ -1,4 +1,5 @@
 #include "platform/clocksetter.h"
+#include "platform/installation.h"
 #include "platform/seams.h"
 
 #include <QFile>
@@ -115,12 +116,13 @@ TEST_F(ClockSetterTest, Recording_KeepsEveryCall)
 TEST_F(ClockSetterTest, Seam_InstallsAndRestoresTheSystemSetter)
 {
     EXPECT_NE(dynamic_cast<SystemClockSetter *>(&clockSetter()), nullptr);
-    RecordingClockSetter recorder;
-    installClockSetter(&recorder);
-    EXPECT_EQ(&clockSetter(), &recorder);
-    EXPECT_TRUE(clockSetter().setDateTime(m_moment, ini()));
-    EXPECT_EQ(recorder.calls().size(), 1);
-    installClockSetter(nullptr);
+    {
+        RecordingClockSetter recorder;
+        const InstalledClockSetter installe(&recorder);
+        EXPECT_EQ(&clockSetter(), &recorder);
+        EXPECT_TRUE(clockSetter().setDateTime(m_moment, ini()));
+        EXPECT_EQ(recorder.calls().size(), 1);
+    }
     EXPECT_NE(dynamic_cast<SystemClockSetter *>(&clockSetter()), nullptr);
 }
 

@@ -1,4 +1,5 @@
 #include "kiosktest.h"
+#include "platform/installation.h"
 #include "platform/profilefile.h"
 #include "platform/qtserialline.h"
 #include "platform/seams.h"
@@ -209,11 +210,12 @@ public:
 
 TEST_F(SerialLineTest, Seam_InstalledFactoryThenDefault_CreateTheLines)
 {
-    FakeLines fake;
-    installSerialLines(&fake);
-    EXPECT_EQ(serialLines().create(ini()), nullptr);
-    EXPECT_EQ(fake.asked, ini());
-    installSerialLines(nullptr);
+    {
+        FakeLines fake;
+        const InstalledSerialLines installees(&fake);
+        EXPECT_EQ(serialLines().create(ini()), nullptr);
+        EXPECT_EQ(fake.asked, ini());
+    }
     const std::unique_ptr<SerialLine> line = serialLines().create(ini());
     ASSERT_NE(line, nullptr);
     EXPECT_TRUE(line->open(1, QStringLiteral("9600,N,8,1"))) << line->errorText().toStdString();

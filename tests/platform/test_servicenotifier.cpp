@@ -3,6 +3,7 @@
 // WATCHDOG_USEC (for the process WATCHDOG_PID names, when set).
 #include "manualclock.h"
 #include "notificationsocket.h"
+#include "platform/installation.h"
 #include "platform/seams.h"
 #include "platform/servicenotifier.h"
 #include "platform/watchdog.h"
@@ -36,10 +37,8 @@ void PrintTo(const Case &c, std::ostream *os)
 class ServiceNotifierTest : public ::testing::TestWithParam<Case>
 {
 protected:
-    void SetUp() override { Platform::installClock(&m_clock); }
-    void TearDown() override { Platform::installClock(nullptr); }
-
     Movendi::Test::ManualClock m_clock;
+    const Platform::InstalledClock m_installee{&m_clock};
 };
 
 TEST_P(ServiceNotifierTest, ReadyThenPingsAtHalfTheWatchdogIntervalUntilStopping)

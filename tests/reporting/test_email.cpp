@@ -6,6 +6,7 @@
 #include "platform/seams.h"
 #include "reporting/email.h"
 #include "reporting/envoyeremail.h"
+#include "startup/installations.h"
 #include "state/etatdemarrage.h"
 
 #include <QElapsedTimer>
@@ -28,17 +29,9 @@ protected:
     void SetUp() override
     {
         KioskTest::SetUp();
-        // The dialogue runs on socket events: real time.
-        Platform::installClock(nullptr);
         createJournal();
         Startup::etat().CheminIni = path(QStringLiteral("RURUDIZ.ini"));
-        installerEmail1(&m_email);
         connect();
-    }
-    void TearDown() override
-    {
-        installerEmail1(nullptr);
-        KioskTest::TearDown();
     }
     void connect()
     {
@@ -76,6 +69,9 @@ protected:
     }
 
     Email m_email;
+    // The dialogue runs on socket events: real time.
+    const Platform::InstalledClock m_tempsReel{nullptr};
+    const Startup::InstalledEmail1 m_email1{&m_email};
     QStringList m_reponses;
     QStringList m_serveur;
 };

@@ -8,6 +8,7 @@
 #include "reporting/rapportsventes.h"
 #include "reporting/remisesbancaire.h"
 #include "startup/demarrage.h"
+#include "startup/installations.h"
 #include "state/etatdemarrage.h"
 #include "store/storedatabase.h"
 
@@ -34,12 +35,6 @@ protected:
         reglage(QStringLiteral("Machine"), QStringLiteral("Indentité Machine"),
                 QStringLiteral("QRV"));
         Startup::LireConfiguration();
-        Reporting::installerEmail1(&m_email);
-    }
-    void TearDown() override
-    {
-        Reporting::installerEmail1(nullptr);
-        KioskTest::TearDown();
     }
     void reglage(const QString &section, const QString &cle, const QString &valeur) const
     {
@@ -80,6 +75,7 @@ protected:
     }
 
     Reporting::Email m_email;
+    const Startup::InstalledEmail1 m_email1{&m_email};
 };
 
 struct CasJour
@@ -146,7 +142,7 @@ TEST_F(RapportsTest, FileNamesAndCsvLayout)
 
 TEST_F(RapportsTest, ExportCsv_WritesRegistersAndMailsTheFilesOfThePeriod)
 {
-    Platform::installClock(nullptr); // the mail dialogue runs on socket events
+    const Platform::InstalledClock tempsReel(nullptr); // the mail dialogue runs on socket events
     Movendi::Test::SmtpServer serveur;
     ASSERT_TRUE(serveur.start());
     reglage(QStringLiteral("Email"), QStringLiteral("Port"), QString::number(serveur.port()));

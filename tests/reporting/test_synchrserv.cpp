@@ -49,15 +49,7 @@ protected:
         createJournal();
         etat().CheminIni = path(QStringLiteral("RURUDIZ.ini"));
         etat().IdentiteMachine = Identite;
-        Platform::installFtpUploads(&m_uploads);
-        // The server answers in real time: so do the kiosk's waits and limits.
-        Platform::installClock(&m_reel);
         ASSERT_TRUE(QDir().mkpath(home()));
-    }
-    void TearDown() override
-    {
-        Platform::installFtpUploads(nullptr);
-        KioskTest::TearDown();
     }
 
     QString home() const { return path(QStringLiteral("ftp-home")); }
@@ -150,6 +142,9 @@ protected:
 
     ScaledClock m_reel{1};
     Platform::CurlFtpUploads m_uploads{LimitesTest};
+    // The server answers in real time: so do the kiosk's waits and limits.
+    const Platform::InstalledClock m_reelInstallee{&m_reel};
+    const Platform::InstalledFtpUploads m_uploadsInstalles{&m_uploads};
     FtpServer m_ftp;
 };
 
@@ -165,10 +160,11 @@ TEST_F(SynchrServTest, SaleExportedUploadedAndMarked_FolderMadeEmptyNameSkipped)
     etat().TransfertTermine = false;
 
     // At 10:00:00 exactly, whatever the set-up took.
-    ScaledClock horloge(1);
-    Platform::installClock(&horloge);
-    TransferFTP();
-    Platform::installClock(&m_reel);
+    {
+        ScaledClock horloge(1);
+        const Platform::InstalledClock installee(&horloge);
+        TransferFTP();
+    }
 
     const QString nom = QStringLiteral("SyncKIOSQUE-T108122026100001.xls");
     const QMap<QString, int> attendus{

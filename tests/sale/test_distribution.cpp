@@ -21,6 +21,7 @@
 #include "sale/postevente.h"
 #include "sale/vente.h"
 #include "startup/demarrage.h"
+#include "startup/installations.h"
 #include "startup/liaisonpaiement.h"
 #include "state/ecrans.h"
 #include "state/etatdemarrage.h"
@@ -102,7 +103,6 @@ protected:
         Startup::LireConfiguration();
         etat().cheminEpi = path(QStringLiteral("epi"));
         qputenv("MOVENDI_EPI", QFile::encodeName(etat().cheminEpi));
-        Startup::installerEcrans(&m_ecrans);
         Startup::ChargerMessages(QStringLiteral("FR"));
         // No mail server unless a test starts one: a closed port makes mails fail at once.
         reglageEmail(QStringLiteral("Port"), QString::number(portFerme()));
@@ -110,12 +110,8 @@ protected:
 
         ASSERT_TRUE(m_lib.load(path(QStringLiteral("libgrafcet.so"))))
             << m_lib.errorText().toStdString();
-        Machine::installAutomate(&m_mecanisme);
         ASSERT_EQ(m_mecanisme.init_grafcet(Machine::InitGrafcetMode), 0);
 
-        m_lien.reinitialiser();
-        Platform::installSerialLines(&m_usine);
-        Platform::installClockSetter(&m_reglageHorloge);
         m_terminal.answerFor([this](const QByteArray &message) {
             if (!message.startsWith("AL011"))
                 return Mt::SimulatedTerminal::Frames{};
@@ -127,7 +123,6 @@ protected:
             return trames;
         });
 
-        Reporting::installerEmail1(&m_email);
         m_ecran = std::make_unique<Sale::FrmPayment>(m_poste);
         m_ecran->Form_Load();
     }
@@ -135,12 +130,6 @@ protected:
     {
         m_vente.reset();
         m_ecran.reset();
-        Reporting::installerEmail1(nullptr);
-        Machine::installAutomate(nullptr);
-        Platform::installSerialLines(nullptr);
-        Platform::installClockSetter(nullptr);
-        m_lien.reinitialiser();
-        Startup::installerEcrans(nullptr);
         qunsetenv("MOVENDI_EPI");
         KioskTest::TearDown();
     }
@@ -294,10 +283,8 @@ protected:
     {
         reglageEmail(QStringLiteral("SMTP"), QStringLiteral("127.0.0.1"));
         reglageEmail(QStringLiteral("Port"), QString::number(serveur.port()));
-        Platform::installClock(nullptr);
-        const bool resultat = Sale::MiseAJourStock(*m_vente);
-        Platform::installClock(&m_clock);
-        return resultat;
+        const Platform::InstalledClock tempsReel(nullptr);
+        return Sale::MiseAJourStock(*m_vente);
     }
 
     // The text after the headers and after the attached files, if any.
@@ -329,14 +316,25 @@ protected:
     }
 
     EcransEnregistres m_ecrans;
+    const Startup::InstalledEcrans m_ecransInstalles{&m_ecrans};
     Machine::GrafcetLibrary m_lib;
     MecanismeEnregistre m_mecanisme{m_lib};
     Mt::SimulatedTerminal m_terminal;
     Mt::SimulatedTerminalFactory m_usine{m_terminal};
     Platform::RecordingClockSetter m_reglageHorloge;
     Reporting::Email m_email;
-    Payment::LiaisonTerminal m_lien{Startup::environnementTerminal()};
-    Sale::PosteVente m_poste{m_lien};
+    const Startup::InstalledEmail1 m_email1{&m_email};
+    // The link on the simulated terminal, the desk on the recorded mechanism.
+    static Payment::LiaisonTerminal::Environnement
+    environnement(Platform::SerialLineFactory *lignes, Platform::ClockSetter *reglage)
+    {
+        Payment::LiaisonTerminal::Environnement e = Startup::environnementTerminal();
+        e.lignes = lignes;
+        e.reglageHorloge = reglage;
+        return e;
+    }
+    Payment::LiaisonTerminal m_lien{environnement(&m_usine, &m_reglageHorloge)};
+    Sale::PosteVente m_poste{m_lien, {&m_mecanisme, nullptr, nullptr}};
     std::unique_ptr<Sale::FrmPayment> m_ecran;
     std::unique_ptr<Sale::Vente> m_vente;
     QList<QByteArray> m_debits;

@@ -22,12 +22,10 @@ protected:
     {
         ScreensTest::SetUp();
         m_lien.reinitialiser();
-        Platform::installSerialLines(&m_factory);
     }
     void TearDown() override
     {
         m_lien.reinitialiser();
-        Platform::installSerialLines(nullptr);
         ScreensTest::TearDown();
     }
 
@@ -49,6 +47,7 @@ protected:
 
     SimulatedTerminal m_terminal;
     Movendi::Test::SimulatedTerminalFactory m_factory{m_terminal};
+    const Platform::InstalledSerialLines m_lignes{&m_factory};
     QList<QByteArray> m_requests;
 };
 

@@ -25,6 +25,7 @@
 #include "sale/frmpayment.h"
 #include "sale/postevente.h"
 #include "sale/surveillancemagasin.h"
+#include "startup/demarrage.h"
 #include "startup/liaisonpaiement.h"
 #include "state/disponibilite.h"
 #include "state/etatdemarrage.h"
@@ -37,6 +38,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <sqlite3.h>
 
 using namespace Movendi;
@@ -100,14 +102,6 @@ private:
     Movendi::Test::SimulatedTerminal &m_terminal;
 };
 
-// One run of the kiosk program: its terminal link, sale desk and screens.
-struct Kiosque
-{
-    Payment::LiaisonTerminal lien{Startup::environnementTerminal()};
-    Sale::PosteVente poste{lien};
-    Front::KioskScreens ecrans{poste};
-};
-
 enum class Panne { Verrou, LectureSeule, DisquePlein };
 enum class Suite { Continue, Redemarre };
 
@@ -156,22 +150,14 @@ protected:
         ecoute.listen(QHostAddress::LocalHost, 0);
         Platform::writeProfileString(etat().CheminIni, QStringLiteral("Email"),
                                      QStringLiteral("Port"), QString::number(ecoute.serverPort()));
-        etat().cheminEpi = path(QStringLiteral("epi"));
-        qputenv("MOVENDI_EPI", QFile::encodeName(etat().cheminEpi));
-        auto lib = std::make_unique<Machine::GrafcetLibrary>();
-        ASSERT_TRUE(lib->load(path(QStringLiteral("libgrafcet.so"))));
-        etat().bibliothequeAutomate = std::move(lib);
-        Machine::installAutomate(etat().bibliothequeAutomate.get());
-        ASSERT_EQ(Machine::automate().init_grafcet(Machine::InitGrafcetMode), 0);
+        ASSERT_EQ(Startup::initialiserAutomate(), 0);
         m_magasin = path(etat().NomBase + QStringLiteral(".db"));
         ASSERT_TRUE(QFile::copy(m_magasin, path(QStringLiteral("vierge.db"))));
         DisqueEnPanne::panne(DisqueEnPanne::Panne::Aucune, m_magasin);
     }
     void TearDown() override
     {
-        Platform::installerObservateurPoints({});
         DisqueEnPanne::panne(DisqueEnPanne::Panne::Aucune);
-        Platform::installSerialLines(nullptr);
         ScreensTest::TearDown();
     }
 
@@ -187,32 +173,32 @@ protected:
         Movendi::Test::SimulatedTerminal terminal;
         terminal.apply({QStringLiteral("controle-autorisation")});
         LignesRoutees lignes(terminal);
-        Platform::installSerialLines(&lignes);
+        std::optional<Platform::InstalledSerialLines> lignesInstallees(std::in_place, &lignes);
 
         Issue issue;
         sqlite3 *verrou = nullptr;
         int ecritures = 0;
-        Platform::installerObservateurPoints([&](const char *point) {
-            if (!ecritureMagasin(point))
-                return;
-            issue.points << QString::fromUtf8(point);
-            if (++ecritures != n)
-                return;
-            if (panne == Panne::Verrou) {
-                sqlite3_open_v2(QFile::encodeName(m_magasin).constData(), &verrou,
-                                SQLITE_OPEN_READWRITE, nullptr);
-                EXPECT_EQ(sqlite3_exec(verrou, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr),
-                          SQLITE_OK);
-            } else {
-                DisqueEnPanne::panne(panne == Panne::LectureSeule
-                                         ? DisqueEnPanne::Panne::LectureSeule
-                                         : DisqueEnPanne::Panne::DisquePlein);
-            }
-        });
+        std::optional<Platform::InstalledObservateurPoints> observateur(
+            std::in_place, [&](const char *point) {
+                if (!ecritureMagasin(point))
+                    return;
+                issue.points << QString::fromUtf8(point);
+                if (++ecritures != n)
+                    return;
+                if (panne == Panne::Verrou) {
+                    sqlite3_open_v2(QFile::encodeName(m_magasin).constData(), &verrou,
+                                    SQLITE_OPEN_READWRITE, nullptr);
+                    EXPECT_EQ(sqlite3_exec(verrou, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr),
+                              SQLITE_OK);
+                } else {
+                    DisqueEnPanne::panne(panne == Panne::LectureSeule
+                                             ? DisqueEnPanne::Panne::LectureSeule
+                                             : DisqueEnPanne::Panne::DisquePlein);
+                }
+            });
         {
-            auto kiosque = std::make_unique<Kiosque>();
-            Front::KioskScreens *ecrans = &kiosque->ecrans;
-            Startup::installerEcrans(ecrans);
+            auto kiosque = std::make_unique<Front::Kiosque>();
+            Front::KioskScreens *ecrans = &kiosque->ecrans();
             Client::ClientScripte client(*ecrans, &ScreensTest::traiterEvenements);
             ecrans->reprendreVentesInterrompues();
             Startup::ChargerMessages(QStringLiteral("FR"));
@@ -223,27 +209,25 @@ protected:
             client.toucher(
                 Client::controle<QPushButton>(ecrans->frmChoix(), QStringLiteral("CmdVal")));
             EXPECT_FALSE(ecrans->frmPayment()->paiementEnCours());
-            Platform::installerObservateurPoints({});
+            observateur.reset();
             if (verrou) {
                 sqlite3_exec(verrou, "ROLLBACK", nullptr, nullptr, nullptr);
                 sqlite3_close(verrou);
             }
             DisqueEnPanne::panne(DisqueEnPanne::Panne::Aucune);
             if (suite == Suite::Continue) {
-                kiosque->poste.surveillanceMagasin().essayer();
+                kiosque->poste().surveillanceMagasin().essayer();
             } else {
                 // What was only in memory is gone; a new kiosk starts on the store.
                 kiosque.reset();
-                kiosque = std::make_unique<Kiosque>();
-                ecrans = &kiosque->ecrans;
-                Startup::installerEcrans(ecrans);
+                kiosque = std::make_unique<Front::Kiosque>();
+                ecrans = &kiosque->ecrans();
                 Startup::disponibilite().reinitialiser();
                 ecrans->reprendreVentesInterrompues();
             }
             issue.enService = Startup::disponibilite().disponible();
-            Startup::installerEcrans(&m_screens);
         }
-        Platform::installSerialLines(nullptr);
+        lignesInstallees.reset();
 
         issue.debits = terminal.journalCount(QStringLiteral("recu trame AL011"));
         Startup::StoreDatabase base(m_magasin);

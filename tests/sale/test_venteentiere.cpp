@@ -21,6 +21,7 @@
 #include "scaledclock.h"
 #include "screenstest.h"
 #include "smtpserver.h"
+#include "startup/demarrage.h"
 #include "state/disponibilite.h"
 #include "state/etatdemarrage.h"
 #include "state/gardes.h"
@@ -57,17 +58,9 @@ protected:
     {
         ScreensTest::SetUp();
         m_fast.setFactor(10);
-        Platform::installClock(&m_fast);
         m_lien.reinitialiser();
         // The mechanism, as start-up loads it.
-        etat().cheminEpi = path(QStringLiteral("epi"));
-        qputenv("MOVENDI_EPI", QFile::encodeName(etat().cheminEpi));
-        auto lib = std::make_unique<Machine::GrafcetLibrary>();
-        ASSERT_TRUE(lib->load(path(QStringLiteral("libgrafcet.so"))))
-            << lib->errorText().toStdString();
-        etat().bibliothequeAutomate = std::move(lib);
-        Machine::installAutomate(etat().bibliothequeAutomate.get());
-        ASSERT_EQ(Machine::automate().init_grafcet(Machine::InitGrafcetMode), 0);
+        ASSERT_EQ(Startup::initialiserAutomate(), 0);
         ASSERT_EQ(Machine::automate().raz_tpv(Machine::RazTpvMode), 0);
         ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("dev"))));
         ASSERT_TRUE(m_printer.start(path(QStringLiteral("dev/com2"))));
@@ -78,7 +71,6 @@ protected:
     {
         m_lien.reinitialiser();
         ScreensTest::TearDown();
-        Platform::installClock(nullptr);
     }
     void ini(const QString &section, const QString &key, const QString &value) const
     {
@@ -181,6 +173,7 @@ protected:
         return clock;
     }
     Movendi::Test::ScaledClock &m_fast = horloge();
+    const Platform::InstalledClock m_rapide{&m_fast};
     Movendi::Test::TpeSimulator m_tpe;
     Movendi::Test::PrinterSimulator m_printer;
     Movendi::Test::SmtpServer m_mail;
@@ -503,13 +496,9 @@ TEST_F(VenteEntiereTest,
 
     // Restarted inside the window, the kiosk does not remit again.
     {
-        Payment::LiaisonTerminal terminal(Startup::environnementTerminal());
-        Sale::PosteVente poste(terminal);
-        Front::KioskScreens relance(poste);
-        Startup::installerEcrans(&relance);
-        relance.charger();
-        relance.fnAcceuil()->supervision()->VerifierSauvegarde();
-        Startup::installerEcrans(&m_screens);
+        Front::Kiosque relance;
+        relance.ecrans().charger();
+        relance.ecrans().fnAcceuil()->supervision()->VerifierSauvegarde();
     }
     EXPECT_EQ(m_tpe.count(QStringLiteral("recu trame AJ00204")), 1);
 }

@@ -19,6 +19,7 @@
 #include <QThread>
 
 #include <memory>
+#include <optional>
 
 namespace Movendi::Test {
 
@@ -52,7 +53,7 @@ protected:
                               QStringLiteral("04 78 42 17 60"),
                               QString()};
 
-        Platform::installSerialLines(&m_imprimante);
+        m_lignesEnregistrees.emplace(&m_imprimante);
         e.PortImprimante = PortImprimante;
         m_ecran = std::make_unique<Sale::FrmPayment>(m_poste);
         m_vente = std::make_unique<Sale::Vente>(m_poste, m_ecran->affichage(), panier);
@@ -62,7 +63,7 @@ protected:
     {
         m_vente.reset();
         m_ecran.reset();
-        Platform::installSerialLines(nullptr);
+        m_lignesEnregistrees.reset();
         m_lien.reinitialiser();
         KioskTest::TearDown();
     }
@@ -73,7 +74,7 @@ protected:
     // Port 7 names that device, reached through real serial lines from now on.
     void brancherImprimante(const QString &device)
     {
-        Platform::installSerialLines(nullptr);
+        m_lignesEnregistrees.reset();
         Platform::writeProfileString(Startup::etat().CheminIni, QStringLiteral("PortCom"),
                                      QStringLiteral("Port%1").arg(PortImprimante), device);
         Startup::etat().PortImprimante = PortImprimante;
@@ -130,6 +131,8 @@ protected:
     Payment::LiaisonTerminal m_lien{Startup::environnementTerminal()};
     Sale::PosteVente m_poste{m_lien};
     LignesEnregistrees m_imprimante;
+    // Every line the kiosk opens is kept in memory until a test names a device.
+    std::optional<Platform::InstalledSerialLines> m_lignesEnregistrees;
     PrinterSimulator m_simulateur;
     std::unique_ptr<Sale::FrmPayment> m_ecran;
     std::unique_ptr<Sale::Vente> m_vente;

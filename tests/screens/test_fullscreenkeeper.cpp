@@ -112,12 +112,10 @@ protected:
         m_lien.reinitialiser();
         // No card comes: the payment screen asks for one, then the sale goes back home.
         m_terminal.apply({QStringLiteral("carte absente")});
-        Platform::installSerialLines(&m_lines);
     }
     void TearDown() override
     {
         m_lien.reinitialiser();
-        Platform::installSerialLines(nullptr);
         ScreensTest::TearDown();
     }
 
@@ -212,6 +210,7 @@ protected:
 
     SimulatedTerminal m_terminal;
     Movendi::Test::SimulatedTerminalFactory m_lines{m_terminal};
+    const Platform::InstalledSerialLines m_linesInstallees{&m_lines};
 };
 
 TEST_F(FullScreenX11Test, NoWindowManager_EveryScreenCoversTheDisplayThroughItsResizes)

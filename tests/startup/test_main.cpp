@@ -1,6 +1,7 @@
 #include "disqueenpanne.h"
 #include "front/fnacceuil.h"
 #include "front/kioskscreens.h"
+#include "front/kiosque.h"
 #include "kiosktest.h"
 #include "platform/profilefile.h"
 #include "sale/frmpayment.h"
@@ -30,12 +31,6 @@ protected:
     {
         KioskTest::SetUp();
         layOutApplicationFolder();
-        installerEcrans(&m_screens);
-    }
-    void TearDown() override
-    {
-        installerEcrans(nullptr);
-        KioskTest::TearDown();
     }
     void injectFault(const QString &function, const QString &code) const
     {
@@ -60,9 +55,9 @@ protected:
         return calls;
     }
 
-    Payment::LiaisonTerminal m_lien{Startup::environnementTerminal()};
-    Sale::PosteVente m_poste{m_lien};
-    Front::KioskScreens m_screens{m_poste};
+    Front::Kiosque m_kiosque;
+    Sale::PosteVente &m_poste = m_kiosque.poste();
+    Front::KioskScreens &m_screens = m_kiosque.ecrans();
 };
 
 TEST_F(MainTest, Start_ReachesTheHomeScreenAndKeyFEndsInOrder)
@@ -119,7 +114,7 @@ TEST_F(MainTest, StoreOrJournalRefusingWritesAtStartUp_OutOfServiceUntilTheyTake
                                  path(QLatin1String(c.fichier)));
         }
         Front::KioskScreens ecrans(m_poste);
-        installerEcrans(&ecrans);
+        const InstalledEcrans installes(&ecrans);
         etat().verrouInstance.reset();
         ASSERT_EQ(Main(), IssueDemarrage::EnMarche);
         // The home screen shows, out of service, and sells nothing.
@@ -136,7 +131,6 @@ TEST_F(MainTest, StoreOrJournalRefusingWritesAtStartUp_OutOfServiceUntilTheyTake
         EXPECT_TRUE(ecrans.poste().surveillanceMagasin().essayer());
         EXPECT_FALSE(ecrans.fnAcceuil()->indisponibiliteAffichee());
         ecrans.fnAcceuil()->terminer();
-        installerEcrans(&m_screens);
     }
     // Each time the store was at fault the reason was journalled, and its return; a journal
     // that refused writes could only take the return (its fault went to the system log).
@@ -219,7 +213,7 @@ TEST_F(MainTest, FolderLockedByAnotherCopy_EndsSilentlyTouchingNothing)
 
 TEST_F(MainTest, NoScreens_SequenceFailureJournalledUnderMain)
 {
-    installerEcrans(nullptr);
+    const InstalledEcrans aucun(nullptr);
     EXPECT_EQ(Main(), IssueDemarrage::EchecSequence);
     const auto rows = journalRows();
     ASSERT_EQ(rows.size(), 1);

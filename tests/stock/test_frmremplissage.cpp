@@ -20,6 +20,8 @@
 #include <QListWidget>
 #include <QTest>
 
+#include <optional>
+
 using namespace Movendi;
 namespace Mt = Movendi::Test;
 
@@ -70,15 +72,11 @@ protected:
         qputenv("MOVENDI_EPI", QFile::encodeName(Startup::etat().cheminEpi));
         ASSERT_TRUE(m_lib.load(path(QStringLiteral("libgrafcet.so"))))
             << m_lib.errorText().toStdString();
-        Machine::installAutomate(&m_mecanisme);
         ASSERT_EQ(m_mecanisme.init_grafcet(Machine::InitGrafcetMode), 0);
-        Platform::installSerialLines(&m_lignes);
     }
     void TearDown() override
     {
-        Platform::installPortOutput(nullptr);
-        Platform::installSerialLines(nullptr);
-        Machine::installAutomate(nullptr);
+        m_lcdInstalle.reset();
         qunsetenv("MOVENDI_EPI");
         ScreensTest::TearDown();
     }
@@ -89,7 +87,7 @@ protected:
         demarrer();
         QTest::keyRelease(m_screens.fnAcceuil(), Qt::Key_F12);
         traiterEvenements();
-        Platform::installPortOutput(&m_lcd);
+        m_lcdInstalle.emplace(&m_lcd);
         m_mecanisme.appels.clear();
         return m_screens.frmRemplissage();
     }
@@ -164,6 +162,9 @@ protected:
     Mt::MecanismeEnregistre m_mecanisme{m_lib};
     Mt::LignesEnregistrees m_lignes;
     AfficheurObserve m_lcd;
+    const Startup::InstalledAutomate m_automateInstalle{&m_mecanisme};
+    const Platform::InstalledSerialLines m_lignesInstallees{&m_lignes};
+    std::optional<Platform::InstalledPortOutput> m_lcdInstalle;
 };
 
 // From the demo delivery list that the staff tool writes: new units, none in the machine yet.
@@ -219,7 +220,8 @@ TEST_F(RemplissageTest, PhoneScanned_GoesToTheFirstFreeUpperLocationWithTheLists
 TEST_F(RemplissageTest, LcdMirror_HoldsTheTwoLinesTheDisplayShows)
 {
     Stock::FrmRemplissage *ecran = ouvrir();
-    Platform::installPortOutput(Startup::etat().sortieLCD.get());
+    m_lcdInstalle.reset();
+    m_lcdInstalle.emplace(Startup::etat().sortieLCD.get());
     ecran->AffichezMessage(QStringLiteral("Pas d'emplacement"), QStringLiteral("disponible"));
     EXPECT_EQ(readFile(QStringLiteral("epi/lcd.txt")),
               "Pas d'emplacementdis\nponible             \n");

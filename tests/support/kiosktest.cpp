@@ -18,15 +18,11 @@ void KioskTest::SetUp()
     ASSERT_TRUE(m_dir.isValid());
     Startup::etat().dossierApplication = m_dir.path();
     Startup::reinitialiserEtat();
-    Platform::installClock(&m_clock);
-    Platform::installMessageBox(&m_boxes);
 }
 
 void KioskTest::TearDown()
 {
     Startup::reinitialiserEtat();
-    Platform::installClock(nullptr);
-    Platform::installMessageBox(nullptr);
 }
 
 void KioskTest::writeFile(const QString &name, const QByteArray &content) const

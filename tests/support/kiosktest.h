@@ -1,6 +1,7 @@
 #pragma once
 
 #include "manualclock.h"
+#include "platform/installation.h"
 #include "platform/messagebox.h"
 
 #include <QStringList>
@@ -36,8 +37,11 @@ protected:
     void createJournal() const;
     QList<JournalRow> journalRows() const;
 
+    // Installed for the fixture's life.
     ManualClock m_clock;
     Platform::RecordingMessageBox m_boxes;
+    const Platform::InstalledClock m_horlogeInstallee{&m_clock};
+    const Platform::InstalledMessageBox m_boitesInstallees{&m_boxes};
 
 private:
     QTemporaryDir m_dir;

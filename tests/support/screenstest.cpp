@@ -18,13 +18,6 @@ void ScreensTest::SetUp()
     e.CheminIni = path(QStringLiteral("RURUDIZ.ini"));
     e.CheminImages = path(QStringLiteral("image/"));
     Startup::LireConfiguration();
-    Startup::installerEcrans(&m_screens);
-}
-
-void ScreensTest::TearDown()
-{
-    Startup::installerEcrans(nullptr);
-    KioskTest::TearDown();
 }
 
 void ScreensTest::demarrer()

@@ -2,9 +2,8 @@
 
 #include "client/clientscripte.h"
 #include "front/kioskscreens.h"
+#include "front/kiosque.h"
 #include "kiosktest.h"
-#include "sale/postevente.h"
-#include "startup/liaisonpaiement.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -16,7 +15,6 @@ class ScreensTest : public KioskTest
 {
 protected:
     void SetUp() override;
-    void TearDown() override;
 
     // Loads the screens in French and shows the home screen.
     void demarrer();
@@ -32,11 +30,12 @@ protected:
     // Runs an SQL statement on the store.
     void sql(const QString &statement, const QVariantList &parametres = {}) const;
 
-    // The kiosk's link to the terminal, as start-up gives it, the sale desk and the screens
-    // using them.
-    Payment::LiaisonTerminal m_lien{Startup::environnementTerminal()};
-    Sale::PosteVente m_poste{m_lien};
-    Front::KioskScreens m_screens{m_poste};
+    // The kiosk as its program builds it: the link to the terminal, the sale desk and the
+    // screens using them, installed as the program's screens.
+    Front::Kiosque m_kiosque;
+    Payment::LiaisonTerminal &m_lien = m_kiosque.terminal();
+    Sale::PosteVente &m_poste = m_kiosque.poste();
+    Front::KioskScreens &m_screens = m_kiosque.ecrans();
     // The customer at these screens, who lets them handle each touch at once.
     Client::ClientScripte m_client{m_screens, &ScreensTest::traiterEvenements};
 };

@@ -1,5 +1,6 @@
 #include "journal/erreur.h"
 #include "kiosktest.h"
+#include "platform/installation.h"
 #include "platform/seams.h"
 #include "state/etatdemarrage.h"
 #include "store/conversions.h"
@@ -115,7 +116,7 @@ TEST_F(UtilitairesTest, AttendreInterruptible_ReturnHome_EndsTheWaitAfterThatPas
 // The real clock: 0.3 s of waiting must be about 0.3 s of wall time, with events served.
 TEST(AttenteReelleTest, AttendreInterruptible_RealClock_TakesAboutTheTimeAsked)
 {
-    Movendi::Platform::installClock(nullptr);
+    const Movendi::Platform::InstalledClock systeme(nullptr);
     bool ran = false;
     QTimer::singleShot(100, [&] { ran = true; });
     QElapsedTimer wall;

@@ -5,6 +5,7 @@
 #include "machine/grafcetlibrary.h"
 #include "machine/machinecontrol.h"
 #include "platform/clock.h"
+#include "platform/installation.h"
 #include "platform/portoutput.h"
 #include "platform/seams.h"
 #include "platform/serialline.h"
@@ -119,16 +120,17 @@ int essayerLcd(const QStringList &arguments, QTextStream &out, QTextStream &err)
         Startup::etat().CheminIni, QStringLiteral("Machine"), QStringLiteral("LCD"), QString());
     const QString miroir = QDir(Startup::DossierEchange()).filePath(QStringLiteral("lcd.txt"));
     std::unique_ptr<Platform::PortOutput> sortie = Platform::createLcdOutput(peripherique, miroir);
-    Platform::installPortOutput(sortie.get());
-
-    Stock::AfficheurLCD afficheur;
-    afficheur.InitAfficheur();
     // The first line padded, so that the second text starts the second line.
     const QString texte =
         Stock::texteMessageLCD(ligne1.leftJustified(20, QLatin1Char(' '), true), ligne2);
-    Stock::envoyerTexteLCD(afficheur, texte);
-    const QString erreur = afficheur.prendreErreur();
-    Platform::installPortOutput(nullptr);
+    QString erreur;
+    {
+        const Platform::InstalledPortOutput installee(sortie.get());
+        Stock::AfficheurLCD afficheur;
+        afficheur.InitAfficheur();
+        Stock::envoyerTexteLCD(afficheur, texte);
+        erreur = afficheur.prendreErreur();
+    }
     if (!erreur.isEmpty()) {
         err << "erreur: afficheur " << (peripherique.isEmpty() ? miroir : peripherique) << ": "
             << erreur << '\n';

@@ -11,6 +11,7 @@
 #include "reporting/rapportsventes.h"
 #include "reporting/remisesbancaire.h"
 #include "startup/demarrage.h"
+#include "startup/installations.h"
 #include "state/etatdemarrage.h"
 #include "store/storedatabase.h"
 
@@ -73,9 +74,9 @@ int exporterRapports(const QString &dossier, const QStringList &options, QTextSt
         if (etat == QStringLiteral("Email envoyé avec succés..."))
             ++envoyes;
     });
-    Reporting::installerEmail1(&email);
     int attendus = 0;
     {
+        const Startup::InstalledEmail1 installe(&email);
         const JournalTemporaire journal;
         // As the night mails them: the CSV files to the sales recipients, the workbook to the
         // remittance one.
@@ -90,7 +91,6 @@ int exporterRapports(const QString &dossier, const QStringList &options, QTextSt
         envoyer({classeur}, Reporting::destinatairesRapport(1, 1));
         journal.imprimer(out);
     }
-    Reporting::installerEmail1(nullptr);
     out << envoyes << " mail(s) envoyé(s) sur " << attendus << '\n';
     return envoyes == attendus ? 0 : 1;
 }

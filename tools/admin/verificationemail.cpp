@@ -6,6 +6,7 @@
 #include "platform/filelookup.h"
 #include "reporting/email.h"
 #include "reporting/envoyeremail.h"
+#include "startup/installations.h"
 #include "state/etatdemarrage.h"
 
 #include <QDir>
@@ -43,14 +44,13 @@ int verifierEmail(const QString &dossier, QTextStream &out, QTextStream &err)
                          if (etat == QStringLiteral("Email envoyé avec succés..."))
                              ++envoyes;
                      });
-    Reporting::installerEmail1(&email);
     {
+        const Startup::InstalledEmail1 installe(&email);
         // Failures are shown, the kiosk's journal untouched.
         const JournalTemporaire journal;
         Reporting::EnvoyerEmail(QStringLiteral("test"), QStringLiteral("Test d' Email Da VUDU2"));
         journal.imprimer(out);
     }
-    Reporting::installerEmail1(nullptr);
 
     out << envoyes << " mail(s) envoyé(s) sur " << destinataires << '\n';
     return envoyes == destinataires && destinataires > 0 ? 0 : 1;

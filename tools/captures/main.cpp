@@ -9,16 +9,16 @@
 #include "client/clientscripte.h"
 #include "front/fnacceuil.h"
 #include "front/kioskscreens.h"
+#include "front/kiosque.h"
 #include "media/frmvideo.h"
 #include "platform/applicationfolder.h"
+#include "platform/installation.h"
 #include "platform/lecteurqt.h"
 #include "platform/messagebox.h"
 #include "platform/seams.h"
 #include "sale/frmchoix.h"
 #include "sale/frmpayment.h"
-#include "sale/postevente.h"
 #include "startup/demarrage.h"
-#include "startup/liaisonpaiement.h"
 #include "state/ecrans.h"
 #include "state/etatdemarrage.h"
 #include "stock/frmremplissage.h"
@@ -224,13 +224,11 @@ int main(int argc, char *argv[])
     Startup::etat().dossierApplication =
         Platform::resolveApplicationFolder(args, QString(), QDir::currentPath());
     Platform::FileMessageBox boites(QDir(sortie).filePath(QStringLiteral("boites.txt")));
-    Platform::installMessageBox(&boites);
+    const Platform::InstalledMessageBox boitesInstallees(&boites);
     Platform::LecteurQtMedia lecteur;
-    Platform::installLecteurMedia(&lecteur);
-    Payment::LiaisonTerminal terminal(Startup::environnementTerminal());
-    Sale::PosteVente poste(terminal);
-    Front::KioskScreens screens(poste);
-    Startup::installerEcrans(&screens);
+    const Platform::InstalledLecteurMedia lecteurInstalle(&lecteur);
+    Front::Kiosque kiosque;
+    Front::KioskScreens &screens = kiosque.ecrans();
     if (Startup::Main() != Startup::IssueDemarrage::EnMarche) {
         std::fprintf(stderr, "le kiosque n'a pas démarré\n");
         return 1;
@@ -243,16 +241,12 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "remplissage: %s\n", e.what());
         }
         screens.fnAcceuil()->terminer();
-        Startup::installerEcrans(nullptr);
-        Platform::installMessageBox(nullptr);
         return ok ? 0 : 1;
     }
     const qsizetype vente = args.indexOf(QStringLiteral("--vente"));
     if (vente >= 0 && vente + 2 < args.size()) {
         const bool ok = jouerVente(screens, args.at(vente + 1), sortie);
         screens.fnAcceuil()->terminer();
-        Startup::installerEcrans(nullptr);
-        Platform::installMessageBox(nullptr);
         return ok ? 0 : 1;
     }
     bool ok = true;
@@ -271,8 +265,5 @@ int main(int argc, char *argv[])
     }
     ok = capturerFilm(screens, lecteur, sortie) && ok;
     screens.fnAcceuil()->terminer();
-    Startup::installerEcrans(nullptr);
-    Platform::installMessageBox(nullptr);
-    Platform::installLecteurMedia(nullptr);
     return ok ? 0 : 1;
 }
