@@ -24,7 +24,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Movendi"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    Startup::etat().dossierApplication = Platform::resolveApplicationFolder(
+    State::etat().dossierApplication = Platform::resolveApplicationFolder(
         QApplication::arguments(), qEnvironmentVariable("MOVENDI_DOSSIER"),
         QApplication::applicationDirPath());
 

@@ -6,7 +6,7 @@
 
 #include <limits>
 
-namespace Movendi::Startup {
+namespace Movendi::Config {
 
 namespace {
 
@@ -154,4 +154,4 @@ int lirePortReseau(const QString &cheminIni, const QString &section, const QStri
     return ok && port > 0 && port <= 65535 ? port : defautCle(section, cle).toInt();
 }
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Config

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace Movendi::Startup {
+namespace Movendi::Config {
 
 // The site's own values, taken when RURUDIZ.ini names none.
 inline constexpr const char *ServeurSmtpParDefaut = "smtp.movendi-exploitation.fr";
@@ -73,4 +73,4 @@ bool lireCleOuiNon(const QString &cheminIni, const QString &section, const QStri
 // it is not one.
 int lirePortReseau(const QString &cheminIni, const QString &section, const QString &cle);
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Config

@@ -2,7 +2,7 @@
 
 #include "platform/windows1252.h"
 
-namespace Movendi::Startup {
+namespace Movendi::Config {
 
 namespace {
 const QByteArray cle("kazotrem");
@@ -31,4 +31,4 @@ QString MotDePasseChiffre()
     return Platform::fromWindows1252(QByteArray::fromHex("b8d7b1e2bfddcedcded2efd4c2e1d7"));
 }
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Config

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace Movendi::Startup {
+namespace Movendi::Config {
 
 // Module Crypte: deciphers the kiosk's stored constants with the fixed key "kazotrem".
 // Each character's 8-bit code (Windows-1252) loses the code of its key character; a negative
@@ -13,4 +13,4 @@ QString DecrypterChaine(const QString &chaine);
 // first 5 deciphered characters are the password.
 QString MotDePasseChiffre();
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Config

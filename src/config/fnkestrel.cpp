@@ -10,21 +10,21 @@
 
 #include <limits>
 
-namespace Movendi::Startup {
+namespace Movendi::Config {
 
 namespace {
-void afficherErreur(const QString &routine, const ErreurExecution &erreur)
+void afficherErreur(const QString &routine, const Journal::ErreurExecution &erreur)
 {
-    if (boitesInterdites()) {
-        SignalerErreur(routine, erreur);
+    if (State::boitesInterdites()) {
+        Journal::SignalerErreur(routine, erreur);
         return;
     }
     Platform::messageBox().show(routine, TexteErreur(erreur.numero(), erreur.description()));
 }
 
-ErreurExecution lectureImpossible(const QString &chemin)
+Journal::ErreurExecution lectureImpossible(const QString &chemin)
 {
-    return Erreurs::accesFichier(chemin, QStringLiteral("lecture impossible"));
+    return Journal::Erreurs::accesFichier(chemin, QStringLiteral("lecture impossible"));
 }
 } // namespace
 
@@ -56,7 +56,8 @@ void EcrireIniString(const QString &chemin, const QString &section, const QStrin
 {
     QString raison;
     if (!Platform::writeProfileString(chemin, section, cle, valeur, &raison))
-        afficherErreur(QStringLiteral("EcrireIniString"), Erreurs::accesFichier(chemin, raison));
+        afficherErreur(QStringLiteral("EcrireIniString"),
+                       Journal::Erreurs::accesFichier(chemin, raison));
 }
 
 std::int16_t LireIniInteger(const QString &chemin, const QString &section, const QString &cle,
@@ -70,10 +71,10 @@ std::int16_t LireIniInteger(const QString &chemin, const QString &section, const
     }
     if (valeur < std::numeric_limits<std::int16_t>::min() ||
         valeur > std::numeric_limits<std::int16_t>::max()) {
-        afficherErreur(QStringLiteral("LireIniInteger"), Erreurs::depassement());
+        afficherErreur(QStringLiteral("LireIniInteger"), Journal::Erreurs::depassement());
         return 0;
     }
     return static_cast<std::int16_t>(valeur);
 }
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Config

@@ -3,7 +3,7 @@
 #include <QString>
 #include <cstdint>
 
-namespace Movendi::Startup {
+namespace Movendi::Config {
 
 // Module FnKestrel: configuration-file access and the error box text.
 
@@ -26,4 +26,4 @@ std::int16_t LireIniInteger(const QString &chemin, const QString &section, const
 // The four lines of the error box, joined by a carriage return alone.
 QString TexteErreur(int numero, const QString &description);
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Config

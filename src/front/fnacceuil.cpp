@@ -46,8 +46,8 @@
 
 namespace Movendi::Front {
 
-using Startup::etat;
-namespace KioskStyle = Startup::KioskStyle;
+using State::etat;
+namespace KioskStyle = Screens::KioskStyle;
 
 namespace {
 
@@ -239,7 +239,7 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage,
         // A cancelled payment may still wait for its card behind this screen: a modal film
         // would hold that wait until it ends.
         // Nor over start-up (the home screen not shown yet) or a screen in front of it.
-        if (!Startup::filmPermis() || !isVisible()) {
+        if (!State::filmPermis() || !isVisible()) {
             m_timerVideo->start();
             return;
         }
@@ -253,7 +253,7 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage,
             m_timerRetourAutomatique->restart();
             return;
         }
-        Startup::RetournerAccueil();
+        Screens::RetournerAccueil();
         m_supervision->VerifierSauvegarde();
     });
     if (paiement()) {
@@ -279,7 +279,7 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage,
     lecteur.terminer = [this] { terminer(); };
     lecteur.ouvrirRemplissage = [this] { ouvrirRemplissage(); };
     m_video = std::make_unique<Media::FrmVideo>(std::move(lecteur));
-    connect(&Startup::disponibilite(), &Startup::Disponibilite::changee, this,
+    connect(&State::disponibilite(), &State::Disponibilite::changee, this,
             &FnAcceuil::afficherDisponibilite);
     afficherDisponibilite();
     qApp->installEventFilter(this);
@@ -290,11 +290,11 @@ void FnAcceuil::afficherDisponibilite()
     // A store made writable again is not seen through a connection opened while it was not:
     // the next use opens it afresh.
     const bool magasinEnPanne =
-        Startup::disponibilite().contient(Startup::Indisponibilite::MagasinNonInscriptible);
+        State::disponibilite().contient(State::Indisponibilite::MagasinNonInscriptible);
     if (m_magasinEnPanne && !magasinEnPanne)
         m_base.reset();
     m_magasinEnPanne = magasinEnPanne;
-    const bool disponible = Startup::disponibilite().disponible();
+    const bool disponible = State::disponibilite().disponible();
     m_tuiles->setVisible(disponible);
     m_accroche->setVisible(disponible);
     m_labelDispo->setVisible(!disponible);
@@ -340,19 +340,19 @@ bool FnAcceuil::ouvrirBase(bool demarrage)
     if (m_base)
         return true;
     try {
-        m_base = std::make_unique<Startup::StoreDatabase>();
+        m_base = std::make_unique<Store::StoreDatabase>();
         if (m_baseEnEchec)
-            Startup::JournaliserErreur(QStringLiteral("FnAcceuil"),
+            Journal::JournaliserErreur(QStringLiteral("FnAcceuil"),
                                        QStringLiteral("base de donnée de nouveau accessible"));
         m_baseEnEchec = false;
         return true;
-    } catch (const Startup::ErreurExecution &erreur) {
+    } catch (const Journal::ErreurExecution &erreur) {
         // Reported once, as start-up reports it; each activation of the screen tries again.
         if (demarrage || !m_baseEnEchec) {
-            if (erreur.numero() == Startup::Erreurs::BaseDeDonnees)
-                Startup::JournaliserErreur(QStringLiteral("Main"),
+            if (erreur.numero() == Journal::Erreurs::BaseDeDonnees)
+                Journal::JournaliserErreur(QStringLiteral("Main"),
                                            QStringLiteral("Problème de base de donnée"));
-            Startup::SignalerErreur(QStringLiteral("Main"), erreur);
+            Journal::SignalerErreur(QStringLiteral("Main"), erreur);
         }
         m_baseEnEchec = true;
         return false;
@@ -365,7 +365,7 @@ void FnAcceuil::Form_Activate()
     ouvrirBase(false);
     ChargerCatalogue();
     AfficherCatalogue();
-    Startup::ChargerMessages(etat().Langue);
+    I18n::ChargerMessages(etat().Langue);
 }
 
 void FnAcceuil::showEvent(QShowEvent *event)
@@ -401,7 +401,7 @@ void FnAcceuil::ChargerCatalogue()
                 offerts << l;
             } else if (!m_prixRefuses.contains(l.at(0).toInt())) {
                 m_prixRefuses.insert(l.at(0).toInt());
-                Startup::JournaliserErreur(
+                Journal::JournaliserErreur(
                     QStringLiteral("ChargerCatalogue"),
                     QStringLiteral("article %1 non proposé: prix invalide (%2)")
                         .arg(l.at(0).toString(),
@@ -421,18 +421,18 @@ void FnAcceuil::ChargerCatalogue()
             const QVariantList &l = offerts.at(r - 1);
             auto &cel = m_catalogue[r];
             cel[0] = taux;
-            cel[1] = Startup::ConvertNullStr(l.at(0));
-            cel[2] = Startup::ConvertNullStr(l.at(1));
-            cel[3] = Startup::ConvertNullStr(l.at(2));
-            const QString image = Startup::ConvertNullStr(l.at(3)) + QStringLiteral(".jpg");
-            if (Startup::FichierExiste(etat().CheminImages, image))
+            cel[1] = Store::ConvertNullStr(l.at(0));
+            cel[2] = Store::ConvertNullStr(l.at(1));
+            cel[3] = Store::ConvertNullStr(l.at(2));
+            const QString image = Store::ConvertNullStr(l.at(3)) + QStringLiteral(".jpg");
+            if (Utilities::FichierExiste(etat().CheminImages, image))
                 cel[4] = image;
             if (!l.at(4).isNull())
-                cel[5] = Startup::StoreDatabase::monnaie(l.at(4)).texteMonetaire();
-            cel[6] = Startup::ConvertNullStr(l.at(5));
+                cel[5] = Store::StoreDatabase::monnaie(l.at(4)).texteMonetaire();
+            cel[6] = Store::ConvertNullStr(l.at(5));
         }
-    } catch (const Startup::ErreurExecution &erreur) {
-        Startup::SignalerErreur(QStringLiteral("ChargerCatalogue"), erreur);
+    } catch (const Journal::ErreurExecution &erreur) {
+        Journal::SignalerErreur(QStringLiteral("ChargerCatalogue"), erreur);
     }
 }
 
@@ -446,8 +446,9 @@ void FnAcceuil::AfficherCatalogue()
         const auto &ligne = m_catalogue.at(n);
         m_noms[i]->setText(francais ? ligne[3] : ligne[6]);
         const QString &image = ligne[4];
-        if (!image.isEmpty() && Startup::FichierExiste(etat().CheminImages, image)) {
-            m_picture2->setPixmap(QPixmap(Startup::AjouterAntislash(etat().CheminImages) + image));
+        if (!image.isEmpty() && Utilities::FichierExiste(etat().CheminImages, image)) {
+            m_picture2->setPixmap(
+                QPixmap(Utilities::AjouterAntislash(etat().CheminImages) + image));
             const QPixmap photo = m_picture2->pixmap();
             if (!photo.isNull() && photo.height() > 0) {
                 const int largeur =
@@ -483,7 +484,7 @@ bool FnAcceuil::venteAffichee() const
 void FnAcceuil::toucherTuile(int i)
 {
     // Nothing is sold while the kiosk is out of service or the night runs.
-    if (!Startup::disponibilite().disponible())
+    if (!State::disponibilite().disponible())
         return;
     if (Sale::Vente *vente = venteEnCours()) {
         // A new basket: the earlier card wait ends first, then this touch is played.
@@ -492,16 +493,16 @@ void FnAcceuil::toucherTuile(int i)
         return;
     }
     m_timerVideo->stop();
-    Startup::RelancerRetourAutomatique();
+    State::RelancerRetourAutomatique();
     m_images[i]->setStyleSheet(bordureTuile);
-    Startup::AttendreInterruptible(0.3);
+    Utilities::AttendreInterruptible(0.3);
     const auto &ligne = m_catalogue.at(i + 1);
-    Startup::EtatDemarrage &e = etat();
+    State::EtatDemarrage &e = etat();
     e.ReferenceChoisie = ligne[1].toInt();
     e.QteChoisie = ligne[2].toInt();
-    e.MontantAPayer = Startup::Monnaie::depuisTexte(ligne[5]).value_or(Startup::Monnaie());
-    Startup::FullScreenKeeper::showFullScreen(m_choix);
-    Startup::MettreAuPremierPlan(m_choix);
+    e.MontantAPayer = Money::Monnaie::depuisTexte(ligne[5]).value_or(Money::Monnaie());
+    Screens::FullScreenKeeper::showFullScreen(m_choix);
+    Screens::MettreAuPremierPlan(m_choix);
     hide();
     m_images[i]->setStyleSheet(QString());
 }
@@ -509,7 +510,7 @@ void FnAcceuil::toucherTuile(int i)
 void FnAcceuil::choisirLangue(const QString &langue)
 {
     etat().Langue = langue;
-    Startup::ChargerMessages(langue);
+    I18n::ChargerMessages(langue);
     AfficherCatalogue();
 }
 
@@ -532,7 +533,7 @@ void FnAcceuil::tickAnimation()
         m_ticks = 0;
         // Never over a sale running on the payment screen.
         if (isVisible() && !venteAffichee())
-            Startup::MettreAuPremierPlan(this);
+            Screens::MettreAuPremierPlan(this);
     }
 }
 
@@ -540,12 +541,12 @@ void FnAcceuil::LancerVideo()
 {
     // Already up: a second modal showing would nest inside the first. Nor over a sale or staff
     // refilling (the home screen starts it once they are done).
-    if (m_video->isVisible() || !Startup::filmPermis())
+    if (m_video->isVisible() || !State::filmPermis())
         return;
     m_videoEnCours = true;
     m_ssPanelVideo->setFixedHeight(height());
     m_ssPanelVideo->setVisible(true);
-    Startup::FullScreenKeeper::showFullScreen(m_video.get());
+    Screens::FullScreenKeeper::showFullScreen(m_video.get());
     m_video->exec();
 }
 
@@ -555,7 +556,7 @@ void FnAcceuil::ArreterVideo()
     m_ssPanelVideo->setVisible(false);
     m_timerVideo->stop();
     m_video->hide();
-    Startup::RelancerRetourAutomatique();
+    State::RelancerRetourAutomatique();
 }
 
 void FnAcceuil::ouvrirRemplissage()
@@ -575,14 +576,14 @@ bool FnAcceuil::eventFilter(QObject *watched, QEvent *event)
         return QWidget::eventFilter(watched, event);
     auto *cle = static_cast<QKeyEvent *>(event);
     if (event->type() == QEvent::KeyPress) {
-        if (!Startup::ecransStables())
+        if (!State::ecransStables())
             return false;
         if (cle->key() == Qt::Key_F)
             terminer();
         return true;
     }
     // Not during the nightly run: it ends by starting the film again.
-    if (cle->key() == Qt::Key_F12 && !cle->isAutoRepeat() && Startup::remplissagePermis())
+    if (cle->key() == Qt::Key_F12 && !cle->isAutoRepeat() && State::remplissagePermis())
         ouvrirRemplissage();
     return true;
 }

@@ -20,7 +20,7 @@ class LiaisonTerminal;
 namespace Movendi::Platform {
 class KioskTimer;
 }
-namespace Movendi::Startup {
+namespace Movendi::Store {
 class StoreDatabase;
 }
 namespace Movendi::Sale {
@@ -112,7 +112,7 @@ private:
     Payment::LiaisonTerminal &m_terminal;
     std::unique_ptr<Media::FrmVideo> m_video;
     std::unique_ptr<Supervision> m_supervision;
-    std::unique_ptr<Startup::StoreDatabase> m_base;
+    std::unique_ptr<Store::StoreDatabase> m_base;
     std::array<std::array<QString, 7>, LignesCatalogue> m_catalogue;
     int m_nombreArticles = 0;
     int m_ticks = 0;
@@ -124,7 +124,7 @@ private:
     // Articles already journalled for a price that cannot be charged.
     QSet<int> m_prixRefuses;
     bool m_videoEnCours = false;
-    Startup::SuiviActivation m_activation{[this] { Form_Activate(); }};
+    Screens::SuiviActivation m_activation{[this] { Form_Activate(); }};
     bool m_termine = false;
     bool m_pointeurCache = false;
 

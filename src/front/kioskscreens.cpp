@@ -54,8 +54,8 @@ QList<QWidget *> KioskScreens::ecransClients()
 
 void KioskScreens::afficherAccueil()
 {
-    Startup::FullScreenKeeper::showFullScreen(m_accueil.get());
-    Startup::MettreAuPremierPlan(m_accueil.get());
+    Screens::FullScreenKeeper::showFullScreen(m_accueil.get());
+    Screens::MettreAuPremierPlan(m_accueil.get());
     m_accueil->setFocus();
 }
 
@@ -94,7 +94,7 @@ void KioskScreens::montrerAccueil()
 {
     if (!m_accueil)
         return;
-    Startup::FullScreenKeeper::showFullScreen(m_accueil.get());
+    Screens::FullScreenKeeper::showFullScreen(m_accueil.get());
     m_accueil->timerVideo()->restart();
 }
 
@@ -127,8 +127,8 @@ void KioskScreens::ouvrirRemplissage()
 {
     if (!m_remplissage)
         m_remplissage = std::make_unique<Stock::FrmRemplissage>(&m_poste.ligneImprimante());
-    Startup::FullScreenKeeper::showFullScreen(m_remplissage.get());
-    Startup::MettreAuPremierPlan(m_remplissage.get());
+    Screens::FullScreenKeeper::showFullScreen(m_remplissage.get());
+    Screens::MettreAuPremierPlan(m_remplissage.get());
 }
 
 } // namespace Movendi::Front

@@ -23,7 +23,7 @@ class FnAcceuil;
 // Owns the customer screens for the program's life (the refill screen only while staff use it)
 // and offers them to start-up and to the navigation routines. The payment screen runs its
 // sales at the sale desk it is given; the home screen's night uses the desk's terminal link.
-class KioskScreens final : public Startup::Ecrans
+class KioskScreens final : public State::Ecrans
 {
 public:
     explicit KioskScreens(Sale::PosteVente &poste);

@@ -23,7 +23,7 @@
 
 namespace Movendi::Front {
 
-using Startup::etat;
+using State::etat;
 
 namespace {
 
@@ -39,8 +39,8 @@ std::optional<double> nombre(const QString &texte)
     try {
         if (texte.trimmed().isEmpty())
             return std::nullopt;
-        return Startup::ConvertNullDbl(texte);
-    } catch (const Startup::ErreurExecution &) {
+        return Store::ConvertNullDbl(texte);
+    } catch (const Journal::ErreurExecution &) {
         return std::nullopt;
     }
 }
@@ -78,7 +78,7 @@ LectureTelecollecte lireTelecollecte(const QString &impression)
         const QString zone = impression.mid(p + 21, 20);
         if (const qsizetype fin = zone.indexOf(QLatin1String("EUR")); fin >= 0) {
             const QString texte = zone.left(fin).trimmed();
-            if (const auto montant = Startup::Monnaie::depuisTexte(texte);
+            if (const auto montant = Money::Monnaie::depuisTexte(texte);
                 montant && !texte.isEmpty()) {
                 lu.montant = *montant;
                 lu.montantLu = true;
@@ -92,13 +92,13 @@ Supervision::Supervision(Actions actions, Payment::LiaisonTerminal &terminal)
     : m_actions(std::move(actions)), m_terminal(terminal)
 {
     Actions &a = m_actions;
-    parDefaut(a.base, [] { return static_cast<Startup::StoreDatabase *>(nullptr); });
+    parDefaut(a.base, [] { return static_cast<Store::StoreDatabase *>(nullptr); });
     parDefaut(a.arreterVideo, [] {});
     parDefaut(a.lancerVideo, [] {});
     parDefaut(a.envoyerEmail, &Reporting::EnvoyerEmail);
     parDefaut(a.demTC, [this](bool ecouter) { return m_terminal.DemTC(ecouter); });
     parDefaut(a.demTIC, [this] { return m_terminal.DemTIC(); });
-    parDefaut(a.sauvegarderDatabase, &Startup::SauvegarderDatabase);
+    parDefaut(a.sauvegarderDatabase, &Store::SauvegarderDatabase);
     parDefaut(a.jourRapportFinDeMois, &Reporting::JourRapportFinDeMois);
     parDefaut(a.jourRapportDebutDeMois, &Reporting::JourRapportDebutDeMois);
     parDefaut(a.exportCsv, &Reporting::ExportCsv);
@@ -115,17 +115,17 @@ void Supervision::tickControl()
 
 void Supervision::controlerActivite()
 {
-    Startup::StoreDatabase *base = m_actions.base();
+    Store::StoreDatabase *base = m_actions.base();
     if (!base)
         return;
-    const Startup::EtatDemarrage &e = etat();
-    Startup::ResultatRequete ventes;
+    const State::EtatDemarrage &e = etat();
+    Store::ResultatRequete ventes;
     try {
         ventes =
             base->ControlVente(commandeControleVente(e.IntervalControl), Platform::clock().now());
-    } catch (const Startup::ErreurExecution &erreur) {
+    } catch (const Journal::ErreurExecution &erreur) {
         // Timer events must not throw: the check is journalled and tried again in an hour.
-        Startup::SignalerErreur(QStringLiteral("TimerControl"), erreur);
+        Journal::SignalerErreur(QStringLiteral("TimerControl"), erreur);
         return;
     }
     if (ventes.estVide())
@@ -137,15 +137,15 @@ QDate Supervision::DernierJourTelecollecte()
 {
     // Kept in the store, so that a restart inside the window does not remit again.
     if (!m_dernierJourLu) {
-        if (Startup::StoreDatabase *base = m_actions.base()) {
+        if (Store::StoreDatabase *base = m_actions.base()) {
             try {
-                const std::optional<QString> jour = Startup::lireEtatKiosque(
-                    *base, QLatin1String(Startup::CleDernierJourTelecollecte));
+                const std::optional<QString> jour =
+                    Store::lireEtatKiosque(*base, QLatin1String(Store::CleDernierJourTelecollecte));
                 if (jour)
                     m_dernierJourTelecollecte = QDate::fromString(*jour, Qt::ISODate);
                 m_dernierJourLu = true;
-            } catch (const Startup::ErreurExecution &erreur) {
-                Startup::SignalerErreur(QStringLiteral("VerifierSauvegarde"), erreur);
+            } catch (const Journal::ErreurExecution &erreur) {
+                Journal::SignalerErreur(QStringLiteral("VerifierSauvegarde"), erreur);
             }
         }
     }
@@ -156,41 +156,41 @@ void Supervision::noterJourTelecollecte(const QDate &jour)
 {
     m_dernierJourTelecollecte = jour;
     m_dernierJourLu = true;
-    Startup::StoreDatabase *base = m_actions.base();
+    Store::StoreDatabase *base = m_actions.base();
     try {
         if (!base)
-            throw Startup::ErreurExecution(Startup::StoreDatabase::ErreurOuverture,
+            throw Journal::ErreurExecution(Store::StoreDatabase::ErreurOuverture,
                                            QStringLiteral("base de donnée inaccessible"));
-        Startup::ecrireEtatKiosque(*base, QLatin1String(Startup::CleDernierJourTelecollecte),
-                                   jour.toString(Qt::ISODate));
-    } catch (const Startup::ErreurExecution &erreur) {
+        Store::ecrireEtatKiosque(*base, QLatin1String(Store::CleDernierJourTelecollecte),
+                                 jour.toString(Qt::ISODate));
+    } catch (const Journal::ErreurExecution &erreur) {
         // Remembered for this run only: a restart inside the window would remit again.
-        Startup::SignalerErreur(QStringLiteral("VerifierSauvegarde"), erreur);
+        Journal::SignalerErreur(QStringLiteral("VerifierSauvegarde"), erreur);
     }
 }
 
 void Supervision::VerifierSauvegarde()
 {
-    const Startup::EtatDemarrage &e = etat();
+    const State::EtatDemarrage &e = etat();
     const QDateTime maintenant = Platform::clock().now();
     const QTime heure = maintenant.time();
     if (!(heure > e.DebutTelecollecte && heure <= e.FinTelecollecte))
         return;
     // A cancelled payment may still wait for its card on the terminal's line, and the night
     // never runs inside itself: the next call inside the window starts it.
-    if (!Startup::terminalLibre())
+    if (!State::terminalLibre())
         return;
     if (maintenant.date() == DernierJourTelecollecte())
         return;
 
     // No customer meets the night: no sale starts and no box waits for a touch until its end.
-    const Startup::GardeNuit nuit;
+    const State::GardeNuit nuit;
     m_actions.arreterVideo();
     noterJourTelecollecte(maintenant.date());
-    Startup::ArreterRetourAutomatique();
+    State::ArreterRetourAutomatique();
 
     if (m_actions.demTC(true) == Payment::Resultat::Ok) {
-        Startup::AttendreInterruptible(1);
+        Utilities::AttendreInterruptible(1);
         int rapport = 0;
         for (int appel = 1; appel <= AppelsRapportMax; ++appel) {
             rapport = m_actions.demTIC();
@@ -209,17 +209,17 @@ void Supervision::VerifierSauvegarde()
     m_actions.rapportBordereauxRemiseBancaire();
 
     m_actions.lancerVideo();
-    Startup::RelancerRetourAutomatique();
+    State::RelancerRetourAutomatique();
 }
 
 void Supervision::EnregistrerTelecollecte()
 {
     const QString impression = m_terminal.etat().MerchantTicketText;
     const LectureTelecollecte lu = lireTelecollecte(impression);
-    Startup::StoreDatabase *base = m_actions.base();
+    Store::StoreDatabase *base = m_actions.base();
     if (!base) {
-        Startup::SignalerErreur(contexteTelecollecte,
-                                Startup::ErreurExecution(Startup::StoreDatabase::ErreurOuverture,
+        Journal::SignalerErreur(contexteTelecollecte,
+                                Journal::ErreurExecution(Store::StoreDatabase::ErreurOuverture,
                                                          QStringLiteral("base de donnée "
                                                                         "inaccessible")));
         return;
@@ -228,17 +228,17 @@ void Supervision::EnregistrerTelecollecte()
         base->executer(
             QStringLiteral("INSERT INTO Telecollectes (LaDate, NbTransaction, Montant, NoRemise, "
                            "Ticket) VALUES (?, ?, ?, ?, ?)"),
-            {Startup::StoreDatabase::versBase(Platform::clock().now()),
+            {Store::StoreDatabase::versBase(Platform::clock().now()),
              lu.nbTransaction ? QVariant(*lu.nbTransaction) : QVariant(QMetaType(QMetaType::Int)),
-             Startup::StoreDatabase::versBase(lu.montant), lu.noRemise,
-             Startup::ConvertNullStr(impression)});
-    } catch (const Startup::ErreurExecution &erreur) {
-        Startup::SignalerErreur(contexteTelecollecte, erreur);
+             Store::StoreDatabase::versBase(lu.montant), lu.noRemise,
+             Store::ConvertNullStr(impression)});
+    } catch (const Journal::ErreurExecution &erreur) {
+        Journal::SignalerErreur(contexteTelecollecte, erreur);
         return;
     }
     // The row keeps the remittance even when its amount cannot be read.
     if (impression.contains(QLatin1String("MONTANT")) && !lu.montantLu)
-        Startup::JournaliserErreur(
+        Journal::JournaliserErreur(
             contexteTelecollecte,
             QStringLiteral("montant illisible, enregistré à 0 (remise %1)").arg(lu.noRemise));
 }

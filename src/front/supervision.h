@@ -12,7 +12,7 @@
 namespace Movendi::Payment {
 class LiaisonTerminal;
 }
-namespace Movendi::Startup {
+namespace Movendi::Store {
 class StoreDatabase;
 }
 
@@ -28,7 +28,7 @@ struct LectureTelecollecte
 {
     qint64 noRemise = 0;
     std::optional<int> nbTransaction; // empty when "Nb Transaction" is not in it
-    Startup::Monnaie montant;
+    Money::Monnaie montant;
     bool montantLu = false; // "MONTANT" followed by "EUR" and a number
 };
 LectureTelecollecte lireTelecollecte(const QString &impression);
@@ -41,7 +41,7 @@ public:
     // Everything the supervision does outside itself, so that a test can watch it.
     struct Actions
     {
-        std::function<Startup::StoreDatabase *()> base; // the home screen's connection
+        std::function<Store::StoreDatabase *()> base; // the home screen's connection
         std::function<void()> arreterVideo;
         std::function<void()> lancerVideo;
         std::function<void(const QString &sujet, const QString &corps)> envoyerEmail;

@@ -8,13 +8,13 @@
 
 #include <QWidget>
 
-namespace Movendi::Startup {
+namespace Movendi::I18n {
 
 namespace {
 
-TableMessages textesFrancais()
+State::TableMessages textesFrancais()
 {
-    TableMessages m;
+    State::TableMessages m;
     m.MsgArticleIndisponible = QStringLiteral("Article Indisponible");
     m.MsgDistributionEnCours = QStringLiteral("Distribution en cours\r\nVeuillez patientier...");
     m.MsgModePaiement = QStringLiteral("Choisissez votre mode de paiement");
@@ -45,9 +45,9 @@ TableMessages textesFrancais()
 }
 
 // The texts without an English version keep the French one.
-TableMessages textesAnglais(const QString &patientezActuel)
+State::TableMessages textesAnglais(const QString &patientezActuel)
 {
-    TableMessages m = textesFrancais();
+    State::TableMessages m = textesFrancais();
     m.MsgArticleIndisponible = QStringLiteral("Unavailable");
     m.MsgDistributionEnCours = QStringLiteral("Please wait is working ...");
     m.MsgEnPanne = QStringLiteral("Temporary out of order !");
@@ -83,15 +83,15 @@ void ChargerMessages(const QString &langue)
     if (!francais && langue != QLatin1String("EN"))
         return;
 
-    TableMessages &messages = etat().Messages;
+    State::TableMessages &messages = State::etat().Messages;
     messages = francais ? textesFrancais() : textesAnglais(messages.MsgPatientez);
 
-    Ecrans *liste = ecrans();
+    State::Ecrans *liste = State::ecrans();
     if (!liste)
         return;
-    const QString fichier =
-        Platform::resolveFileNoCase(DossierApplication(), francais ? QStringLiteral("French.lng")
-                                                                   : QStringLiteral("English.lng"));
+    const QString fichier = Platform::resolveFileNoCase(Utilities::DossierApplication(),
+                                                        francais ? QStringLiteral("French.lng")
+                                                                 : QStringLiteral("English.lng"));
     // The list loads the screens that are not loaded yet, so their load handlers see the texts
     // filled above.
     const QList<QWidget *> ecransClients = liste->ecransClients();
@@ -99,4 +99,4 @@ void ChargerMessages(const QString &langue)
         TraduireForm(ecran, fichier);
 }
 
-} // namespace Movendi::Startup
+} // namespace Movendi::I18n

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-namespace Movendi::Startup {
+namespace Movendi::I18n {
 
 // Module ConstMessage: the texts the kiosk composes itself, in the current language.
 
@@ -15,4 +15,4 @@ namespace Movendi::Startup {
 // Failures of the screen list pass to the caller.
 void ChargerMessages(const QString &langue);
 
-} // namespace Movendi::Startup
+} // namespace Movendi::I18n

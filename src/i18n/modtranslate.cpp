@@ -11,7 +11,7 @@
 #include <QWidget>
 #include <optional>
 
-namespace Movendi::Startup {
+namespace Movendi::I18n {
 
 namespace {
 
@@ -133,4 +133,4 @@ void TraduireForm(QWidget *ecran, const QString &fichier)
     });
 }
 
-} // namespace Movendi::Startup
+} // namespace Movendi::I18n

@@ -4,7 +4,7 @@
 
 class QWidget;
 
-namespace Movendi::Startup {
+namespace Movendi::I18n {
 
 // Module MODTranslate: puts the captions and tooltips of a language file on a screen.
 //
@@ -32,4 +32,4 @@ void TraduireForm(QWidget *ecran, const QString &fichier);
 QString LireCleLangue(const QString &fichier, const QString &section, const QString &cle,
                       const QString &defaut);
 
-} // namespace Movendi::Startup
+} // namespace Movendi::I18n

@@ -1,6 +1,6 @@
 #include "journal/erreur.h"
 
-namespace Movendi::Startup {
+namespace Movendi::Journal {
 
 ErreurExecution::ErreurExecution(int numero, QString description)
     : m_numero(numero), m_description(std::move(description)),
@@ -28,4 +28,4 @@ ErreurExecution accesFichier(const QString &chemin, const QString &raison)
 
 } // namespace Erreurs
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Journal

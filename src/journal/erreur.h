@@ -3,7 +3,7 @@
 #include <QString>
 #include <exception>
 
-namespace Movendi::Startup {
+namespace Movendi::Journal {
 
 // A run-time failure with a number and a description, as failure handlers report them. Thrown
 // inside a subsystem and caught by the routine that owns the failure handling; never thrown
@@ -38,4 +38,4 @@ ErreurExecution typeIncompatible(const QString &valeur);
 ErreurExecution accesFichier(const QString &chemin, const QString &raison);
 } // namespace Erreurs
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Journal

@@ -13,22 +13,23 @@
 #include <sqlite3.h>
 #include <syslog.h>
 
-namespace Movendi::Startup {
+namespace Movendi::Journal {
 
 namespace {
 
 // The journal's file, opened for writing; null with the reason when it cannot be.
 sqlite3 *ouvrirJournal(QString *raison)
 {
-    if (etat().CheminJournal.isEmpty())
-        etat().CheminJournal = DossierApplication();
-    const auto nom = Platform::findFileNoCase(etat().CheminJournal, QLatin1String(NomJournal));
+    if (State::etat().CheminJournal.isEmpty())
+        State::etat().CheminJournal = Utilities::DossierApplication();
+    const auto nom =
+        Platform::findFileNoCase(State::etat().CheminJournal, QLatin1String(NomJournal));
     if (!nom) {
         *raison = QStringLiteral("journal absent: ") +
-                  QDir(etat().CheminJournal).filePath(QLatin1String(NomJournal));
+                  QDir(State::etat().CheminJournal).filePath(QLatin1String(NomJournal));
         return nullptr;
     }
-    const QByteArray chemin = QFile::encodeName(QDir(etat().CheminJournal).filePath(*nom));
+    const QByteArray chemin = QFile::encodeName(QDir(State::etat().CheminJournal).filePath(*nom));
     sqlite3 *db = nullptr;
     // Never SQLITE_OPEN_CREATE: the kiosk does not make the journal.
     if (sqlite3_open_v2(chemin.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
@@ -85,9 +86,10 @@ bool JournaliserErreur(const QString &contexte, const QString &erreur)
 
 bool journalPresent()
 {
-    if (etat().CheminJournal.isEmpty())
-        etat().CheminJournal = DossierApplication();
-    return Platform::findFileNoCase(etat().CheminJournal, QLatin1String(NomJournal)).has_value();
+    if (State::etat().CheminJournal.isEmpty())
+        State::etat().CheminJournal = Utilities::DossierApplication();
+    return Platform::findFileNoCase(State::etat().CheminJournal, QLatin1String(NomJournal))
+        .has_value();
 }
 
 bool journalInscriptible(QString *raison)
@@ -126,4 +128,4 @@ void SignalerErreur(const QString &contexte, const ErreurExecution &erreur)
                       QStringLiteral("N°: %1 %2").arg(erreur.numero()).arg(erreur.description()));
 }
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Journal

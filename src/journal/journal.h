@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace Movendi::Startup {
+namespace Movendi::Journal {
 
 class ErreurExecution;
 
@@ -29,4 +29,4 @@ void SignalerErreur(const QString &contexte, const ErreurExecution &erreur);
 inline constexpr const char *NomJournal = "MAINTEN.db";
 inline constexpr int DelaiVerrouJournalMs = 200;
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Journal

@@ -22,7 +22,7 @@
 
 namespace Movendi::Media {
 
-namespace KioskStyle = Startup::KioskStyle;
+namespace KioskStyle = Screens::KioskStyle;
 namespace TexteCommandeMedia = Platform::TexteCommandeMedia;
 
 namespace {
@@ -92,7 +92,7 @@ FrmVideo::~FrmVideo()
 
 QString FrmVideo::cheminFilm()
 {
-    return Startup::DossierApplication() + QStringLiteral("video/animation.avi");
+    return Utilities::DossierApplication() + QStringLiteral("video/animation.avi");
 }
 
 bool FrmVideo::estImage(const QString &chemin)
@@ -214,7 +214,7 @@ void FrmVideo::CmdAnn_Click()
     if (m_ouverture)
         return;
     arreter();
-    Startup::etat().Langue = QStringLiteral("FR");
+    State::etat().Langue = QStringLiteral("FR");
     if (m_actions.arreterVideo)
         m_actions.arreterVideo();
     hide();
@@ -225,7 +225,7 @@ void FrmVideo::Command8_Click()
     if (m_ouverture)
         return;
     arreter();
-    Startup::etat().Langue = QStringLiteral("EN");
+    State::etat().Langue = QStringLiteral("EN");
     if (m_actions.arreterVideo)
         m_actions.arreterVideo();
 }

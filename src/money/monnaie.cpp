@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-namespace Movendi::Startup {
+namespace Movendi::Money {
 
 std::int64_t Monnaie::centimes() const
 {
@@ -65,4 +65,4 @@ std::optional<Monnaie> Monnaie::depuisTexte(const QString &texte)
     return Monnaie(negatif ? -unites : unites);
 }
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Money

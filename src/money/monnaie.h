@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace Movendi::Startup {
+namespace Movendi::Money {
 
 // A currency amount in euros as a 64-bit count of 1/10000 euro, so that sums stay exact.
 class Monnaie
@@ -66,4 +66,4 @@ private:
     std::int64_t m_unites = 0;
 };
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Money

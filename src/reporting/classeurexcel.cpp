@@ -202,9 +202,9 @@ void ajouterCellule(Cellules &cellules, int ligne, int colonne, const Cellule &v
             else if (m.isValid()) // before 1900-03-01 or after 9999: kept as text
                 c.texte(l, col, m.toLocalTime().toString(TexteDateHeure));
         }
-        void operator()(Startup::Monnaie m) const
+        void operator()(Money::Monnaie m) const
         {
-            c.nombre(l, col, double(m.unites()) / double(Startup::Monnaie::UnitesParEuro),
+            c.nombre(l, col, double(m.unites()) / double(Money::Monnaie::UnitesParEuro),
                      XfMonetaire);
         }
     };
@@ -359,8 +359,8 @@ Cellule celluleDepuis(const QVariant &v)
     default:
         break;
     }
-    if (v.metaType() == QMetaType::fromType<Startup::Monnaie>())
-        return v.value<Startup::Monnaie>();
+    if (v.metaType() == QMetaType::fromType<Money::Monnaie>())
+        return v.value<Money::Monnaie>();
     return v.toString();
 }
 

@@ -13,7 +13,7 @@
 namespace Movendi::Reporting {
 
 // One cell value: empty (null), text, number, date-time, currency.
-using Cellule = std::variant<std::monostate, QString, double, QDateTime, Startup::Monnaie>;
+using Cellule = std::variant<std::monostate, QString, double, QDateTime, Money::Monnaie>;
 
 // An Excel 97 workbook (.xls) of one sheet, for the reports mailed to the accountants.
 class ClasseurExcel

@@ -7,13 +7,13 @@
 
 namespace Movendi::Reporting {
 
-Startup::ErreurExecution signalerEchecExport(const QString &etape, const QString &contexte,
+Journal::ErreurExecution signalerEchecExport(const QString &etape, const QString &contexte,
                                              const QString &chemin, const QString &erreur)
 {
-    if (!Startup::boitesInterdites())
+    if (!State::boitesInterdites())
         Platform::messageBox().show(
             contexte, etape + QStringLiteral(" failed\r\nClasseurExcel\r\n") + erreur);
-    return Startup::Erreurs::accesFichier(chemin, etape + QStringLiteral(" failed: ") + erreur);
+    return Journal::Erreurs::accesFichier(chemin, etape + QStringLiteral(" failed: ") + erreur);
 }
 
 } // namespace Movendi::Reporting

@@ -199,8 +199,8 @@ quint64 Email::Envoie(const QString &expediteur, const QString &destinataire, co
     const std::optional<QString> nomDest = nomAdresse(destinataire);
     if (!nomExp || !nomDest) {
         terminer(false, QStringLiteral("adresse sans @"));
-        throw Startup::ErreurExecution(
-            Startup::Erreurs::AppelIncorrect,
+        throw Journal::ErreurExecution(
+            Journal::Erreurs::AppelIncorrect,
             QStringLiteral("Adresse sans @: \"%1\"").arg(nomExp ? destinataire : expediteur));
     }
     m_expediteur = expediteur;
@@ -222,7 +222,7 @@ quint64 Email::Envoie(const QString &expediteur, const QString &destinataire, co
             QFile fichier(chemin);
             if (!fichier.open(QIODevice::ReadOnly)) {
                 terminer(false, QStringLiteral("pièce jointe illisible"));
-                throw Startup::ErreurExecution(Startup::Erreurs::FichierIntrouvable,
+                throw Journal::ErreurExecution(Journal::Erreurs::FichierIntrouvable,
                                                QStringLiteral("Pièce jointe illisible %1: %2")
                                                    .arg(chemin, fichier.errorString()));
             }
@@ -322,7 +322,7 @@ void Email::envoyer(const QByteArray &texte)
         }
         m_octetsEnvoyes = m_tailleTotale;
         signalerProgression();
-        Startup::AttendreInterruptible(0.5);
+        Utilities::AttendreInterruptible(0.5);
         return;
     }
     for (char c : texte) {

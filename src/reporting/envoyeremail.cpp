@@ -24,11 +24,11 @@ ReglagesEmail LireReglagesEmail(const QString &cheminIni)
 {
     const QString section = QStringLiteral("Email");
     ReglagesEmail r;
-    r.serveur = Startup::lireCle(cheminIni, section, QStringLiteral("SMTP"));
-    r.expediteur = Startup::lireCle(cheminIni, section, QStringLiteral("MailFrom"));
+    r.serveur = Config::lireCle(cheminIni, section, QStringLiteral("SMTP"));
+    r.expediteur = Config::lireCle(cheminIni, section, QStringLiteral("MailFrom"));
     for (int i = 1; i <= NombreDestinataires; ++i)
-        r.destinataires << Startup::lireCle(cheminIni, section, QStringLiteral("Mailto%1").arg(i));
-    r.port = Startup::lirePortReseau(cheminIni, section, QStringLiteral("Port"));
+        r.destinataires << Config::lireCle(cheminIni, section, QStringLiteral("Mailto%1").arg(i));
+    r.port = Config::lirePortReseau(cheminIni, section, QStringLiteral("Port"));
     return r;
 }
 
@@ -46,12 +46,12 @@ void EnvoyerEmail(const QString &sujet, const QString &corps)
 {
     Email *email = email1();
     if (!email) {
-        Startup::JournaliserErreur(QStringLiteral("EnvoyerEmail"),
+        Journal::JournaliserErreur(QStringLiteral("EnvoyerEmail"),
                                    QStringLiteral("pas de composant mail"));
         return;
     }
     try {
-        const ReglagesEmail reglages = LireReglagesEmail(Startup::etat().CheminIni);
+        const ReglagesEmail reglages = LireReglagesEmail(State::etat().CheminIni);
         email->setSeveurSmtp(reglages.serveur);
         for (const QString &destinataire : reglages.destinataires) {
             if (destinataire.isEmpty())
@@ -63,8 +63,8 @@ void EnvoyerEmail(const QString &sujet, const QString &corps)
                 break;
         }
         email->FermerWinsock();
-    } catch (const Startup::ErreurExecution &erreur) {
-        Startup::SignalerErreur(QStringLiteral("EnvoyerEmail"), erreur);
+    } catch (const Journal::ErreurExecution &erreur) {
+        Journal::SignalerErreur(QStringLiteral("EnvoyerEmail"), erreur);
     }
 }
 
@@ -74,7 +74,7 @@ bool envoiTermine(Email &email, quint64 mail, const QString &contexte, const QSt
     const Email::Issue issue = email.attendreFin(mail);
     if (issue.envoye)
         return true;
-    Startup::JournaliserErreur(contexte, QStringLiteral("mail \"%1\" à %2 non envoyé: %3")
+    Journal::JournaliserErreur(contexte, QStringLiteral("mail \"%1\" à %2 non envoyé: %3")
                                              .arg(sujet, destinataire, issue.derniereReponse));
     return false;
 }

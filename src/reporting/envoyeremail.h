@@ -10,11 +10,11 @@ namespace Movendi::Reporting {
 class Email;
 
 // The site's mail settings when RURUDIZ.ini says nothing (config/clesconfiguration.h).
-inline constexpr int NombreDestinataires = Startup::NombreDestinatairesMail;
-inline constexpr qint32 PortSmtpParDefaut = Startup::PortSmtpParDefaut;
-inline constexpr const char *ServeurSmtpParDefaut = Startup::ServeurSmtpParDefaut;
-inline constexpr const char *ExpediteurParDefaut = Startup::ExpediteurParDefaut;
-inline constexpr const char *DestinataireParDefaut = Startup::DestinataireParDefaut;
+inline constexpr int NombreDestinataires = Config::NombreDestinatairesMail;
+inline constexpr qint32 PortSmtpParDefaut = Config::PortSmtpParDefaut;
+inline constexpr const char *ServeurSmtpParDefaut = Config::ServeurSmtpParDefaut;
+inline constexpr const char *ExpediteurParDefaut = Config::ExpediteurParDefaut;
+inline constexpr const char *DestinataireParDefaut = Config::DestinataireParDefaut;
 
 struct ReglagesEmail
 {

@@ -31,7 +31,7 @@ Email &composantMail()
 {
     Email *email = email1();
     if (!email)
-        throw Startup::ErreurExecution(Startup::Erreurs::ErreurInterne,
+        throw Journal::ErreurExecution(Journal::Erreurs::ErreurInterne,
                                        QStringLiteral("pas de composant mail"));
     return *email;
 }
@@ -50,7 +50,7 @@ void ecrireCsv(const QString &chemin, const QByteArray &contenu)
     QSaveFile fichier(chemin);
     if (!fichier.open(QIODevice::WriteOnly) || fichier.write(contenu) != contenu.size() ||
         !fichier.commit())
-        throw Startup::Erreurs::accesFichier(chemin, fichier.errorString());
+        throw Journal::Erreurs::accesFichier(chemin, fichier.errorString());
 }
 
 } // namespace
@@ -122,13 +122,13 @@ QString nomFichierRapport(const QString &prefixe, const QString &identite, const
 
 QString dossierRapports()
 {
-    const QString dossier = Startup::DossierApplication() + QStringLiteral("RapportVentes");
-    if (!Startup::DossierAccessible(dossier) && !QDir().mkpath(dossier))
-        throw Startup::Erreurs::accesFichier(dossier, QStringLiteral("dossier impossible à créer"));
+    const QString dossier = Utilities::DossierApplication() + QStringLiteral("RapportVentes");
+    if (!Utilities::DossierAccessible(dossier) && !QDir().mkpath(dossier))
+        throw Journal::Erreurs::accesFichier(dossier, QStringLiteral("dossier impossible à créer"));
     return dossier;
 }
 
-QByteArray texteCsv(const Startup::ResultatRequete &lignes)
+QByteArray texteCsv(const Store::ResultatRequete &lignes)
 {
     const auto champ = [](const QString &texte) {
         if (!texte.contains(QLatin1Char(';')) && !texte.contains(QLatin1Char('"')) &&
@@ -159,9 +159,9 @@ QByteArray texteCsv(const Startup::ResultatRequete &lignes)
 QStringList ecrireExportsCsv(const QString &debut, const QString &fin, const QDate &jour)
 {
     const QString dossier = dossierRapports();
-    const QString identite = Startup::etat().IdentiteMachine;
+    const QString identite = State::etat().IdentiteMachine;
     const QString finJour = fin + QStringLiteral(" 23:59:59");
-    Startup::StoreDatabase base;
+    Store::StoreDatabase base;
     QStringList fichiers;
 
     const QString ventes = QDir(dossier).filePath(
@@ -184,19 +184,19 @@ QStringList destinatairesRapport(int premier, int dernier)
 {
     QStringList adresses;
     for (int n = premier; n <= dernier; ++n) {
-        const QString a = Startup::lireCle(Startup::etat().CheminIni, QStringLiteral("Email"),
-                                           QStringLiteral("Mailto Rapport Telvio%1").arg(n));
+        const QString a = Config::lireCle(State::etat().CheminIni, QStringLiteral("Email"),
+                                          QStringLiteral("Mailto Rapport Telvio%1").arg(n));
         if (!a.trimmed().isEmpty())
             adresses << a;
     }
     return adresses;
 }
 
-void enregistrerFichierRapport(Startup::StoreDatabase &base, const QString &chemin)
+void enregistrerFichierRapport(Store::StoreDatabase &base, const QString &chemin)
 {
     base.executer(
         QStringLiteral("INSERT INTO TransfertExportCSV (Fichier, LaDate) VALUES (?, ?)"),
-        {QFileInfo(chemin).fileName(), Startup::StoreDatabase::versBase(Platform::clock().now())});
+        {QFileInfo(chemin).fileName(), Store::StoreDatabase::versBase(Platform::clock().now())});
 }
 
 void envoyerRapport(const QStringList &fichiers, const QStringList &destinataires)
@@ -224,8 +224,8 @@ void ExportCsv()
                                         etatRapport().DateFinRapport,
                                         Platform::clock().now().date()),
                        destinatairesRapport(2, 4));
-    } catch (const Startup::ErreurExecution &erreur) {
-        Startup::SignalerErreur(QStringLiteral("ExportCsv"), erreur);
+    } catch (const Journal::ErreurExecution &erreur) {
+        Journal::SignalerErreur(QStringLiteral("ExportCsv"), erreur);
     }
 }
 
@@ -235,12 +235,12 @@ void RapportBordereauxRemiseBancaire()
         dossierRapports();
         const QString classeur = ExportRemisesBancaire();
         {
-            Startup::StoreDatabase base;
+            Store::StoreDatabase base;
             enregistrerFichierRapport(base, classeur);
         }
         envoyerRapport({classeur}, destinatairesRapport(1, 1));
-    } catch (const Startup::ErreurExecution &erreur) {
-        Startup::SignalerErreur(QStringLiteral("RapportBordereauxRemiseBancaire"), erreur);
+    } catch (const Journal::ErreurExecution &erreur) {
+        Journal::SignalerErreur(QStringLiteral("RapportBordereauxRemiseBancaire"), erreur);
     }
 }
 
@@ -250,7 +250,7 @@ void EnvoyerEmailRapportCSV(const QString &destinataire)
         return;
     try {
         Email &email = composantMail();
-        const Startup::EtatDemarrage &e = Startup::etat();
+        const State::EtatDemarrage &e = State::etat();
         const ReglagesEmail reglages = LireReglagesEmail(e.CheminIni);
         email.setSeveurSmtp(reglages.serveur);
         const QString sujet = QStringLiteral("Rapport D.A. Telephone Mobile ") + e.IdentiteMachine;
@@ -260,8 +260,8 @@ void EnvoyerEmailRapportCSV(const QString &destinataire)
             reglages.port);
         envoiTermine(email, mail, QStringLiteral("EnvoyerEmailRapportCSV"), destinataire, sujet);
         email.FermerWinsock();
-    } catch (const Startup::ErreurExecution &erreur) {
-        Startup::SignalerErreur(QStringLiteral("EnvoyerEmailRapportCSV"), erreur);
+    } catch (const Journal::ErreurExecution &erreur) {
+        Journal::SignalerErreur(QStringLiteral("EnvoyerEmailRapportCSV"), erreur);
     }
 }
 

@@ -10,10 +10,10 @@
 
 #include <optional>
 
-namespace Movendi::Startup {
+namespace Movendi::Store {
 class StoreDatabase;
 struct ResultatRequete;
-} // namespace Movendi::Startup
+} // namespace Movendi::Store
 
 namespace Movendi::Reporting {
 
@@ -41,7 +41,7 @@ void RapportBordereauxRemiseBancaire();
 void EnvoyerEmailRapportCSV(const QString &destinataire);
 
 // The accounting recipients ("Mailto Rapport Telvio1" to "4") when the configuration names none.
-using Startup::DestinatairesRapportParDefaut;
+using Config::DestinatairesRapportParDefaut;
 
 // The accounting recipients "Mailto Rapport Telvio" premier to dernier, in order, the ones set
 // empty left out.
@@ -50,7 +50,7 @@ QStringList destinatairesRapport(int premier, int dernier);
 // Throws ErreurExecution when there is no mail control.
 void envoyerRapport(const QStringList &fichiers, const QStringList &destinataires);
 // A written report file recorded in TransfertExportCSV.
-void enregistrerFichierRapport(Startup::StoreDatabase &base, const QString &chemin);
+void enregistrerFichierRapport(Store::StoreDatabase &base, const QString &chemin);
 
 struct PeriodeRapport
 {
@@ -72,7 +72,7 @@ QString dossierRapports();
 // Rows as the accountants' CSV: the column names, then the rows, ";" between values, CR LF after
 // every line, a null as nothing. A value holding ";", a quote, CR or LF is quoted (its quotes
 // doubled) so that it stays in its column; any other value is written as it is.
-QByteArray texteCsv(const Startup::ResultatRequete &lignes);
+QByteArray texteCsv(const Store::ResultatRequete &lignes);
 
 // The two CSV files of a period ("dd/MM/yyyy" each), written into the report folder, each
 // registered in TransfertExportCSV once written. Returns their paths; throws ErreurExecution at

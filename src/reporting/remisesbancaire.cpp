@@ -21,16 +21,16 @@ const QString EtapeCopie = QStringLiteral("Copy Data from Résultats to Résulta
 QString cheminRemisesBancaire(const QDate &jour)
 {
     return QDir(dossierRapports())
-        .filePath(nomFichierRapport(QStringLiteral("Telecollecte"), Startup::etat().IdentiteMachine,
+        .filePath(nomFichierRapport(QStringLiteral("Telecollecte"), State::etat().IdentiteMachine,
                                     jour, QStringLiteral(".xls")));
 }
 
 QString ExportRemisesBancaire()
 {
-    const QString identite = Startup::etat().IdentiteMachine;
+    const QString identite = State::etat().IdentiteMachine;
     const QString chemin = cheminRemisesBancaire(Platform::clock().now().date());
-    Startup::StoreDatabase base;
-    const Startup::ResultatRequete remises = base.lire(
+    Store::StoreDatabase base;
+    const Store::ResultatRequete remises = base.lire(
         QStringLiteral("SELECT LaDate, NbTransaction, Montant, NoRemise, Ticket FROM Telecollectes "
                        "WHERE TransmitOK = 0 ORDER BY Id"));
     ClasseurExcel classeur(QStringLiteral("Résultats"),
@@ -40,10 +40,10 @@ QString ExportRemisesBancaire()
     for (qsizetype i = 0; i < remises.lignes.size(); ++i) {
         const QVariant montant = remises.valeur(i, QStringLiteral("Montant"));
         classeur.ajouterLigne(
-            {celluleDepuis(Startup::StoreDatabase::momentDepuisBase(
+            {celluleDepuis(Store::StoreDatabase::momentDepuisBase(
                  remises.valeur(i, QStringLiteral("LaDate")))),
              celluleDepuis(remises.valeur(i, QStringLiteral("NbTransaction"))),
-             montant.isNull() ? Cellule() : Cellule(Startup::StoreDatabase::monnaie(montant)),
+             montant.isNull() ? Cellule() : Cellule(Store::StoreDatabase::monnaie(montant)),
              celluleDepuis(remises.valeur(i, QStringLiteral("NoRemise"))),
              celluleDepuis(remises.valeur(i, QStringLiteral("Ticket"))), Cellule(identite)});
     }

@@ -20,9 +20,9 @@
 
 namespace Movendi::Reporting {
 
-using Startup::ErreurExecution;
-using Startup::etat;
-using Startup::StoreDatabase;
+using Journal::ErreurExecution;
+using State::etat;
+using Store::StoreDatabase;
 
 namespace {
 
@@ -102,7 +102,7 @@ QString nomFichierLibre(StoreDatabase &base, const QString &dossier, QDateTime m
         const QString nom = QStringLiteral("Sync") + identite +
                             moment.toString(QStringLiteral("ddMMyyyyHHmmss")) +
                             QStringLiteral(".xls");
-        if (!Startup::FichierExiste(dossier, nom) &&
+        if (!Utilities::FichierExiste(dossier, nom) &&
             base.lire(QStringLiteral("SELECT 1 FROM FichierTransfer WHERE NomFichier = ? COLLATE "
                                      "NOCASE"),
                       {nom})
@@ -118,12 +118,12 @@ QString nomFichierLibre(StoreDatabase &base, const QString &dossier, QDateTime m
 bool exporterDetails(StoreDatabase &base, const QString &dossier)
 {
     const QString nom = nomFichierLibre(base, dossier, Platform::clock().now());
-    if (!Startup::DossierAccessible(dossier))
+    if (!Utilities::DossierAccessible(dossier))
         QDir().mkpath(dossier);
 
     QStringList champs = colonnesDetail();
     // One workbook holds at most its sheet's rows; the rest go with the next run.
-    const Startup::ResultatRequete details =
+    const Store::ResultatRequete details =
         base.lire(QStringLiteral("SELECT %1, IdDetail FROM Detail ORDER BY IdDetail LIMIT %2")
                       .arg(champs.join(QStringLiteral(", ")))
                       .arg(ClasseurExcel::LignesMax - 1));
@@ -144,7 +144,7 @@ bool exporterDetails(StoreDatabase &base, const QString &dossier)
     QString erreur;
     if (!classeur.ecrire(chemin, &erreur)) {
         // The rows stay unsent and go in the next run's workbook.
-        Startup::SignalerErreur(Contexte,
+        Journal::SignalerErreur(Contexte,
                                 signalerEchecExport(EtapeCopie, Contexte, chemin, erreur));
         return true;
     }
@@ -176,12 +176,11 @@ void envoyerFichiersEnAttente(StoreDatabase &base, const QString &dossier)
         {reglages.serveur, reglages.port, reglages.utilisateur, reglages.motDePasse},
         QString::fromLatin1(DossierDistant));
 
-    const Startup::ResultatRequete attente =
+    const Store::ResultatRequete attente =
         base.lire(QStringLiteral("SELECT Id, NomFichier, Echecs FROM FichierTransfer WHERE "
                                  "Transfert = 0 AND MisDeCote = 0 ORDER BY Id"));
     for (qsizetype i = 0; i < attente.lignes.size(); ++i) {
-        const QString nom =
-            Startup::ConvertNullStr(attente.valeur(i, QStringLiteral("NomFichier")));
+        const QString nom = Store::ConvertNullStr(attente.valeur(i, QStringLiteral("NomFichier")));
         if (nom.isEmpty())
             continue;
         const QVariant id = attente.valeur(i, QStringLiteral("Id"));
@@ -192,7 +191,7 @@ void envoyerFichiersEnAttente(StoreDatabase &base, const QString &dossier)
             base.executer(QStringLiteral("UPDATE FichierTransfer SET MisDeCote = 2, Motif = ? "
                                          "WHERE Id = ?"),
                           {QStringLiteral("absent du disque"), id});
-            Startup::JournaliserErreur(Contexte,
+            Journal::JournaliserErreur(Contexte,
                                        QStringLiteral("%1 enregistré mais absent de %2: mis de "
                                                       "côté")
                                            .arg(nom, dossier));
@@ -217,7 +216,7 @@ void envoyerFichiersEnAttente(StoreDatabase &base, const QString &dossier)
                                          "Motif = ? WHERE Id = ?"),
                           {echecs, deCote ? 1 : 0, erreur, id});
             if (deCote) {
-                Startup::JournaliserErreur(
+                Journal::JournaliserErreur(
                     Contexte, QStringLiteral("%1 refusé par le serveur %2 fois, mis de côté "
                                              "(gardé dans %3): %4")
                                   .arg(nom)
@@ -241,10 +240,10 @@ ReglagesFtp LireReglagesFtp(const QString &cheminIni)
 {
     const QString section = QStringLiteral("FTP");
     ReglagesFtp r;
-    r.serveur = Startup::lireCle(cheminIni, section, QStringLiteral("Serveur"));
-    r.utilisateur = Startup::lireCle(cheminIni, section, QStringLiteral("Utilisateur"));
-    r.motDePasse = Startup::lireCle(cheminIni, section, QStringLiteral("MotDePasse"));
-    r.port = Startup::lirePortReseau(cheminIni, section, QStringLiteral("Port"));
+    r.serveur = Config::lireCle(cheminIni, section, QStringLiteral("Serveur"));
+    r.utilisateur = Config::lireCle(cheminIni, section, QStringLiteral("Utilisateur"));
+    r.motDePasse = Config::lireCle(cheminIni, section, QStringLiteral("MotDePasse"));
+    r.port = Config::lirePortReseau(cheminIni, section, QStringLiteral("Port"));
     return r;
 }
 
@@ -265,7 +264,7 @@ void TransferFTP()
             return;
         envoyerFichiersEnAttente(base, Platform::resolvePathNoCase(dossier));
     } catch (const ErreurExecution &erreur) {
-        Startup::SignalerErreur(Contexte, erreur);
+        Journal::SignalerErreur(Contexte, erreur);
     }
 }
 

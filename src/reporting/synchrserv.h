@@ -11,8 +11,8 @@ namespace Movendi::Reporting {
 
 inline constexpr const char *DossierSynchro = "SyncrhoServ";
 inline constexpr const char *DossierDistant = "/Telvio/Sync";
-inline constexpr const char *MotDePasseFtpParDefaut = Startup::MotDePasseFtpParDefaut;
-inline constexpr int PortFtpParDefaut = Startup::PortFtpParDefaut;
+inline constexpr const char *MotDePasseFtpParDefaut = Config::MotDePasseFtpParDefaut;
+inline constexpr int PortFtpParDefaut = Config::PortFtpParDefaut;
 // The number FTP failures are journalled under (libcurl's reason in the text).
 inline constexpr int ErreurFtp = 35750;
 // Runs in which the server refused a file before it is set aside.

@@ -31,8 +31,8 @@
 
 namespace Movendi::Sale {
 
-using Startup::etat;
-using Startup::JournaliserErreur;
+using Journal::JournaliserErreur;
+using State::etat;
 
 namespace {
 
@@ -45,7 +45,7 @@ constexpr int PassageBouton = 12;
 
 QString cheminPorte()
 {
-    return QDir(Startup::DossierEchange()).filePath(QStringLiteral("porte.ini"));
+    return QDir(Utilities::DossierEchange()).filePath(QStringLiteral("porte.ini"));
 }
 
 QString descriptionArticle(const EtatVente &vente, int k)
@@ -56,7 +56,7 @@ QString descriptionArticle(const EtatVente &vente, int k)
                vente.DesignationArticle;
     return QString::number(vente.LigneRecharge.ReferenceRecharge) +
            QStringLiteral(" Recharge de ") +
-           Startup::Monnaie::depuisCentimes(vente.LigneRecharge.PrixRechargeCentimes).texteExact() +
+           Money::Monnaie::depuisCentimes(vente.LigneRecharge.PrixRechargeCentimes).texteExact() +
            QStringLiteral(" €");
 }
 
@@ -66,8 +66,9 @@ void envoyerRapportMecanique(std::int32_t code)
                           QString::number(code);
     Reporting::Email *email = Reporting::email1();
     // Attached only when the mechanism side wrote it: a missing file would stop the mail.
-    const QString dossier = Startup::DossierEchange();
-    const bool avecRapport = email && Startup::FichierExiste(dossier, QStringLiteral("panne.txt"));
+    const QString dossier = Utilities::DossierEchange();
+    const bool avecRapport =
+        email && Utilities::FichierExiste(dossier, QStringLiteral("panne.txt"));
     const QString panne = Platform::resolveFileNoCase(dossier, QStringLiteral("panne.txt"));
     if (avecRapport) {
         email->PieceJointeAjout(panne);
@@ -100,12 +101,12 @@ bool marquerPorteFermee()
 // The item is not charged: the amount keeps only what may still be delivered.
 void retirerDuMontant(EtatVente &vente, int k)
 {
-    const Startup::Monnaie prixRecharge =
-        Startup::Monnaie::depuisCentimes(vente.LigneRecharge.PrixRechargeCentimes);
+    const Money::Monnaie prixRecharge =
+        Money::Monnaie::depuisCentimes(vente.LigneRecharge.PrixRechargeCentimes);
     vente.EchecDistribution = true;
     if (k == 1) {
         vente.MontantAPayer =
-            vente.LigneRecharge.ReferenceRecharge != 0 ? prixRecharge : Startup::Monnaie();
+            vente.LigneRecharge.ReferenceRecharge != 0 ? prixRecharge : Money::Monnaie();
     } else {
         vente.MontantAPayer -= prixRecharge;
         vente.LigneRecharge.RechargeAServir = false;
@@ -154,21 +155,21 @@ bool MiseAJourStock(Vente &contexte)
     auto terminer = [&] {
         ecran.mettreEnEvidenceConsigne(false);
         ecran.montrerInvite(false);
-        Startup::RelancerRetourAutomatique();
+        State::RelancerRetourAutomatique();
     };
     try {
         vente.ArticleServi = ArticleDistribue{};
         vente.RechargeServie = ArticleDistribue{};
         vente.EchecDistribution = false;
-        if (Startup::ecrans())
-            Startup::ecrans()->arreterAnimation();
-        Startup::ArreterRetourAutomatique();
+        if (State::ecrans())
+            State::ecrans()->arreterAnimation();
+        State::ArreterRetourAutomatique();
 
         n = vente.LigneRecharge.ReferenceRecharge != 0 ? 2 : 1;
         regle[2] = n < 2;
         vente.LigneRecharge.RechargeAServir = true;
-        Startup::StoreDatabase &base = contexte.base();
-        const Startup::TableMessages &msg = etat().Messages;
+        Store::StoreDatabase &base = contexte.base();
+        const State::TableMessages &msg = etat().Messages;
 
         JournalVente &journal = contexte.journalVente();
         // An item that did not reach the customer: not charged, journalled.
@@ -189,7 +190,7 @@ bool MiseAJourStock(Vente &contexte)
             }
             const std::int32_t reference =
                 k == 1 ? vente.ReferenceChoisie : vente.LigneRecharge.ReferenceRecharge;
-            const Startup::ResultatRequete ligne = base.lire(
+            const Store::ResultatRequete ligne = base.lire(
                 QStringLiteral("SELECT NoEmpl, Etage, IMEI, NoSIM, NoCommande, EAN13 FROM "
                                "EmplacementsMachine1 WHERE Reference = ? ORDER BY NoEmpl LIMIT 1"),
                 {reference});
@@ -241,8 +242,8 @@ bool MiseAJourStock(Vente &contexte)
         debite = true;
         debiterLivre(contexte);
         terminer();
-    } catch (const Startup::ErreurExecution &erreur) {
-        Startup::SignalerErreur(contexteStock, erreur);
+    } catch (const Journal::ErreurExecution &erreur) {
+        Journal::SignalerErreur(contexteStock, erreur);
         // What was delivered before the failure is still debited; the rest is not charged.
         for (int k = 1; k <= 2; ++k) {
             if (!regle[k])
@@ -259,7 +260,7 @@ std::int32_t PiloterAutomate(Vente &contexte, std::int32_t machine, std::int32_t
                              std::int32_t mode, std::int32_t niveau)
 {
     std::int32_t code = 0;
-    const Startup::TableMessages &msg = etat().Messages;
+    const State::TableMessages &msg = etat().Messages;
     Machine::MachineControl &automate = contexte.poste().automate();
     AffichageVente &ecran = contexte.affichage();
     auto journaliserCode = [&] {
@@ -279,7 +280,7 @@ std::int32_t PiloterAutomate(Vente &contexte, std::int32_t machine, std::int32_t
         ecran.afficherInvite(msg.MsgDistributionEnCours);
         const QString dossier = etat().dossierApplication;
         const QString image = QStringLiteral("Etage%1.jpg").arg(niveau);
-        if (Startup::FichierExiste(dossier, image))
+        if (Utilities::FichierExiste(dossier, image))
             ecran.afficherImageEtage(Platform::resolveFileNoCase(dossier, image));
         ecran.rafraichir();
 
@@ -330,7 +331,7 @@ std::int32_t PiloterAutomate(Vente &contexte, std::int32_t machine, std::int32_t
                 break;
             const bool impair = passage % 2 == 1;
             ecran.alternerImages(impair);
-            Startup::AttendreInterruptible(0.1);
+            Utilities::AttendreInterruptible(0.1);
             if (ecran.fermetureDemandee())
                 break;
         }
@@ -339,8 +340,8 @@ std::int32_t PiloterAutomate(Vente &contexte, std::int32_t machine, std::int32_t
         Platform::pointArret("mécanisme: CloseDoor");
         code = automate.CloseDoor(machine, position, mode);
         finir();
-    } catch (const Startup::ErreurExecution &erreur) {
-        Startup::SignalerErreur(contextePilotage, erreur);
+    } catch (const Journal::ErreurExecution &erreur) {
+        Journal::SignalerErreur(contextePilotage, erreur);
     }
     return code;
 }

@@ -23,10 +23,10 @@
 
 namespace Movendi::Sale {
 
-using Startup::ConvertNullStr;
-using Startup::ErreurExecution;
-using Startup::Monnaie;
-using Startup::StoreDatabase;
+using Journal::ErreurExecution;
+using Money::Monnaie;
+using Store::ConvertNullStr;
+using Store::StoreDatabase;
 
 namespace {
 
@@ -64,8 +64,8 @@ double pourcentTVA(double taux)
 void enregistrerArticle(StoreDatabase &base, EtatVente &vente, qint64 numeroVente,
                         std::int32_t reference, const ArticleDistribue &servi, bool recharge)
 {
-    const Startup::EtatDemarrage &e = Startup::etat();
-    const Startup::ResultatRequete ligne = base.lire(
+    const State::EtatDemarrage &e = State::etat();
+    const Store::ResultatRequete ligne = base.lire(
         QStringLiteral("SELECT Reference, Designation, DesignationEN, prix, EcoTaxe, Famille "
                        "FROM StockGlobal WHERE Reference = ? ORDER BY Reference LIMIT 1"),
         {reference});
@@ -104,7 +104,7 @@ qint64 enregistrerDansTransaction(StoreDatabase &base, JournalVente &journal, Et
                                   const Payment::EtatPaiement &paiement, StatutDebit statut,
                                   bool reprise)
 {
-    const Startup::EtatDemarrage &e = Startup::etat();
+    const State::EtatDemarrage &e = State::etat();
 
     const QDateTime maintenant = Platform::clock().now();
     const qint64 numeroVente = base.inserer(
@@ -154,7 +154,7 @@ void signalerNonDebitee(const EtatVente &vente, qint64 numeroVente)
             .arg(numeroVente)
             .arg(texteMontantTicket(vente.MontantAPayer))
             .arg(resultat ? QString::number(*resultat) : QStringLiteral("aucun"));
-    Startup::JournaliserErreur(QStringLiteral("EnregistrerCommande"), texte);
+    Journal::JournaliserErreur(QStringLiteral("EnregistrerCommande"), texte);
     envoyerRapportExploitant(QStringLiteral("Vente non debitee DA Telephone mobile"), texte);
 }
 
@@ -206,7 +206,7 @@ qint64 enregistrerVente(StoreDatabase &base, JournalVente &journal, EtatVente &v
 
 void EnregistrerCommande(Vente &contexte)
 {
-    const Startup::EtatDemarrage &e = Startup::etat();
+    const State::EtatDemarrage &e = State::etat();
     JournalVente &journal = contexte.journalVente();
     AffichageVente &ecran = contexte.affichage();
     // The store lacks part of the journal: the sale is recorded, and a debit still owed sent,
@@ -226,15 +226,15 @@ void EnregistrerCommande(Vente &contexte)
             enregistrerVente(contexte.base(), journal, contexte.etat(), paiement, statut, false);
     } catch (const ErreurExecution &erreur) {
         // The journal stays open: it is recorded once the store takes writes again.
-        Startup::SignalerErreur(QStringLiteral("EnregistrerCommande"), erreur);
+        Journal::SignalerErreur(QStringLiteral("EnregistrerCommande"), erreur);
         ecran.afficherInvite(e.Messages.MsgEnPanne);
         ecran.rafraichir();
         contexte.poste().magasinEnPanne(QStringLiteral("vente non enregistrée: ") +
                                         erreur.description());
         return;
     } catch (const std::exception &erreur) {
-        Startup::SignalerErreur(QStringLiteral("EnregistrerCommande"),
-                                ErreurExecution(Startup::Erreurs::ErreurInterne,
+        Journal::SignalerErreur(QStringLiteral("EnregistrerCommande"),
+                                ErreurExecution(Journal::Erreurs::ErreurInterne,
                                                 QString::fromLocal8Bit(erreur.what())));
         return;
     }

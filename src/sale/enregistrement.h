@@ -5,7 +5,7 @@
 namespace Movendi::Payment {
 struct EtatPaiement;
 }
-namespace Movendi::Startup {
+namespace Movendi::Store {
 class StoreDatabase;
 }
 
@@ -18,7 +18,7 @@ struct InfoSocieteVente;
 
 // The seller printed on the tickets: the first InfoSociete row, or nothing when the table is
 // empty. Throws ErreurExecution when the store cannot be read.
-InfoSocieteVente lireInfoSociete(Startup::StoreDatabase &base);
+InfoSocieteVente lireInfoSociete(Store::StoreDatabase &base);
 
 // Whether the card was debited for a recorded sale (Ventes.StatutDebit).
 enum class StatutDebit { Debite = 0, NonDebite = 1, AVerifier = 2 };
@@ -31,7 +31,7 @@ StatutDebit statutDebitVente(const EtatVente &vente, const Payment::EtatPaiement
 // recovered mark), one DetailVente row per item, the sale ticket composed line by line (into
 // the sale's TicketText) and stored with the merchant's bank ticket, and the sale number in the
 // journal. Returns the sale number; a failure throws ErreurExecution and leaves nothing written.
-qint64 enregistrerVente(Startup::StoreDatabase &base, JournalVente &journal, EtatVente &vente,
+qint64 enregistrerVente(Store::StoreDatabase &base, JournalVente &journal, EtatVente &vente,
                         const Payment::EtatPaiement &paiement, StatutDebit statut, bool reprise);
 
 // The recording step of a sale: records it (a failure is journalled and the journal left for

@@ -42,10 +42,10 @@ struct Panier
 {
     std::int32_t ReferenceChoisie = 0;
     std::int32_t QteChoisie = 0;
-    Startup::Monnaie MontantAPayer;
+    Money::Monnaie MontantAPayer;
     std::int32_t ReferenceArticle = 0;
     QString DesignationArticle;
-    Startup::Monnaie PrixArticle;
+    Money::Monnaie PrixArticle;
     LigneRechargeVente LigneRecharge;
     // The seller printed on the ticket.
     InfoSocieteVente InfoSociete;
@@ -58,12 +58,12 @@ struct EtatVente
     std::int32_t ReferenceChoisie = 0;
     std::int32_t ReferenceArticle = 0;
     QString DesignationArticle;
-    Startup::Monnaie PrixArticle;
+    Money::Monnaie PrixArticle;
     InfoSocieteVente InfoSociete;
     LigneRechargeVente LigneRecharge;
 
     // The amount to pay: the basket's total, reduced by the delivery to what it served.
-    Startup::Monnaie MontantAPayer;
+    Money::Monnaie MontantAPayer;
     // Written by the delivery, read by the recording and the ticket.
     bool EchecDistribution = false;
     // The debit's final result, once it was asked for.

@@ -32,10 +32,10 @@
 
 namespace Movendi::Sale {
 
-using Startup::etat;
-using Startup::Monnaie;
-using Startup::StoreDatabase;
-namespace KioskStyle = Startup::KioskStyle;
+using Money::Monnaie;
+using State::etat;
+using Store::StoreDatabase;
+namespace KioskStyle = Screens::KioskStyle;
 
 namespace {
 // 6240 twips at 15 twips a pixel.
@@ -122,8 +122,8 @@ void FrmChoix::Form_Load()
 {
     try {
         m_panier.InfoSociete = lireInfoSociete(*base());
-    } catch (const Startup::ErreurExecution &erreur) {
-        Startup::SignalerErreur(QStringLiteral("FrmChoix Form_Load"), erreur);
+    } catch (const Journal::ErreurExecution &erreur) {
+        Journal::SignalerErreur(QStringLiteral("FrmChoix Form_Load"), erreur);
     }
 }
 
@@ -139,7 +139,7 @@ void FrmChoix::showEvent(QShowEvent *event)
 
 void FrmChoix::Form_Activate()
 {
-    Startup::ChargerMessages(etat().Langue);
+    I18n::ChargerMessages(etat().Langue);
     AfficherArticle();
     if (!isVisible())
         return; // the article was unavailable and the kiosk went home
@@ -172,7 +172,7 @@ void FrmChoix::afficherImage(const QString &fichier)
 Panier FrmChoix::panier() const
 {
     Panier panier = m_panier;
-    const Startup::EtatDemarrage &e = etat();
+    const State::EtatDemarrage &e = etat();
     panier.ReferenceChoisie = e.ReferenceChoisie;
     panier.QteChoisie = e.QteChoisie;
     panier.MontantAPayer = e.MontantAPayer;
@@ -182,12 +182,12 @@ Panier FrmChoix::panier() const
 void FrmChoix::AfficherArticle()
 {
     Panier &vente = m_panier;
-    Startup::EtatDemarrage &e = etat();
+    State::EtatDemarrage &e = etat();
     bool recharge = false;
     for (int i = 0; i < 5; ++i) {
         m_rechargesProposees[i] =
-            Startup::lireCleEntiere(e.CheminIni, QStringLiteral("Recharges"),
-                                    QStringLiteral("Reference Prix %1").arg(i + 1));
+            Config::lireCleEntiere(e.CheminIni, QStringLiteral("Recharges"),
+                                   QStringLiteral("Reference Prix %1").arg(i + 1));
         recharge = recharge || m_rechargesProposees[i] == e.ReferenceChoisie;
     }
     m_command1->setVisible(!recharge);
@@ -205,7 +205,7 @@ void FrmChoix::AfficherArticle()
             const std::optional<Monnaie> prix =
                 prixVendable(article.valeur(0, QStringLiteral("prix")));
             vente.PrixArticle = prix.value_or(Monnaie());
-            vente.DesignationArticle = Startup::ConvertNullStr(article.valeur(
+            vente.DesignationArticle = Store::ConvertNullStr(article.valeur(
                 0, e.Langue == QLatin1String("FR") ? QStringLiteral("Designation")
                                                    : QStringLiteral("DesignationEN")));
             vente.ReferenceArticle = article.valeur(0, QStringLiteral("Reference")).toInt();
@@ -213,16 +213,15 @@ void FrmChoix::AfficherArticle()
             e.QteChoisie = prix ? article.valeur(0, QStringLiteral("QteEnMachine")).toInt() : 0;
             m_label2->setText(vente.DesignationArticle);
             m_label3->setText(prix ? vente.PrixArticle.texteMonetaire() : QString());
-            const QString image =
-                Startup::ConvertNullStr(article.valeur(0, QStringLiteral("Image")));
-            if (Startup::FichierExiste(e.CheminImages, image + QStringLiteral(".jpg")))
-                afficherImage(Startup::AjouterAntislash(e.CheminImages) + image +
+            const QString image = Store::ConvertNullStr(article.valeur(0, QStringLiteral("Image")));
+            if (Utilities::FichierExiste(e.CheminImages, image + QStringLiteral(".jpg")))
+                afficherImage(Utilities::AjouterAntislash(e.CheminImages) + image +
                               QStringLiteral(".jpg"));
             const QString suffixe =
                 e.Langue == QLatin1String("FR") ? QStringLiteral(".rtf") : QStringLiteral("EN.rtf");
             QString erreur;
             if (!(e.Langue == QLatin1String("FR") || e.Langue == QLatin1String("EN")) ||
-                !Startup::FichierExiste(e.CheminImages, image + suffixe) ||
+                !Utilities::FichierExiste(e.CheminImages, image + suffixe) ||
                 !Platform::loadRtfFile(Platform::resolveFileNoCase(e.CheminImages, image + suffixe),
                                        m_richTextBox1->document(), &erreur))
                 m_richTextBox1->clear();
@@ -240,8 +239,8 @@ void FrmChoix::AfficherArticle()
         // A top-up without a price that can be charged is not offered.
         m_command1->setVisible(!m_command1->isHidden() && montantVendable(m_prixRecharges[0]));
         m_command2->setVisible(!m_command2->isHidden() && montantVendable(m_prixRecharges[1]));
-    } catch (const Startup::ErreurExecution &erreur) {
-        Startup::SignalerErreur(QStringLiteral("AfficherArticle"), erreur);
+    } catch (const Journal::ErreurExecution &erreur) {
+        Journal::SignalerErreur(QStringLiteral("AfficherArticle"), erreur);
         annuler();
         return;
     }
@@ -255,7 +254,7 @@ void FrmChoix::AfficherArticle()
     m_command1->setEnabled(false);
     m_command2->setEnabled(false);
     repaint();
-    Startup::Attendre(4);
+    Utilities::Attendre(4);
     annuler();
     m_cmdVal->setEnabled(true);
     m_command1->setEnabled(true);
@@ -264,7 +263,7 @@ void FrmChoix::AfficherArticle()
 
 void FrmChoix::basculerRecharge(int k)
 {
-    Startup::RelancerRetourAutomatique();
+    State::RelancerRetourAutomatique();
     Panier &vente = m_panier;
     const auto &msg = etat().Messages;
     QPushButton *bouton = k == 1 ? m_command1 : m_command2;
@@ -298,29 +297,29 @@ void FrmChoix::basculerRecharge(int k)
 void FrmChoix::valider()
 {
     // A cancelled payment may still wait for its card behind the home screen: one at a time.
-    if (!Startup::ecransStables() || Startup::venteEnCours())
+    if (!State::ecransStables() || State::venteEnCours())
         return;
     if (!montantVendable(etat().MontantAPayer)) {
-        Startup::JournaliserErreur(QStringLiteral("CmdVal"),
+        Journal::JournaliserErreur(QStringLiteral("CmdVal"),
                                    QStringLiteral("montant refusé: ") +
                                        etat().MontantAPayer.texteMonetaire());
         annuler();
         return;
     }
-    Startup::RelancerRetourAutomatique();
+    State::RelancerRetourAutomatique();
     m_paiement->preparerVente(panier());
-    Startup::FullScreenKeeper::showFullScreen(m_paiement);
-    Startup::MettreAuPremierPlan(m_paiement);
+    Screens::FullScreenKeeper::showFullScreen(m_paiement);
+    Screens::MettreAuPremierPlan(m_paiement);
     hide();
 }
 
 void FrmChoix::annuler()
 {
-    if (!Startup::ecransStables())
+    if (!State::ecransStables())
         return;
-    Startup::RelancerRetourAutomatique();
-    if (Startup::ecrans())
-        Startup::ecrans()->montrerAccueil();
+    State::RelancerRetourAutomatique();
+    if (State::ecrans())
+        State::ecrans()->montrerAccueil();
     hide();
 }
 

@@ -12,7 +12,7 @@ class QPushButton;
 class QTextBrowser;
 class QFrame;
 
-namespace Movendi::Startup {
+namespace Movendi::Store {
 class StoreDatabase;
 }
 
@@ -41,7 +41,7 @@ public:
     // handed over by the home screen and this screen (ReferenceChoisie, QteChoisie,
     // MontantAPayer), the shop's identity.
     Panier panier() const;
-    Startup::Monnaie prixRecharge(int i) const { return m_prixRecharges.at(i - 1); }
+    Money::Monnaie prixRecharge(int i) const { return m_prixRecharges.at(i - 1); }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -51,12 +51,12 @@ private:
     void valider();
     void annuler();
     void afficherImage(const QString &fichier);
-    Startup::StoreDatabase *base();
+    Store::StoreDatabase *base();
 
     FrmPayment *m_paiement;
-    std::unique_ptr<Startup::StoreDatabase> m_base;
+    std::unique_ptr<Store::StoreDatabase> m_base;
     std::array<std::int32_t, 5> m_rechargesProposees{};
-    std::array<Startup::Monnaie, 5> m_prixRecharges{};
+    std::array<Money::Monnaie, 5> m_prixRecharges{};
     bool m_rechargeChoisie = false;
     // The article, its top-up line and the shop (the rest of the basket is the shared hand-over).
     Panier m_panier;

@@ -28,7 +28,7 @@
 
 namespace Movendi::Sale {
 
-using Startup::etat;
+using State::etat;
 
 namespace {
 
@@ -89,7 +89,7 @@ private:
 FrmPayment::FrmPayment(PosteVente &poste, QWidget *parent)
     : QWidget(parent), m_poste(poste), m_affichage(std::make_unique<AffichagePanneau>(*this))
 {
-    namespace KioskStyle = Startup::KioskStyle;
+    namespace KioskStyle = Screens::KioskStyle;
     setObjectName(QStringLiteral("FrmPayment"));
     setWindowTitle(QStringLiteral("Paiement"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -190,12 +190,12 @@ void FrmPayment::preparerVente(const Panier &panier)
 void FrmPayment::Form_Activate()
 {
     if (!m_panierPrepare) {
-        Startup::JournaliserErreur(QStringLiteral("Form_Activate FrmPayment"),
+        Journal::JournaliserErreur(QStringLiteral("Form_Activate FrmPayment"),
                                    QStringLiteral("aucun panier validé"));
-        Startup::RetournerAccueil();
+        Screens::RetournerAccueil();
         return;
     }
-    std::optional<Startup::GardeVente> garde(std::in_place);
+    std::optional<State::GardeVente> garde(std::in_place);
     m_panier = *std::exchange(m_panierPrepare, std::nullopt);
     m_vente = std::make_unique<Vente>(m_poste, affichage(), m_panier);
     const auto fin = qScopeGuard([this, &garde] {
@@ -204,7 +204,7 @@ void FrmPayment::Form_Activate()
         emit paiementTermine();
     });
     try {
-        Startup::ChargerMessages(etat().Langue);
+        I18n::ChargerMessages(etat().Langue);
         m_labelChoisisser->setText(etat().Messages.MsgModePaiement);
         m_labelChoisisser->show();
         m_commandButtonAnnulation->show();
@@ -212,9 +212,9 @@ void FrmPayment::Form_Activate()
         m_montant->hide();
         m_vente->preparer();
         m_montant->setText(m_panier.MontantAPayer.texteMonetaire());
-    } catch (const Startup::ErreurExecution &erreur) {
-        Startup::SignalerErreur(QStringLiteral("Form_Activate FrmPayment"), erreur);
-        Startup::RetournerAccueil();
+    } catch (const Journal::ErreurExecution &erreur) {
+        Journal::SignalerErreur(QStringLiteral("Form_Activate FrmPayment"), erreur);
+        Screens::RetournerAccueil();
         return;
     }
     m_vente->MakePayment();
@@ -222,7 +222,7 @@ void FrmPayment::Form_Activate()
 
 void FrmPayment::CommandButtonAnnulation_Click()
 {
-    if (Startup::Ecrans *e = Startup::ecrans())
+    if (State::Ecrans *e = State::ecrans())
         e->montrerAccueil();
     hide();
 }
@@ -304,14 +304,14 @@ Payment::AffichageClient &FrmPayment::affichageTerminal()
 void FrmPayment::revenirAuPaiement()
 {
     if (!isVisible()) {
-        Startup::FullScreenKeeper::showFullScreen(this);
-        Startup::MettreAuPremierPlan(this);
+        Screens::FullScreenKeeper::showFullScreen(this);
+        Screens::MettreAuPremierPlan(this);
     }
 }
 
 void FrmPayment::retourAccueil()
 {
-    if (Startup::Ecrans *e = Startup::ecrans()) {
+    if (State::Ecrans *e = State::ecrans()) {
         e->cacherEcransVente();
         e->montrerAccueil();
     }

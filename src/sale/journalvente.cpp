@@ -13,8 +13,8 @@
 
 namespace Movendi::Sale {
 
-using Startup::ErreurExecution;
-using Startup::StoreDatabase;
+using Journal::ErreurExecution;
+using Store::StoreDatabase;
 
 namespace {
 
@@ -48,10 +48,10 @@ const QString contexteJournal = QStringLiteral("JournalVente");
 
 } // namespace
 
-ArticleDistribue contenuEmplacement(const Startup::ResultatRequete &ligne)
+ArticleDistribue contenuEmplacement(const Store::ResultatRequete &ligne)
 {
     const auto texte = [&ligne](const char *colonne) {
-        return Startup::ConvertNullStr(ligne.valeur(0, QLatin1String(colonne)));
+        return Store::ConvertNullStr(ligne.valeur(0, QLatin1String(colonne)));
     };
     return {texte("IMEI"), texte("NoSIM"), texte("NoCommande"), texte("EAN13")};
 }
@@ -137,7 +137,7 @@ bool JournalVente::ecrire(StoreDatabase &base, const char *point)
             for (int i = 0; i < 2; ++i)
                 m_videSurDisque[i] = m_vente.articles[i].etat == ArticleJournal::Atteint;
             if (m_enRetard)
-                Startup::JournaliserErreur(contexteJournal,
+                Journal::JournaliserErreur(contexteJournal,
                                            QStringLiteral("journal de la vente %1 de nouveau "
                                                           "écrit (étape \"%2\")")
                                                .arg(m_vente.id)
@@ -152,7 +152,7 @@ bool JournalVente::ecrire(StoreDatabase &base, const char *point)
                 continue;
             }
             if (!m_enRetard)
-                Startup::SignalerErreur(
+                Journal::SignalerErreur(
                     contexteJournal,
                     ErreurExecution(erreur.numero(),
                                     QStringLiteral("vente %1, étape \"%2\" non écrite: %3")
@@ -191,7 +191,7 @@ bool JournalVente::ouvrir(StoreDatabase &base, const Panier &panier, qint64 auto
                 Platform::sleepFed(PauseEntreEssaisMs);
                 continue;
             }
-            Startup::SignalerErreur(
+            Journal::SignalerErreur(
                 contexteJournal,
                 ErreurExecution(erreur.numero(),
                                 QStringLiteral("vente autorisée non journalisée, rien ne sera "
@@ -290,7 +290,7 @@ bool JournalVente::rattraper(StoreDatabase &base)
 
 std::optional<VenteInterrompue> JournalVente::enCours(StoreDatabase &base)
 {
-    const Startup::ResultatRequete r = base.lire(
+    const Store::ResultatRequete r = base.lire(
         QStringLiteral("SELECT * FROM JournalVente WHERE Cloturee = 0 ORDER BY Id DESC LIMIT 1"));
     if (r.estVide())
         return std::nullopt;
@@ -307,19 +307,19 @@ std::optional<VenteInterrompue> JournalVente::enCours(StoreDatabase &base)
         ArticleJournal &a = vente.articles[k - 1];
         a.noEmpl = v(colonne("NoEmpl", k)).toInt();
         a.etat = ArticleJournal::Etat(v(colonne("Etat", k)).toInt());
-        a.servi = {Startup::ConvertNullStr(v(colonne("IMEI", k))),
-                   Startup::ConvertNullStr(v(colonne("NoSIM", k))),
-                   Startup::ConvertNullStr(v(colonne("NoCommande", k))),
-                   Startup::ConvertNullStr(v(colonne("EAN13", k)))};
+        a.servi = {Store::ConvertNullStr(v(colonne("IMEI", k))),
+                   Store::ConvertNullStr(v(colonne("NoSIM", k))),
+                   Store::ConvertNullStr(v(colonne("NoCommande", k))),
+                   Store::ConvertNullStr(v(colonne("EAN13", k)))};
     }
     if (const QVariant m = v(QStringLiteral("MontantDebitCentimes")); !m.isNull())
         vente.montantDebitCentimes = m.toLongLong();
     vente.debitEnvoye = v(QStringLiteral("DebitEnvoye")).toInt() != 0;
     vente.resultatDebit = entier(v(QStringLiteral("ResultatDebit")));
-    vente.noCarte = Startup::ConvertNullStr(v(QStringLiteral("NoCBClient")));
+    vente.noCarte = Store::ConvertNullStr(v(QStringLiteral("NoCBClient")));
     vente.noRemise = v(QStringLiteral("NoRemise")).toInt();
-    vente.ticketClient = Startup::ConvertNullStr(v(QStringLiteral("TicketClient")));
-    vente.ticketCommercant = Startup::ConvertNullStr(v(QStringLiteral("TicketCommercant")));
+    vente.ticketClient = Store::ConvertNullStr(v(QStringLiteral("TicketClient")));
+    vente.ticketCommercant = Store::ConvertNullStr(v(QStringLiteral("TicketCommercant")));
     vente.numVente = v(QStringLiteral("NumVente")).toLongLong();
     return vente;
 }

@@ -10,10 +10,10 @@
 namespace Movendi::Payment {
 struct EtatPaiement;
 }
-namespace Movendi::Startup {
+namespace Movendi::Store {
 class StoreDatabase;
 struct ResultatRequete;
-} // namespace Movendi::Startup
+} // namespace Movendi::Store
 
 namespace Movendi::Sale {
 
@@ -64,7 +64,7 @@ class JournalVente
 public:
     // The authorisation was granted for this basket. False: no journal, nothing may be
     // delivered or debited.
-    [[nodiscard]] bool ouvrir(Startup::StoreDatabase &base, const Panier &panier,
+    [[nodiscard]] bool ouvrir(Store::StoreDatabase &base, const Panier &panier,
                               qint64 autoriseCentimes, const QString &langue);
     // Takes over a journal left in flight (settling).
     void reprendre(const VenteInterrompue &vente);
@@ -77,29 +77,29 @@ public:
     void commencerArticle(int k) { m_article = k; }
     // The current item's door is about to open at location noEmpl: the door state already says
     // "NON". False: the door must not open.
-    [[nodiscard]] bool porteVaSOuvrir(Startup::StoreDatabase &base, int noEmpl);
+    [[nodiscard]] bool porteVaSOuvrir(Store::StoreDatabase &base, int noEmpl);
     // Whether the customer could reach item k; reached, its location is emptied in the same
     // transaction. False: the journal is behind (the location is emptied when it catches up).
-    bool article(Startup::StoreDatabase &base, int k, bool atteint, int noEmpl,
+    bool article(Store::StoreDatabase &base, int k, bool atteint, int noEmpl,
                  const ArticleDistribue &servi);
     // The debit is about to be sent: from now on it is never sent again for this sale. False:
     // it must not be sent now; the sale is settled once the store takes the journal.
-    [[nodiscard]] bool debitVaPartir(Startup::StoreDatabase &base, qint64 centimes);
+    [[nodiscard]] bool debitVaPartir(Store::StoreDatabase &base, qint64 centimes);
     // The debit's answer and what it published.
-    bool debitRepondu(Startup::StoreDatabase &base, int resultat,
+    bool debitRepondu(Store::StoreDatabase &base, int resultat,
                       const Payment::EtatPaiement &paiement);
     // Inside the caller's transaction (the recording): the sale's number. Throws ErreurExecution;
     // annulerEnregistree() when that transaction is rolled back.
-    void enregistree(Startup::StoreDatabase &base, qint64 numVente);
+    void enregistree(Store::StoreDatabase &base, qint64 numVente);
     void annulerEnregistree();
     // The sale is over (ticket printed, or settled). While behind, it stays in memory until
     // rattraper() writes it.
-    bool cloturer(Startup::StoreDatabase &base, const QString &etape);
+    bool cloturer(Store::StoreDatabase &base, const QString &etape);
     // Writes what the store lacks, once; true when the store holds the whole journal.
-    bool rattraper(Startup::StoreDatabase &base);
+    bool rattraper(Store::StoreDatabase &base);
 
     // The last sale left in flight, if any.
-    static std::optional<VenteInterrompue> enCours(Startup::StoreDatabase &base);
+    static std::optional<VenteInterrompue> enCours(Store::StoreDatabase &base);
 
     // Attempts of one write before the journal falls behind, and the pause between them (the
     // store's busy time-out comes on top for a lock).
@@ -109,8 +109,8 @@ public:
 private:
     // The whole journal in one transaction, with the lockers reached and not yet emptied.
     // Tried EssaisEcriture times (once while behind); false when it fell behind.
-    bool ecrire(Startup::StoreDatabase &base, const char *point);
-    void ecrireLigne(Startup::StoreDatabase &base);
+    bool ecrire(Store::StoreDatabase &base, const char *point);
+    void ecrireLigne(Store::StoreDatabase &base);
     void oublier();
 
     VenteInterrompue m_vente;
@@ -122,9 +122,9 @@ private:
 
 // What a location holds (the first row of a read of EmplacementsMachine1 with its IMEI, NoSIM,
 // NoCommande and EAN13), null values as empty texts.
-ArticleDistribue contenuEmplacement(const Startup::ResultatRequete &ligne);
+ArticleDistribue contenuEmplacement(const Store::ResultatRequete &ligne);
 
 // Empties a location whose article the customer could reach, if it still holds that article.
-void libererEmplacement(Startup::StoreDatabase &base, int noEmpl, const ArticleDistribue &servi);
+void libererEmplacement(Store::StoreDatabase &base, int noEmpl, const ArticleDistribue &servi);
 
 } // namespace Movendi::Sale

@@ -36,10 +36,10 @@ Platform::Clock &PosteVente::horloge() const
     return m_appareils.horloge ? *m_appareils.horloge : Platform::clock();
 }
 
-Startup::StoreDatabase &PosteVente::base()
+Store::StoreDatabase &PosteVente::base()
 {
     if (!m_base)
-        m_base = std::make_unique<Startup::StoreDatabase>();
+        m_base = std::make_unique<Store::StoreDatabase>();
     return *m_base;
 }
 
@@ -53,7 +53,7 @@ Platform::SerialLine &PosteVente::ligneImprimante()
     if (!m_imprimante) {
         Platform::SerialLineFactory &lignes =
             m_appareils.lignes ? *m_appareils.lignes : Platform::serialLines();
-        m_imprimante = lignes.create(Startup::etat().CheminIni);
+        m_imprimante = lignes.create(State::etat().CheminIni);
     }
     return *m_imprimante;
 }
@@ -75,7 +75,7 @@ int PosteVente::debiter(EtatVente &vente)
     }
     int resultat = Resultat::DebitSansLigne;
     for (int essai = 0; essai < 3; ++essai) {
-        Startup::Attendre(0.2);
+        Utilities::Attendre(0.2);
         Platform::pointArret("terminal: débit");
         resultat = m_terminal.DemEnr(true);
         if (resultat != Resultat::DebitSansLigne && resultat != Resultat::DebitIndisponible)

@@ -17,7 +17,7 @@ class Clock;
 class SerialLine;
 class SerialLineFactory;
 } // namespace Movendi::Platform
-namespace Movendi::Startup {
+namespace Movendi::Store {
 class StoreDatabase;
 }
 
@@ -53,7 +53,7 @@ public:
     Platform::Clock &horloge() const;
 
     // Opened on first use; throws ErreurExecution when the store cannot be opened.
-    Startup::StoreDatabase &base();
+    Store::StoreDatabase &base();
     // Drops the connection, so that the next use opens the file afresh (a store made writable
     // again is not seen through a connection opened read-only).
     void fermerBase();
@@ -79,7 +79,7 @@ private:
 
     Payment::LiaisonTerminal &m_terminal;
     Appareils m_appareils;
-    std::unique_ptr<Startup::StoreDatabase> m_base;
+    std::unique_ptr<Store::StoreDatabase> m_base;
     std::unique_ptr<Platform::SerialLine> m_imprimante;
     JournalVente m_journal;
     std::unique_ptr<SurveillanceMagasin> m_surveillance;

@@ -20,7 +20,7 @@
 
 namespace Movendi::Sale {
 
-using Startup::StoreDatabase;
+using Store::StoreDatabase;
 
 namespace {
 
@@ -35,13 +35,13 @@ void rapporter(const VenteInterrompue &vente, const QStringList &faits)
     const QString texte =
         QStringLiteral("vente interrompue %1 (étape \"%2\"): ").arg(vente.id).arg(vente.etape) +
         faits.join(QStringLiteral("; "));
-    Startup::JournaliserErreur(contexteReprise, texte);
+    Journal::JournaliserErreur(contexteReprise, texte);
     envoyerRapportExploitant(sujet, texte);
 }
 
 QString texteCentimes(qint64 centimes)
 {
-    return texteMontantTicket(Startup::Monnaie::depuisCentimes(centimes)) + QStringLiteral(" EUR");
+    return texteMontantTicket(Money::Monnaie::depuisCentimes(centimes)) + QStringLiteral(" EUR");
 }
 
 // The identifiers of what a location still holds, before it is emptied.
@@ -56,7 +56,7 @@ ArticleDistribue contenu(StoreDatabase &base, int noEmpl)
 void retablirVente(EtatVente &v, const VenteInterrompue &vente, const std::array<bool, 2> &livre)
 {
     if (!vente.langue.isEmpty())
-        Startup::etat().Langue = vente.langue;
+        State::etat().Langue = vente.langue;
     v.ReferenceChoisie = vente.refArticle;
     v.ReferenceArticle = vente.refArticle;
     v.LigneRecharge.ReferenceRecharge = vente.refRecharge;
@@ -116,14 +116,14 @@ bool reprendre(PosteVente &poste, StoreDatabase &base, VenteInterrompue vente)
     EtatVente reprise;
     try {
         reprise.InfoSociete = lireInfoSociete(base);
-    } catch (const Startup::ErreurExecution &) {
+    } catch (const Journal::ErreurExecution &) {
         // The ticket kept with the sale goes without the shop's address: not a reason to
         // leave the sale unsettled.
     }
     StatutDebit statut = StatutDebit::Debite;
     if (vente.debitEnvoye) {
         montant = vente.montantDebitCentimes.value_or(montant);
-        reprise.MontantAPayer = Startup::Monnaie::depuisCentimes(montant);
+        reprise.MontantAPayer = Money::Monnaie::depuisCentimes(montant);
         paiement.PaymentAmountCents = montant;
         if (vente.resultatDebit) {
             // Answered before the cut: recorded as it was answered.
@@ -145,7 +145,7 @@ bool reprendre(PosteVente &poste, StoreDatabase &base, VenteInterrompue vente)
         }
     } else if (montant > 0) {
         // Delivered and authorised: the debit completes the authorisation, once.
-        reprise.MontantAPayer = Startup::Monnaie::depuisCentimes(montant);
+        reprise.MontantAPayer = Money::Monnaie::depuisCentimes(montant);
         const int resultat = poste.debiter(reprise);
         if (resultat == DebitNonEnvoye)
             return false;
@@ -181,7 +181,7 @@ bool reprendreVentesInterrompues(PosteVente &poste)
         StoreDatabase &base = poste.base();
         // A journal this kiosk holds that the store lacks altogether is written first.
         if (!poste.journalVente().rattraper(base))
-            throw Startup::ErreurExecution(StoreDatabase::ErreurRequete,
+            throw Journal::ErreurExecution(StoreDatabase::ErreurRequete,
                                            QStringLiteral("journal de vente non écrit"));
         for (int i = 0; i < MaxVentesReprises; ++i) {
             const std::optional<VenteInterrompue> vente = JournalVente::enCours(base);
@@ -196,8 +196,8 @@ bool reprendreVentesInterrompues(PosteVente &poste)
             if (encore && encore->id == vente->id)
                 break;
         }
-    } catch (const Startup::ErreurExecution &erreur) {
-        Startup::SignalerErreur(contexteReprise, erreur);
+    } catch (const Journal::ErreurExecution &erreur) {
+        Journal::SignalerErreur(contexteReprise, erreur);
     }
     // The next customer starts from nothing.
     poste.terminal().etat().reinitialiserTransaction();

@@ -14,8 +14,8 @@
 
 namespace Movendi::Sale {
 
-using Startup::disponibilite;
-using Startup::Indisponibilite;
+using State::disponibilite;
+using State::Indisponibilite;
 
 namespace {
 
@@ -37,16 +37,16 @@ bool SurveillanceMagasin::verifier(QString *raison)
 {
     QString pourquoi;
     // Without its file the journal is off; a file there that refuses writes hides every fault.
-    if (Startup::journalPresent() && !Startup::journalInscriptible(&pourquoi)) {
+    if (Journal::journalPresent() && !Journal::journalInscriptible(&pourquoi)) {
         *raison = QStringLiteral("journal d'erreurs non inscriptible: ") + pourquoi;
-        Startup::journalSysteme(*raison);
+        Journal::journalSysteme(*raison);
         return false;
     }
     try {
         // A store made writable again is not seen through a connection opened read-only.
         m_poste.fermerBase();
-        Startup::verifierEcriture(m_poste.base());
-    } catch (const Startup::ErreurExecution &erreur) {
+        Store::verifierEcriture(m_poste.base());
+    } catch (const Journal::ErreurExecution &erreur) {
         *raison = QStringLiteral("base de donnée non inscriptible: ") + erreur.description();
         return false;
     }
@@ -70,7 +70,7 @@ void SurveillanceMagasin::signalerEchec(const QString &raison)
 {
     if (!disponibilite().contient(Indisponibilite::MagasinNonInscriptible)) {
         const QString texte = QStringLiteral("kiosque hors service: ") + raison;
-        Startup::JournaliserErreur(contexteMagasin, texte);
+        Journal::JournaliserErreur(contexteMagasin, texte);
         envoyerRapportExploitant(sujetHorsService, texte);
     }
     disponibilite().mettre(Indisponibilite::MagasinNonInscriptible, raison);
@@ -85,7 +85,7 @@ bool SurveillanceMagasin::essayer()
         return true;
     }
     // The settling uses the terminal and the store's connection of the sale.
-    if (!Startup::terminalLibre())
+    if (!State::terminalLibre())
         return false;
     QString raison;
     if (!verifier(&raison)) {
@@ -94,7 +94,7 @@ bool SurveillanceMagasin::essayer()
     }
     m_timer->stop();
     disponibilite().lever(Indisponibilite::MagasinNonInscriptible);
-    Startup::JournaliserErreur(contexteMagasin,
+    Journal::JournaliserErreur(contexteMagasin,
                                QStringLiteral("base de donnée de nouveau inscriptible, kiosque "
                                               "remis en service"));
     return true;

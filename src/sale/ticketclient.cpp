@@ -20,8 +20,8 @@
 
 namespace Movendi::Sale {
 
-using Startup::Monnaie;
-using Startup::TableMessages;
+using Money::Monnaie;
+using State::TableMessages;
 
 namespace {
 
@@ -42,9 +42,9 @@ void AjoutLigneTicket(EtatVente &vente, const QString &ligne)
     try {
         vente.TicketText += crlf + ligne;
     } catch (const std::bad_alloc &) {
-        Startup::SignalerErreur(
+        Journal::SignalerErreur(
             QStringLiteral("AjoutLigneTicket"),
-            Startup::ErreurExecution(ErreurMemoire, QStringLiteral("Mémoire insuffisante")));
+            Journal::ErreurExecution(ErreurMemoire, QStringLiteral("Mémoire insuffisante")));
     }
 }
 
@@ -169,7 +169,7 @@ QByteArray octetsImpression(const QString &customerTicket, const QString &nomSoc
 
 void ImprimerTicket(Vente &contexte)
 {
-    const Startup::EtatDemarrage &e = Startup::etat();
+    const State::EtatDemarrage &e = State::etat();
     const EtatVente &vente = contexte.etat();
     // A failed delivery or a card not debited always gets a ticket.
     if (e.TicketActif || vente.EchecDistribution ||
@@ -181,7 +181,7 @@ void ImprimerTicket(Vente &contexte)
                 ligne->setInputLength(0);
                 if (!ligne->open(e.PortImprimante,
                                  QString::fromLatin1(Platform::TicketPrinterSettings)))
-                    throw Startup::ErreurExecution(ErreurPortImprimante, ligne->errorText());
+                    throw Journal::ErreurExecution(ErreurPortImprimante, ligne->errorText());
             }
             while (ligne->bytesAvailable() > 0)
                 ligne->read();
@@ -191,20 +191,20 @@ void ImprimerTicket(Vente &contexte)
             Platform::pointArret("imprimante: ticket");
             for (const QByteArray &morceau : morceaux) {
                 if (!ligne->write(morceau))
-                    throw Startup::ErreurExecution(ErreurEcritureImprimante, ligne->errorText());
+                    throw Journal::ErreurExecution(ErreurEcritureImprimante, ligne->errorText());
             }
             ligne->close();
-        } catch (const Startup::ErreurExecution &erreur) {
+        } catch (const Journal::ErreurExecution &erreur) {
             // Not left holding the device: the next sale opens it afresh.
             if (ligne)
                 ligne->close();
-            Startup::SignalerErreur(QStringLiteral("ImprimerTicket"), erreur);
+            Journal::SignalerErreur(QStringLiteral("ImprimerTicket"), erreur);
             return;
         }
     }
     contexte.affichage().afficherInvite(e.Messages.MsgPrenezTicket);
     contexte.affichage().rafraichir();
-    Startup::AttendreInterruptible(AttentePriseTicketS);
+    Utilities::AttendreInterruptible(AttentePriseTicketS);
 }
 
 } // namespace Movendi::Sale

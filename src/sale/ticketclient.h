@@ -10,7 +10,7 @@
 #include <QStringList>
 #include <cstdint>
 
-namespace Movendi::Startup {
+namespace Movendi::State {
 struct TableMessages;
 }
 
@@ -29,14 +29,14 @@ void ImprimerTicket(Vente &vente);
 // The tax contained in an amount: TVA = TTC - (TTC / (1 + taux) to 1/10000 euro), HT = TTC - TVA.
 struct MontantsTaxe
 {
-    Startup::Monnaie HT;
-    Startup::Monnaie TVA;
-    Startup::Monnaie TTC;
+    Money::Monnaie HT;
+    Money::Monnaie TVA;
+    Money::Monnaie TTC;
 };
-MontantsTaxe calculerTaxe(Startup::Monnaie ttc, double tauxTVA);
+MontantsTaxe calculerTaxe(Money::Monnaie ttc, double tauxTVA);
 
 // "0.00" with the decimal comma and no grouping: "49,90", "1299,00", "-5,00".
-QString texteMontantTicket(Startup::Monnaie montant);
+QString texteMontantTicket(Money::Monnaie montant);
 // A rate in percent as plain decimal text with the decimal comma: 19.6 gives "19,6".
 QString texteTauxTicket(double pourcent);
 // The designation as printed: a top-up's final "€" becomes "E"; anything else is unchanged.
@@ -45,14 +45,14 @@ QString designationTicket(const QString &designation, bool recharge);
 // Lines 1 to 8 of the sale ticket: the shop's address, the moment, the invoice number, a rule.
 QStringList lignesEnTeteTicket(const InfoSocieteVente &societe, const QDateTime &moment,
                                const QString &identiteMachine, qint64 numeroVente,
-                               const Startup::TableMessages &messages);
+                               const State::TableMessages &messages);
 // The two lines of one item: its designation and its price.
-QStringList lignesArticleTicket(const QString &designation, Startup::Monnaie prix,
-                                const Startup::TableMessages &messages);
+QStringList lignesArticleTicket(const QString &designation, Money::Monnaie prix,
+                                const State::TableMessages &messages);
 // What the closing lines depend on.
 struct PiedTicket
 {
-    Startup::Monnaie montantAPayer;
+    Money::Monnaie montantAPayer;
     double tauxTVA = 0;
     bool echecDistribution = false;
     bool rechargeAServir = false;
@@ -62,7 +62,7 @@ struct PiedTicket
     QString tel;
 };
 // From the rule under the items to the six empty lines at the end.
-QStringList lignesPiedTicket(const PiedTicket &pied, const Startup::TableMessages &messages);
+QStringList lignesPiedTicket(const PiedTicket &pied, const State::TableMessages &messages);
 
 // Text for the printer: Windows-1252, characters below U+0100 without a code (the bank ticket's
 // Latin-1 controls) as their own byte, anything else '?'.

@@ -50,7 +50,7 @@ Payment::LiaisonTerminal &Vente::terminal()
     return m_poste.terminal();
 }
 
-Startup::StoreDatabase &Vente::base()
+Store::StoreDatabase &Vente::base()
 {
     return m_poste.base();
 }
@@ -74,28 +74,28 @@ void Vente::MakePayment()
         m_journalImpossible = false;
         if (!montantVendable(m_panier.MontantAPayer)) {
             // Refused before the terminal is asked anything.
-            Startup::JournaliserErreur(QStringLiteral("make payment"),
+            Journal::JournaliserErreur(QStringLiteral("make payment"),
                                        QStringLiteral("montant refusé: ") +
                                            m_panier.MontantAPayer.texteMonetaire());
         } else if (Payer()) {
             MiseAJourStock(*this);
             EnregistrerCommande(*this);
-            if (Startup::disponibilite().disponible())
+            if (State::disponibilite().disponible())
                 Reporting::TransferFTP();
         } else if (m_journalImpossible) {
-            Startup::JournaliserErreur(QStringLiteral("make payment"),
+            Journal::JournaliserErreur(QStringLiteral("make payment"),
                                        QStringLiteral("vente annulée: journal de vente "
                                                       "impossible à écrire, rien livré ni débité"));
         } else {
-            Startup::JournaliserErreur(QStringLiteral("make payment"),
+            Journal::JournaliserErreur(QStringLiteral("make payment"),
                                        QStringLiteral("sortie par payer=faux"));
         }
         m_affichage.retourAccueil();
-    } catch (const Startup::ErreurExecution &erreur) {
-        Startup::SignalerErreur(QStringLiteral("MakePayment"), erreur);
+    } catch (const Journal::ErreurExecution &erreur) {
+        Journal::SignalerErreur(QStringLiteral("MakePayment"), erreur);
     } catch (const std::exception &erreur) {
-        Startup::SignalerErreur(QStringLiteral("MakePayment"),
-                                Startup::ErreurExecution(Startup::Erreurs::ErreurInterne,
+        Journal::SignalerErreur(QStringLiteral("MakePayment"),
+                                Journal::ErreurExecution(Journal::Erreurs::ErreurInterne,
                                                          QString::fromLocal8Bit(erreur.what())));
     }
 }
@@ -133,12 +133,12 @@ bool Vente::abandonnerAttenteCarte()
 bool Vente::Payer()
 {
     Payment::LiaisonTerminal &lien = terminal();
-    Startup::ArreterRetourAutomatique();
-    if (Startup::Ecrans *e = Startup::ecrans())
+    State::ArreterRetourAutomatique();
+    if (State::Ecrans *e = State::ecrans())
         e->arreterAnimation();
     lien.installerAffichages(&m_affichage.affichageTerminal(), lien.affichageAccueil());
 
-    m_affichage.afficherConsigne(Startup::etat().Messages.MsgInsererCarte);
+    m_affichage.afficherConsigne(State::etat().Messages.MsgInsererCarte);
     lien.etat().PaymentAmountCents = m_etat.MontantAPayer.centimes();
 
     m_attenteCarte = true;
@@ -147,19 +147,19 @@ bool Vente::Payer()
     m_attenteCarte = false;
     m_abandonAttente = false;
     if (!carte) {
-        Startup::RelancerRetourAutomatique();
+        State::RelancerRetourAutomatique();
         return false;
     }
     m_affichage.revenirAuPaiement();
 
-    m_affichage.afficherConsigne(Startup::etat().Messages.MsgPatientez);
+    m_affichage.afficherConsigne(State::etat().Messages.MsgPatientez);
     m_affichage.montrerAnnulation(false);
     m_affichage.rafraichir();
-    Startup::AttendreInterruptible(0.3);
+    Utilities::AttendreInterruptible(0.3);
 
     bool autorise = false;
     for (int essai = 0; essai < 3; ++essai) {
-        Startup::Attendre(0.2);
+        Utilities::Attendre(0.2);
         Platform::pointArret("terminal: solvabilité");
         const int resultat = lien.DemVal(true);
         autorise = resultat == Resultat::Ok;
@@ -173,7 +173,7 @@ bool Vente::Payer()
         autorise = journaliserAutorisation();
     AttendreRetraitCarte();
     m_affichage.montrerInvite(false);
-    Startup::RelancerRetourAutomatique();
+    State::RelancerRetourAutomatique();
     return autorise;
 }
 
@@ -181,15 +181,15 @@ bool Vente::journaliserAutorisation()
 {
     try {
         m_journalImpossible = !journalVente().ouvrir(
-            base(), m_panier, terminal().etat().PaymentAmountCents, Startup::etat().Langue);
-    } catch (const Startup::ErreurExecution &erreur) {
-        Startup::SignalerErreur(QStringLiteral("JournalVente"), erreur);
+            base(), m_panier, terminal().etat().PaymentAmountCents, State::etat().Langue);
+    } catch (const Journal::ErreurExecution &erreur) {
+        Journal::SignalerErreur(QStringLiteral("JournalVente"), erreur);
         m_journalImpossible = true;
     }
     if (!m_journalImpossible)
         return true;
-    m_affichage.afficherConsigne(Startup::etat().Messages.MsgEnPanne);
-    m_affichage.afficherInvite(Startup::etat().Messages.MsgDebitNonEffectue);
+    m_affichage.afficherConsigne(State::etat().Messages.MsgEnPanne);
+    m_affichage.afficherInvite(State::etat().Messages.MsgDebitNonEffectue);
     m_affichage.montrerInvite(true);
     m_affichage.rafraichir();
     m_poste.magasinEnPanne(QStringLiteral("journal de vente impossible à ouvrir"));

@@ -9,7 +9,7 @@
 namespace Movendi::Payment {
 class LiaisonTerminal;
 }
-namespace Movendi::Startup {
+namespace Movendi::Store {
 class StoreDatabase;
 }
 
@@ -60,7 +60,7 @@ public:
     AffichageVente &affichage() { return m_affichage; }
     PosteVente &poste() { return m_poste; }
     Payment::LiaisonTerminal &terminal();
-    Startup::StoreDatabase &base();
+    Store::StoreDatabase &base();
     JournalVente &journalVente();
 
 private:

@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <QWindow>
 
-namespace Movendi::Startup {
+namespace Movendi::Screens {
 
 namespace {
 
@@ -107,4 +107,4 @@ void FullScreenKeeper::fit()
     m_screen->setWindowState(state);
 }
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Screens

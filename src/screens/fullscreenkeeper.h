@@ -7,7 +7,7 @@ class QScreen;
 class QWidget;
 class QWindow;
 
-namespace Movendi::Startup {
+namespace Movendi::Screens {
 
 // Keeps a kiosk screen over the whole display it is on. The full-screen window state alone is
 // not enough: on X11 without a window manager nobody acts on it and the window keeps its own
@@ -42,4 +42,4 @@ private:
     QMetaObject::Connection m_displayGeometry;
 };
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Screens

@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-namespace Movendi::Startup::KioskStyle {
+namespace Movendi::Screens::KioskStyle {
 
 QString feuille()
 {
@@ -84,4 +84,4 @@ QFrame *bandeau(QWidget *parent)
     return bande;
 }
 
-} // namespace Movendi::Startup::KioskStyle
+} // namespace Movendi::Screens::KioskStyle

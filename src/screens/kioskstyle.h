@@ -7,7 +7,7 @@ class QLabel;
 class QPushButton;
 class QWidget;
 
-namespace Movendi::Startup {
+namespace Movendi::Screens {
 
 // The kiosk's look, shared by the customer screens: large touch targets and type readable from
 // a metre away, on a light background with the shop's navy and teal.
@@ -22,4 +22,4 @@ QPushButton *bouton(const QString &nom, const QString &texte, const QString &rol
 QFrame *bandeau(QWidget *parent);
 } // namespace KioskStyle
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Screens

@@ -12,7 +12,7 @@
 #include <QScreen>
 #include <QWidget>
 
-namespace Movendi::Startup {
+namespace Movendi::Screens {
 
 quint32 TrouverFenetre(const QString &texte)
 {
@@ -28,13 +28,13 @@ quint32 TrouverFenetre(const QString &texte)
 
 void RetournerAccueil()
 {
-    Ecrans *e = ecrans();
+    State::Ecrans *e = State::ecrans();
     if (!e)
         return;
     e->cacherEcransVente();
     e->dechargerRemplissage();
     e->montrerAccueil();
-    const GardeRetourAccueil garde;
+    const State::GardeRetourAccueil garde;
     if (QWidget *accueil = e->accueil(); accueil && accueil->isVisible()) {
         accueil->activateWindow();
         accueil->setFocus();
@@ -64,13 +64,14 @@ void CacherSouris()
     try {
         const QScreen *ecran = QGuiApplication::primaryScreen();
         if (!ecran)
-            throw ErreurExecution(Erreurs::ErreurInterne, QStringLiteral("aucun écran"));
+            throw Journal::ErreurExecution(Journal::Erreurs::ErreurInterne,
+                                           QStringLiteral("aucun écran"));
         // Beyond the last column: the pointer rests at the top-right corner.
         const QRect g = ecran->geometry();
         QCursor::setPos(g.right(), g.top());
-    } catch (const ErreurExecution &erreur) {
-        SignalerErreur(QStringLiteral("CacherSouris"), erreur);
+    } catch (const Journal::ErreurExecution &erreur) {
+        Journal::SignalerErreur(QStringLiteral("CacherSouris"), erreur);
     }
 }
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Screens

@@ -4,7 +4,7 @@
 
 class QWidget;
 
-namespace Movendi::Startup {
+namespace Movendi::Screens {
 
 // The window helpers of module FnKestrel: finding, raising and leaving screens.
 
@@ -21,4 +21,4 @@ void MettreAuPremierPlan(QWidget *ecran);
 // Parks the pointer at the top-right corner of the screen.
 void CacherSouris();
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Screens

@@ -3,7 +3,7 @@
 #include <QEvent>
 #include <QWidget>
 
-namespace Movendi::Startup {
+namespace Movendi::Screens {
 
 SuiviActivation::SuiviActivation(std::function<void()> activation)
     : m_activation(std::move(activation))
@@ -38,4 +38,4 @@ void SuiviActivation::changement(const QWidget &ecran, const QEvent &event)
         activer();
 }
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Screens

@@ -5,7 +5,7 @@
 class QEvent;
 class QWidget;
 
-namespace Movendi::Startup {
+namespace Movendi::Screens {
 
 // Runs a screen's activation handler once each time the screen becomes the active one: when it
 // is shown, and when it is activated again after another window was. The screen forwards its
@@ -26,4 +26,4 @@ private:
     bool m_active = false;
 };
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Screens

@@ -35,15 +35,15 @@ const QString sectionBase = QStringLiteral("Base de donnée");
 // Refuses a second copy: a window captioned like the home screen, or the folder's lock file.
 bool autreCopieEnMarche()
 {
-    const quint32 fenetre = TrouverFenetre(QStringLiteral("acceuil"));
+    const quint32 fenetre = Screens::TrouverFenetre(QStringLiteral("acceuil"));
     if (fenetre != 0 && Platform::x11WindowExists(fenetre))
         return true;
     auto verrou = std::make_unique<QLockFile>(
-        QDir(etat().dossierApplication).filePath(QStringLiteral("movendi.lck")));
+        QDir(State::etat().dossierApplication).filePath(QStringLiteral("movendi.lck")));
     verrou->setStaleLockTime(0);
     if (!verrou->tryLock(0))
         return true;
-    etat().verrouInstance = std::move(verrou);
+    State::etat().verrouInstance = std::move(verrou);
     return false;
 }
 
@@ -53,7 +53,7 @@ void echecAutomate(const QString &texteJournal, const QString &texteBoite, std::
     QString journal = texteJournal + QString::number(code);
     if (!detail.isEmpty())
         journal += QStringLiteral(" (") + detail + QLatin1Char(')');
-    JournaliserErreur(QStringLiteral("main"), journal);
+    Journal::JournaliserErreur(QStringLiteral("main"), journal);
     Platform::messageBox().show(QStringLiteral("Movendi"), texteBoite + QString::number(code));
 }
 
@@ -70,25 +70,26 @@ std::optional<double> convertirTaux(const QString &texte)
 
 std::int32_t initialiserAutomate()
 {
-    const QString ini = QDir(etat().dossierApplication).filePath(QStringLiteral("RURUDIZ.ini"));
-    etat().cheminEpi = Platform::exchangeFolder(etat().dossierApplication, ini);
-    qputenv("MOVENDI_EPI", QFile::encodeName(etat().cheminEpi));
+    const QString ini =
+        QDir(State::etat().dossierApplication).filePath(QStringLiteral("RURUDIZ.ini"));
+    State::etat().cheminEpi = Platform::exchangeFolder(State::etat().dossierApplication, ini);
+    qputenv("MOVENDI_EPI", QFile::encodeName(State::etat().cheminEpi));
 
     // An empty value names the default library too.
     const QString configure =
         Platform::readProfileString(ini, QStringLiteral("Machine"), QStringLiteral("Automate"))
             .value;
-    const QString nom = configure.isEmpty()
-                            ? defautCle(QStringLiteral("Machine"), QStringLiteral("Automate"))
-                            : configure;
+    const QString nom = configure.isEmpty() ? Config::defautCle(QStringLiteral("Machine"),
+                                                                QStringLiteral("Automate"))
+                                            : configure;
     auto bibliotheque = std::make_unique<Machine::GrafcetLibrary>();
-    if (!bibliotheque->load(QDir(etat().dossierApplication).absoluteFilePath(nom))) {
+    if (!bibliotheque->load(QDir(State::etat().dossierApplication).absoluteFilePath(nom))) {
         echecAutomate(QStringLiteral("erreur ini_grfcet "), QStringLiteral("Erreur init grafcet "),
                       Machine::GrafcetLibrary::NotLoaded, bibliotheque->errorText());
         return Machine::GrafcetLibrary::NotLoaded;
     }
-    etat().bibliothequeAutomate = std::move(bibliotheque);
-    Machine::installAutomate(etat().bibliothequeAutomate.get());
+    State::etat().bibliothequeAutomate = std::move(bibliotheque);
+    Machine::installAutomate(State::etat().bibliothequeAutomate.get());
     const std::int32_t r = Machine::automate().init_grafcet(Machine::InitGrafcetMode);
     if (r != 0)
         echecAutomate(QStringLiteral("erreur ini_grfcet "), QStringLiteral("Erreur init grafcet "),
@@ -98,13 +99,14 @@ std::int32_t initialiserAutomate()
 
 QString CheminRunAuto()
 {
-    return DossierApplication() + QStringLiteral("RUNAUTO.INI");
+    return Utilities::DossierApplication() + QStringLiteral("RUNAUTO.INI");
 }
 
 void EcrireDrapeauMarche(bool enMarche)
 {
-    EcrireIniString(CheminRunAuto(), QStringLiteral("Application"), QStringLiteral("Running"),
-                    enMarche ? QStringLiteral("OUI") : QStringLiteral("NON"));
+    Config::EcrireIniString(CheminRunAuto(), QStringLiteral("Application"),
+                            QStringLiteral("Running"),
+                            enMarche ? QStringLiteral("OUI") : QStringLiteral("NON"));
 }
 
 QTime ConvertirHeure(const QString &texte, const QTime &defaut)
@@ -127,40 +129,41 @@ QString ConstruireChaineConnexion(const QString &motDePasse, const QString &serv
 
 void LireConfiguration()
 {
-    EtatDemarrage &e = etat();
+    State::EtatDemarrage &e = State::etat();
     const QString &ini = e.CheminIni;
     const QString machine = QStringLiteral("Machine");
     const QString portCom = QStringLiteral("PortCom");
-    e.NomBase = lireCle(ini, sectionBase, QStringLiteral("Nom"));
-    e.ServeurBase = lireCle(ini, sectionBase, QStringLiteral("Serveur"));
+    e.NomBase = Config::lireCle(ini, sectionBase, QStringLiteral("Nom"));
+    e.ServeurBase = Config::lireCle(ini, sectionBase, QStringLiteral("Serveur"));
     // An unusable value keeps the default.
     const QString tva = QStringLiteral("TVA"), taux = QStringLiteral("Taux");
-    e.TauxTVA = convertirTaux(lireCle(ini, tva, taux))
-                    .value_or(convertirTaux(defautCle(tva, taux)).value_or(0));
-    e.TicketActif = lireCleOuiNon(ini, sectionBase, QStringLiteral("Ticket"));
-    e.PortModem = lireCleEntiere(ini, portCom, QStringLiteral("PortModem"));
-    e.PortTPE = lireCleEntiere(ini, portCom, QStringLiteral("PortTPE"));
-    e.IdentiteMachine = lireCle(ini, machine, QStringLiteral("Indentité Machine"));
-    e.LocalisationMachine = lireCle(ini, machine, QStringLiteral("Location"));
-    e.IntervalControl = lireCleEntiere(ini, machine, QStringLiteral("IntervalControl"));
-    e.ChargementArriere = lireCleOuiNon(ini, machine, QStringLiteral("ChargementArriere"));
+    e.TauxTVA = convertirTaux(Config::lireCle(ini, tva, taux))
+                    .value_or(convertirTaux(Config::defautCle(tva, taux)).value_or(0));
+    e.TicketActif = Config::lireCleOuiNon(ini, sectionBase, QStringLiteral("Ticket"));
+    e.PortModem = Config::lireCleEntiere(ini, portCom, QStringLiteral("PortModem"));
+    e.PortTPE = Config::lireCleEntiere(ini, portCom, QStringLiteral("PortTPE"));
+    e.IdentiteMachine = Config::lireCle(ini, machine, QStringLiteral("Indentité Machine"));
+    e.LocalisationMachine = Config::lireCle(ini, machine, QStringLiteral("Location"));
+    e.IntervalControl = Config::lireCleEntiere(ini, machine, QStringLiteral("IntervalControl"));
+    e.ChargementArriere = Config::lireCleOuiNon(ini, machine, QStringLiteral("ChargementArriere"));
 
     const QString telecollecte = QStringLiteral("Télécollecte");
     const auto heure = [&](const QString &cle) {
-        return ConvertirHeure(lireCle(ini, telecollecte, cle),
-                              ConvertirHeure(defautCle(telecollecte, cle), QTime()));
+        return ConvertirHeure(Config::lireCle(ini, telecollecte, cle),
+                              ConvertirHeure(Config::defautCle(telecollecte, cle), QTime()));
     };
     e.DebutTelecollecte = heure(QStringLiteral("Debut"));
     e.FinTelecollecte = heure(QStringLiteral("Fin"));
 
-    e.sortieLCD = Platform::createLcdOutput(lireCle(ini, machine, QStringLiteral("LCD")),
-                                            DossierEchange() + QStringLiteral("/lcd.txt"));
+    e.sortieLCD =
+        Platform::createLcdOutput(Config::lireCle(ini, machine, QStringLiteral("LCD")),
+                                  Utilities::DossierEchange() + QStringLiteral("/lcd.txt"));
     Platform::installPortOutput(e.sortieLCD.get());
 }
 
 IssueDemarrage Main()
 {
-    EtatDemarrage &e = etat();
+    State::EtatDemarrage &e = State::etat();
     if (autreCopieEnMarche())
         return IssueDemarrage::AutreCopie;
 
@@ -179,31 +182,33 @@ IssueDemarrage Main()
     e.CheminImages = dossier + QStringLiteral("/image/");
     LireConfiguration();
 
-    Ecrans *screens = ecrans();
+    State::Ecrans *screens = State::ecrans();
     bool drapeauEcrit = false;
     try {
         EcrireDrapeauMarche(true);
         drapeauEcrit = true;
-        e.MotDePasseBase = DecrypterChaine(MotDePasseChiffre()).left(5);
+        e.MotDePasseBase = Config::DecrypterChaine(Config::MotDePasseChiffre()).left(5);
         e.ChaineConnexion = ConstruireChaineConnexion(e.MotDePasseBase, e.ServeurBase, e.NomBase);
         if (!screens)
-            throw ErreurExecution(Erreurs::ErreurInterne, QStringLiteral("aucun écran d'accueil"));
+            throw Journal::ErreurExecution(Journal::Erreurs::ErreurInterne,
+                                           QStringLiteral("aucun écran d'accueil"));
         // Fills the French messages first, then loads the customer screens (their load
         // handlers read the messages) and puts their captions on.
-        ChargerMessages(QStringLiteral("FR"));
-        e.MontantAPayer = Monnaie();
+        I18n::ChargerMessages(QStringLiteral("FR"));
+        e.MontantAPayer = Money::Monnaie();
         screens->reprendreVentesInterrompues();
         screens->afficherAccueil();
-        RelancerRetourAutomatique();
-        CacherSouris();
-    } catch (const ErreurExecution &erreur) {
-        if (erreur.numero() == Erreurs::BaseDeDonnees)
-            JournaliserErreur(QStringLiteral("Main"), QStringLiteral("Problème de base de donnée"));
-        SignalerErreur(QStringLiteral("Main"), erreur);
+        State::RelancerRetourAutomatique();
+        Screens::CacherSouris();
+    } catch (const Journal::ErreurExecution &erreur) {
+        if (erreur.numero() == Journal::Erreurs::BaseDeDonnees)
+            Journal::JournaliserErreur(QStringLiteral("Main"),
+                                       QStringLiteral("Problème de base de donnée"));
+        Journal::SignalerErreur(QStringLiteral("Main"), erreur);
     } catch (const std::exception &erreur) {
-        SignalerErreur(
-            QStringLiteral("Main"),
-            ErreurExecution(Erreurs::ErreurInterne, QString::fromLocal8Bit(erreur.what())));
+        Journal::SignalerErreur(QStringLiteral("Main"),
+                                Journal::ErreurExecution(Journal::Erreurs::ErreurInterne,
+                                                         QString::fromLocal8Bit(erreur.what())));
     }
     if (screens && screens->accueilCharge())
         return IssueDemarrage::EnMarche;

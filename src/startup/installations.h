@@ -11,7 +11,8 @@ namespace Movendi::Startup {
 // platform's are (platform/installation.h).
 using InstalledAutomate = Platform::InstallationSeam<Machine::MachineControl, &Machine::automate,
                                                      &Machine::installAutomate>;
-using InstalledEcrans = Platform::Installation<Ecrans *, &ecrans, &installEcrans>;
+using InstalledEcrans =
+    Platform::Installation<State::Ecrans *, &State::ecrans, &State::installEcrans>;
 using InstalledEmail1 =
     Platform::Installation<Reporting::Email *, &Reporting::email1, &Reporting::installEmail1>;
 

@@ -10,8 +10,8 @@ namespace {
 class ConfigurationDemarrage final : public Payment::ConfigurationTerminal
 {
 public:
-    int portTerminal() const override { return etat().PortTPE; }
-    QString fichierConfiguration() const override { return etat().CheminIni; }
+    int portTerminal() const override { return State::etat().PortTPE; }
+    QString fichierConfiguration() const override { return State::etat().CheminIni; }
 };
 
 class JournalDemarrage final : public Payment::JournalPaiement
@@ -19,7 +19,7 @@ class JournalDemarrage final : public Payment::JournalPaiement
 public:
     void journaliser(const QString &contexte, const QString &message) override
     {
-        JournaliserErreur(contexte, message);
+        Journal::JournaliserErreur(contexte, message);
     }
 };
 

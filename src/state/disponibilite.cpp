@@ -1,6 +1,6 @@
 #include "state/disponibilite.h"
 
-namespace Movendi::Startup {
+namespace Movendi::State {
 
 QString Disponibilite::detail(Indisponibilite raison) const
 {
@@ -36,4 +36,4 @@ Disponibilite &disponibilite()
     return d;
 }
 
-} // namespace Movendi::Startup
+} // namespace Movendi::State

@@ -5,7 +5,7 @@
 
 #include <map>
 
-namespace Movendi::Startup {
+namespace Movendi::State {
 
 // Why the kiosk takes no customer now. Each reason is set by the part that knows it and cleared
 // when it ends; while any holds, the home screen shows "Momentanément indisponible" and offers
@@ -38,4 +38,4 @@ private:
 
 Disponibilite &disponibilite();
 
-} // namespace Movendi::Startup
+} // namespace Movendi::State

@@ -3,7 +3,7 @@
 #include "state/etatdemarrage.h"
 #include "state/gardes.h"
 
-namespace Movendi::Startup {
+namespace Movendi::State {
 
 namespace {
 Ecrans *&installes()
@@ -35,4 +35,4 @@ void ArreterRetourAutomatique()
         ecrans()->arreterTimerRetourAutomatique();
 }
 
-} // namespace Movendi::Startup
+} // namespace Movendi::State

@@ -4,7 +4,7 @@
 
 class QWidget;
 
-namespace Movendi::Startup {
+namespace Movendi::State {
 
 /// The customer screens as start-up and the navigation routines reach them. The front end
 /// installs its implementation before Main runs and keeps it for the program's life.
@@ -52,4 +52,4 @@ void RelancerRetourAutomatique();
 // Stops the home screen's automatic-return timer, unless a return home is under way.
 void ArreterRetourAutomatique();
 
-} // namespace Movendi::Startup
+} // namespace Movendi::State

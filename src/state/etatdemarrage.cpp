@@ -9,7 +9,7 @@
 
 #include <QLockFile>
 
-namespace Movendi::Startup {
+namespace Movendi::State {
 
 EtatDemarrage::EtatDemarrage() = default;
 EtatDemarrage::~EtatDemarrage() = default;
@@ -39,4 +39,4 @@ void reinitialiserEtat()
     disponibilite().reinitialiser();
 }
 
-} // namespace Movendi::Startup
+} // namespace Movendi::State

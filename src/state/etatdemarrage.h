@@ -17,7 +17,7 @@ namespace Movendi::Platform {
 class PortOutput;
 }
 
-namespace Movendi::Startup {
+namespace Movendi::State {
 
 // The shared start-up state: filled by start-up, read by every subsystem; only Langue,
 // PortImprimante, RetourAccueilEnCours (through its guard), TransfertTermine and CheminJournal
@@ -51,7 +51,7 @@ struct EtatDemarrage
     QTime DebutTelecollecte = QTime(2, 30);
     QTime FinTelecollecte = QTime(2, 45);
     QString Langue = QStringLiteral("FR");
-    Monnaie MontantAPayer;
+    Money::Monnaie MontantAPayer;
     std::int32_t ReferenceChoisie = 0;
     std::int32_t QteChoisie = 0;
     std::int16_t PortImprimante = 0;
@@ -73,4 +73,4 @@ EtatDemarrage &etat();
 // Back to the state of a program that has not started; the application folder is kept.
 void reinitialiserEtat();
 
-} // namespace Movendi::Startup
+} // namespace Movendi::State

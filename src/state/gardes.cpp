@@ -3,7 +3,7 @@
 #include "state/disponibilite.h"
 #include "state/etatdemarrage.h"
 
-namespace Movendi::Startup {
+namespace Movendi::State {
 
 namespace {
 
@@ -97,4 +97,4 @@ bool ecransStables()
     return !retourAccueilEnCours();
 }
 
-} // namespace Movendi::Startup
+} // namespace Movendi::State

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace Movendi::Startup {
+namespace Movendi::State {
 
 // What must not be disturbed, and the rules built on it, in one place.
 //
@@ -72,4 +72,4 @@ bool remplissagePermis();
 // Touches, keys and the automatic-return count act: not while the screens are swapped.
 bool ecransStables();
 
-} // namespace Movendi::Startup
+} // namespace Movendi::State

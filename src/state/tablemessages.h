@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace Movendi::Startup {
+namespace Movendi::State {
 
 // The texts the kiosk composes itself, in the current language (filled by ChargerMessages).
 struct TableMessages
@@ -35,4 +35,4 @@ struct TableMessages
     QString MsgRetirerRecharge;
 };
 
-} // namespace Movendi::Startup
+} // namespace Movendi::State

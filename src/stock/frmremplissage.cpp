@@ -37,7 +37,7 @@
 
 namespace Movendi::Stock {
 
-using Startup::ErreurExecution;
+using Journal::ErreurExecution;
 
 namespace {
 
@@ -75,7 +75,7 @@ FrmRemplissage::FrmRemplissage(Platform::SerialLine *ligneImprimante, QWidget *p
     setObjectName(QStringLiteral("FrmRemplissage"));
     setWindowTitle(QStringLiteral("remplissage"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    setStyleSheet(Startup::KioskStyle::feuille() +
+    setStyleSheet(Screens::KioskStyle::feuille() +
                   QStringLiteral(
                       "#FrmRemplissage QLineEdit, #FrmRemplissage QListWidget {"
                       " font-family: monospace; font-size: 20pt; }"
@@ -87,7 +87,7 @@ FrmRemplissage::FrmRemplissage(Platform::SerialLine *ligneImprimante, QWidget *p
     const QFont fixe = QFontDatabase::systemFont(QFontDatabase::FixedFont);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(Startup::KioskStyle::bandeau(this));
+    layout->addWidget(Screens::KioskStyle::bandeau(this));
 
     auto *touches = new QHBoxLayout;
     for (const auto &[nom, texte] :
@@ -127,7 +127,7 @@ FrmRemplissage::FrmRemplissage(Platform::SerialLine *ligneImprimante, QWidget *p
     layout->addLayout(saisie);
 
     m_command1 =
-        Startup::KioskStyle::bouton(QStringLiteral("Command1"), QStringLiteral("Fermer Porte"),
+        Screens::KioskStyle::bouton(QStringLiteral("Command1"), QStringLiteral("Fermer Porte"),
                                     QStringLiteral("valider"), this);
     m_command1->setFocusPolicy(Qt::NoFocus);
     m_command1->setVisible(false);
@@ -144,9 +144,9 @@ FrmRemplissage::FrmRemplissage(Platform::SerialLine *ligneImprimante, QWidget *p
     m_spinButton1 = new QWidget(this);
     m_spinButton1->setObjectName(QStringLiteral("SpinButton1"));
     auto *spin = new QVBoxLayout(m_spinButton1);
-    QPushButton *monter = Startup::KioskStyle::bouton(QStringLiteral("SpinUp"), QStringLiteral("▲"),
+    QPushButton *monter = Screens::KioskStyle::bouton(QStringLiteral("SpinUp"), QStringLiteral("▲"),
                                                       QStringLiteral("secondaire"), this);
-    QPushButton *descendre = Startup::KioskStyle::bouton(
+    QPushButton *descendre = Screens::KioskStyle::bouton(
         QStringLiteral("SpinDown"), QStringLiteral("▼"), QStringLiteral("secondaire"), this);
     for (QPushButton *b : {monter, descendre}) {
         b->setFocusPolicy(Qt::NoFocus);
@@ -177,9 +177,9 @@ void FrmRemplissage::Form_Load()
 {
     m_demandeFin = false;
     m_compteurTops = 0;
-    m_garde = std::make_unique<Startup::GardeRemplissage>();
-    Startup::ArreterRetourAutomatique();
-    if (Startup::Ecrans *e = Startup::ecrans()) {
+    m_garde = std::make_unique<State::GardeRemplissage>();
+    State::ArreterRetourAutomatique();
+    if (State::Ecrans *e = State::ecrans()) {
         e->arreterAnimation();
         if (QWidget *accueil = e->accueil())
             accueil->hide();
@@ -192,7 +192,7 @@ void FrmRemplissage::Form_Activate()
     try {
         m_labelDispo->setText(QStringLiteral("Momentanément indisponible\nTemporary unavailable"));
         m_textCodBar->setFocus();
-        if (Startup::Ecrans *e = Startup::ecrans()) {
+        if (State::Ecrans *e = State::ecrans()) {
             if (QWidget *accueil = e->accueil())
                 accueil->hide();
             e->arreterAnimation();
@@ -200,7 +200,7 @@ void FrmRemplissage::Form_Activate()
         m_demandeFin = false;
         OuvrirTables();
     } catch (const ErreurExecution &erreur) {
-        Startup::SignalerErreur(QStringLiteral("frmremplissage FormActivate"), erreur);
+        Journal::SignalerErreur(QStringLiteral("frmremplissage FormActivate"), erreur);
     }
 }
 
@@ -211,7 +211,7 @@ void FrmRemplissage::Form_Unload()
     m_decharge = true;
     m_garde.reset();
     m_timer1->stop();
-    if (Startup::Ecrans *e = Startup::ecrans())
+    if (State::Ecrans *e = State::ecrans())
         e->relancerAnimation();
     m_remplissage.fermerTables();
 }
@@ -326,14 +326,14 @@ void FrmRemplissage::Timer1_Timer()
 {
     if (m_demandeFin) {
         m_compteurTops = 0;
-        Startup::RelancerRetourAutomatique();
+        State::RelancerRetourAutomatique();
         // Unloads this screen (deleted once back in the event loop) and shows the home screen.
-        Startup::RetournerAccueil();
+        Screens::RetournerAccueil();
         return;
     }
     if (++m_compteurTops >= TopsRelance) {
         m_compteurTops = 0;
-        Startup::RelancerRetourAutomatique();
+        State::RelancerRetourAutomatique();
     }
 }
 
@@ -353,8 +353,8 @@ bool FrmRemplissage::toucheRelachee(int touche)
             const double arrondi = std::nearbyint(*n);
             if (arrondi < std::numeric_limits<std::int32_t>::min() ||
                 arrondi > std::numeric_limits<std::int32_t>::max())
-                Startup::SignalerErreur(QStringLiteral("Destockage"),
-                                        Startup::Erreurs::depassement());
+                Journal::SignalerErreur(QStringLiteral("Destockage"),
+                                        Journal::Erreurs::depassement());
             else
                 Destockage(std::int32_t(arrondi));
         }

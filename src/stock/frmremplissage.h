@@ -19,7 +19,7 @@ class KioskTimer;
 class SerialLine;
 } // namespace Movendi::Platform
 
-namespace Movendi::Startup {
+namespace Movendi::State {
 class GardeRemplissage;
 }
 
@@ -91,10 +91,10 @@ private:
     Remplissage m_remplissage;
     bool m_demandeFin = false;
     std::int16_t m_compteurTops = 0;
-    Startup::SuiviActivation m_activation{[this] { Form_Activate(); }};
+    Screens::SuiviActivation m_activation{[this] { Form_Activate(); }};
     bool m_decharge = false;
     // Staff are on this screen from its load to its unload.
-    std::unique_ptr<Startup::GardeRemplissage> m_garde;
+    std::unique_ptr<State::GardeRemplissage> m_garde;
 };
 
 } // namespace Movendi::Stock

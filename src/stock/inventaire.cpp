@@ -39,7 +39,7 @@ std::int16_t PosCol(std::int16_t colonne)
     if (p > 36)
         p -= 36;
     if (p > std::numeric_limits<std::int16_t>::max())
-        throw Startup::Erreurs::depassement();
+        throw Journal::Erreurs::depassement();
     return std::int16_t(p);
 }
 

@@ -25,9 +25,9 @@ public:
         if (r != FREEXL_OK) {
             m_handle = nullptr;
             if (!QFileInfo::exists(chemin))
-                throw Startup::ErreurExecution(Startup::Erreurs::FichierIntrouvable,
+                throw Journal::ErreurExecution(Journal::Erreurs::FichierIntrouvable,
                                                chemin + QStringLiteral(" introuvable"));
-            throw Startup::ErreurExecution(
+            throw Journal::ErreurExecution(
                 ErreurFormatExterne,
                 chemin + QStringLiteral(" illisible (classeur Excel 97 attendu, code %1)").arg(r));
         }
@@ -83,7 +83,7 @@ ListeIMEI ListeIMEI::lire(const QString &chemin)
     const void *h = classeur.handle();
     unsigned int feuilles = 0;
     if (freexl_get_info(h, FREEXL_BIFF_SHEET_COUNT, &feuilles) != FREEXL_OK)
-        throw Startup::ErreurExecution(ErreurFormatExterne,
+        throw Journal::ErreurExecution(ErreurFormatExterne,
                                        chemin + QStringLiteral(": feuilles illisibles"));
     int trouvee = -1;
     for (unsigned short i = 0; i < feuilles && trouvee < 0; ++i) {
@@ -93,13 +93,13 @@ ListeIMEI ListeIMEI::lire(const QString &chemin)
             trouvee = i;
     }
     if (trouvee < 0 || freexl_select_active_worksheet(h, (unsigned short)trouvee) != FREEXL_OK)
-        throw Startup::ErreurExecution(
+        throw Journal::ErreurExecution(
             ErreurObjetIntrouvable,
             QStringLiteral("feuille %1 absente de %2").arg(NomFeuille + QLatin1Char('$'), chemin));
     unsigned int lignes = 0;
     unsigned short colonnes = 0;
     if (freexl_worksheet_dimensions(h, &lignes, &colonnes) != FREEXL_OK)
-        throw Startup::ErreurExecution(ErreurFormatExterne,
+        throw Journal::ErreurExecution(ErreurFormatExterne,
                                        chemin + QStringLiteral(": dimensions illisibles"));
 
     QStringList noms;
@@ -138,8 +138,8 @@ qsizetype ListeIMEI::chercher(const QString &colonne, const QString &code) const
 {
     const qsizetype c = indexColonne(colonne);
     if (c < 0)
-        throw Startup::ErreurExecution(
-            Startup::Erreurs::ErreurInterne,
+        throw Journal::ErreurExecution(
+            Journal::Erreurs::ErreurInterne,
             QStringLiteral("colonne %1 absente de la liste de livraison").arg(colonne));
     for (qsizetype l = 0; l < m_lignes.size(); ++l) {
         const QVariant &v = m_lignes.at(l).value(c);

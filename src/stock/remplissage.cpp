@@ -17,7 +17,7 @@
 
 namespace Movendi::Stock {
 
-using Startup::ErreurExecution;
+using Journal::ErreurExecution;
 
 namespace {
 
@@ -40,7 +40,7 @@ QVariant nul()
     return QVariant(QMetaType(QMetaType::LongLong));
 }
 
-void annulerTransaction(Startup::StoreDatabase &base)
+void annulerTransaction(Store::StoreDatabase &base)
 {
     try {
         base.annuler();
@@ -50,7 +50,7 @@ void annulerTransaction(Startup::StoreDatabase &base)
 }
 
 // Runs the writes in one transaction; a failure rolls them back and comes back to the caller.
-template <typename F> void enUneTransaction(Startup::StoreDatabase &base, F ecritures)
+template <typename F> void enUneTransaction(Store::StoreDatabase &base, F ecritures)
 {
     base.debuterTransaction();
     try {
@@ -64,12 +64,12 @@ template <typename F> void enUneTransaction(Startup::StoreDatabase &base, F ecri
 
 } // namespace
 
-void auditerStock(Startup::StoreDatabase &base, const LigneAudit &ligne)
+void auditerStock(Store::StoreDatabase &base, const LigneAudit &ligne)
 {
     base.executer(QStringLiteral("INSERT INTO AuditStock (LaDate, Ecran, Code, NoEmpl, Reference, "
                                  "Resultat) VALUES (?, ?, ?, ?, ?, ?)"),
-                  {Startup::StoreDatabase::versBase(Platform::clock().now()), ligne.ecran,
-                   ligne.code, ligne.noEmpl != 0 ? QVariant(ligne.noEmpl) : nul(),
+                  {Store::StoreDatabase::versBase(Platform::clock().now()), ligne.ecran, ligne.code,
+                   ligne.noEmpl != 0 ? QVariant(ligne.noEmpl) : nul(),
                    ligne.reference.isNull() ? nul() : ligne.reference, ligne.resultat});
 }
 
@@ -78,7 +78,7 @@ void Remplissage::auditer(const LigneAudit &ligne)
     try {
         auditerStock(base(), ligne);
     } catch (const ErreurExecution &erreur) {
-        Startup::SignalerErreur(QStringLiteral("AuditStock"), erreur);
+        Journal::SignalerErreur(QStringLiteral("AuditStock"), erreur);
     }
 }
 
@@ -103,17 +103,17 @@ void Remplissage::OuvrirTables()
     try {
         // Whatever the letter case staff gave the file.
         m_liste = std::make_unique<ListeIMEI>(ListeIMEI::lire(Platform::resolvePathNoCase(
-            Startup::DossierApplication() + QStringLiteral("ListeIMEI.xls"))));
-        m_base = std::make_unique<Startup::StoreDatabase>();
+            Utilities::DossierApplication() + QStringLiteral("ListeIMEI.xls"))));
+        m_base = std::make_unique<Store::StoreDatabase>();
         m_base->lire(QStringLiteral("SELECT * FROM EmplacementsMachine1 WHERE Reference IS NULL "
                                     "ORDER BY Colonne, Etage, NoEmpl"));
         m_base->lire(QStringLiteral("SELECT * FROM ArticleEnStock ORDER BY Reference"));
     } catch (const ErreurExecution &erreur) {
-        Startup::SignalerErreur(QStringLiteral("OuvrirTables"), erreur);
+        Journal::SignalerErreur(QStringLiteral("OuvrirTables"), erreur);
     }
 }
 
-Startup::StoreDatabase &Remplissage::base()
+Store::StoreDatabase &Remplissage::base()
 {
     if (!m_base)
         throw objetFerme(QStringLiteral("base du magasin"));
@@ -128,10 +128,10 @@ const ListeIMEI &Remplissage::liste() const
 }
 
 std::optional<Remplissage::Emplacement>
-Remplissage::premierEmplacement(Startup::StoreDatabase &base, const QString &sql,
+Remplissage::premierEmplacement(Store::StoreDatabase &base, const QString &sql,
                                 const QVariantList &parametres)
 {
-    const Startup::ResultatRequete r = base.lire(sql, parametres);
+    const Store::ResultatRequete r = base.lire(sql, parametres);
     if (r.estVide())
         return std::nullopt;
     return Emplacement{r.valeur(0, QStringLiteral("NoEmpl")).toLongLong(),
@@ -145,7 +145,7 @@ void Remplissage::LectureDouchette(const QString &code)
     if (!recharge && code.size() != 15)
         return;
     try {
-        Startup::StoreDatabase &b = base();
+        Store::StoreDatabase &b = base();
         // The code is compared whole through a bound value: a quote or a wildcard in it is
         // only a character.
         const std::optional<Emplacement> present = premierEmplacement(
@@ -187,7 +187,7 @@ void Remplissage::LectureDouchette(const QString &code)
             RemplissageMachineTELE(code);
         m_affichage.viderChampCode();
     } catch (const ErreurExecution &erreur) {
-        Startup::SignalerErreur(QStringLiteral("LectureDouchette"), erreur);
+        Journal::SignalerErreur(QStringLiteral("LectureDouchette"), erreur);
     }
 }
 
@@ -209,8 +209,8 @@ void Remplissage::charger(const Article &article, const QString &code)
         if (ligne < 0)
             return;
         const QVariant ean13 = l.valeur(ligne, QStringLiteral("EAN13"));
-        Startup::StoreDatabase &b = base();
-        const Startup::ResultatRequete catalogue =
+        Store::StoreDatabase &b = base();
+        const Store::ResultatRequete catalogue =
             b.lire(QStringLiteral("SELECT Reference FROM ArticleEnStock WHERE CodeBar = ? "
                                   "COLLATE NOCASE ORDER BY Reference LIMIT 1"),
                    {ean13.isNull() ? QVariant(QString()) : ean13});
@@ -241,7 +241,7 @@ void Remplissage::charger(const Article &article, const QString &code)
                                                     "Reference IS NULL"),
                                      {reference, numero, ean13, commande, e.noEmpl});
                 if (ecrites == 0)
-                    throw ErreurExecution(Startup::StoreDatabase::ErreurRequete,
+                    throw ErreurExecution(Store::StoreDatabase::ErreurRequete,
                                           QStringLiteral("emplacement %1 occupé entre-temps: %2 "
                                                          "non enregistré")
                                               .arg(e.noEmpl)
@@ -257,7 +257,7 @@ void Remplissage::charger(const Article &article, const QString &code)
         }
         if (const std::int32_t statut = presenter(e); statut != 0) {
             // The location is given back; staff see the door not open.
-            Startup::JournaliserErreur(
+            Journal::JournaliserErreur(
                 article.contexte,
                 QStringLiteral("emplacement %1 non présenté (mécanisme: %2), laissé libre")
                     .arg(e.noEmpl)
@@ -275,9 +275,9 @@ void Remplissage::charger(const Article &article, const QString &code)
             return;
         }
         auditer({article.contexte, code, e.noEmpl, reference, QStringLiteral("porte présentée")});
-        AffichezMessage(Startup::ConvertNullStr(numero), etage(e.etage));
+        AffichezMessage(Store::ConvertNullStr(numero), etage(e.etage));
     } catch (const ErreurExecution &erreur) {
-        Startup::SignalerErreur(article.contexte, erreur);
+        Journal::SignalerErreur(article.contexte, erreur);
     }
 }
 
@@ -286,7 +286,7 @@ std::int16_t Remplissage::posColJournalisee(std::int16_t colonne)
     try {
         return PosCol(colonne);
     } catch (const ErreurExecution &erreur) {
-        Startup::SignalerErreur(QStringLiteral("PosCol"), erreur);
+        Journal::SignalerErreur(QStringLiteral("PosCol"), erreur);
         return 0;
     }
 }
@@ -294,7 +294,7 @@ std::int16_t Remplissage::posColJournalisee(std::int16_t colonne)
 std::int32_t Remplissage::presenter(const Emplacement &e)
 {
     Machine::MachineControl &automate = Machine::automate();
-    if (Startup::etat().ChargementArriere)
+    if (State::etat().ChargementArriere)
         return automate.DrumPosition(Machine::DrumUnit, posColJournalisee(e.colonne),
                                      Machine::DrumSpeed);
     m_emplacementOuvert = std::int32_t(e.noEmpl);
@@ -323,7 +323,7 @@ void Remplissage::AffichezMessage(const QString &ligne1, const QString &ligne2)
         m_affichage.afficherPanneauLCD(texte);
     }
     if (const QString erreur = m_lcd.prendreErreur(); !erreur.isEmpty())
-        Startup::JournaliserErreur(QStringLiteral("AffichezMessage"),
+        Journal::JournaliserErreur(QStringLiteral("AffichezMessage"),
                                    QStringLiteral("afficheur: ") + erreur);
 }
 
@@ -332,7 +332,7 @@ Platform::SerialLine &Remplissage::ligneImprimante()
     if (m_ligneImprimante)
         return *m_ligneImprimante;
     if (!m_lignePropre)
-        m_lignePropre = Platform::serialLines().create(Startup::etat().CheminIni);
+        m_lignePropre = Platform::serialLines().create(State::etat().CheminIni);
     return *m_lignePropre;
 }
 
@@ -342,18 +342,18 @@ void Remplissage::ImprimerContenueEmplacements()
         Platform::SerialLine &ligne = ligneImprimante();
         if (!ligne.isOpen()) {
             ligne.setInputLength(0);
-            if (!ligne.open(Startup::etat().PortImprimante,
+            if (!ligne.open(State::etat().PortImprimante,
                             QString::fromLatin1(Platform::TicketPrinterSettings)))
-                throw ErreurExecution(Startup::Erreurs::AccesFichier, ligne.errorText());
+                throw ErreurExecution(Journal::Erreurs::AccesFichier, ligne.errorText());
         }
         while (ligne.bytesAvailable() > 0)
             ligne.read();
         const auto imprimer = [&ligne](const QByteArray &octets) {
             if (!ligne.write(octets))
-                throw ErreurExecution(Startup::Erreurs::AccesFichier, ligne.errorText());
+                throw ErreurExecution(Journal::Erreurs::AccesFichier, ligne.errorText());
         };
 
-        const Startup::ResultatRequete contenu = base().lire(QStringLiteral(
+        const Store::ResultatRequete contenu = base().lire(QStringLiteral(
             "SELECT EmplacementsMachine1.*, ArticleEnStock.Image FROM EmplacementsMachine1 "
             "LEFT OUTER JOIN ArticleEnStock ON EmplacementsMachine1.Reference = "
             "ArticleEnStock.Reference WHERE EmplacementsMachine1.Reference IS NOT NULL "
@@ -361,7 +361,7 @@ void Remplissage::ImprimerContenueEmplacements()
             "EmplacementsMachine1.Etage, EmplacementsMachine1.NoEmpl"));
 
         const QDateTime maintenant = Platform::clock().now();
-        const QString identite = Startup::etat().IdentiteMachine;
+        const QString identite = State::etat().IdentiteMachine;
         m_affichage.commencerListeContenu();
         m_affichage.ajouterLignesContenu(enteteEcranContenu(maintenant, identite));
         imprimer(enteteImprimeContenu(maintenant, identite));
@@ -386,7 +386,7 @@ void Remplissage::ImprimerContenueEmplacements()
                  QStringLiteral("inventaire imprimé: %1 emplacement(s) occupé(s)")
                      .arg(contenu.lignes.size())});
     } catch (const ErreurExecution &erreur) {
-        Startup::SignalerErreur(QStringLiteral("ImprimerContenueEmplacements"), erreur);
+        Journal::SignalerErreur(QStringLiteral("ImprimerContenueEmplacements"), erreur);
         if (m_base)
             auditer({QStringLiteral("ImprimerContenueEmplacements"),
                      QString(),
@@ -399,8 +399,8 @@ void Remplissage::ImprimerContenueEmplacements()
 void Remplissage::Destockage(std::int32_t reference)
 {
     try {
-        Startup::StoreDatabase &b = base();
-        const Startup::ResultatRequete lignes =
+        Store::StoreDatabase &b = base();
+        const Store::ResultatRequete lignes =
             b.lire(QStringLiteral("SELECT NoEmpl FROM EmplacementsMachine1 WHERE Reference = ? "
                                   "ORDER BY NoEmpl"),
                    {reference});
@@ -430,7 +430,7 @@ void Remplissage::Destockage(std::int32_t reference)
         }
         AffichezMessage(QStringLiteral("Operation effectuee"), QString());
     } catch (const ErreurExecution &erreur) {
-        Startup::SignalerErreur(QStringLiteral("Destockage"), erreur);
+        Journal::SignalerErreur(QStringLiteral("Destockage"), erreur);
     }
 }
 

@@ -13,7 +13,7 @@
 namespace Movendi::Platform {
 class SerialLine;
 }
-namespace Movendi::Startup {
+namespace Movendi::Store {
 class StoreDatabase;
 }
 
@@ -50,7 +50,7 @@ struct LigneAudit
     QString resultat;
 };
 // Inside the caller's transaction or alone; throws ErreurExecution.
-void auditerStock(Startup::StoreDatabase &base, const LigneAudit &ligne);
+void auditerStock(Store::StoreDatabase &base, const LigneAudit &ligne);
 
 // The refill itself: the delivery list and the store opened together, a scanned code placed in
 // a free location that the mechanism brings to staff, the LCD, the contents listing and the
@@ -97,7 +97,7 @@ private:
     };
 
     // The first row of a query of NoEmpl, Colonne and Etage, or none.
-    static std::optional<Emplacement> premierEmplacement(Startup::StoreDatabase &base,
+    static std::optional<Emplacement> premierEmplacement(Store::StoreDatabase &base,
                                                          const QString &sql,
                                                          const QVariantList &parametres = {});
     void charger(const Article &article, const QString &code);
@@ -106,13 +106,13 @@ private:
     std::int16_t posColJournalisee(std::int16_t colonne);
     // An audit row of its own; a failure is journalled.
     void auditer(const LigneAudit &ligne);
-    Startup::StoreDatabase &base();
+    Store::StoreDatabase &base();
     const ListeIMEI &liste() const;
     Platform::SerialLine &ligneImprimante();
 
     AffichageRemplissage &m_affichage;
     AfficheurLCD m_lcd;
-    std::unique_ptr<Startup::StoreDatabase> m_base;
+    std::unique_ptr<Store::StoreDatabase> m_base;
     std::unique_ptr<ListeIMEI> m_liste;
     std::optional<Emplacement> m_emplacement; // the location cursor's current row
     Platform::SerialLine *m_ligneImprimante;

@@ -5,15 +5,16 @@
 
 #include <QLocale>
 
-namespace Movendi::Startup {
+namespace Movendi::Store {
 
 QString ConvertNullStr(const QVariant &valeur)
 {
     if (valeur.isNull())
         return {};
     if (!valeur.canConvert<QString>()) {
-        SignalerErreur(QStringLiteral("ConvertNullStr"),
-                       Erreurs::typeIncompatible(QLatin1String(valeur.typeName())));
+        Journal::SignalerErreur(
+            QStringLiteral("ConvertNullStr"),
+            Journal::Erreurs::typeIncompatible(QLatin1String(valeur.typeName())));
         return {};
     }
     return valeur.toString();
@@ -32,14 +33,14 @@ double ConvertNullDbl(const QVariant &valeur)
         if (!ok)
             nombre = QLocale::c().toDouble(texte, &ok);
         if (!ok)
-            throw Erreurs::typeIncompatible(texte);
+            throw Journal::Erreurs::typeIncompatible(texte);
         return nombre;
     }
     bool ok = false;
     const double nombre = valeur.toDouble(&ok);
     if (!ok)
-        throw Erreurs::typeIncompatible(QLatin1String(valeur.typeName()));
+        throw Journal::Erreurs::typeIncompatible(QLatin1String(valeur.typeName()));
     return nombre;
 }
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Store

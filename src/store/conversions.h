@@ -3,7 +3,7 @@
 #include <QString>
 #include <QVariant>
 
-namespace Movendi::Startup {
+namespace Movendi::Store {
 
 // The null-safe conversions of database values of module FonctionUtilitaires.
 
@@ -14,4 +14,4 @@ QString ConvertNullStr(const QVariant &valeur);
 // Text that is not a number is a failure for the caller (ErreurExecution).
 double ConvertNullDbl(const QVariant &valeur);
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Store

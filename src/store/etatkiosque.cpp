@@ -4,7 +4,7 @@
 #include "platform/seams.h"
 #include "store/storedatabase.h"
 
-namespace Movendi::Startup {
+namespace Movendi::Store {
 
 namespace {
 
@@ -43,4 +43,4 @@ void verifierEcriture(StoreDatabase &base)
                       StoreDatabase::versBase(Platform::clock().now()).toString());
 }
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Store

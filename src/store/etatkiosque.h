@@ -4,7 +4,7 @@
 
 #include <optional>
 
-namespace Movendi::Startup {
+namespace Movendi::Store {
 
 class StoreDatabase;
 
@@ -21,4 +21,4 @@ void verifierEcriture(StoreDatabase &base);
 inline constexpr const char *CleDernierJourTelecollecte = "DernierJourTelecollecte";
 inline constexpr const char *CleVerificationEcriture = "VerificationEcriture";
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Store

@@ -13,7 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace Movendi::Startup {
+namespace Movendi::Store {
 
 namespace {
 
@@ -22,7 +22,7 @@ void supprimerSiPresent(const QString &dossier, const QString &nom)
     if (const auto trouve = Platform::findFileNoCase(dossier, nom)) {
         QFile ancien(QDir(dossier).filePath(*trouve));
         if (!ancien.remove())
-            throw Erreurs::accesFichier(ancien.fileName(), ancien.errorString());
+            throw Journal::Erreurs::accesFichier(ancien.fileName(), ancien.errorString());
     }
 }
 
@@ -33,23 +33,23 @@ void remplacer(const QString &provisoire, const QString &dossier, const QString 
     supprimerSiPresent(dossier, nom);
     QFile fichier(provisoire);
     if (!fichier.rename(QDir(dossier).filePath(nom)))
-        throw Erreurs::accesFichier(provisoire, fichier.errorString());
+        throw Journal::Erreurs::accesFichier(provisoire, fichier.errorString());
 }
 
 } // namespace
 
 QString NomFichierSauvegarde()
 {
-    return QStringLiteral("Sauvegarde") + etat().NomBase + QStringLiteral(".dat");
+    return QStringLiteral("Sauvegarde") + State::etat().NomBase + QStringLiteral(".dat");
 }
 
 QString DossierSauvegarde()
 {
     // A path without its spaces that names a plain file: never an ordinary folder.
-    const QString sansEspaces = SupprimerEspaces(etat().dossierApplication);
+    const QString sansEspaces = Utilities::SupprimerEspaces(State::etat().dossierApplication);
     if (QFileInfo(sansEspaces).isFile())
         return sansEspaces;
-    return DossierEchange();
+    return Utilities::DossierEchange();
 }
 
 void SauvegarderDatabase()
@@ -58,8 +58,8 @@ void SauvegarderDatabase()
         const QString dossier = DossierSauvegarde();
         const QString nom = NomFichierSauvegarde();
         if (!QDir().mkpath(dossier))
-            throw Erreurs::accesFichier(dossier,
-                                        QStringLiteral("dossier de sauvegarde impossible à créer"));
+            throw Journal::Erreurs::accesFichier(
+                dossier, QStringLiteral("dossier de sauvegarde impossible à créer"));
 
         const QString provisoire = QDir(dossier).filePath(nom + QStringLiteral(".tmp"));
         QFile::remove(provisoire);
@@ -69,20 +69,23 @@ void SauvegarderDatabase()
         }
         remplacer(provisoire, dossier, nom);
 
-        const QString copie = lireCle(etat().CheminIni, QStringLiteral("Base de donnée"),
-                                      QStringLiteral("CheminSauvegarde"));
-        if (copie.isEmpty() || !DossierAccessible(copie))
+        const QString copie =
+            Config::lireCle(State::etat().CheminIni, QStringLiteral("Base de donnée"),
+                            QStringLiteral("CheminSauvegarde"));
+        if (copie.isEmpty() || !Utilities::DossierAccessible(copie))
             return;
         supprimerSiPresent(copie, nom);
-        Attendre(0.5);
-        const QString copieProvisoire = AjouterAntislash(copie) + nom + QStringLiteral(".tmp");
+        Utilities::Attendre(0.5);
+        const QString copieProvisoire =
+            Utilities::AjouterAntislash(copie) + nom + QStringLiteral(".tmp");
         QFile::remove(copieProvisoire);
         if (!QFile::copy(QDir(dossier).filePath(nom), copieProvisoire))
-            throw Erreurs::accesFichier(copieProvisoire, QStringLiteral("copie impossible"));
+            throw Journal::Erreurs::accesFichier(copieProvisoire,
+                                                 QStringLiteral("copie impossible"));
         remplacer(copieProvisoire, copie, nom);
-    } catch (const ErreurExecution &erreur) {
-        SignalerErreur(QStringLiteral("SauvegarderDatabase"), erreur);
+    } catch (const Journal::ErreurExecution &erreur) {
+        Journal::SignalerErreur(QStringLiteral("SauvegarderDatabase"), erreur);
     }
 }
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Store

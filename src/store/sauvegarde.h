@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace Movendi::Startup {
+namespace Movendi::Store {
 
 // Backs up the store: a consistent copy "Sauvegarde" + NomBase + ".dat" in the backup folder
 // (the exchange folder), then a copy of it in "CheminSauvegarde" when that folder is set and
@@ -13,4 +13,4 @@ void SauvegarderDatabase();
 QString DossierSauvegarde();
 QString NomFichierSauvegarde();
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Store

@@ -19,7 +19,7 @@
 
 #include <sqlite3.h>
 
-namespace Movendi::Startup {
+namespace Movendi::Store {
 
 namespace {
 
@@ -69,11 +69,12 @@ QDateTime dateRapport(const QString &texte)
 
 StoreDatabase::StoreDatabase() : m_connexion(nouveauNomConnexion())
 {
-    const EtatDemarrage &e = etat();
+    const State::EtatDemarrage &e = State::etat();
     const QString ini = e.CheminIni.isEmpty()
                             ? QDir(e.dossierApplication).filePath(QStringLiteral("RURUDIZ.ini"))
                             : e.CheminIni;
-    const QString moteur = lireCle(ini, QStringLiteral("Base de donnée"), QStringLiteral("Moteur"));
+    const QString moteur =
+        Config::lireCle(ini, QStringLiteral("Base de donnée"), QStringLiteral("Moteur"));
     if (moteur.compare(QLatin1String("SQLite"), Qt::CaseInsensitive) != 0)
         echec(ErreurOuverture, QStringLiteral("moteur de base non pris en charge"), moteur);
     const QString nom = e.NomBase + QStringLiteral(".db");
@@ -128,7 +129,7 @@ void StoreDatabase::ouvrir(const QString &fichier)
 
 void StoreDatabase::echec(int numero, const QString &quoi, const QString &detail) const
 {
-    throw ErreurExecution(numero, QStringLiteral("%1: %2").arg(quoi, detail));
+    throw Journal::ErreurExecution(numero, QStringLiteral("%1: %2").arg(quoi, detail));
 }
 
 QSqlQuery StoreDatabase::lancer(const QString &sql, const QVariantList &parametres)
@@ -253,14 +254,14 @@ ResultatRequete StoreDatabase::RapportCVSDetailRecharge(const QString &debut, co
                 periode(QStringLiteral("RapportCVSDetailRecharge"), debut, fin));
 }
 
-QVariant StoreDatabase::versBase(Monnaie montant)
+QVariant StoreDatabase::versBase(Money::Monnaie montant)
 {
     return QVariant::fromValue<qlonglong>(montant.unites());
 }
 
-Monnaie StoreDatabase::monnaie(const QVariant &valeur)
+Money::Monnaie StoreDatabase::monnaie(const QVariant &valeur)
 {
-    return Monnaie::depuisUnites(valeur.isNull() ? 0 : valeur.toLongLong());
+    return Money::Monnaie::depuisUnites(valeur.isNull() ? 0 : valeur.toLongLong());
 }
 
 QVariant StoreDatabase::versBase(const QDateTime &moment)
@@ -284,4 +285,4 @@ QDateTime StoreDatabase::momentDepuisBase(const QVariant &valeur)
     return moment;
 }
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Store

@@ -9,7 +9,7 @@
 
 class QSqlQuery;
 
-namespace Movendi::Startup {
+namespace Movendi::Store {
 
 // Rows read from the store, with their column names in the order the statement gives them.
 struct ResultatRequete
@@ -64,8 +64,8 @@ public:
     ResultatRequete RapportCVSDetailRecharge(const QString &debut, const QString &fin);
 
     // Currency is kept as an integer count of 1/10000 euro; dates as ISO text.
-    static QVariant versBase(Monnaie montant);
-    static Monnaie monnaie(const QVariant &valeur);
+    static QVariant versBase(Money::Monnaie montant);
+    static Money::Monnaie monnaie(const QVariant &valeur);
     static QVariant versBase(const QDateTime &moment);
     static QVariant jourVersBase(const QDate &jour);
     static QDateTime momentDepuisBase(const QVariant &valeur);
@@ -90,4 +90,4 @@ private:
 // "dd/MM/yyyy" or "dd/MM/yyyy HH:mm:ss" as the reports pass them; invalid when neither.
 QDateTime dateRapport(const QString &texte);
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Store

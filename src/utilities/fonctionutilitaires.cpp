@@ -13,7 +13,7 @@
 #include <QFileInfo>
 #include <cmath>
 
-namespace Movendi::Startup {
+namespace Movendi::Utilities {
 
 QString AjouterAntislash(const QString &dossier)
 {
@@ -38,16 +38,16 @@ bool DossierAccessible(const QString &dossier)
 
 QString DossierApplication()
 {
-    return AjouterAntislash(etat().dossierApplication.trimmed());
+    return AjouterAntislash(State::etat().dossierApplication.trimmed());
 }
 
 QString DossierEchange()
 {
-    if (!etat().cheminEpi.isEmpty())
-        return etat().cheminEpi;
+    if (!State::etat().cheminEpi.isEmpty())
+        return State::etat().cheminEpi;
     return Platform::exchangeFolder(
-        etat().dossierApplication,
-        QDir(etat().dossierApplication).filePath(QStringLiteral("RURUDIZ.ini")));
+        State::etat().dossierApplication,
+        QDir(State::etat().dossierApplication).filePath(QStringLiteral("RURUDIZ.ini")));
 }
 
 QString SupprimerEspaces(const QString &texte)
@@ -71,9 +71,9 @@ void AttendreInterruptible(double secondes)
     do {
         const qint64 reste = duree - (horloge.monotonicMs() - debut);
         horloge.processEventsFor(qBound<qint64>(qint64(0), reste, qint64(TrancheAttenteMs)));
-        if (!ecransStables())
+        if (!State::ecransStables())
             return;
     } while (horloge.monotonicMs() - debut < duree);
 }
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Utilities

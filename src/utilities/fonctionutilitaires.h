@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace Movendi::Startup {
+namespace Movendi::Utilities {
 
 // Module FonctionUtilitaires: file and folder tests, text helpers and the timed waits.
 
@@ -34,4 +34,4 @@ void AttendreInterruptible(double secondes);
 
 inline constexpr int TrancheAttenteMs = 20;
 
-} // namespace Movendi::Startup
+} // namespace Movendi::Utilities

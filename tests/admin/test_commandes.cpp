@@ -23,8 +23,8 @@
 #include <unistd.h>
 
 using namespace Movendi;
-using Startup::Monnaie;
-using Startup::StoreDatabase;
+using Money::Monnaie;
+using Store::StoreDatabase;
 
 namespace {
 

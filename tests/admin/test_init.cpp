@@ -50,7 +50,7 @@ TEST_F(InitTest, Init_LaysOutEveryPieceTheKioskStartsOn)
               QStringLiteral("NON"));
     EXPECT_TRUE(QFileInfo(path(QStringLiteral("libgrafcet.so"))).isFile());
 
-    Startup::JournaliserErreur(QStringLiteral("Test"), QStringLiteral("ligne"));
+    Journal::JournaliserErreur(QStringLiteral("Test"), QStringLiteral("ligne"));
     EXPECT_EQ(journalRows().size(), 1);
 }
 
@@ -59,7 +59,7 @@ TEST_F(InitTest, InitAgain_KeepsConfigurationAndJournal)
     layOutApplicationFolder();
     Platform::writeProfileString(path(QStringLiteral("RURUDIZ.ini")), QStringLiteral("Machine"),
                                  QStringLiteral("Location"), QStringLiteral("Quai 3"));
-    Startup::JournaliserErreur(QStringLiteral("Test"), QStringLiteral("gardée"));
+    Journal::JournaliserErreur(QStringLiteral("Test"), QStringLiteral("gardée"));
     const Admin::InitReport report =
         Admin::initialiserDossier(folder(), Movendi::Test::simulatorLibraryPath());
     EXPECT_TRUE(report.ok);
@@ -76,7 +76,7 @@ TEST_F(InitTest, StoreOfAnEarlierVersion_GetsWhatItLacksAndKeepsItsSales)
 {
     const QString chemin = path(QStringLiteral("DBMovendi.db"));
     {
-        Startup::StoreDatabase ancienne(chemin, true);
+        Store::StoreDatabase ancienne(chemin, true);
         ancienne.executer(QStringLiteral(
             "CREATE TABLE Ventes (NumVente INTEGER PRIMARY KEY AUTOINCREMENT, LaDate TEXT NOT "
             "NULL, DateTelecollecte TEXT, NoCBClient VARCHAR(20), IdentMachine VARCHAR(50), "
@@ -89,8 +89,8 @@ TEST_F(InitTest, StoreOfAnEarlierVersion_GetsWhatItLacksAndKeepsItsSales)
     ASSERT_TRUE(Admin::completerMagasin(chemin, &compteRendu, &erreur)) << erreur.toStdString();
     EXPECT_EQ(compteRendu, QStringList({QStringLiteral("ajouté: Ventes.StatutDebit"),
                                         QStringLiteral("ajouté: Ventes.Reprise")}));
-    Startup::StoreDatabase base(chemin);
-    const Startup::ResultatRequete ventes =
+    Store::StoreDatabase base(chemin);
+    const Store::ResultatRequete ventes =
         base.lire(QStringLiteral("SELECT Ticket, StatutDebit, Reprise FROM Ventes"));
     ASSERT_EQ(ventes.lignes.size(), 1);
     EXPECT_EQ(ventes.valeur(0, QStringLiteral("Ticket")).toString(),
@@ -127,7 +127,7 @@ TEST_F(InitTest, InitProduction_ThenConfig_ReportsOnlyTheDevicesToFillIn)
             .value,
         QStringLiteral("OUI"));
     {
-        Startup::StoreDatabase base(path(QStringLiteral("DBMovendi.db")));
+        Store::StoreDatabase base(path(QStringLiteral("DBMovendi.db")));
         for (const char *table : {"ArticleEnStock", "InfoSociete", "Ventes", "DetailVente"})
             EXPECT_TRUE(
                 base.lire(QStringLiteral("SELECT * FROM ") + QLatin1String(table)).estVide())
@@ -203,8 +203,8 @@ TEST(CheckDigitTest, Ean13AndLuhn_KnownCodes)
 
 TEST_F(DemoCatalogueTest, Catalogue_ArticlesWithPicturesDescriptionsAndValidBarcodes)
 {
-    Startup::etat().CheminIni = path(QStringLiteral("RURUDIZ.ini"));
-    Startup::StoreDatabase base;
+    State::etat().CheminIni = path(QStringLiteral("RURUDIZ.ini"));
+    Store::StoreDatabase base;
     EXPECT_EQ(base.lire(QStringLiteral("SELECT Nom FROM InfoSociete")).lignes.size(), 1);
     const auto articles = base.lire(QStringLiteral(
         "SELECT Reference, Designation, DesignationEN, Prix, Famille, CodeBar, Image "
@@ -217,8 +217,8 @@ TEST_F(DemoCatalogueTest, Catalogue_ArticlesWithPicturesDescriptionsAndValidBarc
         EXPECT_TRUE(Admin::ean13Valide(articles.valeur(i, QStringLiteral("CodeBar")).toString()))
             << image.toStdString();
         EXPECT_FALSE(articles.valeur(i, QStringLiteral("DesignationEN")).toString().isEmpty());
-        EXPECT_GT(Startup::StoreDatabase::monnaie(articles.valeur(i, QStringLiteral("Prix"))),
-                  Startup::Monnaie());
+        EXPECT_GT(Store::StoreDatabase::monnaie(articles.valeur(i, QStringLiteral("Prix"))),
+                  Money::Monnaie());
         EXPECT_FALSE(
             QImage(path(QStringLiteral("image/") + image + QStringLiteral(".jpg"))).isNull())
             << image.toStdString();
@@ -233,7 +233,7 @@ TEST_F(DemoCatalogueTest, Catalogue_ArticlesWithPicturesDescriptionsAndValidBarc
 
 TEST_F(DemoCatalogueTest, Drum_LevelsByFamilyAndStockedUnitsCarryValidIdentifiers)
 {
-    Startup::StoreDatabase base;
+    Store::StoreDatabase base;
     const auto places = base.lire(QStringLiteral(
         "SELECT e.Colonne, e.Etage, e.Reference, e.IMEI, e.NoSIM, e.EAN13, a.Famille, a.CodeBar "
         "FROM EmplacementsMachine1 e LEFT JOIN ArticleEnStock a ON a.Reference = e.Reference "
@@ -267,7 +267,7 @@ TEST_F(DemoCatalogueTest, Drum_LevelsByFamilyAndStockedUnitsCarryValidIdentifier
 
 TEST_F(DemoCatalogueTest, TopUpOffers_PointAtTopUpArticles)
 {
-    Startup::StoreDatabase base;
+    Store::StoreDatabase base;
     for (int i = 1; i <= 5; ++i) {
         const QString reference =
             Platform::readProfileString(path(QStringLiteral("RURUDIZ.ini")),

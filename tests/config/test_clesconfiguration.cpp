@@ -49,7 +49,7 @@ TEST(ClesConfiguration, EveryKeyDocumentedUnderItsSectionWithItsDefault)
 {
     const std::map<QString, QList<QStringList>> documentees = lignesDocumentees();
     ASSERT_FALSE(documentees.empty());
-    for (const Startup::CleConfiguration &c : Startup::clesConfiguration()) {
+    for (const Config::CleConfiguration &c : Config::clesConfiguration()) {
         SCOPED_TRACE((c.section + QLatin1Char('/') + c.cle).toStdString());
         const auto section = documentees.find(c.section);
         ASSERT_NE(section, documentees.end()) << "section not documented";
@@ -62,8 +62,8 @@ TEST(ClesConfiguration, EveryKeyDocumentedUnderItsSectionWithItsDefault)
         ASSERT_NE(ligne, nullptr) << "key not documented";
         // A family shows its rule ("/dev/ttyS(N-1)") or its first member's default.
         const QString defaut =
-            c.defaut.isEmpty() ? Startup::defautCle(c.section, premiere) : c.defaut;
-        if (!defaut.isEmpty() && c.genre != Startup::GenreCle::MotDePasse) {
+            c.defaut.isEmpty() ? Config::defautCle(c.section, premiere) : c.defaut;
+        if (!defaut.isEmpty() && c.genre != Config::GenreCle::MotDePasse) {
             EXPECT_TRUE(ligne->at(1).contains(QLatin1Char('`') + defaut))
                 << ligne->at(1).toStdString() << " does not show " << defaut.toStdString();
         }
@@ -73,7 +73,7 @@ TEST(ClesConfiguration, EveryKeyDocumentedUnderItsSectionWithItsDefault)
         if (section.startsWith(QLatin1String("Other")))
             continue;
         for (const QStringList &l : lignes)
-            EXPECT_NE(Startup::trouverCle(section, cleDocumentee(l.at(0))), nullptr)
+            EXPECT_NE(Config::trouverCle(section, cleDocumentee(l.at(0))), nullptr)
                 << section.toStdString() << '/' << l.at(0).toStdString();
     }
 }
@@ -96,9 +96,9 @@ TEST(ClesConfiguration, FamiliesNumberedAsTheKioskAsksAndDefaultedPerMember)
           Cas{"Machine", "Indentite Machine", false, ""}}) {
         SCOPED_TRACE(c.cle);
         const QString section = QString::fromUtf8(c.section), cle = QString::fromUtf8(c.cle);
-        EXPECT_EQ(Startup::trouverCle(section, cle) != nullptr, c.lue);
+        EXPECT_EQ(Config::trouverCle(section, cle) != nullptr, c.lue);
         if (c.lue) {
-            EXPECT_EQ(Startup::defautCle(section, cle), QString::fromUtf8(c.defaut));
+            EXPECT_EQ(Config::defautCle(section, cle), QString::fromUtf8(c.defaut));
         }
     }
 }

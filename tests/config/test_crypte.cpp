@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+using namespace Movendi::Config;
 using namespace Movendi::Startup;
 using Movendi::Platform::fromWindows1252;
 using Movendi::Platform::windows1252Code;

@@ -4,7 +4,9 @@
 #include "state/etatdemarrage.h"
 #include "state/gardes.h"
 
-using namespace Movendi::Startup;
+using namespace Movendi::Config;
+using namespace Movendi::Screens;
+using namespace Movendi::State;
 
 namespace {
 

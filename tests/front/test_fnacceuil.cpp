@@ -21,7 +21,7 @@
 #include <QTimer>
 
 using namespace Movendi;
-using Startup::etat;
+using State::etat;
 
 namespace {
 
@@ -80,7 +80,7 @@ TEST_F(FnAcceuilTest, FourArticles_LastTilesKeepTheirContentsAndTile0HandsOverRo
     cliquer(image(0));
     EXPECT_EQ(etat().ReferenceChoisie, 101);
     EXPECT_EQ(etat().QteChoisie, 5);
-    EXPECT_EQ(etat().MontantAPayer, Startup::Monnaie::depuisCentimes(19990));
+    EXPECT_EQ(etat().MontantAPayer, Money::Monnaie::depuisCentimes(19990));
     EXPECT_TRUE(m_screens.frmChoix()->isVisible());
     EXPECT_FALSE(accueil()->isVisible());
     EXPECT_GE(m_clock.monotonicMs(), 300); // the touched tile is marked for 0.3 s
@@ -214,7 +214,7 @@ TEST_F(FnAcceuilTest, AutomaticReturn_SixtySecondsAfterTheLastRestart)
     cliquer(image(0));
     ASSERT_TRUE(m_screens.frmChoix()->isVisible());
     m_clock.advance(30000);
-    Startup::RelancerRetourAutomatique();
+    State::RelancerRetourAutomatique();
     m_clock.advance(59000);
     EXPECT_TRUE(m_screens.frmChoix()->isVisible());
     m_clock.advance(1000);

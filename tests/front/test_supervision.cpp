@@ -15,8 +15,8 @@
 #include <optional>
 
 using namespace Movendi;
-using Startup::etat;
-using Startup::StoreDatabase;
+using State::etat;
+using Store::StoreDatabase;
 
 namespace {
 
@@ -78,7 +78,7 @@ protected:
             std::make_unique<Movendi::Test::ManualClock>(QDateTime(QDate(2026, 12, 9), moment));
         m_horlogeInstallee.emplace(m_horloge.get());
     }
-    Startup::ResultatRequete telecollectes() const
+    Store::ResultatRequete telecollectes() const
     {
         return m_base->lire(QStringLiteral("SELECT * FROM Telecollectes ORDER BY Id"));
     }
@@ -229,7 +229,7 @@ TEST_F(SupervisionTest, RemittanceRecord_WhatThePrintOutGivesEvenWithoutItsAmoun
         const int avant = int(journalRows().size());
         m_lien.etat().MerchantTicketText = row.impression;
         s->EnregistrerTelecollecte();
-        const Startup::ResultatRequete r = telecollectes();
+        const Store::ResultatRequete r = telecollectes();
         ASSERT_EQ(r.lignes.size(), 1);
         EXPECT_EQ(r.valeur(0, QStringLiteral("NoRemise")).toLongLong(), row.noRemise);
         EXPECT_EQ(r.valeur(0, QStringLiteral("NbTransaction")).isNull(),

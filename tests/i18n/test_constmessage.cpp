@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 
+using namespace Movendi::I18n;
+using namespace Movendi::State;
 using namespace Movendi::Startup;
 
 namespace {

@@ -10,7 +10,7 @@
 #include <memory>
 #include <utility>
 
-using namespace Movendi::Startup;
+using namespace Movendi::I18n;
 
 namespace {
 

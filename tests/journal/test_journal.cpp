@@ -8,7 +8,8 @@
 
 #include <sqlite3.h>
 
-using namespace Movendi::Startup;
+using namespace Movendi::Journal;
+using namespace Movendi::State;
 
 namespace {
 

@@ -107,7 +107,7 @@ TEST_F(FrmVideoTest, OneShowing_TheCommandsOfTheFilmAndOneAliasPerLoad)
     // The French button: stopped, closed, French, the home screen told; the same alias next time.
     QTest::mouseClick(m_lecteur->findChild<QPushButton *>(QStringLiteral("CmdAnn")),
                       Qt::LeftButton);
-    EXPECT_EQ(Startup::etat().Langue, QStringLiteral("FR"));
+    EXPECT_EQ(State::etat().Langue, QStringLiteral("FR"));
     EXPECT_FALSE(m_lecteur->isVisible());
     EXPECT_EQ(sansAlias(m_media.commandes).mid(6),
               (QStringList{QStringLiteral("stop A"), QStringLiteral("close A")}));
@@ -132,7 +132,7 @@ TEST_F(FrmVideoTest, EndOfFilm_StoppedAtTheFirstTickThatReachesItsLastThreeTenth
         SCOPED_TRACE(c.nom);
         if (!c.filmPresent)
             QFile::remove(path(QStringLiteral("video/animation.avi")));
-        Startup::etat().Langue = QStringLiteral("FR");
+        State::etat().Langue = QStringLiteral("FR");
         m_appels.clear();
         montrer();
         for (int i = 0; i < c.positions.size(); ++i) {
@@ -141,7 +141,7 @@ TEST_F(FrmVideoTest, EndOfFilm_StoppedAtTheFirstTickThatReachesItsLastThreeTenth
             m_clock.advance(250);
         }
         EXPECT_FALSE(m_lecteur->MediaOuvert());
-        EXPECT_EQ(Startup::etat().Langue, QStringLiteral("EN"));
+        EXPECT_EQ(State::etat().Langue, QStringLiteral("EN"));
         EXPECT_EQ(m_appels.count(QStringLiteral("VerifierSauvegarde")), c.positions.size());
         EXPECT_EQ(m_appels.mid(m_appels.size() - 2),
                   (QStringList{QStringLiteral("ArreterVideo"), QStringLiteral("timerVideo")}));
@@ -254,11 +254,11 @@ TEST_F(FrmVideoTest, TouchOrKeyWhileTheFilmOpens_OneDefinedState)
     for (const Cas &c : cas) {
         SCOPED_TRACE(c.nom);
         m_appels.clear();
-        Startup::etat().Langue = QStringLiteral("EN");
+        State::etat().Langue = QStringLiteral("EN");
         lent.pendant = [&] { c.pendant(*m_lecteur); };
         montrer();
         EXPECT_EQ(m_appels, c.appels);
-        EXPECT_EQ(Startup::etat().Langue, QStringLiteral("EN")) << "no language switch";
+        EXPECT_EQ(State::etat().Langue, QStringLiteral("EN")) << "no language switch";
         EXPECT_EQ(m_lecteur->isVisible(), c.visible);
         EXPECT_EQ(m_lecteur->MediaOuvert(), c.filmOuvert);
         EXPECT_EQ(m_media.ouverts.isEmpty(), !c.filmOuvert) << "no film behind another screen";

@@ -46,15 +46,15 @@ protected:
     class Configuration final : public Payment::ConfigurationTerminal
     {
     public:
-        int portTerminal() const override { return Startup::etat().PortTPE; }
-        QString fichierConfiguration() const override { return Startup::etat().CheminIni; }
+        int portTerminal() const override { return State::etat().PortTPE; }
+        QString fichierConfiguration() const override { return State::etat().CheminIni; }
     };
     class Journal final : public Payment::JournalPaiement
     {
     public:
         void journaliser(const QString &contexte, const QString &message) override
         {
-            Startup::JournaliserErreur(contexte, message);
+            Movendi::Journal::JournaliserErreur(contexte, message);
         }
     };
 
@@ -62,7 +62,7 @@ protected:
     {
         KioskTest::SetUp();
         createJournal();
-        Startup::etat().PortTPE = 4;
+        State::etat().PortTPE = 4;
         SimulatedTerminalLine::opens = 0;
         SimulatedTerminalLine::refuseOpen = false;
         reinitialiserPaiement();

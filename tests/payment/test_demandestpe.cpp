@@ -226,7 +226,7 @@ TEST_F(RequestTest, AcceptedDebitPublishesTheMaskedCardAndTheTickets)
         EXPECT_FALSE(text.contains(TestCard));
     ASSERT_EQ(m_clockSetter.calls().size(), 1);
     EXPECT_EQ(m_clockSetter.calls().at(0).local, QDateTime(QDate(2026, 12, 8), QTime(14, 30, 5)));
-    EXPECT_EQ(m_clockSetter.calls().at(0).iniPath, Startup::etat().CheminIni);
+    EXPECT_EQ(m_clockSetter.calls().at(0).iniPath, State::etat().CheminIni);
 }
 
 TEST_F(RequestTest, DebitResults)

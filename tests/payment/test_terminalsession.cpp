@@ -24,13 +24,13 @@ protected:
         PaymentTest::SetUp();
         m_lignes = nullptr;
         reinitialiserPaiement();
-        Startup::etat().CheminIni = path(QStringLiteral("RURUDIZ.ini"));
+        State::etat().CheminIni = path(QStringLiteral("RURUDIZ.ini"));
     }
 
     void start(const QStringList &directives)
     {
         ASSERT_TRUE(m_sim.start(directives));
-        Platform::writeProfileString(Startup::etat().CheminIni, QStringLiteral("PortCom"),
+        Platform::writeProfileString(State::etat().CheminIni, QStringLiteral("PortCom"),
                                      QStringLiteral("Port4"), m_sim.devicePath());
     }
 

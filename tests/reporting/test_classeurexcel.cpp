@@ -16,7 +16,7 @@
 
 using namespace Movendi;
 using namespace Movendi::Reporting;
-using Startup::Monnaie;
+using Money::Monnaie;
 using namespace Movendi::Test;
 
 namespace {

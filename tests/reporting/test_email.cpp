@@ -30,7 +30,7 @@ protected:
     {
         KioskTest::SetUp();
         createJournal();
-        Startup::etat().CheminIni = path(QStringLiteral("RURUDIZ.ini"));
+        State::etat().CheminIni = path(QStringLiteral("RURUDIZ.ini"));
         connect();
     }
     void connect()
@@ -43,7 +43,7 @@ protected:
     }
     void setting(const QString &key, const QString &value) const
     {
-        ASSERT_TRUE(Platform::writeProfileString(Startup::etat().CheminIni, QStringLiteral("Email"),
+        ASSERT_TRUE(Platform::writeProfileString(State::etat().CheminIni, QStringLiteral("Email"),
                                                  key, value));
     }
     void configure(quint16 port) const
@@ -309,7 +309,7 @@ TEST_F(MailTest, SilentServerLeavesTheKioskResponsive)
 
 TEST_F(MailTest, SettingsAndDefaults)
 {
-    const ReglagesEmail defaults = LireReglagesEmail(Startup::etat().CheminIni);
+    const ReglagesEmail defaults = LireReglagesEmail(State::etat().CheminIni);
     EXPECT_EQ(defaults.serveur, QString::fromLatin1(ServeurSmtpParDefaut));
     EXPECT_EQ(defaults.expediteur, QString::fromLatin1(ExpediteurParDefaut));
     ASSERT_EQ(defaults.destinataires.size(), 20);
@@ -319,10 +319,10 @@ TEST_F(MailTest, SettingsAndDefaults)
     setting(QStringLiteral("Port"), QStringLiteral("40025"));
     setting(QStringLiteral("Mailto1"), QString());
     setting(QStringLiteral("Mailto20"), QStringLiteral("vingt@x.test"));
-    const ReglagesEmail set = LireReglagesEmail(Startup::etat().CheminIni);
+    const ReglagesEmail set = LireReglagesEmail(State::etat().CheminIni);
     EXPECT_EQ(set.port, 40025);
     EXPECT_EQ(set.destinataires.at(0), QString());
     EXPECT_EQ(set.destinataires.at(19), QStringLiteral("vingt@x.test"));
     setting(QStringLiteral("Port"), QStringLiteral("smtp"));
-    EXPECT_EQ(LireReglagesEmail(Startup::etat().CheminIni).port, 25);
+    EXPECT_EQ(LireReglagesEmail(State::etat().CheminIni).port, 25);
 }

@@ -31,7 +31,7 @@ protected:
     {
         KioskTest::SetUp();
         layOutApplicationFolder();
-        Startup::etat().CheminIni = path(QStringLiteral("RURUDIZ.ini"));
+        State::etat().CheminIni = path(QStringLiteral("RURUDIZ.ini"));
         reglage(QStringLiteral("Machine"), QStringLiteral("Indentité Machine"),
                 QStringLiteral("QRV"));
         Startup::LireConfiguration();
@@ -43,12 +43,12 @@ protected:
     }
     void sql(const QString &s, const QVariantList &p = {}) const
     {
-        Startup::StoreDatabase base;
+        Store::StoreDatabase base;
         base.executer(s, p);
     }
     QStringList enregistres() const
     {
-        Startup::StoreDatabase base;
+        Store::StoreDatabase base;
         QStringList f;
         for (const QVariantList &l :
              base.lire(QStringLiteral("SELECT Fichier FROM TransfertExportCSV ORDER BY Id")).lignes)
@@ -129,7 +129,7 @@ TEST_F(RapportsTest, FileNamesAndCsvLayout)
     EXPECT_EQ(QFileInfo(Reporting::cheminRemisesBancaire(QDate(2027, 1, 12))).fileName(),
               QStringLiteral("TelecollecteQRV12-1.xls"));
 
-    Startup::ResultatRequete lignes;
+    Store::ResultatRequete lignes;
     lignes.colonnes = {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")};
     lignes.lignes = {
         {1, QVariant(QMetaType(QMetaType::QString)), QStringLiteral("fin")},

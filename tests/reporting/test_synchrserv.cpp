@@ -28,7 +28,7 @@ using Movendi::Test::FtpServer;
 using Movendi::Test::JournalRow;
 using namespace Movendi::Test;
 using Movendi::Test::ScaledClock;
-using Startup::etat;
+using State::etat;
 
 namespace {
 
@@ -83,21 +83,21 @@ protected:
                                                  QString::number(port)));
     }
 
-    Startup::ResultatRequete lire(const QString &sql, const QVariantList &p = {}) const
+    Store::ResultatRequete lire(const QString &sql, const QVariantList &p = {}) const
     {
-        Startup::StoreDatabase base;
+        Store::StoreDatabase base;
         return base.lire(sql, p);
     }
     void executer(const QString &sql, const QVariantList &p = {}) const
     {
-        Startup::StoreDatabase base;
+        Store::StoreDatabase base;
         base.executer(sql, p);
     }
 
     // A phone sale with one detail row; returns the detail's key.
     qint64 vendre(const QString &imei, QVariant synchro = {}) const
     {
-        Startup::StoreDatabase base;
+        Store::StoreDatabase base;
         const QVariant reference = base.lire(QStringLiteral("SELECT Reference FROM ArticleEnStock "
                                                             "WHERE Famille = 1 ORDER BY Reference"))
                                        .valeur(0, QStringLiteral("Reference"));
@@ -125,7 +125,7 @@ protected:
     QMap<QString, int> fichiers() const
     {
         QMap<QString, int> f;
-        const Startup::ResultatRequete r =
+        const Store::ResultatRequete r =
             lire(QStringLiteral("SELECT NomFichier, Transfert FROM FichierTransfer"));
         for (qsizetype i = 0; i < r.lignes.size(); ++i)
             f.insert(r.valeur(i, QStringLiteral("NomFichier")).toString(),
@@ -423,7 +423,7 @@ TEST_F(SynchrServTest, AFileTheServerRefusesEveryTime_SetAsideAfterThreeRunsTheQ
             << recus.join(' ').toStdString();
         envoyes = recus;
     }
-    const Startup::ResultatRequete r = lire(QStringLiteral(
+    const Store::ResultatRequete r = lire(QStringLiteral(
         "SELECT NomFichier, Transfert, Echecs, MisDeCote FROM FichierTransfer ORDER BY Id"));
     EXPECT_EQ(r.valeur(0, QStringLiteral("MisDeCote")).toInt(), 1);
     EXPECT_EQ(r.valeur(0, QStringLiteral("Echecs")).toInt(), EchecsAvantMiseDeCote);

@@ -40,8 +40,8 @@
 
 using namespace Movendi;
 namespace Mt = Movendi::Test;
-using Startup::etat;
-using Startup::Monnaie;
+using Money::Monnaie;
+using State::etat;
 
 namespace {
 
@@ -50,7 +50,7 @@ const QString JauneClair = QColor(255, 255, 128).name();
 const QString SujetPanne = QStringLiteral("Rapport de panne DA Telephone mobile");
 
 // The screens the delivery talks to, reduced to what it asks of them.
-class EcransEnregistres final : public Startup::Ecrans
+class EcransEnregistres final : public State::Ecrans
 {
 public:
     void charger() override {}
@@ -103,7 +103,7 @@ protected:
         Startup::LireConfiguration();
         etat().cheminEpi = path(QStringLiteral("epi"));
         qputenv("MOVENDI_EPI", QFile::encodeName(etat().cheminEpi));
-        Startup::ChargerMessages(QStringLiteral("FR"));
+        I18n::ChargerMessages(QStringLiteral("FR"));
         // No mail server unless a test starts one: a closed port makes mails fail at once.
         reglageEmail(QStringLiteral("Port"), QString::number(portFerme()));
         writeFile(QStringLiteral("epi/panne.txt"), "Tambour: butee colonne non atteinte\r\n");
@@ -173,7 +173,7 @@ protected:
     // catalogue, shown on the payment screen.
     void panier(int reference, int referenceRecharge)
     {
-        Startup::StoreDatabase base;
+        Store::StoreDatabase base;
         const auto article = base.lire(
             QStringLiteral("SELECT Designation, Prix FROM ArticleEnStock WHERE Reference = ?"),
             {reference});
@@ -183,7 +183,7 @@ protected:
         vente.ReferenceArticle = reference;
         vente.DesignationArticle = article.valeur(0, QStringLiteral("Designation")).toString();
         vente.PrixArticle =
-            Startup::StoreDatabase::monnaie(article.valeur(0, QStringLiteral("Prix")));
+            Store::StoreDatabase::monnaie(article.valeur(0, QStringLiteral("Prix")));
         Monnaie total = vente.PrixArticle;
         if (referenceRecharge != 0) {
             const auto recharge =
@@ -191,7 +191,7 @@ protected:
                           {referenceRecharge});
             ASSERT_FALSE(recharge.estVide());
             const Monnaie prix =
-                Startup::StoreDatabase::monnaie(recharge.valeur(0, QStringLiteral("Prix")));
+                Store::StoreDatabase::monnaie(recharge.valeur(0, QStringLiteral("Prix")));
             vente.LigneRecharge.ReferenceRecharge = referenceRecharge;
             vente.LigneRecharge.PrixRechargeCentimes = std::int32_t(prix.centimes());
             total += prix;
@@ -205,7 +205,7 @@ protected:
     // Every location of the store, in location order.
     QList<Emplacement> emplacements() const
     {
-        Startup::StoreDatabase base;
+        Store::StoreDatabase base;
         const auto r = base.lire(
             QStringLiteral("SELECT NoEmpl, Etage, Reference, IMEI, NoSIM, EAN13, NoCommande FROM "
                            "EmplacementsMachine1"));
@@ -786,7 +786,7 @@ TEST_F(DistributionTest, StoreFailsAfterTheDoorOpened_WhatWasDeliveredIsStillDeb
     const Emplacement telephone = premier(101);
     const Emplacement recharge = premier(201);
     {
-        Startup::StoreDatabase base;
+        Store::StoreDatabase base;
         base.executer(
             QStringLiteral("CREATE TRIGGER refus BEFORE UPDATE ON EmplacementsMachine1 BEGIN "
                            "SELECT RAISE(ABORT, 'emplacement verrouille'); END"));

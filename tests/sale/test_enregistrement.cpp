@@ -7,10 +7,10 @@
 #include <QLabel>
 
 using namespace Movendi;
-using Startup::etat;
-using Startup::Monnaie;
-using Startup::ResultatRequete;
-using Startup::StoreDatabase;
+using Money::Monnaie;
+using State::etat;
+using Store::ResultatRequete;
+using Store::StoreDatabase;
 
 namespace {
 
@@ -245,7 +245,7 @@ TEST_F(Enregistrement, TopUpNotDelivered_TicketShowsTheTopUpLines)
 TEST_F(Enregistrement, English_TicketInEnglishButTheRowsKeepFrenchDesignations)
 {
     etat().Langue = QStringLiteral("EN");
-    Startup::ChargerMessages(QStringLiteral("EN"));
+    I18n::ChargerMessages(QStringLiteral("EN"));
     telephoneEtRecharge();
     Sale::EnregistrerCommande(vente());
 
@@ -338,7 +338,7 @@ TEST_F(Enregistrement, RefusedMidway_OneTransactionNothingKeptJournalledNothingP
     EXPECT_EQ(m_ecran->LabelChoisisser()->text(), QStringLiteral("avant"));
     EXPECT_TRUE(rienImprime());
     // Out of service until the store takes the sale.
-    EXPECT_FALSE(Startup::disponibilite().disponible());
+    EXPECT_FALSE(State::disponibilite().disponible());
 }
 
 TEST_F(Enregistrement, MissingTable_NothingWrittenAndJournalled)

@@ -10,8 +10,8 @@
 #include <QTextBrowser>
 
 using namespace Movendi;
-using Startup::etat;
-using Startup::Monnaie;
+using Money::Monnaie;
+using State::etat;
 
 namespace {
 

@@ -43,7 +43,7 @@
 
 using namespace Movendi;
 using Movendi::Test::DisqueEnPanne;
-using Startup::etat;
+using State::etat;
 
 namespace {
 
@@ -169,7 +169,7 @@ protected:
             QFile::remove(m_magasin + s);
         EXPECT_TRUE(QFile::copy(path(QStringLiteral("vierge.db")), m_magasin));
         QFile::remove(path(QStringLiteral("epi/grafcet-sim.log")));
-        Startup::disponibilite().reinitialiser();
+        State::disponibilite().reinitialiser();
         Movendi::Test::SimulatedTerminal terminal;
         terminal.apply({QStringLiteral("controle-autorisation")});
         LignesRoutees lignes(terminal);
@@ -201,7 +201,7 @@ protected:
             Front::KioskScreens *ecrans = &kiosque->ecrans();
             Client::ClientScripte client(*ecrans, &ScreensTest::traiterEvenements);
             ecrans->reprendreVentesInterrompues();
-            Startup::ChargerMessages(QStringLiteral("FR"));
+            I18n::ChargerMessages(QStringLiteral("FR"));
             ecrans->afficherAccueil();
             traiterEvenements();
             client.toucherTuile(0);
@@ -222,15 +222,15 @@ protected:
                 kiosque.reset();
                 kiosque = std::make_unique<Front::Kiosque>();
                 ecrans = &kiosque->ecrans();
-                Startup::disponibilite().reinitialiser();
+                State::disponibilite().reinitialiser();
                 ecrans->reprendreVentesInterrompues();
             }
-            issue.enService = Startup::disponibilite().disponible();
+            issue.enService = State::disponibilite().disponible();
         }
         lignesInstallees.reset();
 
         issue.debits = terminal.journalCount(QStringLiteral("recu trame AL011"));
-        Startup::StoreDatabase base(m_magasin);
+        Store::StoreDatabase base(m_magasin);
         const auto nombre = [&base](const QString &sql) {
             return base.lire(sql).lignes.value(0).value(0).toInt();
         };

@@ -7,16 +7,16 @@
 #include <QLabel>
 
 using namespace Movendi;
-using Startup::etat;
-using Startup::Monnaie;
+using Money::Monnaie;
+using State::etat;
 
 namespace {
 
-Startup::TableMessages messages(const char *langue)
+State::TableMessages messages(const char *langue)
 {
-    const Startup::TableMessages avant = etat().Messages;
-    Startup::ChargerMessages(QLatin1String(langue));
-    const Startup::TableMessages m = etat().Messages;
+    const State::TableMessages avant = etat().Messages;
+    I18n::ChargerMessages(QLatin1String(langue));
+    const State::TableMessages m = etat().Messages;
     etat().Messages = avant;
     return m;
 }
@@ -296,7 +296,7 @@ TEST_F(TicketImpression, TicketOffAndFailedDelivery_Printed)
 
 TEST_F(TicketImpression, EnglishPrompt)
 {
-    Startup::ChargerMessages(QStringLiteral("EN"));
+    I18n::ChargerMessages(QStringLiteral("EN"));
     Sale::ImprimerTicket(vente());
     EXPECT_EQ(prompt(), QStringLiteral("TAKE YOUR TICKET !"));
 }

@@ -24,8 +24,8 @@
 
 using namespace Movendi;
 namespace Mt = Movendi::Test;
-using Startup::etat;
-using Startup::Monnaie;
+using Money::Monnaie;
+using State::etat;
 
 namespace {
 
@@ -101,7 +101,7 @@ protected:
         etat().cheminEpi = path(QStringLiteral("epi"));
         qputenv("MOVENDI_EPI", QFile::encodeName(etat().cheminEpi));
         etat().PortImprimante = 7;
-        Startup::ChargerMessages(QStringLiteral("FR"));
+        I18n::ChargerMessages(QStringLiteral("FR"));
         // No mail or upload server: a closed port fails at once.
         QTcpServer ecoute;
         ecoute.listen(QHostAddress::LocalHost, 0);
@@ -141,7 +141,7 @@ protected:
     }
     qint64 ventes() const
     {
-        Startup::StoreDatabase base;
+        Store::StoreDatabase base;
         return base.lire(QStringLiteral("SELECT COUNT(*) FROM Ventes"))
             .lignes.at(0)
             .at(0)
@@ -187,7 +187,7 @@ TEST_F(VenteSansEcranTest, WholeSale_ShownStepByStepDeliveredDebitedRecordedPrin
     EXPECT_EQ(m_poste.venteEnCours(), nullptr);
 
     // What the customer was told, in this order, and the kiosk back home last.
-    const Startup::TableMessages &msg = etat().Messages;
+    const State::TableMessages &msg = etat().Messages;
     const QStringList etapes{QStringLiteral("consigne ") + msg.MsgInsererCarte,
                              QStringLiteral("consigne ") + msg.MsgPatientez,
                              QStringLiteral("panneau RETIREZ VOTRE CARTE BANCAIRE"),

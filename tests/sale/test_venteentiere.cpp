@@ -45,7 +45,7 @@
 #include <thread>
 
 using namespace Movendi;
-using Startup::etat;
+using State::etat;
 
 namespace {
 
@@ -88,7 +88,7 @@ protected:
     // The first free location holding the reference, as the delivery picks it.
     int emplacement(int reference) const
     {
-        Startup::StoreDatabase base;
+        Store::StoreDatabase base;
         return base
             .lire(QStringLiteral("SELECT MIN(NoEmpl) AS n FROM EmplacementsMachine1 WHERE "
                                  "Reference = ?"),
@@ -96,9 +96,9 @@ protected:
             .valeur(0, QStringLiteral("n"))
             .toInt();
     }
-    Startup::ResultatRequete lire(const QString &sql, const QVariantList &p = {}) const
+    Store::ResultatRequete lire(const QString &sql, const QVariantList &p = {}) const
     {
-        Startup::StoreDatabase base;
+        Store::StoreDatabase base;
         return base.lire(sql, p);
     }
     Sale::FrmPayment *paiement() const { return m_screens.frmPayment(); }
@@ -191,11 +191,11 @@ TEST_F(VenteEntiereTest, PhoneWithTopUpPaidDeliveredRecordedAndPrinted)
     ASSERT_NE(m_recharge, 0);
 
     EXPECT_EQ(ventes(), 1);
-    const Startup::ResultatRequete vente = lire(QStringLiteral("SELECT * FROM Ventes"));
+    const Store::ResultatRequete vente = lire(QStringLiteral("SELECT * FROM Ventes"));
     const int numero = vente.valeur(0, QStringLiteral("NumVente")).toInt();
     EXPECT_EQ(vente.valeur(0, QStringLiteral("NoCBClient")).toString(),
               QStringLiteral("497010******7893"));
-    const Startup::ResultatRequete details =
+    const Store::ResultatRequete details =
         lire(QStringLiteral("SELECT * FROM DetailVente ORDER BY Id"));
     ASSERT_EQ(details.lignes.size(), 2);
     for (int i = 0; i < 2; ++i)
@@ -270,7 +270,7 @@ TEST_F(VenteEntiereTest, RealisticTerminalAt9600Baud_RightAmountCardNeverInClear
     for (const Movendi::Test::JournalRow &r : journalRows())
         texts << r.erreur;
     for (const QString &table : {QStringLiteral("Ventes"), QStringLiteral("DetailVente")}) {
-        const Startup::ResultatRequete rows = lire(QStringLiteral("SELECT * FROM ") + table);
+        const Store::ResultatRequete rows = lire(QStringLiteral("SELECT * FROM ") + table);
         for (int i = 0; i < rows.lignes.size(); ++i) {
             for (const QVariant &value : rows.lignes.at(i))
                 texts << value.toString();
@@ -320,7 +320,7 @@ TEST_F(VenteEntiereTest, NightAfterASale_RemittanceRecordedStoreBackedUpBackOnTh
     EXPECT_TRUE(lecteurRevenu) << "the kiosk is back on the attract player";
     EXPECT_EQ(m_tpe.count(QStringLiteral("recu trame AJ00204")), 1);
 
-    const Startup::ResultatRequete r = lire(QStringLiteral("SELECT * FROM Telecollectes"));
+    const Store::ResultatRequete r = lire(QStringLiteral("SELECT * FROM Telecollectes"));
     ASSERT_EQ(r.lignes.size(), 1);
     EXPECT_EQ(r.valeur(0, QStringLiteral("NoRemise")).toInt(), 1);
     EXPECT_EQ(r.valeur(0, QStringLiteral("NbTransaction")).toInt(), 1);
@@ -462,7 +462,7 @@ TEST_F(VenteEntiereTest,
     bool enregistree = false;
     QTimer veille;
     QObject::connect(&veille, &QTimer::timeout, [&] {
-        if (Startup::nuitEnCours() && !toucheePendantLaNuit) {
+        if (State::nuitEnCours() && !toucheePendantLaNuit) {
             toucheePendantLaNuit = true;
             indisponiblePendantLaNuit = accueil->indisponibiliteAffichee();
             QTest::mouseClick(controle<QLabel>(accueil, QStringLiteral("Image1"), 0),
@@ -471,7 +471,7 @@ TEST_F(VenteEntiereTest,
         choixMontre = choixMontre || m_screens.frmChoix()->isVisible();
         enregistree =
             enregistree || !lire(QStringLiteral("SELECT Id FROM Telecollectes")).estVide();
-        if (enregistree && !Startup::nuitEnCours() && accueil->lecteur()->isVisible()) {
+        if (enregistree && !State::nuitEnCours() && accueil->lecteur()->isVisible()) {
             veille.stop();
             accueil->lecteur()->hide();
         }
@@ -488,7 +488,7 @@ TEST_F(VenteEntiereTest,
     EXPECT_FALSE(choixMontre) << "a sale started during the night";
     EXPECT_EQ(m_tpe.count(QStringLiteral("recu trame AA000")), statutsAvantLaNuit)
         << "the terminal was asked for a card during the night";
-    EXPECT_TRUE(Startup::disponibilite().disponible()) << "back in service after the night";
+    EXPECT_TRUE(State::disponibilite().disponible()) << "back in service after the night";
     EXPECT_FALSE(accueil->indisponibiliteAffichee());
     EXPECT_TRUE(journal(QStringLiteral("EnvoyerEmailRapportCSV"))
                     .join(QLatin1Char('|'))
@@ -572,7 +572,7 @@ TEST_F(VenteEntiereTest, BothItemsFailing_DebitForZero)
     acheter();
     ASSERT_EQ(debits().size(), 1);
     EXPECT_EQ(debits().at(0), 0);
-    EXPECT_EQ(etat().MontantAPayer, Startup::Monnaie());
+    EXPECT_EQ(etat().MontantAPayer, Money::Monnaie());
 }
 
 TEST_F(VenteEntiereTest, TerminalNotAvailable_ThreeRequestsThenHome)
@@ -730,7 +730,7 @@ TEST_F(VenteEntiereTest, DebitRefusedAfterAGoodSale_RecordedMarkedPrintedAsNotDe
     const qsizetype avant = m_printer.bytes().size();
     acheter(false);
     ASSERT_EQ(ventes(), 2);
-    const Startup::ResultatRequete v =
+    const Store::ResultatRequete v =
         lire(QStringLiteral("SELECT NumVente, StatutDebit, NoCBClient, NoRemiseTelecollecte, "
                             "Ticket FROM Ventes ORDER BY NumVente"));
     EXPECT_EQ(v.valeur(0, QStringLiteral("StatutDebit")).toInt(), 0);
@@ -787,7 +787,7 @@ TEST_F(VenteEntiereTest, EnglishSale_PrintsEnglishNamesKeepsFrenchRecords)
     demarrer();
     cliquer(controle<QPushButton>(m_screens.fnAcceuil(), QStringLiteral("CmdEN")));
     acheter();
-    const Startup::ResultatRequete d = lire(QStringLiteral(
+    const Store::ResultatRequete d = lire(QStringLiteral(
         "SELECT d.Designation, a.Designation AS fr, a.DesignationEN AS en FROM DetailVente d "
         "JOIN ArticleEnStock a ON a.Reference = d.RefProduit ORDER BY d.Id"));
     ASSERT_EQ(d.lignes.size(), 2);

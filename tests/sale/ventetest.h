@@ -36,11 +36,11 @@ protected:
     {
         KioskTest::SetUp();
         layOutApplicationFolder();
-        Startup::EtatDemarrage &e = Startup::etat();
+        State::EtatDemarrage &e = State::etat();
         e.CheminIni = path(QStringLiteral("RURUDIZ.ini"));
         e.CheminImages = path(QStringLiteral("image/"));
         Startup::LireConfiguration();
-        Startup::ChargerMessages(QStringLiteral("FR"));
+        I18n::ChargerMessages(QStringLiteral("FR"));
         e.IdentiteMachine = QStringLiteral("DA-LYON-01");
         e.TauxTVA = 0.196;
         e.TicketActif = true;
@@ -75,9 +75,9 @@ protected:
     void brancherImprimante(const QString &device)
     {
         m_lignesEnregistrees.reset();
-        Platform::writeProfileString(Startup::etat().CheminIni, QStringLiteral("PortCom"),
+        Platform::writeProfileString(State::etat().CheminIni, QStringLiteral("PortCom"),
                                      QStringLiteral("Port%1").arg(PortImprimante), device);
-        Startup::etat().PortImprimante = PortImprimante;
+        State::etat().PortImprimante = PortImprimante;
     }
 
     // The printer simulator on its pseudo-terminal behind port 7, for tests that need the

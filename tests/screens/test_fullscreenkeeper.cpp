@@ -127,7 +127,7 @@ protected:
         QTest::keyRelease(m_screens.fnAcceuil(), Qt::Key_F12);
         traiterEvenements();
         ASSERT_NE(m_screens.frmRemplissage(), nullptr);
-        Startup::RetournerAccueil();
+        Screens::RetournerAccueil();
         traiterEvenements();
         // The attract film after seven idle seconds; it is modal: left from its own loop.
         QTimer leave;

@@ -3,6 +3,7 @@
 #include "startup/demarrage.h"
 #include "state/etatdemarrage.h"
 
+using namespace Movendi::State;
 using namespace Movendi::Startup;
 
 namespace {

@@ -20,6 +20,7 @@
 #include <sqlite3.h>
 
 using namespace Movendi;
+using namespace Movendi::State;
 using namespace Movendi::Startup;
 
 namespace {
@@ -103,7 +104,7 @@ TEST_F(MainTest, StoreOrJournalRefusingWritesAtStartUp_OutOfServiceUntilTheyTake
                          Cas{"base verrouillée", "DBMovendi.db", true},
                          Cas{"journal en lecture seule", "MAINTEN.db", false}}) {
         SCOPED_TRACE(c.quoi);
-        Startup::disponibilite().reinitialiser();
+        State::disponibilite().reinitialiser();
         sqlite3 *autre = nullptr;
         if (c.verrou) {
             sqlite3_open_v2(QFile::encodeName(path(QLatin1String(c.fichier))).constData(), &autre,
@@ -120,7 +121,7 @@ TEST_F(MainTest, StoreOrJournalRefusingWritesAtStartUp_OutOfServiceUntilTheyTake
         // The home screen shows, out of service, and sells nothing.
         ASSERT_TRUE(ecrans.fnAcceuil()->isVisible());
         EXPECT_TRUE(ecrans.fnAcceuil()->indisponibiliteAffichee());
-        EXPECT_FALSE(Startup::disponibilite().disponible());
+        EXPECT_FALSE(State::disponibilite().disponible());
 
         DisqueEnPanne::panne(DisqueEnPanne::Panne::Aucune);
         if (autre) {

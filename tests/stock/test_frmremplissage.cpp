@@ -68,8 +68,8 @@ protected:
     {
         ScreensTest::SetUp();
         createJournal();
-        Startup::etat().cheminEpi = path(QStringLiteral("epi"));
-        qputenv("MOVENDI_EPI", QFile::encodeName(Startup::etat().cheminEpi));
+        State::etat().cheminEpi = path(QStringLiteral("epi"));
+        qputenv("MOVENDI_EPI", QFile::encodeName(State::etat().cheminEpi));
         ASSERT_TRUE(m_lib.load(path(QStringLiteral("libgrafcet.so"))))
             << m_lib.errorText().toStdString();
         ASSERT_EQ(m_mecanisme.init_grafcet(Machine::InitGrafcetMode), 0);
@@ -117,7 +117,7 @@ protected:
     }
     QString emplacements() const
     {
-        Startup::StoreDatabase base;
+        Store::StoreDatabase base;
         QStringList lignes;
         for (const QVariantList &l :
              base.lire(QStringLiteral("SELECT * FROM EmplacementsMachine1 ORDER BY NoEmpl")).lignes)
@@ -126,7 +126,7 @@ protected:
     }
     QVariantList emplacement(int colonne, int etage) const
     {
-        Startup::StoreDatabase base;
+        Store::StoreDatabase base;
         const auto r = base.lire(QStringLiteral("SELECT NoEmpl, Reference, IMEI, NoSIM, EAN13, "
                                                 "NoCommande FROM EmplacementsMachine1 WHERE "
                                                 "Colonne = ? AND Etage = ?"),
@@ -221,7 +221,7 @@ TEST_F(RemplissageTest, LcdMirror_HoldsTheTwoLinesTheDisplayShows)
 {
     Stock::FrmRemplissage *ecran = ouvrir();
     m_lcdInstalle.reset();
-    m_lcdInstalle.emplace(Startup::etat().sortieLCD.get());
+    m_lcdInstalle.emplace(State::etat().sortieLCD.get());
     ecran->AffichezMessage(QStringLiteral("Pas d'emplacement"), QStringLiteral("disponible"));
     EXPECT_EQ(readFile(QStringLiteral("epi/lcd.txt")),
               "Pas d'emplacementdis\nponible             \n");
@@ -374,7 +374,7 @@ TEST_F(RemplissageTest, F11_ListsAndPrintsTheContents)
                                    QStringLiteral("0007\t03\t12\tnokia-105  \t353456789012348")}));
     ASSERT_NE(m_lignes.derniere, nullptr);
     EXPECT_EQ(m_lignes.derniere->ouvertures,
-              QStringList{QStringLiteral("%1 19200,N,8,1").arg(Startup::etat().PortImprimante)});
+              QStringList{QStringLiteral("%1 19200,N,8,1").arg(State::etat().PortImprimante)});
     EXPECT_EQ(m_lignes.derniere->recu, date.toLatin1() +
                                            "\r\n\nAutomate: KIOSQUE-DEMO-01\r\n\n"
                                            "... | COL | ETAG | DESIGNATION | IMEI\r\n\n" +
@@ -397,7 +397,7 @@ TEST_F(RemplissageTest, F9_DestocksTheTypedReferenceAfterPrintingTheInventory)
 {
     sql(QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = 105, IMEI = '1', NoSIM = '2', "
                        "EAN13 = '3', NoCommande = '4' WHERE NoEmpl = 200"));
-    Startup::StoreDatabase base;
+    Store::StoreDatabase base;
     const auto places = base.lire(QStringLiteral("SELECT NoEmpl, Colonne, Etage FROM "
                                                  "EmplacementsMachine1 WHERE Reference = 105 "
                                                  "ORDER BY NoEmpl"));
@@ -481,14 +481,14 @@ TEST_F(RemplissageTest, EveryStaffActionAudited_AWriteRefusedPresentsNothingAndD
     scanner(ImeiListe);
     champ()->setText(QStringLiteral("105"));
     QTest::keyRelease(champ(), Qt::Key_F9);
-    Startup::StoreDatabase base;
+    Store::StoreDatabase base;
     QStringList audit;
     for (const QVariantList &l :
          base.lire(QStringLiteral("SELECT Ecran, Code, NoEmpl, Reference, Resultat FROM "
                                   "AuditStock ORDER BY Id"))
              .lignes)
         audit << texte(l);
-    const Startup::ResultatRequete destockes =
+    const Store::ResultatRequete destockes =
         base.lire(QStringLiteral("SELECT COUNT(*) FROM AuditStock WHERE Ecran = 'Destockage'"));
     ASSERT_GE(audit.size(), 5) << audit.join(QLatin1Char('\n')).toStdString();
     // The inventory printed before the refused destocking.
@@ -519,7 +519,7 @@ TEST_F(RemplissageTest, LibreOfficeDeliveryList_LoadsItsPhoneAndItsVoucher)
     scanner(QStringLiteral("353456789012348"));
     scanner(QStringLiteral("5501234567890123"));
 
-    Startup::StoreDatabase base;
+    Store::StoreDatabase base;
     const auto charges =
         base.lire(QStringLiteral("SELECT Reference, IMEI, NoSIM, EAN13, NoCommande "
                                  "FROM EmplacementsMachine1 WHERE NoCommande "

@@ -7,7 +7,8 @@
 #include <QDir>
 
 using namespace Movendi;
-using namespace Movendi::Startup;
+using namespace Movendi::State;
+using namespace Movendi::Store;
 
 namespace {
 

@@ -10,7 +10,10 @@
 #include <csignal>
 
 using namespace Movendi;
-using namespace Movendi::Startup;
+using namespace Movendi::Journal;
+using namespace Movendi::Money;
+using namespace Movendi::State;
+using namespace Movendi::Store;
 
 namespace {
 

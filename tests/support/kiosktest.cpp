@@ -16,13 +16,13 @@ namespace Movendi::Test {
 void KioskTest::SetUp()
 {
     ASSERT_TRUE(m_dir.isValid());
-    Startup::etat().dossierApplication = m_dir.path();
-    Startup::reinitialiserEtat();
+    State::etat().dossierApplication = m_dir.path();
+    State::reinitialiserEtat();
 }
 
 void KioskTest::TearDown()
 {
-    Startup::reinitialiserEtat();
+    State::reinitialiserEtat();
 }
 
 void KioskTest::writeFile(const QString &name, const QByteArray &content) const

@@ -14,7 +14,7 @@ void ScreensTest::SetUp()
 {
     KioskTest::SetUp();
     layOutApplicationFolder();
-    Startup::EtatDemarrage &e = Startup::etat();
+    State::EtatDemarrage &e = State::etat();
     e.CheminIni = path(QStringLiteral("RURUDIZ.ini"));
     e.CheminImages = path(QStringLiteral("image/"));
     Startup::LireConfiguration();
@@ -22,7 +22,7 @@ void ScreensTest::SetUp()
 
 void ScreensTest::demarrer()
 {
-    Startup::ChargerMessages(QStringLiteral("FR"));
+    I18n::ChargerMessages(QStringLiteral("FR"));
     m_screens.afficherAccueil();
     traiterEvenements();
 }
@@ -40,7 +40,7 @@ void ScreensTest::traiterEvenements()
 
 void ScreensTest::sql(const QString &statement, const QVariantList &parametres) const
 {
-    Startup::StoreDatabase base;
+    Store::StoreDatabase base;
     base.executer(statement, parametres);
 }
 

@@ -8,7 +8,9 @@
 #include <QDateTime>
 #include <cstdio>
 
-using namespace Movendi::Startup;
+using namespace Movendi::Journal;
+using namespace Movendi::Money;
+using namespace Movendi::Store;
 
 int main(int argc, char *argv[])
 {

@@ -11,7 +11,10 @@
 #include <QRect>
 #include <QTimer>
 
-using namespace Movendi::Startup;
+using namespace Movendi::Journal;
+using namespace Movendi::State;
+using namespace Movendi::Store;
+using namespace Movendi::Utilities;
 
 namespace {
 

@@ -72,11 +72,11 @@ bool pointerDossier(const QString &dossier, QTextStream &err)
         err << "erreur: pas de configuration RURUDIZ.ini dans " << dossier << '\n';
         return false;
     }
-    Startup::EtatDemarrage &e = Startup::etat();
+    State::EtatDemarrage &e = State::etat();
     e.dossierApplication = dossier;
     e.CheminIni = QDir(dossier).filePath(*ini);
-    e.NomBase = Startup::LireIniString(e.CheminIni, QStringLiteral("Base de donnée"),
-                                       QStringLiteral("Nom"), QStringLiteral("DBMovendi"));
+    e.NomBase = Config::LireIniString(e.CheminIni, QStringLiteral("Base de donnée"),
+                                      QStringLiteral("Nom"), QStringLiteral("DBMovendi"));
     return true;
 }
 

@@ -21,9 +21,9 @@ namespace Movendi::Admin {
 
 namespace {
 
+using Config::CleConfiguration;
 using Platform::ProfileEntry;
-using Startup::CleConfiguration;
-using Genre = Startup::GenreCle;
+using Genre = Config::GenreCle;
 
 struct Verdict
 {
@@ -198,7 +198,7 @@ Verdict Verification::juger(const CleConfiguration &d, const ProfileEntry *entre
                    : invalide(QStringLiteral("dossier absent: %1").arg(chemin));
     }
     case Genre::DossierCopie:
-        if (valeur.isEmpty() || Startup::DossierAccessible(valeur))
+        if (valeur.isEmpty() || Utilities::DossierAccessible(valeur))
             return {};
         return invalide(QStringLiteral("dossier absent ou non inscriptible: %1").arg(valeur));
     case Genre::Moteur:
@@ -228,7 +228,7 @@ void Verification::verifier()
     // The terminal's port number as start-up reads it.
     m_portTpe =
         Platform::readProfileInt(m_ini, QStringLiteral("PortCom"), QStringLiteral("PortTPE"), 1);
-    for (const CleConfiguration &d : Startup::clesConfiguration()) {
+    for (const CleConfiguration &d : Config::clesConfiguration()) {
         if (d.premier == 0) {
             ajouter(d, d.cle, d.defaut);
             continue;
@@ -239,7 +239,7 @@ void Verification::verifier()
             numeros.append(n);
         for (const ProfileEntry &e : m_entrees) {
             if (!e.hidden && e.section.compare(d.section, Qt::CaseInsensitive) == 0) {
-                if (const int n = Startup::numeroMembre(d, e.key); n > 0 && !numeros.contains(n))
+                if (const int n = Config::numeroMembre(d, e.key); n > 0 && !numeros.contains(n))
                     numeros.append(n);
             }
         }
@@ -248,7 +248,7 @@ void Verification::verifier()
         std::sort(numeros.begin(), numeros.end());
         for (const int n : numeros)
             ajouter(d, d.cle + QString::number(n),
-                    Startup::defautCle(d.section, d.cle + QString::number(n)));
+                    Config::defautCle(d.section, d.cle + QString::number(n)));
     }
 
     for (const ProfileEntry &e : m_entrees) {

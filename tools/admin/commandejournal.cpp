@@ -88,10 +88,10 @@ QStringList lireJournal(const QString &dossier, QString *erreur, const FiltreJou
                         qsizetype *correspondantes)
 {
     QStringList rows;
-    const auto nom = Platform::findFileNoCase(dossier, QLatin1String(Startup::NomJournal));
+    const auto nom = Platform::findFileNoCase(dossier, QLatin1String(Journal::NomJournal));
     if (!nom) {
         *erreur = QStringLiteral("pas de journal %1 dans %2")
-                      .arg(QLatin1String(Startup::NomJournal), dossier);
+                      .arg(QLatin1String(Journal::NomJournal), dossier);
         return rows;
     }
     QList<LigneJournal> lignes;

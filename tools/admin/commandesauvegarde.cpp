@@ -29,8 +29,8 @@ namespace Movendi::Admin {
 
 namespace {
 
-using Startup::ErreurExecution;
-using Startup::StoreDatabase;
+using Journal::ErreurExecution;
+using Store::StoreDatabase;
 
 // What SQLite keeps beside a store in WAL mode: the log of the latest transactions and its
 // index. A store is its file with these.
@@ -44,7 +44,7 @@ QString horodatage()
 // The configured store's file, spelled as on disk when it exists.
 QString fichierMagasin()
 {
-    const Startup::EtatDemarrage &e = Startup::etat();
+    const State::EtatDemarrage &e = State::etat();
     return Platform::resolveFileNoCase(e.dossierApplication, e.NomBase + QStringLiteral(".db"));
 }
 
@@ -68,7 +68,7 @@ int executerSauvegarde(const QStringList &arguments, QTextStream &out, QTextStre
                               : QDir(a.dossier())
                                     .filePath(QStringLiteral("%1/%2-%3.db")
                                                   .arg(QLatin1String(DossierSauvegardes),
-                                                       Startup::etat().NomBase, horodatage()));
+                                                       State::etat().NomBase, horodatage()));
     if (QFileInfo::exists(cible)) {
         err << "erreur: " << cible << " existe déjà: rien n'est écrasé\n";
         return Echec;
@@ -89,7 +89,7 @@ int executerSauvegarde(const QStringList &arguments, QTextStream &out, QTextStre
         }
         QFile fichier(provisoire);
         if (!fichier.rename(cible))
-            throw Startup::Erreurs::accesFichier(provisoire, fichier.errorString());
+            throw Journal::Erreurs::accesFichier(provisoire, fichier.errorString());
     } catch (const ErreurExecution &erreur) {
         supprimerAvecAnnexes(provisoire);
         err << "erreur: sauvegarde impossible: " << erreur.description() << '\n';
@@ -105,8 +105,7 @@ QString verifierMagasin(const QString &fichier)
 {
     try {
         StoreDatabase base(fichier);
-        const Startup::ResultatRequete controle =
-            base.lire(QStringLiteral("PRAGMA integrity_check"));
+        const Store::ResultatRequete controle = base.lire(QStringLiteral("PRAGMA integrity_check"));
         QStringList problemes;
         for (const QVariantList &ligne : controle.lignes) {
             if (ligne.value(0).toString() != QLatin1String("ok"))
@@ -188,7 +187,7 @@ int ventesEnCours(const QString &fichier, QString *detail)
     if (base.lire(QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'JournalVente'"))
             .estVide())
         return 0;
-    const Startup::ResultatRequete r = base.lire(
+    const Store::ResultatRequete r = base.lire(
         QStringLiteral("SELECT Id, Etape FROM JournalVente WHERE Cloturee = 0 ORDER BY Id"));
     QStringList ventes;
     for (qsizetype i = 0; i < r.lignes.size(); ++i)

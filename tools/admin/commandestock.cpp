@@ -12,7 +12,7 @@ namespace Movendi::Admin {
 
 namespace {
 
-using Startup::ConvertNullStr;
+using Store::ConvertNullStr;
 
 // Levels 1 and 2 hold top-up vouchers, the levels above them phones (see the refill).
 constexpr int DernierEtageRecharges = 2;
@@ -32,13 +32,13 @@ int executer(const QStringList &arguments, QTextStream &out, QTextStream &err)
     if (!pointerDossier(a.dossier(), err))
         return Echec;
     try {
-        Startup::StoreDatabase base;
-        const Startup::ResultatRequete contenu = base.lire(QStringLiteral(
+        Store::StoreDatabase base;
+        const Store::ResultatRequete contenu = base.lire(QStringLiteral(
             "SELECT e.NoEmpl, e.Colonne, e.Etage, e.Reference, e.IMEI, e.NoSIM, a.Designation, "
             "a.Famille FROM EmplacementsMachine1 e LEFT JOIN ArticleEnStock a "
             "ON a.Reference = e.Reference WHERE e.Reference IS NOT NULL "
             "ORDER BY e.Reference, e.Colonne, e.Etage, e.NoEmpl"));
-        const Startup::ResultatRequete etages = base.lire(
+        const Store::ResultatRequete etages = base.lire(
             QStringLiteral("SELECT Etage, SUM(Reference IS NULL) AS Libres, COUNT(*) AS Total "
                            "FROM EmplacementsMachine1 GROUP BY Etage ORDER BY Etage"));
 
@@ -91,7 +91,7 @@ int executer(const QStringList &arguments, QTextStream &out, QTextStream &err)
         if (anomalies > 0)
             out << anomalies << " anomalie(s)\n";
         return anomalies == 0 ? Reussite : Echec;
-    } catch (const Startup::ErreurExecution &erreur) {
+    } catch (const Journal::ErreurExecution &erreur) {
         err << "erreur: " << erreur.description() << '\n';
         return Echec;
     }

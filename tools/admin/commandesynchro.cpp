@@ -13,7 +13,7 @@ namespace Movendi::Admin {
 
 namespace {
 
-using Startup::ConvertNullStr;
+using Store::ConvertNullStr;
 
 int executer(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
@@ -24,7 +24,7 @@ int executer(const QStringList &arguments, QTextStream &out, QTextStream &err)
     if (!pointerDossier(a.dossier(), err))
         return Echec;
     try {
-        Startup::StoreDatabase base;
+        Store::StoreDatabase base;
         if (a.presente(relancer)) {
             // Only what is still on disk can go again.
             const int remis = base.executer(QStringLiteral(
@@ -32,7 +32,7 @@ int executer(const QStringList &arguments, QTextStream &out, QTextStream &err)
                 "MisDeCote = 1 AND Transfert = 0"));
             out << remis << " fichier(s) remis dans la file d'envoi\n";
         }
-        const Startup::ResultatRequete r = base.lire(QStringLiteral(
+        const Store::ResultatRequete r = base.lire(QStringLiteral(
             "SELECT NomFichier, Echecs, MisDeCote, Motif FROM FichierTransfer WHERE Transfert = 0 "
             "AND NomFichier <> '' ORDER BY Id"));
         const int envoyes =
@@ -60,7 +60,7 @@ int executer(const QStringList &arguments, QTextStream &out, QTextStream &err)
             deCote += etat != 0 ? 1 : 0;
         }
         return deCote == 0 ? Reussite : Echec;
-    } catch (const Startup::ErreurExecution &erreur) {
+    } catch (const Journal::ErreurExecution &erreur) {
         err << "erreur: " << erreur.description() << '\n';
         return Echec;
     }

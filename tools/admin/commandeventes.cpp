@@ -13,9 +13,9 @@
 
 namespace Movendi::Admin {
 
-using Startup::ConvertNullStr;
-using Startup::Monnaie;
-using Startup::StoreDatabase;
+using Money::Monnaie;
+using Store::ConvertNullStr;
+using Store::StoreDatabase;
 
 QString masquerNumeroCarte(const QString &numero)
 {
@@ -66,7 +66,7 @@ int executer(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return Echec;
     try {
         StoreDatabase base;
-        const Startup::ResultatRequete lignes = base.lire(
+        const Store::ResultatRequete lignes = base.lire(
             QStringLiteral(
                 "SELECT v.NumVente, v.LaDate, v.NoCBClient, v.StatutDebit, v.Reprise, "
                 "d.Id AS IdDetail, d.Designation, d.NoFamille, d.NoIMEI, d.NoSerieRecharge, "
@@ -128,7 +128,7 @@ int executer(const QStringList &arguments, QTextStream &out, QTextStream &err)
         if (aVerifier != Monnaie())
             out << "dont à vérifier sur la télécollecte: " << aVerifier.texteMonetaire() << '\n';
         return Reussite;
-    } catch (const Startup::ErreurExecution &erreur) {
+    } catch (const Journal::ErreurExecution &erreur) {
         err << "erreur: " << erreur.description() << '\n';
         return Echec;
     }

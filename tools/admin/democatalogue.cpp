@@ -17,8 +17,8 @@
 
 namespace Movendi::Admin {
 
-using Startup::Monnaie;
-using Startup::StoreDatabase;
+using Money::Monnaie;
+using Store::StoreDatabase;
 
 namespace {
 
@@ -137,7 +137,7 @@ QString serieRechargeDemo(int reference, int serie)
 
 QString prixTexte(int centimes)
 {
-    return Startup::Monnaie::depuisCentimes(centimes).texte({true, false, true});
+    return Money::Monnaie::depuisCentimes(centimes).texte({true, false, true});
 }
 
 QImage imageTelephone(const ArticleDemo &a)
@@ -186,7 +186,7 @@ QImage imageRecharge(const ArticleDemo &a)
     police.setPixelSize(96);
     p.setFont(police);
     p.drawText(QRectF(15, 60, 450, 130), Qt::AlignCenter,
-               Startup::Monnaie::depuisCentimes(a.prixCentimes).texte({false, false, true}));
+               Money::Monnaie::depuisCentimes(a.prixCentimes).texte({false, false, true}));
     police.setPixelSize(30);
     p.setFont(police);
     p.drawText(QRectF(15, 190, 450, 60), Qt::AlignCenter, QStringLiteral("RECHARGE"));
@@ -197,7 +197,7 @@ void ecrire(const QString &chemin, const QByteArray &contenu)
 {
     QFile file(chemin);
     if (!file.open(QIODevice::WriteOnly) || file.write(contenu) != contenu.size())
-        throw Startup::Erreurs::accesFichier(chemin, file.errorString());
+        throw Journal::Erreurs::accesFichier(chemin, file.errorString());
 }
 
 } // namespace
@@ -237,11 +237,11 @@ bool luhnValide(const QString &code)
            chiffreControleLuhn(code.left(code.size() - 1)) == code.back().digitValue();
 }
 
-void remplirCatalogueDemo(StoreDatabase &base, const QString &dossierImages,
+void remplirCatalogueDemo(Store::StoreDatabase &base, const QString &dossierImages,
                           QStringList *compteRendu)
 {
     if (!QDir().mkpath(dossierImages))
-        throw Startup::Erreurs::accesFichier(dossierImages,
+        throw Journal::Erreurs::accesFichier(dossierImages,
                                              QStringLiteral("dossier impossible à créer"));
 
     base.debuterTransaction();
@@ -263,9 +263,9 @@ void remplirCatalogueDemo(StoreDatabase &base, const QString &dossierImages,
                     "INSERT INTO ArticleEnStock (Reference, Designation, DesignationEN, Prix, "
                     "EcoTaxe, Famille, Marque, CodeBar, Image) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                 {a.reference, QString::fromUtf8(a.designation), QString::fromUtf8(a.designationEN),
-                 StoreDatabase::versBase(Monnaie::depuisCentimes(a.prixCentimes)),
-                 StoreDatabase::versBase(Monnaie::depuisCentimes(a.ecoTaxeCentimes)), a.famille,
-                 QString::fromUtf8(a.marque), code, QString::fromUtf8(a.image)});
+                 Store::StoreDatabase::versBase(Money::Monnaie::depuisCentimes(a.prixCentimes)),
+                 Store::StoreDatabase::versBase(Money::Monnaie::depuisCentimes(a.ecoTaxeCentimes)),
+                 a.famille, QString::fromUtf8(a.marque), code, QString::fromUtf8(a.image)});
 
             // Free locations in the order staff fill them: column by column, level by level.
             const QString libres =
@@ -300,7 +300,7 @@ void remplirCatalogueDemo(StoreDatabase &base, const QString &dossierImages,
             const QString nom = QString::fromUtf8(a.image);
             const QImage image = a.famille == 1 ? imageTelephone(a) : imageRecharge(a);
             if (!image.save(images.filePath(nom + QStringLiteral(".jpg")), "JPG", 90))
-                throw Startup::Erreurs::accesFichier(images.filePath(nom + QStringLiteral(".jpg")),
+                throw Journal::Erreurs::accesFichier(images.filePath(nom + QStringLiteral(".jpg")),
                                                      QStringLiteral("image non écrite"));
             const QString prix = prixTexte(a.prixCentimes);
             ecrire(images.filePath(nom + QStringLiteral(".rtf")),

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace Movendi::Startup {
+namespace Movendi::Store {
 class StoreDatabase;
 }
 
@@ -19,7 +19,7 @@ bool luhnValide(const QString &code);
 // 36 columns by 6 levels (levels 1-2 vouchers, 3-6 phones) partly stocked with believable
 // identifiers. Writes the rows into an empty store and a picture (.jpg) and French and English
 // descriptions (.rtf, "EN.rtf") per article into the image folder. Throws ErreurExecution.
-void remplirCatalogueDemo(Startup::StoreDatabase &base, const QString &dossierImages,
+void remplirCatalogueDemo(Store::StoreDatabase &base, const QString &dossierImages,
                           QStringList *compteRendu);
 
 // The delivery list ListeIMEI.xls the refill screen reads: a new delivery of the demo catalogue,

@@ -118,9 +118,9 @@ int diagnostiquerTerminal(const QString &dossier, const QString &verification, Q
     VerrouKiosque verrou(dossier);
     if (!verrou.prendre(err, QStringLiteral("interroger le terminal")))
         return 1;
-    Startup::EtatDemarrage &e = Startup::etat();
-    e.PortTPE = Startup::LireIniInteger(e.CheminIni, QStringLiteral("PortCom"),
-                                        QStringLiteral("PortTPE"), 1);
+    State::EtatDemarrage &e = State::etat();
+    e.PortTPE = Config::LireIniInteger(e.CheminIni, QStringLiteral("PortCom"),
+                                       QStringLiteral("PortTPE"), 1);
 
     // The requests journal what they see; shown here, the kiosk's journal untouched.
     const JournalTemporaire journal;

@@ -189,7 +189,7 @@ bool completerMagasin(const QString &chemin, QStringList *compteRendu, QString *
         {"FichierTransfer", "Motif", "TEXT"},
     };
     try {
-        Startup::StoreDatabase base(chemin);
+        Store::StoreDatabase base(chemin);
         base.debuterTransaction();
         // Views hold no rows: each is made again as this version defines it.
         const QString schema = QString::fromUtf8(donnee(QStringLiteral("schema.sql")));
@@ -200,7 +200,7 @@ bool completerMagasin(const QString &chemin, QStringList *compteRendu, QString *
             base.executer(QStringLiteral("DROP VIEW IF EXISTS ") + m.captured(1));
         base.executerScript(schema);
         for (const Colonne &c : ajoutees) {
-            const Startup::ResultatRequete colonnes =
+            const Store::ResultatRequete colonnes =
                 base.lire(QStringLiteral("SELECT name FROM pragma_table_info(?) WHERE name = ?"),
                           {QString::fromLatin1(c.table), QString::fromLatin1(c.nom)});
             if (!colonnes.estVide())
@@ -213,7 +213,7 @@ bool completerMagasin(const QString &chemin, QStringList *compteRendu, QString *
         }
         base.valider();
         return true;
-    } catch (const Startup::ErreurExecution &e) {
+    } catch (const Journal::ErreurExecution &e) {
         *erreur = e.description();
         return false;
     }
@@ -225,14 +225,14 @@ bool creerMagasin(const QString &chemin, const QString &dossierImages, QStringLi
     const QString schema = QString::fromUtf8(donnee(QStringLiteral("schema.sql")));
     try {
         {
-            Startup::StoreDatabase base(chemin, true);
+            Store::StoreDatabase base(chemin, true);
             base.debuterTransaction();
             base.executerScript(schema);
             base.valider();
             remplirCatalogueDemo(base, dossierImages, compteRendu);
         }
         return true;
-    } catch (const Startup::ErreurExecution &e) {
+    } catch (const Journal::ErreurExecution &e) {
         *erreur = e.description();
         QFile::remove(chemin); // a half-made store would be kept by the next init
         QFile::remove(chemin + QStringLiteral("-wal"));
@@ -246,7 +246,7 @@ bool creerMagasinVide(const QString &chemin, QStringList *compteRendu, QString *
     const QString schema = QString::fromUtf8(donnee(QStringLiteral("schema.sql")));
     try {
         {
-            Startup::StoreDatabase base(chemin, true);
+            Store::StoreDatabase base(chemin, true);
             base.debuterTransaction();
             base.executerScript(schema);
             creerEmplacementsTambour(base);
@@ -255,7 +255,7 @@ bool creerMagasinVide(const QString &chemin, QStringList *compteRendu, QString *
         compteRendu->append(QStringLiteral("base vide: tambour de %1 emplacements libres")
                                 .arg(ColonnesTambour * EtagesTambour));
         return true;
-    } catch (const Startup::ErreurExecution &e) {
+    } catch (const Journal::ErreurExecution &e) {
         *erreur = e.description();
         QFile::remove(chemin);
         QFile::remove(chemin + QStringLiteral("-wal"));
@@ -264,7 +264,7 @@ bool creerMagasinVide(const QString &chemin, QStringList *compteRendu, QString *
     }
 }
 
-void creerEmplacementsTambour(Startup::StoreDatabase &base)
+void creerEmplacementsTambour(Store::StoreDatabase &base)
 {
     for (int colonne = 1; colonne <= ColonnesTambour; ++colonne) {
         for (int etage = 1; etage <= EtagesTambour; ++etage)

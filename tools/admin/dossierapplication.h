@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace Movendi::Startup {
+namespace Movendi::Store {
 class StoreDatabase;
 }
 
@@ -53,7 +53,7 @@ bool creerMagasinVide(const QString &chemin, QStringList *compteRendu, QString *
 
 // Writes the drum's locations, all free, into a store without any (inside the caller's
 // transaction). Throws ErreurExecution.
-void creerEmplacementsTambour(Startup::StoreDatabase &base);
+void creerEmplacementsTambour(Store::StoreDatabase &base);
 
 // Adds to an existing store the tables, views and columns of the schema it lacks, keeping every
 // row; false with a reason if it cannot (nothing is then changed).

@@ -44,8 +44,8 @@ bool optionEntiere(const ArgumentsCommande &a, const QString &nom, std::optional
 
 QString identite()
 {
-    return Startup::LireIniString(Startup::etat().CheminIni, QStringLiteral("Machine"),
-                                  QStringLiteral("Indentité Machine"), QString());
+    return Config::LireIniString(State::etat().CheminIni, QStringLiteral("Machine"),
+                                 QStringLiteral("Indentité Machine"), QString());
 }
 
 int essayerImprimante(const QStringList &arguments, QTextStream &out, QTextStream &err)
@@ -60,7 +60,7 @@ int essayerImprimante(const QStringList &arguments, QTextStream &out, QTextStrea
     VerrouKiosque verrou(a.dossier());
     if (!verrou.prendre(err, QStringLiteral("essayer l'imprimante")))
         return Echec;
-    const QString ini = Startup::etat().CheminIni;
+    const QString ini = State::etat().CheminIni;
     std::unique_ptr<Platform::SerialLine> ligne = Platform::serialLines().create(ini);
     const QString reglages = QString::fromLatin1(Platform::TicketPrinterSettings);
 
@@ -73,8 +73,8 @@ int essayerImprimante(const QStringList &arguments, QTextStream &out, QTextStrea
     } else {
         // As the kiosk searches at start-up.
         const int p = Platform::searchTicketPrinterPort(
-            *ligne, Startup::LireIniInteger(ini, QStringLiteral("PortCom"),
-                                            QStringLiteral("PortModem"), 3));
+            *ligne,
+            Config::LireIniInteger(ini, QStringLiteral("PortCom"), QStringLiteral("PortModem"), 3));
         if (ligne->isOpen())
             ouvert = p;
         else
@@ -116,9 +116,9 @@ int essayerLcd(const QStringList &arguments, QTextStream &out, QTextStream &err)
     const QString ligne1 = a.valeur(1).isNull() ? QStringLiteral("Essai afficheur") : a.valeur(1);
     const QString ligne2 = a.valeur(2).isNull() ? identite() : a.valeur(2);
     // The port and the mirror as start-up takes them.
-    const QString peripherique = Startup::LireIniString(
-        Startup::etat().CheminIni, QStringLiteral("Machine"), QStringLiteral("LCD"), QString());
-    const QString miroir = QDir(Startup::DossierEchange()).filePath(QStringLiteral("lcd.txt"));
+    const QString peripherique = Config::LireIniString(
+        State::etat().CheminIni, QStringLiteral("Machine"), QStringLiteral("LCD"), QString());
+    const QString miroir = QDir(Utilities::DossierEchange()).filePath(QStringLiteral("lcd.txt"));
     std::unique_ptr<Platform::PortOutput> sortie = Platform::createLcdOutput(peripherique, miroir);
     // The first line padded, so that the second text starts the second line.
     const QString texte =
@@ -163,10 +163,10 @@ int essayerAutomate(const QStringList &arguments, QTextStream &out, QTextStream 
     if (!verrou.prendre(err, QStringLiteral("essayer le mécanisme")))
         return Echec;
     // The library finds the exchange folder as the kiosk tells it.
-    qputenv("MOVENDI_EPI", QFile::encodeName(Startup::DossierEchange()));
+    qputenv("MOVENDI_EPI", QFile::encodeName(Utilities::DossierEchange()));
     // An empty value names the default library, as at start-up.
-    const QString nom = Startup::LireIniString(Startup::etat().CheminIni, QStringLiteral("Machine"),
-                                               QStringLiteral("Automate"), QString());
+    const QString nom = Config::LireIniString(State::etat().CheminIni, QStringLiteral("Machine"),
+                                              QStringLiteral("Automate"), QString());
     const QString chemin =
         QDir(a.dossier()).absoluteFilePath(nom.isEmpty() ? QStringLiteral("libgrafcet.so") : nom);
     Machine::GrafcetLibrary bibliotheque;

@@ -58,10 +58,10 @@ int exporterRapports(const QString &dossier, const QStringList &options, QTextSt
         for (const QString &f : csv)
             out << "écrit: " << f << '\n';
         classeur = Reporting::ExportRemisesBancaire();
-        Startup::StoreDatabase base;
+        Store::StoreDatabase base;
         Reporting::enregistrerFichierRapport(base, classeur);
         out << "écrit: " << classeur << '\n';
-    } catch (const Startup::ErreurExecution &erreur) {
+    } catch (const Journal::ErreurExecution &erreur) {
         err << "erreur: " << erreur.description() << '\n';
         return 1;
     }

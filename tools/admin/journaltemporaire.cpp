@@ -9,7 +9,7 @@
 
 namespace Movendi::Admin {
 
-JournalTemporaire::JournalTemporaire() : m_cheminPrecedent(Startup::etat().CheminJournal)
+JournalTemporaire::JournalTemporaire() : m_cheminPrecedent(State::etat().CheminJournal)
 {
     if (!m_dossier.isValid()) {
         m_erreur = m_dossier.errorString();
@@ -17,12 +17,12 @@ JournalTemporaire::JournalTemporaire() : m_cheminPrecedent(Startup::etat().Chemi
     }
     m_ouvert = creerJournal(m_dossier.filePath(QStringLiteral("MAINTEN.db")), &m_erreur);
     if (m_ouvert)
-        Startup::etat().CheminJournal = m_dossier.path();
+        State::etat().CheminJournal = m_dossier.path();
 }
 
 JournalTemporaire::~JournalTemporaire()
 {
-    Startup::etat().CheminJournal = m_cheminPrecedent;
+    State::etat().CheminJournal = m_cheminPrecedent;
 }
 
 void JournalTemporaire::imprimer(QTextStream &out) const

@@ -18,7 +18,7 @@ int verifierEmail(const QString &dossier, QTextStream &out, QTextStream &err)
 {
     if (!pointerDossier(dossier, err))
         return 1;
-    const Startup::EtatDemarrage &e = Startup::etat();
+    const State::EtatDemarrage &e = State::etat();
 
     const Reporting::ReglagesEmail reglages = Reporting::LireReglagesEmail(e.CheminIni);
     out << "serveur: " << reglages.serveur << " port " << reglages.port << '\n';

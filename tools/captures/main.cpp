@@ -80,7 +80,7 @@ bool jouerVente(Front::KioskScreens &screens, const QString &nom, const QString 
     Client::ClientScripte::Suivi suivi;
     suivi.pendant = [&] {
         if (!carteCapturee && paiement->isVisible() &&
-            paiement->LabelChoisisser()->text() == Startup::etat().Messages.MsgInsererCarte) {
+            paiement->LabelChoisisser()->text() == State::etat().Messages.MsgInsererCarte) {
             carteCapturee = true;
             ok =
                 capturer(paiement,
@@ -110,7 +110,7 @@ bool jouerVente(Front::KioskScreens &screens, const QString &nom, const QString 
 
 void afficherLCD()
 {
-    QFile lcd(Startup::DossierEchange() + QStringLiteral("/lcd.txt"));
+    QFile lcd(Utilities::DossierEchange() + QStringLiteral("/lcd.txt"));
     if (!lcd.open(QIODevice::ReadOnly)) {
         std::printf("  LCD: (aucun affichage)\n");
         return;
@@ -139,7 +139,7 @@ bool jouerRemplissage(Front::KioskScreens &screens, const QString &sortie)
     if (!ecran)
         return false;
     const Stock::ListeIMEI liste =
-        Stock::ListeIMEI::lire(Startup::DossierApplication() + QStringLiteral("/ListeIMEI.xls"));
+        Stock::ListeIMEI::lire(Utilities::DossierApplication() + QStringLiteral("/ListeIMEI.xls"));
     auto *champ = controle<QLineEdit>(ecran, QStringLiteral("TextCodBar"));
     auto *porte = controle<QPushButton>(ecran, QStringLiteral("Command1"));
     int charges = 0;
@@ -221,7 +221,7 @@ int main(int argc, char *argv[])
         return 64;
     }
     QDir().mkpath(sortie);
-    Startup::etat().dossierApplication =
+    State::etat().dossierApplication =
         Platform::resolveApplicationFolder(args, QString(), QDir::currentPath());
     Platform::FileMessageBox boites(QDir(sortie).filePath(QStringLiteral("boites.txt")));
     const Platform::InstalledMessageBox boitesInstallees(&boites);

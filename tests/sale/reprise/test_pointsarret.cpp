@@ -128,7 +128,7 @@ protected:
         EXPECT_EQ(x.reprise.exitCode(), 0) << x.reprise.readAllStandardError().toStdString();
 
         issue.debits = x.terminal.count(QStringLiteral("recu trame AL011"));
-        Startup::StoreDatabase base(QDir(d).filePath(QStringLiteral("DBMovendi.db")));
+        Store::StoreDatabase base(QDir(d).filePath(QStringLiteral("DBMovendi.db")));
         issue.integrite =
             base.lire(QStringLiteral("PRAGMA integrity_check")).lignes.value(0).value(0).toString();
         issue.ventes =
