@@ -26,9 +26,8 @@ protected:
     void SetUp() override
     {
         KioskTest::SetUp();
-        layOutApplicationFolder();
+        useApplicationFolder();
         createJournal();
-        etat().CheminIni = path(QStringLiteral("RURUDIZ.ini"));
         etat().LocalisationMachine = QStringLiteral("Gare de Lyon");
         m_base = std::make_unique<StoreDatabase>();
         m_lien.reinitialiser();

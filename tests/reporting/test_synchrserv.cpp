@@ -45,9 +45,8 @@ protected:
     void SetUp() override
     {
         KioskTest::SetUp();
-        layOutApplicationFolder();
+        useApplicationFolder();
         createJournal();
-        etat().CheminIni = path(QStringLiteral("RURUDIZ.ini"));
         etat().IdentiteMachine = Identite;
         ASSERT_TRUE(QDir().mkpath(home()));
     }

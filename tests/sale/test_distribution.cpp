@@ -98,11 +98,8 @@ protected:
     void SetUp() override
     {
         KioskTest::SetUp();
-        layOutApplicationFolder();
-        etat().CheminIni = path(QStringLiteral("RURUDIZ.ini"));
-        Startup::LireConfiguration();
-        etat().cheminEpi = path(QStringLiteral("epi"));
-        qputenv("MOVENDI_EPI", QFile::encodeName(etat().cheminEpi));
+        useApplicationFolder(true);
+        useExchangeFolder();
         I18n::ChargerMessages(QStringLiteral("FR"));
         // No mail server unless a test starts one: a closed port makes mails fail at once.
         reglageEmail(QStringLiteral("Port"), QString::number(portFerme()));

@@ -237,7 +237,6 @@ TEST_F(Enregistrement, TopUpNotDelivered_TicketShowsTheTopUpLines)
                                           "Contacter le responsable au No de tel: ")))
         << t.toStdString();
     ASSERT_TRUE(m_imprimante.waitForBytes(1));
-    QThread::msleep(100);
     EXPECT_TRUE(m_imprimante.text().contains(QStringLiteral("PB. DISTRIBUTION")));
     EXPECT_TRUE(m_imprimante.text().contains(QStringLiteral("[COUPE]")));
 }
@@ -268,7 +267,6 @@ TEST_F(Enregistrement, English_TicketInEnglishButTheRowsKeepFrenchDesignations)
     EXPECT_TRUE(t.contains(QStringLiteral("\r\nTANK YOU\r\n")));
     EXPECT_EQ(m_ecran->LabelChoisisser()->text(), QStringLiteral("TAKE YOUR TICKET !"));
     ASSERT_TRUE(m_imprimante.waitForBytes(1));
-    QThread::msleep(100);
     EXPECT_TRUE(m_imprimante.bytes().contains("Prepaid top-up \x80"
                                               "10\r\n"));
 }

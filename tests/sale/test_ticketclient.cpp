@@ -324,7 +324,7 @@ TEST_F(TicketImpression, BusyPort_JournalledThenTheNextTicketPrints)
     Sale::ImprimerTicket(vente());
     EXPECT_EQ(journalCount(QStringLiteral("ImprimerTicket")), 1);
     EXPECT_FALSE(m_poste.ligneImprimante().isOpen());
-    EXPECT_TRUE(rienImprime());
+    EXPECT_TRUE(rienImprime(&autre));
 
     autre.close();
     Sale::ImprimerTicket(vente());
@@ -364,7 +364,9 @@ TEST_F(TicketSimulateur, RecordsEveryByteRendersTextAndOutlivesThePortClosing)
         const QByteArray tout = QByteArray("CB\r\n\n\x1b!(Soci\xe9t\xe9\n\x1b!\0", 19) +
                                 "\r\nRecharge 10 \x80\tx\ry\x07\n\x1bi\r\n";
         ASSERT_TRUE(simulateur.waitForBytes(tout.size()));
-        QThread::msleep(100);
+        // The rendering follows the raw bytes; its end is the cut.
+        EXPECT_TRUE(Movendi::Test::HelperProcess::waitUntil(
+            [&] { return simulateur.text().endsWith(QStringLiteral("[COUPE]\n")); }, 3000));
         EXPECT_EQ(simulateur.bytes().toHex().toStdString(), tout.toHex().toStdString());
         EXPECT_EQ(simulateur.text(),
                   QStringLiteral("CB\n\n[GRAS]Société\n[NORMAL]\nRecharge 10 €\txy\n[COUPE]\n"));

@@ -95,11 +95,8 @@ protected:
     void SetUp() override
     {
         KioskTest::SetUp();
-        layOutApplicationFolder();
-        etat().CheminIni = path(QStringLiteral("RURUDIZ.ini"));
-        Startup::LireConfiguration();
-        etat().cheminEpi = path(QStringLiteral("epi"));
-        qputenv("MOVENDI_EPI", QFile::encodeName(etat().cheminEpi));
+        useApplicationFolder(true);
+        useExchangeFolder();
         etat().PortImprimante = 7;
         I18n::ChargerMessages(QStringLiteral("FR"));
         // No mail or upload server: a closed port fails at once.

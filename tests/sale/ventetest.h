@@ -16,7 +16,7 @@
 #include "state/etatdemarrage.h"
 
 #include <QLabel>
-#include <QThread>
+#include <functional>
 
 #include <memory>
 #include <optional>
@@ -35,11 +35,8 @@ protected:
     void SetUp() override
     {
         KioskTest::SetUp();
-        layOutApplicationFolder();
+        useApplicationFolder(true);
         State::EtatDemarrage &e = State::etat();
-        e.CheminIni = path(QStringLiteral("RURUDIZ.ini"));
-        e.CheminImages = path(QStringLiteral("image/"));
-        Startup::LireConfiguration();
         I18n::ChargerMessages(QStringLiteral("FR"));
         e.IdentiteMachine = QStringLiteral("DA-LYON-01");
         e.TauxTVA = 0.196;
@@ -88,25 +85,29 @@ protected:
         brancherImprimante(m_simulateur.devicePath());
     }
 
-    // The printer's bytes once at least n have come, and nothing more a moment later.
+    // The printer's bytes once at least n have come; from the simulator, all it received.
     QByteArray imprime(qsizetype n) const
     {
         if (!m_simulateur.isRunning()) {
             EXPECT_TRUE(m_imprimante.waitForBytes(n)) << m_imprimante.bytes().size() << " bytes";
             return m_imprimante.bytes();
         }
-        EXPECT_TRUE(m_simulateur.waitForBytes(n)) << m_simulateur.bytes().size() << " bytes";
-        QThread::msleep(100);
-        return m_simulateur.bytes();
+        const QByteArray recu = m_simulateur.bytesBeforeMark().value_or(QByteArray());
+        EXPECT_GE(recu.size(), n) << recu.size() << " bytes";
+        return recu;
     }
 
-    // Nothing reaches the printer within a moment (the kiosk writes before it returns).
-    bool rienImprime() const
+    // Nothing reached the printer (the kiosk writes before it returns). `ligne`: the port's
+    // holder, when another program holds it.
+    bool rienImprime(Platform::SerialLine *ligne = nullptr) const
     {
         if (!m_simulateur.isRunning())
             return m_imprimante.bytes().isEmpty();
-        QThread::msleep(200);
-        return m_simulateur.bytes().isEmpty();
+        std::function<bool(const QByteArray &)> ecrire;
+        if (ligne)
+            ecrire = [ligne](const QByteArray &repere) { return ligne->write(repere); };
+        const std::optional<QByteArray> recu = m_simulateur.bytesBeforeMark(ecrire);
+        return recu && recu->isEmpty();
     }
 
     // The latest journal entry under a context.

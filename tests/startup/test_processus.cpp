@@ -1,11 +1,13 @@
 // The kiosk program as an operator starts it: a separate process on a folder laid out by the
 // staff tool, on the offscreen platform or on a private X server.
+#include "helperprocess.h"
 #include "kiosktest.h"
 #include "notificationsocket.h"
 #include "platform/profilefile.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QThread>
@@ -15,6 +17,18 @@
 using namespace Movendi;
 
 namespace {
+
+// The state letter of /proc/PID/stat ('R', 'S', 'T' stopped...), or 0.
+char etatProcessus(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray ligne = stat.readAll();
+    // After the command's name, in parentheses that may hold spaces.
+    const qsizetype fin = ligne.lastIndexOf(')');
+    return fin >= 0 && fin + 2 < ligne.size() ? ligne.at(fin + 2) : 0;
+}
 
 class ProcessTest : public Test::KioskTest
 {
@@ -258,7 +272,9 @@ TEST_F(ProcessTest, UnderItsUnit_ReadyThenPingsFromTheEventLoopThenStopping)
 
     // A frozen kiosk stops pinging: the manager would restart it.
     ASSERT_EQ(::kill(kiosk, SIGSTOP), 0);
-    QThread::msleep(100); // a ping sent just before the stop
+    // Once it shows stopped, a ping it sent just before is already in the socket: drained.
+    ASSERT_TRUE(
+        Movendi::Test::HelperProcess::waitUntil([&] { return etatProcessus(kiosk) == 'T'; }, 5000));
     manager.drain();
     EXPECT_FALSE(manager.next(1500).has_value()) << "pings from a frozen kiosk";
     ASSERT_EQ(::kill(kiosk, SIGCONT), 0);

@@ -18,8 +18,7 @@ protected:
     void SetUp() override
     {
         KioskTest::SetUp();
-        layOutApplicationFolder();
-        etat().CheminIni = path(QStringLiteral("RURUDIZ.ini"));
+        useApplicationFolder();
     }
     QString sauvegarde() const { return path(QStringLiteral("epi/SauvegardeDBMovendi.dat")); }
     void ajouterVente() const

@@ -24,8 +24,7 @@ protected:
     void SetUp() override
     {
         KioskTest::SetUp();
-        layOutApplicationFolder();
-        etat().CheminIni = path(QStringLiteral("RURUDIZ.ini"));
+        useApplicationFolder();
     }
 
     qint64 vente(StoreDatabase &base, const QDateTime &quand,
@@ -312,55 +311,12 @@ TEST_F(StoreTest, MissingStoreOrOtherEngine_RefusedWithoutCreatingAFile)
     EXPECT_THROW(StoreDatabase(), ErreurExecution);
 }
 
-TEST(MonnaieTest, CentsAndUnits_ExactOverManySales)
+// Amounts go to the store in the type's own units and come back exact.
+TEST(StoreConversionTest, MoneyToStoreAndBack)
 {
-    Monnaie total;
-    for (int i = 0; i < 100000; ++i)
-        total += Monnaie::depuisCentimes(10); // 0.10 EUR, which a double cannot hold exactly
-    EXPECT_EQ(total, Monnaie::depuisCentimes(1000000));
-    EXPECT_EQ(Monnaie::depuisUnites(4999).centimes(), 50);
-    EXPECT_EQ(Monnaie::depuisUnites(-4950).centimes(), -50);
     EXPECT_EQ(StoreDatabase::monnaie(StoreDatabase::versBase(Monnaie::depuisCentimes(62900))),
               Monnaie::depuisCentimes(62900));
     EXPECT_EQ(StoreDatabase::monnaie(QVariant()), Monnaie());
-}
-
-TEST(MonnaieTest, CurrencyText_FrenchFormatAndBack)
-{
-    EXPECT_EQ(Monnaie::depuisCentimes(4990).texteMonetaire(), QStringLiteral("49,90 €"));
-    EXPECT_EQ(Monnaie::depuisCentimes(129900).texteMonetaire(), QStringLiteral("1\u00A0299,00 €"));
-    EXPECT_EQ(Monnaie::depuisCentimes(-5).texteMonetaire(), QStringLiteral("-0,05 €"));
-    EXPECT_EQ(Monnaie::depuisTexte(QStringLiteral("1\u00A0299,00 €")),
-              Monnaie::depuisCentimes(129900));
-    EXPECT_EQ(Monnaie::depuisTexte(QStringLiteral("12.5")), Monnaie::depuisCentimes(1250));
-    EXPECT_EQ(Monnaie::depuisTexte(QString()), Monnaie());
-    EXPECT_FALSE(Monnaie::depuisTexte(QStringLiteral("douze €")));
-    EXPECT_FALSE(Monnaie::depuisTexte(QStringLiteral("1,2,3")));
-}
-
-// Screens, tickets and the journal write amounts through one formatter, each in its form.
-TEST(MonnaieTest, Forms_RoundedOrExact)
-{
-    struct Cas
-    {
-        std::int64_t unites;
-        const char *ecran;
-        const char *ticket;
-        const char *exact;
-    };
-    const Cas cas[] = {
-        {1999000, "199,90 €", "199,90", "199,9"},
-        {100000, "10,00 €", "10,00", "10"},
-        {12345678, "1\u00A0234,57 €", "1234,57", "1234,5678"},
-        {-49, "0,00 €", "0,00", "-0,0049"},
-        {-12345, "-1,23 €", "-1,23", "-1,2345"},
-    };
-    for (const Cas &c : cas) {
-        const Monnaie m = Monnaie::depuisUnites(c.unites);
-        EXPECT_EQ(m.texteMonetaire(), QString::fromUtf8(c.ecran)) << c.unites;
-        EXPECT_EQ(m.texteCentimes(), QString::fromUtf8(c.ticket)) << c.unites;
-        EXPECT_EQ(m.texteExact(), QString::fromUtf8(c.exact)) << c.unites;
-    }
 }
 
 // Power can go at any moment; a sale the kiosk was told is committed must survive it.

@@ -3,6 +3,7 @@
 #include "dossierapplication.h"
 #include "platform/profilefile.h"
 #include "platform/seams.h"
+#include "startup/demarrage.h"
 #include "state/etatdemarrage.h"
 
 #include <QDir>
@@ -43,6 +44,22 @@ void KioskTest::layOutApplicationFolder() const
 {
     const Admin::InitReport report = Admin::initialiserDossier(folder(), simulatorLibraryPath());
     ASSERT_TRUE(report.ok) << report.lines.join(QLatin1Char('\n')).toStdString();
+}
+
+void KioskTest::useApplicationFolder(bool lire) const
+{
+    layOutApplicationFolder();
+    State::EtatDemarrage &e = State::etat();
+    e.CheminIni = path(QStringLiteral("RURUDIZ.ini"));
+    e.CheminImages = path(QStringLiteral("image/"));
+    if (lire)
+        Startup::LireConfiguration();
+}
+
+void KioskTest::useExchangeFolder() const
+{
+    State::etat().cheminEpi = path(QStringLiteral("epi"));
+    qputenv("MOVENDI_EPI", QFile::encodeName(State::etat().cheminEpi));
 }
 
 void eloignerNuit(const QString &cheminIni)

@@ -34,6 +34,11 @@ protected:
     // Lays the folder out as the staff tool does (configuration, journal, exchange folder,
     // simulated mechanism library).
     void layOutApplicationFolder() const;
+    // The laid-out folder as the kiosk sees it: its profile file and images named in the shared
+    // state; with `lire`, its configuration read as start-up reads it.
+    void useApplicationFolder(bool lire = false) const;
+    // The mechanism's exchange folder, where the simulated mechanism finds its settings.
+    void useExchangeFolder() const;
     void createJournal() const;
     QList<JournalRow> journalRows() const;
 

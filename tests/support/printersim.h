@@ -5,6 +5,9 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+#include <optional>
+
 namespace Movendi::Test {
 
 // The ticket printer simulator (movendi-printer-sim) as a child process on its own
@@ -34,11 +37,18 @@ public:
     QString text() const;
     // Waits until at least n bytes have been received; false on time-out.
     bool waitForBytes(qsizetype n, int timeoutMs = 3000) const;
+    // Every byte written to the device before this call, and only those: a mark written after
+    // them on the same line comes out after every earlier byte, so once the mark is seen nothing
+    // is still on its way. The mark goes through the device itself, or through `write` when
+    // another program holds the port. Nothing (and a test failure) if the mark never comes.
+    std::optional<QByteArray>
+    bytesBeforeMark(const std::function<bool(const QByteArray &)> &write = {}) const;
     // What the simulator wrote on its standard error.
     QString errors() const { return m_sim.errors(); }
 
 private:
     HelperProcess m_sim{"movendi-printer-sim"};
+    mutable int m_marks = 0;
 };
 
 } // namespace Movendi::Test

@@ -13,11 +13,7 @@ namespace Movendi::Test {
 void ScreensTest::SetUp()
 {
     KioskTest::SetUp();
-    layOutApplicationFolder();
-    State::EtatDemarrage &e = State::etat();
-    e.CheminIni = path(QStringLiteral("RURUDIZ.ini"));
-    e.CheminImages = path(QStringLiteral("image/"));
-    Startup::LireConfiguration();
+    useApplicationFolder(true);
 }
 
 void ScreensTest::demarrer()
