@@ -21,6 +21,8 @@
 #include <QTcpServer>
 
 #include <functional>
+#include <ostream>
+#include <string>
 
 using namespace Movendi;
 namespace Mt = Movendi::Test;
@@ -214,88 +216,101 @@ TEST_F(VenteSansEcranTest, WholeSale_ShownStepByStepDeliveredDebitedRecordedPrin
 
 // Sales that end before anything is delivered: nothing debited, nothing recorded, one return
 // home, and what the journal says.
-TEST_F(VenteSansEcranTest, SaleThatGoesNoFurther_NothingChargedOneReturnHome)
+struct FinSansDebit
 {
-    struct Cas
-    {
-        const char *nom;
-        QStringList directives;
-        Monnaie montant;
-        // Run during the card wait, with the sale.
-        std::function<void(Sale::Vente &)> pendant;
-        int statuts; // status requests at least
-        // How long the sale lasted, on the clock.
-        qint64 auMoinsMs;
-        qint64 auPlusMs;
-        QString journal;
-    };
-    const QList<Cas> cas{
-        {"montant non facturable",
-         {},
-         Monnaie::depuisUnites(1999005),
-         {},
-         0,
-         0,
-         1000,
-         QStringLiteral("montant refusé: ") + Monnaie::depuisUnites(1999005).texteMonetaire()},
-        {"aucune carte en une minute",
-         {QStringLiteral("carte absente")},
-         Monnaie::depuisCentimes(19990),
-         {},
-         2,
-         60000,
-         70000,
-         QStringLiteral("sortie par payer=faux")},
-        {"nouveau panier pendant l'attente",
-         {QStringLiteral("carte absente")},
-         Monnaie::depuisCentimes(19990),
-         [](Sale::Vente &vente) { EXPECT_TRUE(vente.abandonnerAttenteCarte()); },
-         1,
-         3000,
-         5000,
-         QStringLiteral("sortie par payer=faux")},
-        {"carte refusée",
-         {QStringLiteral("solvabilite refuse 9 20")},
-         Monnaie::depuisCentimes(19990),
-         {},
-         1,
-         0,
-         30000,
-         QStringLiteral("sortie par payer=faux")},
-    };
-    for (const Cas &c : cas) {
-        SCOPED_TRACE(c.nom);
-        Mt::SimulatedTerminal terminal;
-        terminal.apply(c.directives);
-        Mt::SimulatedTerminalFactory usine{terminal};
-        Payment::LiaisonTerminal lien{{&usine, nullptr, &m_reglage, nullptr, nullptr}};
-        Sale::PosteVente poste{lien, {&m_mecanisme, nullptr, &m_imprimante}};
-        AffichageEnregistre affichage;
-        m_mecanisme.appels.clear();
-        const qsizetype entrees = journal(QStringLiteral("make payment")).size();
-        const qint64 debut = m_clock.monotonicMs();
-        {
-            Sale::Vente vente(poste, affichage, panier(false, c.montant));
-            quint64 rappel = 0;
-            if (c.pendant)
-                rappel = m_clock.callAfter(3000, [&] { c.pendant(vente); });
-            vente.MakePayment();
-            m_clock.cancel(rappel);
-            EXPECT_FALSE(vente.etat().ResultatDebit.has_value());
-        }
-        EXPECT_GE(m_clock.monotonicMs() - debut, c.auMoinsMs);
-        EXPECT_LE(m_clock.monotonicMs() - debut, c.auPlusMs);
-        int statuts = 0;
-        for (const QByteArray &trame : terminal.framesReceived())
-            statuts += trame.mid(1).startsWith("AA000") ? 1 : 0;
-        EXPECT_GE(statuts, c.statuts);
-        for (const QByteArray &trame : terminal.framesReceived())
-            EXPECT_FALSE(trame.mid(1).startsWith("AL")) << trame.toStdString();
-        EXPECT_TRUE(m_mecanisme.appels.isEmpty());
-        EXPECT_EQ(ventes(), 0);
-        EXPECT_EQ(affichage.retours, 1);
-        const QStringList entreesApres = journal(QStringLiteral("make payment"));
-        ASSERT_EQ(entreesApres.size(), entrees + 1);
-        EXPECT_EQ(entreesApres.last(), c.journal);
-    }
+    const char *nom;
+    QStringList directives;
+    Monnaie montant;
+    // Run during the card wait, with the sale.
+    std::function<void(Sale::Vente &)> pendant;
+    int statuts; // status requests at least
+    // How long the sale lasted, on the clock.
+    qint64 auMoinsMs;
+    qint64 auPlusMs;
+    QString journal;
+};
+
+void PrintTo(const FinSansDebit &c, std::ostream *os)
+{
+    *os << c.nom;
 }
+
+class VenteSansDebitTest : public VenteSansEcranTest,
+                           public ::testing::WithParamInterface<FinSansDebit>
+{
+};
+
+TEST_P(VenteSansDebitTest, NothingChargedOneReturnHome)
+{
+    const FinSansDebit &c = GetParam();
+    Mt::SimulatedTerminal terminal;
+    terminal.apply(c.directives);
+    Mt::SimulatedTerminalFactory usine{terminal};
+    Payment::LiaisonTerminal lien{{&usine, nullptr, &m_reglage, nullptr, nullptr}};
+    Sale::PosteVente poste{lien, {&m_mecanisme, nullptr, &m_imprimante}};
+    AffichageEnregistre affichage;
+    m_mecanisme.appels.clear();
+    const qsizetype entrees = journal(QStringLiteral("make payment")).size();
+    const qint64 debut = m_clock.monotonicMs();
+    {
+        Sale::Vente vente(poste, affichage, panier(false, c.montant));
+        quint64 rappel = 0;
+        if (c.pendant)
+            rappel = m_clock.callAfter(3000, [&] { c.pendant(vente); });
+        vente.MakePayment();
+        m_clock.cancel(rappel);
+        EXPECT_FALSE(vente.etat().ResultatDebit.has_value());
+    }
+    EXPECT_GE(m_clock.monotonicMs() - debut, c.auMoinsMs);
+    EXPECT_LE(m_clock.monotonicMs() - debut, c.auPlusMs);
+    int statuts = 0;
+    for (const QByteArray &trame : terminal.framesReceived())
+        statuts += trame.mid(1).startsWith("AA000") ? 1 : 0;
+    EXPECT_GE(statuts, c.statuts);
+    for (const QByteArray &trame : terminal.framesReceived())
+        EXPECT_FALSE(trame.mid(1).startsWith("AL")) << trame.toStdString();
+    EXPECT_TRUE(m_mecanisme.appels.isEmpty());
+    EXPECT_EQ(ventes(), 0);
+    EXPECT_EQ(affichage.retours, 1);
+    const QStringList entreesApres = journal(QStringLiteral("make payment"));
+    ASSERT_EQ(entreesApres.size(), entrees + 1);
+    EXPECT_EQ(entreesApres.last(), c.journal);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fins, VenteSansDebitTest,
+    ::testing::Values(FinSansDebit{"MontantNonFacturable",
+                                   {},
+                                   Monnaie::depuisUnites(1999005),
+                                   {},
+                                   0,
+                                   0,
+                                   1000,
+                                   QStringLiteral("montant refusé: ") +
+                                       Monnaie::depuisUnites(1999005).texteMonetaire()},
+                      FinSansDebit{"AucuneCarteEnUneMinute",
+                                   {QStringLiteral("carte absente")},
+                                   Monnaie::depuisCentimes(19990),
+                                   {},
+                                   2,
+                                   60000,
+                                   70000,
+                                   QStringLiteral("sortie par payer=faux")},
+                      FinSansDebit{
+                          "NouveauPanierPendantLAttente",
+                          {QStringLiteral("carte absente")},
+                          Monnaie::depuisCentimes(19990),
+                          [](Sale::Vente &vente) { EXPECT_TRUE(vente.abandonnerAttenteCarte()); },
+                          1,
+                          3000,
+                          5000,
+                          QStringLiteral("sortie par payer=faux")},
+                      FinSansDebit{"CarteRefusee",
+                                   {QStringLiteral("solvabilite refuse 9 20")},
+                                   Monnaie::depuisCentimes(19990),
+                                   {},
+                                   1,
+                                   0,
+                                   30000,
+                                   QStringLiteral("sortie par payer=faux")}),
+    [](const ::testing::TestParamInfo<FinSansDebit> &cas) { return std::string(cas.param.nom); });

@@ -21,6 +21,8 @@
 #include <QTest>
 
 #include <optional>
+#include <ostream>
+#include <string>
 
 using namespace Movendi;
 namespace Mt = Movendi::Test;
@@ -68,8 +70,7 @@ protected:
     {
         ScreensTest::SetUp();
         createJournal();
-        State::etat().cheminEpi = path(QStringLiteral("epi"));
-        qputenv("MOVENDI_EPI", QFile::encodeName(State::etat().cheminEpi));
+        useExchangeFolder();
         ASSERT_TRUE(m_lib.load(path(QStringLiteral("libgrafcet.so"))))
             << m_lib.errorText().toStdString();
         ASSERT_EQ(m_mecanisme.init_grafcet(Machine::InitGrafcetMode), 0);
@@ -246,79 +247,85 @@ struct CasScan
     int appelsMecanisme = 0;
 };
 
-TEST_F(RemplissageTest, Scans_WhatEachKindOfCodeLoadsAndShows)
+void PrintTo(const CasScan &c, std::ostream *os)
 {
-    const QString pleinBas =
-        QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = 201 WHERE Etage < 3");
-    const QString pleinHaut =
-        QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = 104 WHERE Reference IS NULL "
-                       "AND Etage > 2");
-    const QList<CasScan> cas = {
-        {"voucher to the first free lower location",
-         NsteListe,
-         {},
-         {ligneLCD(QStringLiteral("7201583094779745Etag"), QStringLiteral("e: 2"))},
-         14,
-         2,
-         true,
-         2},
-        {"voucher never above level 2",
-         NsteListe,
-         {pleinBas},
-         {ligneLCD(QStringLiteral("Pas d'emplacementdis"), QStringLiteral("ponible"))},
-         0,
-         0,
-         false,
-         0},
-        {"phone with no catalogue barcode for its EAN-13",
-         ImeiListe,
-         {QStringLiteral(
-             "UPDATE ArticleEnStock SET CodeBar = '0000000000000' WHERE Reference = 106")},
-         {},
-         0,
-         0,
-         true,
-         0},
-        {"14 characters", QStringLiteral("35209106443337"), {}, {}, 0, 0, false, 0},
-        {"17 characters", QStringLiteral("72015830947797451"), {}, {}, 0, 0, false, 0},
-        // Taken as text: no quote breaks the search, no wildcard matches a phone in the machine.
-        {"a quote", QStringLiteral("35209106443337'"), {}, {}, 0, 0, true, 0},
-        {"phones full",
-         ImeiListe,
-         {pleinHaut},
-         {ligneLCD(QStringLiteral("Pas d'emplacementdis"), QStringLiteral("ponible"))},
-         0,
-         0,
-         false,
-         0},
-        {"a wildcard", QStringLiteral("35209101410037%"), {}, {}, 0, 0, true, 0},
-        {"an underscore", QStringLiteral("35209101410037_"), {}, {}, 0, 0, true, 0},
-    };
-    for (const CasScan &c : cas) {
-        SCOPED_TRACE(c.nom);
-        for (const char *f : {"DBMovendi.db", "DBMovendi.db-wal", "DBMovendi.db-shm"})
-            QFile::remove(path(QLatin1String(f)));
-        layOutApplicationFolder();
-        for (const QString &s : c.sqlAvant)
-            sql(s);
-        m_lcd.messages.clear();
-        m_lcd.display = Platform::Hd44780();
-        ouvrir();
-        const QString avant = emplacements();
-        scanner(c.code);
-        if (c.colonne) {
-            EXPECT_EQ(emplacement(c.colonne, c.etage).value(1), 201);
-            EXPECT_EQ(emplacement(c.colonne, c.etage).value(3), c.code);
-        } else {
-            EXPECT_EQ(emplacements(), avant);
-        }
-        EXPECT_EQ(m_lcd.tous(), c.lcd);
-        EXPECT_EQ(champ()->text().isEmpty(), c.champVide);
-        EXPECT_EQ(m_mecanisme.appels.size(), c.appelsMecanisme);
-        EXPECT_TRUE(journalRows().isEmpty()) << contextesJournal().join(',').toStdString();
-        fermer();
-    }
+    *os << c.nom;
 }
+
+class ScanTest : public RemplissageTest, public ::testing::WithParamInterface<CasScan>
+{
+};
+
+TEST_P(ScanTest, WhatEachKindOfCodeLoadsAndShows)
+{
+    const CasScan &c = GetParam();
+    for (const QString &s : c.sqlAvant)
+        sql(s);
+    ouvrir();
+    const QString avant = emplacements();
+    scanner(c.code);
+    if (c.colonne) {
+        EXPECT_EQ(emplacement(c.colonne, c.etage).value(1), 201);
+        EXPECT_EQ(emplacement(c.colonne, c.etage).value(3), c.code);
+    } else {
+        EXPECT_EQ(emplacements(), avant);
+    }
+    EXPECT_EQ(m_lcd.tous(), c.lcd);
+    EXPECT_EQ(champ()->text().isEmpty(), c.champVide);
+    EXPECT_EQ(m_mecanisme.appels.size(), c.appelsMecanisme);
+    EXPECT_TRUE(journalRows().isEmpty()) << contextesJournal().join(',').toStdString();
+    fermer();
+}
+
+const QString PleinBas =
+    QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = 201 WHERE Etage < 3");
+const QString PleinHaut =
+    QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = 104 WHERE Reference IS NULL "
+                   "AND Etage > 2");
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, ScanTest,
+    ::testing::Values(
+        CasScan{"VoucherToTheFirstFreeLowerLocation",
+                NsteListe,
+                {},
+                {ligneLCD(QStringLiteral("7201583094779745Etag"), QStringLiteral("e: 2"))},
+                14,
+                2,
+                true,
+                2},
+        CasScan{"VoucherNeverAboveLevel2",
+                NsteListe,
+                {PleinBas},
+                {ligneLCD(QStringLiteral("Pas d'emplacementdis"), QStringLiteral("ponible"))},
+                0,
+                0,
+                false,
+                0},
+        CasScan{"PhoneWithNoCatalogueBarcodeForItsEan13",
+                ImeiListe,
+                {QStringLiteral(
+                    "UPDATE ArticleEnStock SET CodeBar = '0000000000000' WHERE Reference = 106")},
+                {},
+                0,
+                0,
+                true,
+                0},
+        CasScan{"FourteenCharacters", QStringLiteral("35209106443337"), {}, {}, 0, 0, false, 0},
+        CasScan{"SeventeenCharacters", QStringLiteral("72015830947797451"), {}, {}, 0, 0, false, 0},
+        // Taken as text: no quote breaks the search, no wildcard matches a phone in the machine.
+        CasScan{"AQuote", QStringLiteral("35209106443337'"), {}, {}, 0, 0, true, 0},
+        CasScan{"PhonesFull",
+                ImeiListe,
+                {PleinHaut},
+                {ligneLCD(QStringLiteral("Pas d'emplacementdis"), QStringLiteral("ponible"))},
+                0,
+                0,
+                false,
+                0},
+        CasScan{"AWildcard", QStringLiteral("35209101410037%"), {}, {}, 0, 0, true, 0},
+        CasScan{"AnUnderscore", QStringLiteral("35209101410037_"), {}, {}, 0, 0, true, 0}),
+    [](const ::testing::TestParamInfo<CasScan> &cas) { return std::string(cas.param.nom); });
 
 TEST_F(RemplissageTest, RearLoading_TurnsTheColumnToTheRearOpeningWithoutOpeningADoor)
 {
