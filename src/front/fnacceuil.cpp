@@ -119,6 +119,61 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage,
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setStyleSheet(KioskStyle::feuille());
 
+    construireTuiles();
+
+    m_picture2 = cache(new QLabel(this));
+    m_picture2->setObjectName(QStringLiteral("Picture2"));
+    auto *cmdFR = KioskStyle::bouton(QStringLiteral("CmdFR"), QStringLiteral("Appuyez ici"),
+                                     QStringLiteral("langue"), this);
+    auto *cmdEN = KioskStyle::bouton(QStringLiteral("CmdEN"), QStringLiteral("Touch here"),
+                                     QStringLiteral("langue"), this);
+    connect(cmdFR, &QPushButton::clicked, this, [this] { choisirLangue(QStringLiteral("FR")); });
+    connect(cmdEN, &QPushButton::clicked, this, [this] { choisirLangue(QStringLiteral("EN")); });
+    auto *drapeauFR = new QLabel(QStringLiteral("Français"), this);
+    auto *drapeauEN = new QLabel(QStringLiteral("English"), this);
+
+    QWidget *ssPanel1 = construireElementsCaches();
+
+    m_accroche = KioskStyle::titre(QString(), this);
+    m_accroche->setText(QStringLiteral("Touchez un article · Touch an item"));
+    m_accroche->setAlignment(Qt::AlignCenter);
+    auto *langues = new QHBoxLayout;
+    langues->addStretch(1);
+    for (auto [bouton, legende] : {std::pair{cmdFR, drapeauFR}, std::pair{cmdEN, drapeauEN}}) {
+        auto *colonne = new QVBoxLayout;
+        legende->setAlignment(Qt::AlignCenter);
+        colonne->addWidget(legende);
+        colonne->addWidget(bouton);
+        langues->addLayout(colonne);
+        langues->addSpacing(40);
+    }
+    langues->addStretch(1);
+    auto *racine = new QVBoxLayout(this);
+    racine->setContentsMargins(48, 36, 48, 36);
+    racine->setSpacing(24);
+    racine->addWidget(KioskStyle::bandeau(this));
+    racine->addWidget(m_accroche);
+    // While the kiosk takes no customer (store refusing writes, the night's run).
+    m_labelDispo = cache(KioskStyle::alerte(
+        QStringLiteral("LabelDispo"),
+        QStringLiteral("Momentanément indisponible\nTemporary unavailable"), this));
+    m_labelDispo->setAlignment(Qt::AlignCenter);
+    racine->addWidget(m_tuiles, 1);
+    racine->addWidget(m_labelDispo, 1);
+    racine->addWidget(ssPanel1);
+    racine->addLayout(langues);
+
+    construireMinuteries();
+    construireSupervisionEtFilm();
+    connect(&State::disponibilite(), &State::Disponibilite::changee, this,
+            &FnAcceuil::afficherDisponibilite);
+    afficherDisponibilite();
+    qApp->installEventFilter(this);
+}
+
+// The six article tiles, each an image, a name and a price a touch on either selects.
+void FnAcceuil::construireTuiles()
+{
     m_tuiles = new QWidget(this);
     auto *grille = new QGridLayout(m_tuiles);
     grille->setContentsMargins(0, 0, 0, 0);
@@ -152,21 +207,14 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage,
         m_prix[i] = prix;
         grille->addWidget(carte, i / 3, i % 3);
     }
+}
 
-    m_picture2 = cache(new QLabel(this));
-    m_picture2->setObjectName(QStringLiteral("Picture2"));
-    auto *cmdFR = KioskStyle::bouton(QStringLiteral("CmdFR"), QStringLiteral("Appuyez ici"),
-                                     QStringLiteral("langue"), this);
-    auto *cmdEN = KioskStyle::bouton(QStringLiteral("CmdEN"), QStringLiteral("Touch here"),
-                                     QStringLiteral("langue"), this);
-    connect(cmdFR, &QPushButton::clicked, this, [this] { choisirLangue(QStringLiteral("FR")); });
-    connect(cmdEN, &QPushButton::clicked, this, [this] { choisirLangue(QStringLiteral("EN")); });
-    auto *drapeauFR = new QLabel(QStringLiteral("Français"), this);
-    auto *drapeauEN = new QLabel(QStringLiteral("English"), this);
-
-    // Panels and labels the terminal link and staff functions use; hidden on a working kiosk.
-    auto *ssPanel1 = cache(KioskStyle::alerte(QStringLiteral("SSPanel1"),
-                                              QStringLiteral("HORS SERVICE -  NOT WORKING"), this));
+// Panels and labels the terminal link and staff functions use; hidden on a working kiosk. The
+// link's panel (SSPanel1) comes back for the layout.
+QWidget *FnAcceuil::construireElementsCaches()
+{
+    QLabel *ssPanel1 = cache(KioskStyle::alerte(
+        QStringLiteral("SSPanel1"), QStringLiteral("HORS SERVICE -  NOT WORKING"), this));
     m_ssPanel1 = ssPanel1;
     m_affichageTerminal = std::make_unique<AffichageAccueil>(*this);
     m_terminal.installerAffichages(m_terminal.affichagePaiement(), m_affichageTerminal.get());
@@ -194,36 +242,12 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage,
     labelSimu->setProperty("index", 0);
     m_ssPanelVideo = cache(new QLabel(this));
     m_ssPanelVideo->setObjectName(QStringLiteral("SSPanelVideo"));
+    return ssPanel1;
+}
 
-    m_accroche = KioskStyle::titre(QString(), this);
-    m_accroche->setText(QStringLiteral("Touchez un article · Touch an item"));
-    m_accroche->setAlignment(Qt::AlignCenter);
-    auto *langues = new QHBoxLayout;
-    langues->addStretch(1);
-    for (auto [bouton, legende] : {std::pair{cmdFR, drapeauFR}, std::pair{cmdEN, drapeauEN}}) {
-        auto *colonne = new QVBoxLayout;
-        legende->setAlignment(Qt::AlignCenter);
-        colonne->addWidget(legende);
-        colonne->addWidget(bouton);
-        langues->addLayout(colonne);
-        langues->addSpacing(40);
-    }
-    langues->addStretch(1);
-    auto *racine = new QVBoxLayout(this);
-    racine->setContentsMargins(48, 36, 48, 36);
-    racine->setSpacing(24);
-    racine->addWidget(KioskStyle::bandeau(this));
-    racine->addWidget(m_accroche);
-    // While the kiosk takes no customer (store refusing writes, the night's run).
-    m_labelDispo = cache(KioskStyle::alerte(
-        QStringLiteral("LabelDispo"),
-        QStringLiteral("Momentanément indisponible\nTemporary unavailable"), this));
-    m_labelDispo->setAlignment(Qt::AlignCenter);
-    racine->addWidget(m_tuiles, 1);
-    racine->addWidget(m_labelDispo, 1);
-    racine->addWidget(ssPanel1);
-    racine->addLayout(langues);
-
+// The film, the automatic return and the hourly check: their timers and what each does.
+void FnAcceuil::construireMinuteries()
+{
     auto timer = [this](int interval) {
         auto *t = new Platform::KioskTimer(this);
         t->setInterval(interval);
@@ -263,6 +287,11 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage,
                 QTimer::singleShot(0, this, [this, i] { toucherTuile(i); });
         });
     }
+}
+
+// The hourly check and the night, and the film's player, with what they ask of this screen.
+void FnAcceuil::construireSupervisionEtFilm()
+{
     Supervision::Actions actions;
     actions.base = [this] { return ouvrirBase(false) ? m_base.get() : nullptr; };
     actions.arreterVideo = [this] { ArreterVideo(); };
@@ -279,10 +308,6 @@ FnAcceuil::FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage,
     lecteur.terminer = [this] { terminer(); };
     lecteur.ouvrirRemplissage = [this] { ouvrirRemplissage(); };
     m_video = std::make_unique<Media::FrmVideo>(std::move(lecteur));
-    connect(&State::disponibilite(), &State::Disponibilite::changee, this,
-            &FnAcceuil::afficherDisponibilite);
-    afficherDisponibilite();
-    qApp->installEventFilter(this);
 }
 
 void FnAcceuil::afficherDisponibilite()

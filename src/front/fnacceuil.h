@@ -93,6 +93,10 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void construireTuiles();
+    QWidget *construireElementsCaches();
+    void construireMinuteries();
+    void construireSupervisionEtFilm();
     void toucherTuile(int i);
     void choisirLangue(const QString &langue);
     void tickAnimation();
