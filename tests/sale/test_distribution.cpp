@@ -237,15 +237,6 @@ protected:
         return {};
     }
 
-    QStringList journal(const QString &contexte) const
-    {
-        QStringList textes;
-        for (const Mt::JournalRow &row : journalRows()) {
-            if (row.contexte == contexte)
-                textes << row.erreur;
-        }
-        return textes;
-    }
 
     // The customer presses the button as soon as it is offered (manual clock).
     void appuyerDesQuePropose()

@@ -146,15 +146,6 @@ protected:
             .at(0)
             .toLongLong();
     }
-    QStringList journal(const QString &contexte) const
-    {
-        QStringList textes;
-        for (const Mt::JournalRow &row : journalRows()) {
-            if (row.contexte == contexte)
-                textes << row.erreur;
-        }
-        return textes;
-    }
 
     Machine::GrafcetLibrary m_lib;
     Mt::MecanismeEnregistre m_mecanisme{m_lib};

@@ -134,15 +134,6 @@ protected:
             .valeur(0, QStringLiteral("n"))
             .toInt();
     }
-    QStringList journal(const QString &contexte) const
-    {
-        QStringList t;
-        for (const Movendi::Test::JournalRow &r : journalRows()) {
-            if (r.contexte == contexte)
-                t << r.erreur;
-        }
-        return t;
-    }
     // Debit amounts the terminal was asked for, in cents.
     QList<int> debits() const
     {

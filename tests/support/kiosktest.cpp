@@ -46,6 +46,16 @@ void KioskTest::layOutApplicationFolder() const
     ASSERT_TRUE(report.ok) << report.lines.join(QLatin1Char('\n')).toStdString();
 }
 
+QStringList KioskTest::journal(const QString &contexte) const
+{
+    QStringList textes;
+    for (const JournalRow &row : journalRows()) {
+        if (row.contexte == contexte)
+            textes << row.erreur;
+    }
+    return textes;
+}
+
 void KioskTest::useApplicationFolder(bool lire) const
 {
     layOutApplicationFolder();

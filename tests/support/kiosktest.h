@@ -41,6 +41,8 @@ protected:
     void useExchangeFolder() const;
     void createJournal() const;
     QList<JournalRow> journalRows() const;
+    // The error texts journalled under a context, oldest first.
+    QStringList journal(const QString &contexte) const;
 
     // Installed for the fixture's life.
     ManualClock m_clock;
