@@ -237,7 +237,6 @@ protected:
         return {};
     }
 
-
     // The customer presses the button as soon as it is offered (manual clock).
     void appuyerDesQuePropose()
     {
