@@ -4,6 +4,7 @@
 
 #include "front/fnacceuil.h"
 #include "machine/automate.h"
+#include "media/frmvideo.h"
 #include "platform/portoutput.h"
 #include "platform/profilefile.h"
 #include "platform/seams.h"
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <optional>
 #include <ostream>
@@ -215,6 +217,27 @@ TEST_F(RemplissageTest, PhoneScanned_GoesToTheFirstFreeUpperLocationWithTheLists
                                                 QStringLiteral("OpenDoor(%1)").arg(place)}));
     EXPECT_EQ(champ()->text(), ImeiListe);
     EXPECT_TRUE(journalRows().isEmpty());
+}
+
+// The night ends by starting the film; staff on the refill screen keep it: a modal film over the
+// screen they scan into would take their keystrokes. The film waits until they leave.
+TEST_F(RemplissageTest, NightEnd_NoFilmOverStaffRefilling)
+{
+    ouvrir();
+    Front::FnAcceuil *accueil = m_screens.fnAcceuil();
+    bool filmMontre = false;
+    // Were the film shown, its modal loop would run this; hiding the player ends that loop.
+    QTimer::singleShot(0, accueil, [&] {
+        filmMontre = accueil->lecteur()->isVisible();
+        if (filmMontre)
+            accueil->ArreterVideo();
+    });
+    accueil->LancerVideo();
+    traiterEvenements();
+    EXPECT_FALSE(filmMontre);
+    EXPECT_FALSE(accueil->videoEnCours());
+    EXPECT_TRUE(m_screens.frmRemplissage()->isVisible());
+    fermer();
 }
 
 // The simulated display behind the kiosk's own output, mirrored where staff tools read it.
