@@ -16,6 +16,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev
     xvfb xdotool x11-xserver-utils sqlite3 python3-aiosmtpd python3-xlrd libreoffice-calc-nogui
     libcurl4-openssl-dev python3-pyftpdlib systemd dpkg-dev
+    libmosquitto-dev mosquitto mosquitto-clients
     qt6-multimedia-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
 )
 

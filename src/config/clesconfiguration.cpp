@@ -21,7 +21,8 @@ const QList<CleConfiguration> &clesConfiguration()
 {
     const QString base = QStringLiteral("Base de donnée"), machine = QStringLiteral("Machine"),
                   ports = QStringLiteral("PortCom"), email = QStringLiteral("Email"),
-                  ftp = QStringLiteral("FTP"), telecollecte = QStringLiteral("Télécollecte");
+                  ftp = QStringLiteral("FTP"), telecollecte = QStringLiteral("Télécollecte"),
+                  flotte = QStringLiteral("Flotte");
     using G = GenreCle;
     static const QList<CleConfiguration> cles = {
         {base, QStringLiteral("Nom"), 0, 0, QStringLiteral("DBMovendi"),
@@ -86,6 +87,24 @@ const QList<CleConfiguration> &clesConfiguration()
          QStringLiteral("mot de passe FTP"), G::MotDePasse},
         {ftp, QStringLiteral("Port"), 0, 0, QString::number(PortFtpParDefaut),
          QStringLiteral("port du serveur FTP"), G::PortReseau},
+        {flotte, QStringLiteral("Serveur"), 0, 0, QString(),
+         QStringLiteral("broker MQTT de la flotte (vide: pas de flotte)"), G::Texte},
+        {flotte, QStringLiteral("Port"), 0, 0, QString::number(PortFlotteParDefaut),
+         QStringLiteral("port du broker (8883 par défaut avec CA)"), G::PortReseau},
+        {flotte, QStringLiteral("Utilisateur"), 0, 0, QString(),
+         QStringLiteral("compte sur le broker (vide: aucun)"), G::Texte},
+        {flotte, QStringLiteral("MotDePasse"), 0, 0, QString(),
+         QStringLiteral("mot de passe sur le broker"), G::MotDePasse},
+        {flotte, QStringLiteral("CA"), 0, 0, QString(),
+         QStringLiteral("certificat de l'autorité: lien TLS, nom du broker vérifié"), G::Texte},
+        {flotte, QStringLiteral("Certificat"), 0, 0, QString(),
+         QStringLiteral("certificat client du kiosque (TLS)"), G::Texte},
+        {flotte, QStringLiteral("Cle"), 0, 0, QString(), QStringLiteral("clé du certificat client"),
+         G::Texte},
+        {flotte, QStringLiteral("Prefixe"), 0, 0, texte(PrefixeFlotteParDefaut),
+         QStringLiteral("début de chaque sujet"), G::Texte},
+        {flotte, QStringLiteral("Battement"), 0, 0, QString::number(BattementParDefautS),
+         QStringLiteral("secondes entre deux états; keep-alive MQTT"), G::Entier, 5},
     };
     return cles;
 }

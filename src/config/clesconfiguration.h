@@ -18,6 +18,10 @@ inline constexpr int PortSmtpParDefaut = 25;
 inline constexpr int NombreDestinatairesMail = 20; // "Mailto1" to "Mailto20"
 inline constexpr const char *MotDePasseFtpParDefaut = "kv42tr63";
 inline constexpr int PortFtpParDefaut = 21;
+inline constexpr int PortFlotteParDefaut = 1883;
+inline constexpr int PortFlotteTlsParDefaut = 8883;
+inline constexpr const char *PrefixeFlotteParDefaut = "movendi/v1";
+inline constexpr int BattementParDefautS = 60;
 
 // How the kiosk uses a value, hence what a valid one is.
 enum class GenreCle {

@@ -1,14 +1,17 @@
 // The table of configuration keys against the operator's documentation: every key the kiosk
 // reads is documented under its section with its default, and nothing else is.
 #include "config/clesconfiguration.h"
+#include "config/reglagesflotte.h"
 
 #include <QFile>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 
 using namespace Movendi;
 
@@ -101,4 +104,56 @@ TEST(ClesConfiguration, FamiliesNumberedAsTheKioskAsksAndDefaultedPerMember)
             EXPECT_EQ(Config::defautCle(section, cle), QString::fromUtf8(c.defaut));
         }
     }
+}
+
+// The fleet's section: absent or without a server, no fleet; otherwise the link, its session
+// and will, and the topics as the contract names them.
+TEST(ReglagesFlotte, WhatTheSectionGives)
+{
+    struct Cas
+    {
+        const char *nom;
+        const char *section; // the lines of [Flotte]
+        bool flotte;
+        int port;
+        const char *prefixe;
+        int battement;
+    };
+    const Cas cas[] = {
+        {"absent", "", false, 0, "", 0},
+        {"no server", "Port=1884\n", false, 0, "", 0},
+        {"server only", "Serveur=broker.local\n", true, 1883, "movendi/v1/K_12_Gare_de_Lyon", 60},
+        {"TLS port", "Serveur=b\nCA=/etc/ca.pem\n", true, 8883, "movendi/v1/K_12_Gare_de_Lyon", 60},
+        {"port given with TLS", "Serveur=b\nCA=/etc/ca.pem\nPort=9000\n", true, 9000,
+         "movendi/v1/K_12_Gare_de_Lyon", 60},
+        {"bad values", "Serveur=b\nPort=99999\nBattement=2\nPrefixe=\n", true, 1883,
+         "movendi/v1/K_12_Gare_de_Lyon", 60},
+        {"own prefix and beat", "Serveur=b\nPrefixe=op/x/\nBattement=30\n", true, 1883,
+         "op/x/K_12_Gare_de_Lyon", 30},
+    };
+    QTemporaryDir dossier;
+    const QString ini = dossier.filePath(QStringLiteral("RURUDIZ.ini"));
+    for (const Cas &c : cas) {
+        SCOPED_TRACE(c.nom);
+        QFile f(ini);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QByteArray("[Machine]\nLocation=x\n") +
+                (*c.section ? QByteArray("[Flotte]\n") + c.section : QByteArray()));
+        f.close();
+        const std::optional<Config::ReglagesFlotte> r =
+            Config::lireReglagesFlotte(ini, QStringLiteral("K/12 Gare de Lyon"));
+        ASSERT_EQ(r.has_value(), c.flotte);
+        if (!r)
+            continue;
+        EXPECT_EQ(r->lien.port, c.port);
+        EXPECT_EQ(r->sujet(QStringLiteral("presence")),
+                  QString::fromUtf8(c.prefixe) + QStringLiteral("/presence"));
+        EXPECT_EQ(r->battementS, c.battement);
+        EXPECT_EQ(r->lien.keepAliveS, c.battement);
+        EXPECT_EQ(r->lien.identifiant, QStringLiteral("K_12_Gare_de_Lyon"));
+        EXPECT_EQ(r->lien.sujetTestament, r->sujet(QStringLiteral("presence")));
+        EXPECT_EQ(r->lien.testament, QByteArray("hors-ligne"));
+    }
+    EXPECT_EQ(Config::nomKiosque(QStringLiteral("Kiosque Été-3.b_x/#+")),
+              QStringLiteral("Kiosque__t_-3.b_x___"));
 }

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace Movendi::Test {
+
+// A real Mosquitto broker on 127.0.0.1, with its persistence in a temporary folder, started and
+// stopped by the test. Stopped and started again, it keeps its port and what it persisted, as a
+// broker that restarts does.
+class BrokerMqtt
+{
+public:
+    BrokerMqtt() = default;
+    ~BrokerMqtt();
+    BrokerMqtt(const BrokerMqtt &) = delete;
+    BrokerMqtt &operator=(const BrokerMqtt &) = delete;
+
+    // Adds a test failure and returns false when the broker does not come up.
+    bool start();
+    // SIGTERM: the broker saves its sessions and ends.
+    void stop();
+    quint16 port() const { return m_port; }
+    QString log() const;
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    quint16 m_port = 0;
+};
+
+} // namespace Movendi::Test
