@@ -4,14 +4,19 @@
 #include "platform/installation.h"
 #include "platform/lienmosquitto.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
+#include <string>
 
 using namespace Movendi::Platform;
 
@@ -145,5 +150,139 @@ TEST_F(LienMqttTest, Will_PublishedOnAnAbruptEndNotOnAnOrderlyStop)
     EXPECT_EQ(recuPar(m_broker.port(), QStringLiteral("t/K3/presence"), 1, 5),
               QStringList{QStringLiteral("hors-ligne")});
 }
+
+} // namespace
+
+namespace {
+
+// A CA, and certificates it signs, made with openssl in a folder of the test.
+class Certificats
+{
+public:
+    explicit Certificats(const QString &dossier) : m_dossier(dossier)
+    {
+        QFile::setPermissions(dossier, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                           QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                           QFileDevice::ExeOther);
+    }
+    bool autorite(const QString &nom)
+    {
+        return openssl({QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                        QStringLiteral("rsa:2048"), QStringLiteral("-nodes"),
+                        QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
+                        QStringLiteral("/CN=") + nom, QStringLiteral("-keyout"),
+                        chemin(nom + QStringLiteral(".key")), QStringLiteral("-out"),
+                        chemin(nom + QStringLiteral(".pem"))});
+    }
+    // A certificate for `dns` (its subject and only name), signed by the CA `ca`.
+    bool signe(const QString &nom, const QString &dns, const QString &ca)
+    {
+        const QString ext = chemin(nom + QStringLiteral(".ext"));
+        QFile f(ext);
+        if (!f.open(QIODevice::WriteOnly))
+            return false;
+        f.write(QStringLiteral("subjectAltName=DNS:%1\n").arg(dns).toUtf8());
+        f.close();
+        return openssl({QStringLiteral("req"), QStringLiteral("-newkey"),
+                        QStringLiteral("rsa:2048"), QStringLiteral("-nodes"),
+                        QStringLiteral("-subj"), QStringLiteral("/CN=") + dns,
+                        QStringLiteral("-keyout"), chemin(nom + QStringLiteral(".key")),
+                        QStringLiteral("-out"), chemin(nom + QStringLiteral(".csr"))}) &&
+               openssl({QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
+                        chemin(nom + QStringLiteral(".csr")), QStringLiteral("-CA"),
+                        chemin(ca + QStringLiteral(".pem")), QStringLiteral("-CAkey"),
+                        chemin(ca + QStringLiteral(".key")), QStringLiteral("-CAcreateserial"),
+                        QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-extfile"),
+                        ext, QStringLiteral("-out"), chemin(nom + QStringLiteral(".pem"))});
+    }
+    QString chemin(const QString &fichier) const { return m_dossier + QLatin1Char('/') + fichier; }
+
+private:
+    bool openssl(const QStringList &arguments) const
+    {
+        QProcess p;
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.start(QStringLiteral("openssl"), arguments);
+        const bool ok = p.waitForFinished(30000) && p.exitCode() == 0;
+        if (!ok)
+            ADD_FAILURE() << p.readAll().toStdString();
+        // The broker reads them as its own user.
+        for (const QString &f : QDir(m_dossier).entryList(QDir::Files))
+            QFile::setPermissions(m_dossier + QLatin1Char('/') + f, QFileDevice::ReadOwner |
+                                                                        QFileDevice::WriteOwner |
+                                                                        QFileDevice::ReadOther);
+        return ok;
+    }
+    QString m_dossier;
+};
+
+struct CasTls
+{
+    const char *nom;
+    const char *serveur; // the name the kiosk connects to
+    const char *ca;      // the CA it trusts
+    bool certificatClient;
+    bool connecte;
+};
+
+void PrintTo(const CasTls &c, std::ostream *os)
+{
+    *os << c.nom;
+}
+
+class LienMqttTlsTest : public ::testing::TestWithParam<CasTls>
+{
+protected:
+    Movendi::Test::ScaledClock m_horloge{10};
+    InstalledClock m_horlogeInstallee{&m_horloge};
+    Movendi::Test::BrokerMqtt m_broker;
+};
+
+// The broker's certificate must come from the CA the kiosk was given and name the server it
+// asked for; the broker takes only kiosks with a certificate of its CA.
+TEST_P(LienMqttTlsTest, BrokerNameAndCertificatesChecked)
+{
+    const CasTls &c = GetParam();
+    QTemporaryDir dossier;
+    Certificats certificats(dossier.path());
+    ASSERT_TRUE(certificats.autorite(QStringLiteral("ca")));
+    ASSERT_TRUE(certificats.autorite(QStringLiteral("autre")));
+    ASSERT_TRUE(certificats.signe(QStringLiteral("broker"), QStringLiteral("localhost"),
+                                  QStringLiteral("ca")));
+    ASSERT_TRUE(
+        certificats.signe(QStringLiteral("kiosque"), QStringLiteral("K1"), QStringLiteral("ca")));
+    ASSERT_TRUE(m_broker.start(
+        Movendi::Test::BrokerMqtt::Tls{certificats.chemin(QStringLiteral("ca.pem")),
+                                       certificats.chemin(QStringLiteral("broker.pem")),
+                                       certificats.chemin(QStringLiteral("broker.key"))}));
+
+    ReglagesLienMqtt r;
+    r.serveur = QString::fromUtf8(c.serveur);
+    r.port = m_broker.port();
+    r.identifiant = QStringLiteral("K1");
+    r.ca = certificats.chemin(QString::fromUtf8(c.ca) + QStringLiteral(".pem"));
+    if (c.certificatClient) {
+        r.certificat = certificats.chemin(QStringLiteral("kiosque.pem"));
+        r.cle = certificats.chemin(QStringLiteral("kiosque.key"));
+    }
+    LienMosquitto lien;
+    lien.demarrer(r);
+    if (c.connecte) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return lien.etat() == EtatLienMqtt::Connecte; }, 10000))
+            << lien.derniereErreur().toStdString() << m_broker.log().toStdString();
+    } else {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !lien.derniereErreur().isEmpty(); }, 10000));
+        EXPECT_NE(lien.etat(), EtatLienMqtt::Connecte);
+    }
+    lien.arreter();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Liens, LienMqttTlsTest,
+    ::testing::Values(CasTls{"Verifie", "localhost", "ca", true, true},
+                      CasTls{"NomAbsentDuCertificat", "127.0.0.1", "ca", true, false},
+                      CasTls{"AutreAutorite", "localhost", "autre", true, false},
+                      CasTls{"SansCertificatClient", "localhost", "ca", false, false}),
+    [](const ::testing::TestParamInfo<CasTls> &cas) { return std::string(cas.param.nom); });
 
 } // namespace

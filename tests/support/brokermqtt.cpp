@@ -16,7 +16,7 @@ BrokerMqtt::~BrokerMqtt()
     stop();
 }
 
-bool BrokerMqtt::start()
+bool BrokerMqtt::start(const std::optional<Tls> &tls)
 {
     if (m_port == 0) {
         QTcpServer libre;
@@ -45,6 +45,12 @@ bool BrokerMqtt::start()
                       .arg(m_port)
                       .arg(m_dir.path())
                       .toUtf8());
+    if (tls) {
+        fichier.write(QStringLiteral("cafile %1\ncertfile %2\nkeyfile %3\n"
+                                     "require_certificate true\n")
+                          .arg(tls->ca, tls->certificat, tls->cle)
+                          .toUtf8());
+    }
     fichier.close();
     const QString programme = QStandardPaths::findExecutable(
         QStringLiteral("mosquitto"), {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")});

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <optional>
+
 namespace Movendi::Test {
 
 // A real Mosquitto broker on 127.0.0.1, with its persistence in a temporary folder, started and
@@ -17,8 +19,17 @@ public:
     BrokerMqtt(const BrokerMqtt &) = delete;
     BrokerMqtt &operator=(const BrokerMqtt &) = delete;
 
+    // A TLS listener: the broker's certificate and key, and the CA its clients' certificates
+    // must come from (a client without one is refused).
+    struct Tls
+    {
+        QString ca;
+        QString certificat;
+        QString cle;
+    };
+
     // Adds a test failure and returns false when the broker does not come up.
-    bool start();
+    bool start(const std::optional<Tls> &tls = std::nullopt);
     // SIGTERM: the broker saves its sessions and ends.
     void stop();
     quint16 port() const { return m_port; }
