@@ -15,7 +15,7 @@ RANKS = {
     'movendi_platform_gui': 1, 'movendi_platform_media': 1, 'movendi_payment': 1,
     'movendi_state': 2, 'movendi_utilities': 3, 'movendi_journal': 4, 'movendi_config': 5,
     'movendi_store': 6, 'movendi_reporting': 7,
-    'movendi_sale': 8, 'movendi_stock': 8, 'movendi_media': 8,
+    'movendi_sale': 8, 'movendi_stock': 8, 'movendi_media': 8, 'movendi_flotte': 8,
     'movendi_screens': 9, 'movendi_i18n': 10,
     'movendi_sale_screens': 11, 'movendi_stock_screens': 11, 'movendi_media_screens': 11,
     'movendi_startup': 12, 'movendi_front': 13,

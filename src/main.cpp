@@ -1,10 +1,13 @@
 // movendi: the kiosk program.
+#include "config/reglagesflotte.h"
+#include "flotte/presenceflotte.h"
 #include "front/fnacceuil.h"
 #include "front/kioskscreens.h"
 #include "front/kiosque.h"
 #include "platform/applicationfolder.h"
 #include "platform/installation.h"
 #include "platform/lecteurqt.h"
+#include "platform/lienmosquitto.h"
 #include "platform/messagebox.h"
 #include "platform/seams.h"
 #include "platform/servicenotifier.h"
@@ -57,11 +60,22 @@ int main(int argc, char *argv[])
 
     int code = 0;
     switch (Startup::Main()) {
-    case Startup::IssueDemarrage::EnMarche:
+    case Startup::IssueDemarrage::EnMarche: {
+        // The fleet, when the configuration names a broker; without, nothing of it runs.
+        Platform::LienMosquitto lienFlotte;
+        std::unique_ptr<Flotte::PresenceFlotte> presence;
+        if (auto flotte = Config::lireReglagesFlotte(State::etat().CheminIni,
+                                                     State::etat().IdentiteMachine)) {
+            presence = std::make_unique<Flotte::PresenceFlotte>(lienFlotte, std::move(*flotte));
+            presence->demarrer();
+        }
         serviceManager.notifyReady();
         code = QApplication::exec();
         serviceManager.notifyStopping();
+        if (presence)
+            presence->arreter();
         break;
+    }
     case Startup::IssueDemarrage::AutreCopie:
         code = 3;
         break;

@@ -1,5 +1,7 @@
 // The kiosk program as an operator starts it: a separate process on a folder laid out by the
 // staff tool, on the offscreen platform or on a private X server.
+#include "brokermqtt.h"
+#include "config/reglagesflotte.h"
 #include "helperprocess.h"
 #include "kiosktest.h"
 #include "notificationsocket.h"
@@ -142,6 +144,52 @@ TEST_F(ProcessTest, Offscreen_RunsUntilAskedToStopAndWritesTheEndFlag)
     ASSERT_TRUE(m_kiosk.waitForFinished(10000));
     EXPECT_EQ(m_kiosk.exitCode(), 0);
     EXPECT_EQ(running(), QStringLiteral("NON"));
+}
+
+// The retained presence a subscriber reads now, empty when none.
+QString presenceRetenue(quint16 port, const QString &sujet)
+{
+    QProcess sub;
+    sub.start(QStringLiteral("mosquitto_sub"),
+              {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+               QString::number(port), QStringLiteral("-t"), sujet, QStringLiteral("-C"),
+               QStringLiteral("1"), QStringLiteral("-W"), QStringLiteral("1")});
+    sub.waitForFinished(5000);
+    return QString::fromUtf8(sub.readAllStandardOutput()).trimmed();
+}
+
+// With a broker in its configuration the kiosk says it is there, retained; killed, the broker
+// says it is gone for it; stopped in order, it says so itself.
+TEST_F(ProcessTest, Fleet_OnlineThenOfflineWhetherKilledOrStopped)
+{
+    Movendi::Test::BrokerMqtt broker;
+    ASSERT_TRUE(broker.start());
+    const QString ini = path(QStringLiteral("RURUDIZ.ini"));
+    const QString section = QStringLiteral("Flotte");
+    ASSERT_TRUE(Platform::writeProfileString(ini, section, QStringLiteral("Serveur"),
+                                             QStringLiteral("127.0.0.1")));
+    ASSERT_TRUE(Platform::writeProfileString(ini, section, QStringLiteral("Port"),
+                                             QString::number(broker.port())));
+    ASSERT_TRUE(Platform::writeProfileString(ini, section, QStringLiteral("Battement"),
+                                             QStringLiteral("5")));
+    const QString identite = Platform::readProfileString(ini, QStringLiteral("Machine"),
+                                                         QStringLiteral("Indentité Machine"))
+                                 .value;
+    const QString sujet =
+        QStringLiteral("movendi/v1/%1/presence").arg(Config::nomKiosque(identite));
+    for (const int signal : {SIGKILL, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        startKiosk(m_kiosk, QStringLiteral("offscreen"));
+        EXPECT_TRUE(Movendi::Test::HelperProcess::waitUntil(
+            [&] { return presenceRetenue(broker.port(), sujet) == QStringLiteral("en-ligne"); },
+            20000))
+            << broker.log().toStdString();
+        ::kill(pid_t(m_kiosk.processId()), signal);
+        ASSERT_TRUE(m_kiosk.waitForFinished(10000));
+        EXPECT_TRUE(Movendi::Test::HelperProcess::waitUntil(
+            [&] { return presenceRetenue(broker.port(), sujet) == QStringLiteral("hors-ligne"); },
+            10000));
+    }
 }
 
 TEST_F(ProcessTest, Offscreen_SecondCopyOnTheSameFolder_EndsAtOnce)
