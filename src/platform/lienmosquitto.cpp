@@ -3,6 +3,8 @@
 #include "platform/clock.h"
 #include "platform/seams.h"
 
+#include <QHostAddress>
+#include <QHostInfo>
 #include <QSocketNotifier>
 
 #include <mosquitto.h>
@@ -125,16 +127,46 @@ void LienMosquitto::tenter()
             return;
     }
 
-    const QByteArray hote = m_reglages.serveur.toUtf8();
     m_limiteTentative = clock().callAfter(DelaiTentativeMs, [this] {
         m_limiteTentative = 0;
         if (m_etat == EtatLienMqtt::Connexion)
             echec(QStringLiteral("no answer from the broker within %1 s")
                       .arg(DelaiTentativeMs / 1000));
     });
-    const int rc =
-        mosquitto_connect_async(m_client, hote.constData(), m_reglages.port, m_reglages.keepAliveS);
-    if (!verifier(rc, "connect"))
+    // libmosquitto resolves a name on the calling thread: a dead resolver would hold the
+    // screens. The name is looked up off this thread first.
+    if (QHostAddress().setAddress(m_reglages.serveur)) {
+        connecterA(m_reglages.serveur);
+        return;
+    }
+    const quint64 tentative = m_tentative;
+    QHostInfo::lookupHost(m_reglages.serveur, this, [this, tentative](const QHostInfo &info) {
+        if (tentative != m_tentative || m_etat != EtatLienMqtt::Connexion || !m_client)
+            return;
+        if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
+            echec(QStringLiteral("name lookup: %1").arg(info.errorString()));
+            return;
+        }
+        // Without TLS an address found is used (IPv4 first, as brokers listen there most)
+        // and libmosquitto resolves nothing. With TLS the certificate is checked against the
+        // name, which libmosquitto then resolves again, just after this lookup answered.
+        QHostAddress adresse = info.addresses().constFirst();
+        for (const QHostAddress &a : info.addresses()) {
+            if (a.protocol() == QAbstractSocket::IPv4Protocol) {
+                adresse = a;
+                break;
+            }
+        }
+        connecterA(m_reglages.ca.isEmpty() ? adresse.toString() : m_reglages.serveur);
+    });
+}
+
+void LienMosquitto::connecterA(const QString &hote)
+{
+    const QByteArray h = hote.toUtf8();
+    if (!verifier(mosquitto_connect_async(m_client, h.constData(), m_reglages.port,
+                                          m_reglages.keepAliveS),
+                  "connect"))
         return;
     surveiller();
     m_minuterie = clock().callAfter(1000, [this] { entretenir(); });
@@ -232,6 +264,8 @@ void LienMosquitto::planifier()
 
 void LienMosquitto::fermerClient()
 {
+    // A name lookup still under way belongs to the attempt that ends here.
+    ++m_tentative;
     m_lecture.reset();
     m_ecriture.reset();
     if (m_client) {

@@ -13,9 +13,9 @@ namespace Movendi::Platform {
 
 // The link over libmosquitto, driven from the Qt event loop of the thread it lives on: socket
 // notifiers call mosquitto_loop_read/write, the clock seam calls mosquitto_loop_misc every
-// second; no thread of its own. Each attempt uses a fresh client (the session lives on the
-// broker under the client id) and gives up after its bound; then the next waits its turn on
-// the back-off schedule.
+// second; no thread of its own (a host name is looked up through Qt's resolver first). Each attempt
+// uses a fresh client (the session lives on the broker under the client id) and gives up after its
+// bound; then the next waits its turn on the back-off schedule.
 class LienMosquitto final : public LienMqtt
 {
     Q_OBJECT
@@ -36,6 +36,7 @@ public:
 
 private:
     void tenter();
+    void connecterA(const QString &hote);
     // Ends the attempt or link: the client goes, the next attempt is planned.
     void echec(const QString &raison);
     void fermerClient();
@@ -66,6 +67,7 @@ private:
     quint64 m_minuterie = 0;
     quint64 m_limiteTentative = 0;
     bool m_dansPas = false;
+    quint64 m_tentative = 0;
     // Set by the callbacks or a stop inside a step, carried out after it.
     std::optional<QString> m_finDemandee;
     bool m_arretDemande = false;

@@ -133,6 +133,23 @@ TEST_F(LienMqttTest, NothingListening_AttemptsGoOnWithTheirReason)
     EXPECT_EQ(lien.etat(), EtatLienMqtt::Arrete);
 }
 
+// A name that does not resolve ends the attempt like a broker that does not answer; a name that
+// does is connected to by its address.
+TEST_F(LienMqttTest, HostNames_LookedUpOffTheUiThread)
+{
+    LienMosquitto inconnu;
+    ReglagesLienMqtt r = reglages();
+    r.serveur = QStringLiteral("broker-absent.invalid");
+    inconnu.demarrer(r);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !inconnu.derniereErreur().isEmpty(); }, 15000));
+    EXPECT_NE(inconnu.etat(), EtatLienMqtt::Connecte);
+
+    LienMosquitto local;
+    r.serveur = QStringLiteral("localhost");
+    r.identifiant = QStringLiteral("K4");
+    EXPECT_TRUE(connecter(local, r)) << local.derniereErreur().toStdString();
+}
+
 // The will is the broker's word for a kiosk that vanished, not for one that said goodbye.
 TEST_F(LienMqttTest, Will_PublishedOnAnAbruptEndNotOnAnOrderlyStop)
 {
