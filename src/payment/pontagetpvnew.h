@@ -124,8 +124,8 @@ public:
     QByteArray EcouterDemEnr();
     QByteArray EcouterDemTC();
 
-    // The requests (Parts 5.2 and 5.3). Each returns a small result (named in resultatstpe.h)
-    // and journals refusals and faults.
+    // The requests of a sale and of the night. Each returns a small result (named in
+    // resultatstpe.h) and journals refusals and faults.
 
     /// Status: 255 a card is in the reader, 1 no card, -400 no line or link failure, -403
     /// security activated, -404 remote activity, -405 terminal not available.

@@ -191,7 +191,7 @@ void LienMosquitto::surveiller()
     connect(m_lecture.get(), &QSocketNotifier::activated, this, &LienMosquitto::lire);
     m_ecriture = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
     connect(m_ecriture.get(), &QSocketNotifier::activated, this, &LienMosquitto::ecrire);
-    // The connection itself completes on writability.
+    // The socket's connection completes on writability; the CONNECT waits behind it.
     m_ecriture->setEnabled(true);
 }
 
@@ -238,7 +238,7 @@ void LienMosquitto::entretenir()
 void LienMosquitto::suivreEcriture()
 {
     if (m_ecriture && m_client)
-        m_ecriture->setEnabled(m_etat == EtatLienMqtt::Connexion || mosquitto_want_write(m_client));
+        m_ecriture->setEnabled(mosquitto_want_write(m_client));
 }
 
 void LienMosquitto::echec(const QString &raison)

@@ -30,19 +30,6 @@ TEST(DelaiReconnexionTest, DoublesFromOneSecondUpToOneMinute)
         EXPECT_EQ(delaiReconnexionMs(echecs), ms) << echecs;
 }
 
-// What an independent client (mosquitto_sub) receives on a topic: retained messages included.
-QStringList recuPar(quint16 port, const QString &sujet, int combien, int secondes)
-{
-    QProcess sub;
-    sub.start(QStringLiteral("mosquitto_sub"),
-              {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-               QString::number(port), QStringLiteral("-t"), sujet, QStringLiteral("-C"),
-               QString::number(combien), QStringLiteral("-W"), QString::number(secondes)});
-    sub.waitForFinished((secondes + 5) * 1000);
-    return QString::fromUtf8(sub.readAllStandardOutput())
-        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
 class LienMqttTest : public ::testing::Test
 {
 protected:
@@ -94,7 +81,7 @@ TEST_F(LienMqttTest, PublishedAcknowledged_SubscribedReceived)
     ASSERT_TRUE(id);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !acquittes.isEmpty(); }, 5000));
     EXPECT_EQ(acquittes.first().at(0).toInt(), *id);
-    EXPECT_EQ(recuPar(m_broker.port(), QStringLiteral("t/K1/etat"), 1, 3),
+    EXPECT_EQ(m_broker.recu(QStringLiteral("t/K1/etat"), 1, 3),
               QStringList{QStringLiteral("{\"v\":1}")});
 }
 
@@ -158,13 +145,13 @@ TEST_F(LienMqttTest, Will_PublishedOnAnAbruptEndNotOnAnOrderlyStop)
         ASSERT_TRUE(connecter(lien, reglages(QStringLiteral("K2"))));
         lien.arreter();
     }
-    EXPECT_TRUE(recuPar(m_broker.port(), QStringLiteral("t/K2/presence"), 1, 2).isEmpty());
+    EXPECT_TRUE(m_broker.recu(QStringLiteral("t/K2/presence"), 1, 2).isEmpty());
 
     auto lien = std::make_unique<LienMosquitto>();
     ASSERT_TRUE(connecter(*lien, reglages(QStringLiteral("K3"))));
     // Gone without a DISCONNECT, as a killed kiosk's socket is closed by its kernel.
     lien.reset();
-    EXPECT_EQ(recuPar(m_broker.port(), QStringLiteral("t/K3/presence"), 1, 5),
+    EXPECT_EQ(m_broker.recu(QStringLiteral("t/K3/presence"), 1, 5),
               QStringList{QStringLiteral("hors-ligne")});
 }
 

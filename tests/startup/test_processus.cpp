@@ -146,18 +146,6 @@ TEST_F(ProcessTest, Offscreen_RunsUntilAskedToStopAndWritesTheEndFlag)
     EXPECT_EQ(running(), QStringLiteral("NON"));
 }
 
-// The retained presence a subscriber reads now, empty when none.
-QString presenceRetenue(quint16 port, const QString &sujet)
-{
-    QProcess sub;
-    sub.start(QStringLiteral("mosquitto_sub"),
-              {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-               QString::number(port), QStringLiteral("-t"), sujet, QStringLiteral("-C"),
-               QStringLiteral("1"), QStringLiteral("-W"), QStringLiteral("1")});
-    sub.waitForFinished(5000);
-    return QString::fromUtf8(sub.readAllStandardOutput()).trimmed();
-}
-
 // With a broker in its configuration the kiosk says it is there, retained; killed, the broker
 // says it is gone for it; stopped in order, it says so itself.
 TEST_F(ProcessTest, Fleet_OnlineThenOfflineWhetherKilledOrStopped)
@@ -181,13 +169,13 @@ TEST_F(ProcessTest, Fleet_OnlineThenOfflineWhetherKilledOrStopped)
         SCOPED_TRACE(signal);
         startKiosk(m_kiosk, QStringLiteral("offscreen"));
         EXPECT_TRUE(Movendi::Test::HelperProcess::waitUntil(
-            [&] { return presenceRetenue(broker.port(), sujet) == QStringLiteral("en-ligne"); },
+            [&] { return broker.recu(sujet, 1, 1) == QStringList{QStringLiteral("en-ligne")}; },
             20000))
             << broker.log().toStdString();
         ::kill(pid_t(m_kiosk.processId()), signal);
         ASSERT_TRUE(m_kiosk.waitForFinished(10000));
         EXPECT_TRUE(Movendi::Test::HelperProcess::waitUntil(
-            [&] { return presenceRetenue(broker.port(), sujet) == QStringLiteral("hors-ligne"); },
+            [&] { return broker.recu(sujet, 1, 1) == QStringList{QStringLiteral("hors-ligne")}; },
             10000));
     }
 }

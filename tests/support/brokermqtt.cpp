@@ -87,6 +87,18 @@ void BrokerMqtt::stop()
     }
 }
 
+QStringList BrokerMqtt::recu(const QString &sujet, int combien, int secondes) const
+{
+    QProcess sub;
+    sub.start(QStringLiteral("mosquitto_sub"),
+              {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+               QString::number(m_port), QStringLiteral("-t"), sujet, QStringLiteral("-C"),
+               QString::number(combien), QStringLiteral("-W"), QString::number(secondes)});
+    sub.waitForFinished((secondes + 5) * 1000);
+    return QString::fromUtf8(sub.readAllStandardOutput())
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
 QString BrokerMqtt::log() const
 {
     return QString::fromUtf8(

@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <optional>
@@ -33,6 +34,9 @@ public:
     // SIGTERM: the broker saves its sessions and ends.
     void stop();
     quint16 port() const { return m_port; }
+    // What an independent client (mosquitto_sub) receives on a topic within `secondes`, retained
+    // messages included: at most `combien` payloads.
+    QStringList recu(const QString &sujet, int combien, int secondes) const;
     QString log() const;
 
 private:
