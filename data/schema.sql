@@ -141,6 +141,17 @@ CREATE TABLE IF NOT EXISTS EtatKiosque (
     Valeur TEXT
 );
 
+-- The fleet's outbox: one row per event for the operator's broker, written in the transaction
+-- of what it reports and deleted once the broker acknowledged it. Seq never goes back (the last
+-- one given is kept in EtatKiosque as SeqFlotte, and above it, beside the store file, in
+-- NOM.seq, which a restored backup does not bring back). Charge: the event's own fields (JSON).
+CREATE TABLE IF NOT EXISTS BoiteEnvoi (
+    Seq        INTEGER PRIMARY KEY,
+    Horodatage TEXT NOT NULL,
+    Type       TEXT NOT NULL,
+    Charge     TEXT NOT NULL
+);
+
 -- Every refill, destocking, inventory print and door presentation of the refill screen.
 -- Ecran: the routine; Code: what was scanned or typed; Resultat: what came of it.
 CREATE TABLE IF NOT EXISTS AuditStock (

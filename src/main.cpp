@@ -1,9 +1,10 @@
 // movendi: the kiosk program.
 #include "config/reglagesflotte.h"
-#include "flotte/presenceflotte.h"
+#include "flotte/serviceflotte.h"
 #include "front/fnacceuil.h"
 #include "front/kioskscreens.h"
 #include "front/kiosque.h"
+#include "front/suiviecran.h"
 #include "platform/applicationfolder.h"
 #include "platform/installation.h"
 #include "platform/lecteurqt.h"
@@ -14,6 +15,7 @@
 #include "platform/terminationsignal.h"
 #include "platform/widgetmessagebox.h"
 #include "startup/demarrage.h"
+#include "state/disponibilite.h"
 #include "state/etatdemarrage.h"
 
 #include <QApplication>
@@ -25,6 +27,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Movendi"));
+    QApplication::setApplicationVersion(QStringLiteral(MOVENDI_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
 
     State::etat().dossierApplication = Platform::resolveApplicationFolder(
@@ -58,22 +61,27 @@ int main(int argc, char *argv[])
     // from the event loop until the orderly end.
     Platform::ServiceNotifier serviceManager;
 
+    // The fleet, when the configuration names a broker; without, nothing of it runs. Its
+    // outbox is fed from here, so that the sales settled at start-up are told too.
+    Platform::LienMosquitto lienFlotte;
+    Flotte::ServiceFlotte flotte(lienFlotte,
+                                 State::etat().dossierApplication + QStringLiteral("/RURUDIZ.ini"));
+
     int code = 0;
     switch (Startup::Main()) {
     case Startup::IssueDemarrage::EnMarche: {
-        // The fleet, when the configuration names a broker; without, nothing of it runs.
-        Platform::LienMosquitto lienFlotte;
-        std::unique_ptr<Flotte::PresenceFlotte> presence;
-        if (auto flotte = Config::lireReglagesFlotte(State::etat().CheminIni,
-                                                     State::etat().IdentiteMachine)) {
-            presence = std::make_unique<Flotte::PresenceFlotte>(lienFlotte, std::move(*flotte));
-            presence->demarrer();
+        std::unique_ptr<Front::SuiviEcran> suivi;
+        if (flotte.actif()) {
+            Flotte::SourcesEtat sources;
+            sources.ecran = [&screens] { return Front::ecranCourant(screens); };
+            sources.enService = [] { return State::disponibilite().disponible(); };
+            flotte.demarrer(State::etat().IdentiteMachine, std::move(sources));
+            suivi = std::make_unique<Front::SuiviEcran>([&flotte] { flotte.changement(); });
         }
         serviceManager.notifyReady();
         code = QApplication::exec();
         serviceManager.notifyStopping();
-        if (presence)
-            presence->arreter();
+        flotte.arreter();
         break;
     }
     case Startup::IssueDemarrage::AutreCopie:

@@ -13,11 +13,15 @@
 #include "state/ecrans.h"
 #include "state/etatdemarrage.h"
 #include "state/gardes.h"
+#include "store/boiteenvoi.h"
 #include "store/conversions.h"
 #include "store/etatkiosque.h"
+#include "store/rapprochement.h"
 #include "store/sauvegarde.h"
 #include "store/storedatabase.h"
 #include "utilities/fonctionutilitaires.h"
+
+#include <QJsonObject>
 
 #include <cmath>
 
@@ -29,6 +33,43 @@ namespace {
 
 const QString sujetActivite = QStringLiteral("Rapport d'activité DA téléphones mobiles");
 const QString contexteTelecollecte = QStringLiteral("EnregistrerTelecollecte");
+const QString sujetEcart = QStringLiteral("Ecart de télécollecte");
+
+QJsonObject evenementTelecollecte(const Store::LigneRapprochement &r)
+{
+    return {{QStringLiteral("noRemise"), r.remise.noRemise},
+            {QStringLiteral("nbTransactions"), r.remise.nbTransactions
+                                                   ? QJsonValue(*r.remise.nbTransactions)
+                                                   : QJsonValue(QJsonValue::Null)},
+            {QStringLiteral("montantCentimes"), r.remise.montantCentimes},
+            {QStringLiteral("local"),
+             QJsonObject{{QStringLiteral("nbDebits"), r.local.nbDebits},
+                         {QStringLiteral("montantCentimes"), r.local.montantCentimes}}},
+            {QStringLiteral("ecart"), r.ecart}};
+}
+
+QString texteEcart(const Store::LigneRapprochement &r)
+{
+    const auto euros = [](qint64 centimes) {
+        return Money::Monnaie::depuisCentimes(centimes).texteCentimes();
+    };
+    QString texte =
+        QStringLiteral("%1: remise %2, terminal %3 transaction(s) pour %4 EUR, kiosque %5 "
+                       "débit(s) pour %6 EUR")
+            .arg(sujetEcart)
+            .arg(r.remise.noRemise)
+            .arg(r.remise.nbTransactions ? QString::number(*r.remise.nbTransactions)
+                                         : QStringLiteral("?"))
+            .arg(euros(r.remise.montantCentimes))
+            .arg(r.local.nbDebits)
+            .arg(euros(r.local.montantCentimes));
+    if (!r.aVerifier.isEmpty())
+        texte += QStringLiteral("; %1 vente(s) à vérifier dans la période%2")
+                     .arg(r.aVerifier.size())
+                     .arg(r.expliqueParAVerifier ? QStringLiteral(", qui expliquent l'écart")
+                                                 : QString());
+    return texte;
+}
 
 constexpr int TicksParControle = 60;
 constexpr int AppelsRapportMax = 4;
@@ -128,9 +169,12 @@ void Supervision::controlerActivite()
         Journal::SignalerErreur(QStringLiteral("TimerControl"), erreur);
         return;
     }
-    if (ventes.estVide())
-        m_actions.envoyerEmail(sujetActivite,
-                               corpsAlerteActivite(e.LocalisationMachine, e.IntervalControl));
+    if (ventes.estVide()) {
+        const QString corps = corpsAlerteActivite(e.LocalisationMachine, e.IntervalControl);
+        Store::ajouterAlarme(*base, QStringLiteral("aucune-vente"), QStringLiteral("TimerControl"),
+                             corps);
+        m_actions.envoyerEmail(sujetActivite, corps);
+    }
 }
 
 QDate Supervision::DernierJourTelecollecte()
@@ -224,17 +268,40 @@ void Supervision::EnregistrerTelecollecte()
                                                                         "inaccessible")));
         return;
     }
+    std::optional<Store::LigneRapprochement> remise;
     try {
-        base->executer(
-            QStringLiteral("INSERT INTO Telecollectes (LaDate, NbTransaction, Montant, NoRemise, "
-                           "Ticket) VALUES (?, ?, ?, ?, ?)"),
-            {Store::StoreDatabase::versBase(Platform::clock().now()),
-             lu.nbTransaction ? QVariant(*lu.nbTransaction) : QVariant(QMetaType(QMetaType::Int)),
-             Store::StoreDatabase::versBase(lu.montant), lu.noRemise,
-             Store::ConvertNullStr(impression)});
+        // The remittance, its reconciliation and its event together.
+        base->debuterTransaction();
+        try {
+            base->executer(
+                QStringLiteral("INSERT INTO Telecollectes (LaDate, NbTransaction, Montant, "
+                               "NoRemise, Ticket) VALUES (?, ?, ?, ?, ?)"),
+                {Store::StoreDatabase::versBase(Platform::clock().now()),
+                 lu.nbTransaction ? QVariant(*lu.nbTransaction)
+                                  : QVariant(QMetaType(QMetaType::Int)),
+                 Store::StoreDatabase::versBase(lu.montant), lu.noRemise,
+                 Store::ConvertNullStr(impression)});
+            remise = Store::derniereRemise(*base);
+            if (remise)
+                Store::ajouterEvenement(*base, QStringLiteral("telecollecte"),
+                                        evenementTelecollecte(*remise));
+            base->valider();
+        } catch (const Journal::ErreurExecution &) {
+            try {
+                base->annuler();
+            } catch (const Journal::ErreurExecution &) {
+                // The transaction is gone already.
+            }
+            throw;
+        }
     } catch (const Journal::ErreurExecution &erreur) {
         Journal::SignalerErreur(contexteTelecollecte, erreur);
         return;
+    }
+    if (remise && remise->ecart) {
+        const QString texte = texteEcart(*remise);
+        Journal::JournaliserErreur(contexteTelecollecte, texte);
+        m_actions.envoyerEmail(sujetEcart, texte);
     }
     // The row keeps the remittance even when its amount cannot be read.
     if (impression.contains(QLatin1String("MONTANT")) && !lu.montantLu)

@@ -13,6 +13,8 @@
 #include <sqlite3.h>
 #include <syslog.h>
 
+#include <utility>
+
 namespace Movendi::Journal {
 
 namespace {
@@ -70,7 +72,38 @@ bool inserer(sqlite3 *db, const QString &contexte, const QString &erreur, QStrin
     return ecrit;
 }
 
+ObservateurJournal &observateur()
+{
+    static ObservateurJournal o;
+    return o;
+}
+
 } // namespace
+
+ObservateurJournal observerJournal(ObservateurJournal nouveau)
+{
+    return std::exchange(observateur(), std::move(nouveau));
+}
+
+std::optional<qint64> erreursDepuis(const QDateTime &depuis)
+{
+    QString raison;
+    sqlite3 *db = ouvrirJournal(&raison);
+    if (!db)
+        return std::nullopt;
+    std::optional<qint64> n;
+    sqlite3_stmt *compte = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM Erreurs WHERE DateErreur >= ?", -1, &compte,
+                           nullptr) == SQLITE_OK) {
+        const QByteArray date = depuis.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8();
+        sqlite3_bind_text(compte, 1, date.constData(), int(date.size()), SQLITE_TRANSIENT);
+        if (sqlite3_step(compte) == SQLITE_ROW)
+            n = sqlite3_column_int64(compte, 0);
+    }
+    sqlite3_finalize(compte);
+    sqlite3_close(db);
+    return n;
+}
 
 bool JournaliserErreur(const QString &contexte, const QString &erreur)
 {
@@ -81,6 +114,12 @@ bool JournaliserErreur(const QString &contexte, const QString &erreur)
     if (!ecrit)
         journalSysteme(
             QStringLiteral("%1: %2 [journal d'erreurs: %3]").arg(contexte, erreur, raison));
+    static bool dansObservateur = false;
+    if (observateur() && !dansObservateur) {
+        dansObservateur = true;
+        observateur()(contexte, erreur);
+        dansObservateur = false;
+    }
     return ecrit;
 }
 

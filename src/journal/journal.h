@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
+
+#include <functional>
+#include <optional>
 
 namespace Movendi::Journal {
 
@@ -25,6 +29,15 @@ void journalSysteme(const QString &texte);
 
 // Records a caught failure as "N°: " + number + " " + description.
 void SignalerErreur(const QString &contexte, const ErreurExecution &erreur);
+
+// Told of each record after it went to the journal (or to the system log), for the fleet's
+// alarms. Returns the observer it replaces. A record made while the observer runs is not
+// passed to it again.
+using ObservateurJournal = std::function<void(const QString &contexte, const QString &erreur)>;
+ObservateurJournal observerJournal(ObservateurJournal observateur);
+
+// The records made since `depuis`; nothing when the journal cannot be read.
+std::optional<qint64> erreursDepuis(const QDateTime &depuis);
 
 inline constexpr const char *NomJournal = "MAINTEN.db";
 inline constexpr int DelaiVerrouJournalMs = 200;

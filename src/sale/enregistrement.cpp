@@ -15,6 +15,7 @@
 #include "sale/ticketclient.h"
 #include "sale/vente.h"
 #include "state/etatdemarrage.h"
+#include "store/boiteenvoi.h"
 #include "store/conversions.h"
 #include "store/storedatabase.h"
 #include "utilities/fonctionutilitaires.h"
@@ -142,6 +143,7 @@ qint64 enregistrerDansTransaction(StoreDatabase &base, JournalVente &journal, Et
         throw ErreurExecution(StoreDatabase::ErreurRequete,
                               QStringLiteral("vente %1 introuvable").arg(numeroVente));
     journal.enregistree(base, numeroVente);
+    Store::ajouterEvenementVente(base, numeroVente, paiement.PaymentAmountCents);
     return numeroVente;
 }
 

@@ -7,6 +7,7 @@
 #include "platform/pointarret.h"
 #include "platform/seams.h"
 #include "platform/watchdog.h"
+#include "store/boiteenvoi.h"
 #include "store/conversions.h"
 #include "store/storedatabase.h"
 #include "utilities/fonctionutilitaires.h"
@@ -56,15 +57,21 @@ ArticleDistribue contenuEmplacement(const Store::ResultatRequete &ligne)
     return {texte("IMEI"), texte("NoSIM"), texte("NoCommande"), texte("EAN13")};
 }
 
-void libererEmplacement(StoreDatabase &base, int noEmpl, const ArticleDistribue &servi)
+void libererEmplacement(StoreDatabase &base, int noEmpl, const ArticleDistribue &servi,
+                        const QString &cause)
 {
     // Only while it still holds what was served: a journal written late must not empty a
     // location staff have filled again since.
-    base.executer(QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = NULL, IMEI = NULL, "
-                                 "NoSIM = NULL, EAN13 = NULL, NoCommande = NULL WHERE NoEmpl = ? "
-                                 "AND IFNULL(IMEI, '') = IFNULL(?, '') AND IFNULL(NoSIM, '') = "
-                                 "IFNULL(?, '')"),
-                  {noEmpl, servi.IMEI, servi.NoSIM});
+    const int vides = base.executer(
+        QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = NULL, IMEI = NULL, "
+                       "NoSIM = NULL, EAN13 = NULL, NoCommande = NULL WHERE NoEmpl = ? "
+                       "AND IFNULL(IMEI, '') = IFNULL(?, '') AND IFNULL(NoSIM, '') = "
+                       "IFNULL(?, '')"),
+        {noEmpl, servi.IMEI, servi.NoSIM});
+    if (vides == 1)
+        Store::ajouterEvenementStock(
+            base, noEmpl, cause,
+            {std::nullopt, servi.IMEI, servi.IMEI.isEmpty() ? servi.NoSIM : QString()});
 }
 
 void JournalVente::oublier()
@@ -73,12 +80,14 @@ void JournalVente::oublier()
     m_videSurDisque = {false, false};
     m_article = 1;
     m_enRetard = false;
+    m_reprise = false;
 }
 
 void JournalVente::reprendre(const VenteInterrompue &vente)
 {
     oublier();
     m_vente = vente;
+    m_reprise = true;
     // A location reached was emptied in the transaction that recorded it.
     for (int i = 0; i < 2; ++i)
         m_videSurDisque[i] = vente.articles[i].etat == ArticleJournal::Atteint;
@@ -113,7 +122,7 @@ void JournalVente::ecrireLigne(StoreDatabase &base)
     for (int i = 0; i < 2; ++i) {
         const ArticleJournal &a = v.articles[i];
         if (a.etat == ArticleJournal::Atteint && !m_videSurDisque[i])
-            libererEmplacement(base, a.noEmpl, a.servi);
+            libererEmplacement(base, a.noEmpl, a.servi, causeStock());
     }
 }
 
@@ -216,8 +225,16 @@ bool JournalVente::article(StoreDatabase &base, int k, bool atteint, int noEmpl,
 {
     if (!ouvert()) {
         Platform::pointArret(atteint ? "journal: casier libéré" : "journal: article non livré");
-        if (atteint)
-            libererEmplacement(base, noEmpl, servi);
+        if (atteint) {
+            base.debuterTransaction();
+            try {
+                libererEmplacement(base, noEmpl, servi, causeStock());
+                base.valider();
+            } catch (const ErreurExecution &) {
+                annulerTransaction(base);
+                throw;
+            }
+        }
         return true;
     }
     ArticleJournal &a = m_vente.articles[k - 1];

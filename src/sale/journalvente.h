@@ -112,8 +112,14 @@ private:
     bool ecrire(Store::StoreDatabase &base, const char *point);
     void ecrireLigne(Store::StoreDatabase &base);
     void oublier();
+    // A location this journal empties was left by a sale, or by one settled at start-up.
+    QString causeStock() const
+    {
+        return m_reprise ? QStringLiteral("reprise") : QStringLiteral("vente");
+    }
 
     VenteInterrompue m_vente;
+    bool m_reprise = false;
     QString m_etapeAvantEnregistrement;
     std::array<bool, 2> m_videSurDisque{false, false};
     int m_article = 1;
@@ -124,7 +130,9 @@ private:
 // NoCommande and EAN13), null values as empty texts.
 ArticleDistribue contenuEmplacement(const Store::ResultatRequete &ligne);
 
-// Empties a location whose article the customer could reach, if it still holds that article.
-void libererEmplacement(Store::StoreDatabase &base, int noEmpl, const ArticleDistribue &servi);
+// Empties a location whose article the customer could reach, if it still holds that article,
+// with its stock event (cause "vente" or "reprise") in the caller's transaction.
+void libererEmplacement(Store::StoreDatabase &base, int noEmpl, const ArticleDistribue &servi,
+                        const QString &cause);
 
 } // namespace Movendi::Sale

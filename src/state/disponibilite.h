@@ -13,6 +13,7 @@ namespace Movendi::State {
 enum class Indisponibilite {
     MagasinNonInscriptible, // the store or the error journal refuses writes
     NuitEnCours,            // the nightly remittance, backup and reports
+    HorsServiceFlotte,      // the operator said so from the fleet's back-office
 };
 
 class Disponibilite : public QObject

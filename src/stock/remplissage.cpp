@@ -11,6 +11,7 @@
 #include "state/etatdemarrage.h"
 #include "stock/inventaire.h"
 #include "stock/listeimei.h"
+#include "store/boiteenvoi.h"
 #include "store/conversions.h"
 #include "store/storedatabase.h"
 #include "utilities/fonctionutilitaires.h"
@@ -39,6 +40,8 @@ QVariant nul()
 {
     return QVariant(QMetaType(QMetaType::LongLong));
 }
+
+const QString causeRemplissage = QStringLiteral("remplissage");
 
 void annulerTransaction(Store::StoreDatabase &base)
 {
@@ -248,6 +251,8 @@ void Remplissage::charger(const Article &article, const QString &code)
                                               .arg(code));
                 auditerStock(
                     b, {article.contexte, code, e.noEmpl, reference, QStringLiteral("chargé")});
+                Store::ajouterEvenementStock(b, e.noEmpl, causeRemplissage,
+                                             Store::contenuStock(b, e.noEmpl));
             });
         } catch (const ErreurExecution &) {
             // Nothing recorded: no door opens, and staff see why.
@@ -263,10 +268,14 @@ void Remplissage::charger(const Article &article, const QString &code)
                     .arg(e.noEmpl)
                     .arg(statut));
             enUneTransaction(b, [&] {
-                b.executer(QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = NULL, "
-                                          "IMEI = NULL, NoSIM = NULL, EAN13 = NULL, NoCommande = "
-                                          "NULL WHERE NoEmpl = ? AND Reference = ?"),
-                           {e.noEmpl, reference});
+                const Store::ContenuStock avant = Store::contenuStock(b, e.noEmpl);
+                if (b.executer(QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = NULL, "
+                                              "IMEI = NULL, NoSIM = NULL, EAN13 = NULL, "
+                                              "NoCommande = NULL WHERE NoEmpl = ? AND Reference "
+                                              "= ?"),
+                               {e.noEmpl, reference}) == 1)
+                    Store::ajouterEvenementStock(b, e.noEmpl, causeRemplissage,
+                                                 {std::nullopt, avant.imei, avant.serie});
                 auditerStock(b, {article.contexte, code, e.noEmpl, reference,
                                  QStringLiteral("non présenté (mécanisme: %1), emplacement "
                                                 "rendu libre")
@@ -414,6 +423,8 @@ void Remplissage::Destockage(std::int32_t reference)
         try {
             enUneTransaction(b, [&] {
                 for (const QVariantList &ligne : lignes.lignes) {
+                    const int noEmpl = ligne.at(0).toInt();
+                    const Store::ContenuStock avant = Store::contenuStock(b, noEmpl);
                     b.executer(QStringLiteral("UPDATE EmplacementsMachine1 SET Reference = "
                                               "NULL, IMEI = NULL, NoSIM = NULL, EAN13 = NULL, "
                                               "NoCommande = NULL WHERE NoEmpl = ?"),
@@ -421,6 +432,8 @@ void Remplissage::Destockage(std::int32_t reference)
                     auditerStock(b,
                                  {QStringLiteral("Destockage"), QString::number(reference),
                                   ligne.at(0).toLongLong(), reference, QStringLiteral("déstocké")});
+                    Store::ajouterEvenementStock(b, noEmpl, QStringLiteral("destockage"),
+                                                 {std::nullopt, avant.imei, avant.serie});
                 }
             });
         } catch (const ErreurExecution &) {
