@@ -1,21 +1,17 @@
 // movendi: the kiosk program.
-#include "config/reglagesflotte.h"
-#include "flotte/serviceflotte.h"
+#include "front/flottekiosque.h"
 #include "front/fnacceuil.h"
 #include "front/kioskscreens.h"
 #include "front/kiosque.h"
-#include "front/suiviecran.h"
 #include "platform/applicationfolder.h"
 #include "platform/installation.h"
 #include "platform/lecteurqt.h"
-#include "platform/lienmosquitto.h"
 #include "platform/messagebox.h"
 #include "platform/seams.h"
 #include "platform/servicenotifier.h"
 #include "platform/terminationsignal.h"
 #include "platform/widgetmessagebox.h"
 #include "startup/demarrage.h"
-#include "state/disponibilite.h"
 #include "state/etatdemarrage.h"
 
 #include <QApplication>
@@ -27,7 +23,6 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Movendi"));
-    QApplication::setApplicationVersion(QStringLiteral(MOVENDI_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
 
     State::etat().dossierApplication = Platform::resolveApplicationFolder(
@@ -63,27 +58,17 @@ int main(int argc, char *argv[])
 
     // The fleet, when the configuration names a broker; without, nothing of it runs. Its
     // outbox is fed from here, so that the sales settled at start-up are told too.
-    Platform::LienMosquitto lienFlotte;
-    Flotte::ServiceFlotte flotte(lienFlotte,
-                                 State::etat().dossierApplication + QStringLiteral("/RURUDIZ.ini"));
+    Front::FlotteKiosque flotte(screens);
 
     int code = 0;
     switch (Startup::Main()) {
-    case Startup::IssueDemarrage::EnMarche: {
-        std::unique_ptr<Front::SuiviEcran> suivi;
-        if (flotte.actif()) {
-            Flotte::SourcesEtat sources;
-            sources.ecran = [&screens] { return Front::ecranCourant(screens); };
-            sources.enService = [] { return State::disponibilite().disponible(); };
-            flotte.demarrer(State::etat().IdentiteMachine, std::move(sources));
-            suivi = std::make_unique<Front::SuiviEcran>([&flotte] { flotte.changement(); });
-        }
+    case Startup::IssueDemarrage::EnMarche:
+        flotte.demarrer();
         serviceManager.notifyReady();
         code = QApplication::exec();
         serviceManager.notifyStopping();
         flotte.arreter();
         break;
-    }
     case Startup::IssueDemarrage::AutreCopie:
         code = 3;
         break;

@@ -8,7 +8,6 @@
 #include "store/boiteenvoi.h"
 #include "store/storedatabase.h"
 
-#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -51,6 +50,11 @@ void ajouterMagasin(Store::StoreDatabase &base, QJsonObject &etat)
 
 } // namespace
 
+QString versionKiosque()
+{
+    return QStringLiteral(MOVENDI_VERSION);
+}
+
 QJsonObject etatKiosque(Store::StoreDatabase *base, const SourcesEtat &sources,
                         const Config::ReglagesFlotte &reglages, const QDateTime &depuis,
                         const QDateTime &maintenant)
@@ -58,7 +62,7 @@ QJsonObject etatKiosque(Store::StoreDatabase *base, const SourcesEtat &sources,
     QJsonObject etat{{QStringLiteral("v"), 1},
                      {QStringLiteral("kiosque"), reglages.kiosque},
                      {QStringLiteral("horodatage"), Store::horodatageFlotte(maintenant)},
-                     {QStringLiteral("version"), QCoreApplication::applicationVersion()},
+                     {QStringLiteral("version"), versionKiosque()},
                      {QStringLiteral("depuis"), Store::horodatageFlotte(depuis)},
                      {QStringLiteral("ecran"), sources.ecran ? sources.ecran() : QString()},
                      {QStringLiteral("enService"), sources.enService && sources.enService()}};

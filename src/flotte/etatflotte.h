@@ -19,6 +19,9 @@ class StoreDatabase;
 
 namespace Movendi::Flotte {
 
+// The kiosk's version as its events and state give it.
+QString versionKiosque();
+
 // What the state message says that only the screens know.
 struct SourcesEtat
 {

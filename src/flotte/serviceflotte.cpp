@@ -5,11 +5,13 @@
 #include "flotte/emetteurflotte.h"
 #include "flotte/presenceflotte.h"
 #include "journal/erreur.h"
+#include "journal/journal.h"
+#include "platform/clock.h"
 #include "platform/lienmqtt.h"
+#include "platform/seams.h"
 #include "store/boiteenvoi.h"
+#include "store/etatkiosque.h"
 #include "store/storedatabase.h"
-
-#include <QCoreApplication>
 
 namespace Movendi::Flotte {
 
@@ -25,9 +27,8 @@ void evenementVie(const char *type)
 {
     try {
         Store::StoreDatabase base;
-        Store::ajouterEvenementSeul(
-            base, QLatin1String(type),
-            {{QStringLiteral("version"), QCoreApplication::applicationVersion()}});
+        Store::ajouterEvenementSeul(base, QLatin1String(type),
+                                    {{QStringLiteral("version"), versionKiosque()}});
     } catch (const Journal::ErreurExecution &) {
         // No store: the kiosk's own start-up reports it.
     }
@@ -69,8 +70,35 @@ void ServiceFlotte::demarrer(const QString &identiteMachine, SourcesEtat sources
                                                     [etat] { etat->publier(); });
     m_commandes->retablir();
     m_presence = std::make_unique<PresenceFlotte>(m_lien, std::move(*reglages));
+    QObject::connect(&m_lien, &Platform::LienMqtt::connecte, m_emetteur.get(),
+                     [this] { noterLien(true, {}); });
+    QObject::connect(&m_lien, &Platform::LienMqtt::deconnecte, m_emetteur.get(),
+                     [this](const QString &raison) { noterLien(false, raison); });
+    noterLien(false, QStringLiteral("pas encore connecté"));
     evenementVie("demarrage");
     m_presence->demarrer();
+}
+
+void ServiceFlotte::noterLien(bool connecte, const QString &raison)
+{
+    // Once per change: a broker down for hours fails an attempt a minute.
+    if (m_lienNote == connecte)
+        return;
+    const bool perdu = m_lienNote.value_or(false);
+    m_lienNote = connecte;
+    const QString depuis = Store::StoreDatabase::versBase(Platform::clock().now()).toString();
+    try {
+        Store::StoreDatabase base;
+        Store::ecrireEtatKiosque(
+            base, QLatin1String(CleLienFlotte),
+            connecte ? QStringLiteral("connecté depuis ") + depuis
+                     : QStringLiteral("déconnecté depuis %1: %2").arg(depuis, raison));
+    } catch (const Journal::ErreurExecution &) {
+        // Staff then read an older state; the store's own alarm says why.
+    }
+    if (perdu)
+        Journal::JournaliserErreur(QLatin1String(AlarmesFlotte::ContexteFlotte),
+                                   QStringLiteral("lien avec le courtier perdu: ") + raison);
 }
 
 void ServiceFlotte::changement()

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 namespace Movendi::Platform {
 class LienMqtt;
@@ -44,9 +45,15 @@ public:
     EmetteurFlotte *emetteur() const { return m_emetteur.get(); }
 
     static constexpr qint64 DelaiArretMs = 2000;
+    // What staff read of the link (EtatKiosque): "connecté depuis ..." or "déconnecté depuis
+    // ...: reason", written when it changes.
+    static constexpr const char *CleLienFlotte = "LienFlotte";
 
 private:
+    void noterLien(bool connecte, const QString &raison);
+
     Platform::LienMqtt &m_lien;
+    std::optional<bool> m_lienNote;
     const QString m_cheminIni;
     bool m_actif = false;
     bool m_demarre = false;

@@ -2,6 +2,7 @@
 #include "commandes.h"
 
 #include "commandeconfig.h"
+#include "commandeflotte.h"
 #include "commandeinit.h"
 #include "commandejournal.h"
 #include "commandesauvegarde.h"
@@ -20,9 +21,10 @@ namespace Movendi::Admin {
 namespace {
 
 const Commande *const Commandes[] = {
-    &CommandeInit,       &CommandeConfig,    &CommandeJournal,  &CommandeStock,   &CommandeVentes,
-    &CommandeSauvegarde, &CommandeRestaurer, &CommandeExport,   &CommandeTpe,     &CommandeEmail,
-    &CommandeImprimante, &CommandeLcd,       &CommandeAutomate, &CommandeSynchro,
+    &CommandeInit,     &CommandeConfig,     &CommandeJournal,    &CommandeStock,
+    &CommandeVentes,   &CommandeSauvegarde, &CommandeRestaurer,  &CommandeExport,
+    &CommandeTpe,      &CommandeEmail,      &CommandeImprimante, &CommandeLcd,
+    &CommandeAutomate, &CommandeSynchro,    &CommandeFlotte,     &CommandeRapprochement,
 };
 
 bool demandeAide(const QString &argument)

@@ -5,8 +5,9 @@
 // the delivery (paiement-NAME-carte.png, paiement-NAME-distribution.png). With --remplissage a
 // staff member opens the refill screen (F12), scans the first phone and the first top-up voucher
 // of the delivery list as a keyboard-emulating scanner types them, closes each door, prints the
-// inventory (F11) and saves the screen (remplissage.png).
+// inventory (F11) and saves the screen (remplissage.png). --ventes N plays the sale N times.
 #include "client/clientscripte.h"
+#include "front/flottekiosque.h"
 #include "front/fnacceuil.h"
 #include "front/kioskscreens.h"
 #include "front/kiosque.h"
@@ -64,7 +65,8 @@ bool capturer(QWidget *ecran, const QString &fichier)
 
 // The customer of a whole sale: a tile, a top-up, validate, then the payment screen drives
 // itself; the card prompt and the delivery are captured, the article taken when offered.
-bool jouerVente(Front::KioskScreens &screens, const QString &nom, const QString &sortie)
+bool jouerVente(Front::KioskScreens &screens, const QString &nom, const QString &sortie,
+                bool captures = true)
 {
     Client::ClientScripte client(screens);
     if (!client.toucher(controle<QPushButton>(screens.fnAcceuil(), QStringLiteral("CmdFR"))) ||
@@ -79,6 +81,9 @@ bool jouerVente(Front::KioskScreens &screens, const QString &nom, const QString 
     bool ok = true;
     Client::ClientScripte::Suivi suivi;
     suivi.pendant = [&] {
+        if (!captures && paiement->isVisible() &&
+            paiement->LabelChoisisser()->text() == State::etat().Messages.MsgInsererCarte)
+            carteCapturee = true;
         if (!carteCapturee && paiement->isVisible() &&
             paiement->LabelChoisisser()->text() == State::etat().Messages.MsgInsererCarte) {
             carteCapturee = true;
@@ -90,7 +95,7 @@ bool jouerVente(Front::KioskScreens &screens, const QString &nom, const QString 
         }
     };
     suivi.avantDePrendre = [&] {
-        if (!distributionCapturee) {
+        if (!distributionCapturee && captures) {
             distributionCapturee = true;
             ok = capturer(paiement, QDir(sortie).filePath(
                                         QStringLiteral("paiement-%1-distribution.png").arg(nom))) &&
@@ -216,8 +221,8 @@ int main(int argc, char *argv[])
     const QStringList args = QApplication::arguments();
     const QString sortie = args.size() > 1 ? args.last() : QString();
     if (sortie.isEmpty() || sortie.startsWith(QLatin1String("--"))) {
-        std::fprintf(stderr,
-                     "usage: movendi-captures --dossier DIR [--vente NAME] OUTPUT_FOLDER\n");
+        std::fprintf(stderr, "usage: movendi-captures --dossier DIR [--vente NAME [--ventes N]] "
+                             "OUTPUT_FOLDER\n");
         return 64;
     }
     QDir().mkpath(sortie);
@@ -229,10 +234,13 @@ int main(int argc, char *argv[])
     const Platform::InstalledLecteurMedia lecteurInstalle(&lecteur);
     Front::Kiosque kiosque;
     Front::KioskScreens &screens = kiosque.ecrans();
+    // The fleet as the kiosk runs it, when the folder's configuration names a broker.
+    Front::FlotteKiosque flotte(screens);
     if (Startup::Main() != Startup::IssueDemarrage::EnMarche) {
         std::fprintf(stderr, "le kiosque n'a pas démarré\n");
         return 1;
     }
+    flotte.demarrer();
     if (args.contains(QStringLiteral("--remplissage"))) {
         bool ok = false;
         try {
@@ -245,8 +253,14 @@ int main(int argc, char *argv[])
     }
     const qsizetype vente = args.indexOf(QStringLiteral("--vente"));
     if (vente >= 0 && vente + 2 < args.size()) {
-        const bool ok = jouerVente(screens, args.at(vente + 1), sortie);
+        // --ventes N: the same customer N times, the screens captured at the first.
+        const qsizetype n = args.indexOf(QStringLiteral("--ventes"));
+        const int fois = n >= 0 && n + 2 < args.size() ? qMax(1, args.at(n + 1).toInt()) : 1;
+        bool ok = true;
+        for (int i = 0; i < fois && ok; ++i)
+            ok = jouerVente(screens, args.at(vente + 1), sortie, i == 0);
         screens.fnAcceuil()->terminer();
+        flotte.arreter();
         return ok ? 0 : 1;
     }
     bool ok = true;
