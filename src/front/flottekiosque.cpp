@@ -8,10 +8,21 @@
 
 namespace Movendi::Front {
 
+namespace {
+
+// Start-up names it from the application folder; a kiosk already started has it.
+QString cheminIni()
+{
+    const State::EtatDemarrage &e = State::etat();
+    return e.CheminIni.isEmpty() ? e.dossierApplication + QStringLiteral("/RURUDIZ.ini")
+                                 : e.CheminIni;
+}
+
+} // namespace
+
 FlotteKiosque::FlotteKiosque(KioskScreens &ecrans)
     : m_ecrans(ecrans), m_lien(std::make_unique<Platform::LienMosquitto>()),
-      m_service(std::make_unique<Flotte::ServiceFlotte>(
-          *m_lien, State::etat().dossierApplication + QStringLiteral("/RURUDIZ.ini")))
+      m_service(std::make_unique<Flotte::ServiceFlotte>(*m_lien, cheminIni()))
 {
 }
 

@@ -1,6 +1,10 @@
 // Whole sales through the real screens, against the terminal simulator, the mechanism
 // simulator, a printer on a pseudo-terminal and a mail server, on a clock that runs ten
 // times faster than real time.
+#include "brokermqtt.h"
+#include "config/reglagesflotte.h"
+#include "flotte/serviceflotte.h"
+#include "front/flottekiosque.h"
 #include "front/fnacceuil.h"
 #include "ftpserver.h"
 #include "machine/automate.h"
@@ -10,6 +14,7 @@
 #include "notificationsocket.h"
 #include "payment/etatpaiement.h"
 #include "platform/kiosktimer.h"
+#include "platform/lienmqtt.h"
 #include "platform/profilefile.h"
 #include "platform/seams.h"
 #include "platform/servicenotifier.h"
@@ -33,6 +38,11 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSet>
 #include <QTest>
 #include <QTimer>
 
@@ -844,4 +854,188 @@ TEST_F(VenteEntiereTest, TicketAmountsAndTopUpDesignation)
     ASSERT_TRUE(designation.endsWith(QStringLiteral("€"))) << designation.toStdString();
     EXPECT_TRUE(second.contains(designation.chopped(1) + QLatin1Char('E'))) << second.toStdString();
     EXPECT_FALSE(second.contains(designation));
+}
+
+// The fleet on, against a real broker that goes away for twenty sales and comes back: every
+// sale's event reaches a subscriber, in order, with the basket's amount, the masked card and
+// its lines, and the stock events of its locations before it.
+TEST_F(VenteEntiereTest, Fleet_BrokerDownForTwentySales_EveryEventArrivesInOrder)
+{
+    Movendi::Test::BrokerMqtt broker;
+    ASSERT_TRUE(broker.start());
+    ini(QStringLiteral("Flotte"), QStringLiteral("Serveur"), QStringLiteral("127.0.0.1"));
+    ini(QStringLiteral("Flotte"), QStringLiteral("Port"), QString::number(broker.port()));
+    const QString kiosque = Config::nomKiosque(etat().IdentiteMachine);
+    const QString sujet = QStringLiteral("movendi/v1/%1/evenements").arg(kiosque);
+    // A consumer with its own persistent session: it misses nothing while the broker is away.
+    QProcess abonne;
+    abonne.start(QStringLiteral("mosquitto_sub"),
+                 {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                  QString::number(broker.port()), QStringLiteral("-t"), sujet, QStringLiteral("-q"),
+                  QStringLiteral("1"), QStringLiteral("-c"), QStringLiteral("-i"),
+                  QStringLiteral("consommateur")});
+    ASSERT_TRUE(abonne.waitForStarted());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return broker.log().contains(QLatin1String("consommateur")); }, 10000));
+    QList<QJsonObject> recus;
+    const auto lireAbonne = [&] {
+        for (const QByteArray &l : abonne.readAllStandardOutput().split('\n')) {
+            if (!l.trimmed().isEmpty())
+                recus << QJsonDocument::fromJson(l).object();
+        }
+    };
+    const auto ventesRecues = [&] {
+        QList<QJsonObject> v;
+        for (const QJsonObject &o : std::as_const(recus)) {
+            if (o.value(QStringLiteral("type")).toString() == QLatin1String("vente"))
+                v << o;
+        }
+        return v;
+    };
+
+    terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 1")});
+    demarrer();
+    Front::FlotteKiosque flotte(m_screens);
+    flotte.demarrer();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            lireAbonne();
+            return !recus.isEmpty();
+        },
+        20000));
+    EXPECT_EQ(recus.first().value(QStringLiteral("type")).toString(), QStringLiteral("demarrage"));
+
+    // One sale with the broker up: its event, its locations'.
+    acheter();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            lireAbonne();
+            return ventesRecues().size() == 1;
+        },
+        20000));
+    const QJsonObject vente = ventesRecues().first();
+    const Store::ResultatRequete detail =
+        lire(QStringLiteral("SELECT SUM(Montant) / 100 AS c FROM DetailVente"));
+    EXPECT_EQ(vente.value(QStringLiteral("montantCentimes")).toInteger(),
+              detail.valeur(0, QStringLiteral("c")).toLongLong());
+    EXPECT_EQ(vente.value(QStringLiteral("carte")).toString(), QStringLiteral("497010******7893"));
+    EXPECT_EQ(vente.value(QStringLiteral("statutDebit")).toInt(), 0);
+    const QJsonArray lignes = vente.value(QStringLiteral("lignes")).toArray();
+    ASSERT_EQ(lignes.size(), 2);
+    EXPECT_EQ(lignes.at(0).toObject().value(QStringLiteral("ref")).toInt(), m_reference);
+    EXPECT_EQ(lignes.at(1).toObject().value(QStringLiteral("ref")).toInt(), m_recharge);
+    QStringList stock;
+    for (const QJsonObject &o : std::as_const(recus)) {
+        if (o.value(QStringLiteral("type")).toString() == QLatin1String("stock"))
+            stock << o.value(QStringLiteral("cause")).toString() +
+                         (o.value(QStringLiteral("ref")).isNull() ? QStringLiteral(" libre")
+                                                                  : QString());
+    }
+    EXPECT_EQ(stock, QStringList(2, QStringLiteral("vente libre")));
+
+    // Twenty sales while the broker is away, then it comes back.
+    broker.stop();
+    const int avant = ventes();
+    for (int i = 0; i < 20; ++i) {
+        SCOPED_TRACE(i);
+        acheter(false);
+        if (HasFatalFailure())
+            return;
+    }
+    ASSERT_EQ(ventes(), avant + 20);
+    ASSERT_TRUE(broker.start());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            lireAbonne();
+            QSet<QString> ids;
+            for (const QJsonObject &v : ventesRecues())
+                ids.insert(v.value(QStringLiteral("id")).toString());
+            return ids.size() == 21;
+        },
+        60000))
+        << ventesRecues().size() << " ventes reçues";
+    // In the kiosk's order, whatever came twice.
+    qint64 precedent = 0;
+    QList<qint64> numeros;
+    for (const QJsonObject &v : ventesRecues()) {
+        const qint64 seq = v.value(QStringLiteral("seq")).toInteger();
+        if (seq <= precedent)
+            continue; // a repeat, sent again after the link came back
+        precedent = seq;
+        numeros << v.value(QStringLiteral("numVente")).toInteger();
+    }
+    ASSERT_EQ(numeros.size(), 21);
+    for (int i = 1; i < numeros.size(); ++i)
+        EXPECT_EQ(numeros.at(i), numeros.at(i - 1) + 1);
+    abonne.kill();
+    abonne.waitForFinished();
+}
+
+// Commands from the back-office: out of service during a sale lets it finish, then no customer
+// is taken, also after a restart; a command that cannot be read is refused, journalled and
+// changes nothing; back in service sells again.
+TEST_F(VenteEntiereTest, Fleet_CommandsAnsweredOutOfServiceAfterTheSaleAndAcrossARestart)
+{
+    ini(QStringLiteral("Flotte"), QStringLiteral("Serveur"), QStringLiteral("127.0.0.1"));
+    const QString kiosque = Config::nomKiosque(etat().IdentiteMachine);
+    const QString commandes = QStringLiteral("movendi/v1/%1/commandes").arg(kiosque);
+    Platform::LienMqttEnregistre lien;
+    auto service = std::make_unique<Flotte::ServiceFlotte>(lien, etat().CheminIni);
+    terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 1")});
+    demarrer();
+    service->demarrer(etat().IdentiteMachine, {});
+    lien.simulerConnexion(false);
+    ASSERT_TRUE(lien.abonnements().contains(commandes));
+    const auto reponses = [&] {
+        QStringList r;
+        for (const auto &p : lien.publications()) {
+            if (p.sujet.endsWith(QLatin1String("/reponses"))) {
+                const QJsonObject o = QJsonDocument::fromJson(p.charge).object();
+                r << o.value(QStringLiteral("id")).toString() + QLatin1Char(' ') +
+                         o.value(QStringLiteral("resultat")).toString();
+            }
+        }
+        return r;
+    };
+
+    bool envoyee = false;
+    acheter(true, true, [&] {
+        if (!envoyee && paiement()->paiementEnCours()) {
+            envoyee = true;
+            lien.simulerMessage(commandes, R"({"id": "c1", "commande": "hors-service"})");
+        }
+    });
+    ASSERT_TRUE(envoyee);
+    EXPECT_EQ(ventes(), 1) << "the sale under way finishes";
+    EXPECT_EQ(reponses(), QStringList{QStringLiteral("c1 ok")});
+    traiterEvenements();
+    EXPECT_TRUE(m_screens.fnAcceuil()->indisponibiliteAffichee());
+    m_client.toucherTuile(0);
+    EXPECT_FALSE(m_screens.frmChoix() && m_screens.frmChoix()->isVisible());
+
+    const int entrees = int(journal(QStringLiteral("Flotte")).size());
+    for (const QByteArray &malforme :
+         {QByteArray("{pas du json"), QByteArray(R"({"commande": "en-service"})"),
+          QByteArray(R"({"id": "c2", "commande": "ouvrir-porte"})"), QByteArray("[1, 2]")})
+        lien.simulerMessage(commandes, malforme);
+    EXPECT_EQ(reponses().mid(1),
+              (QStringList{QStringLiteral(" refuse"), QStringLiteral(" refuse"),
+                           QStringLiteral("c2 refuse"), QStringLiteral(" refuse")}));
+    EXPECT_EQ(int(journal(QStringLiteral("Flotte")).size()), entrees + 4);
+    EXPECT_TRUE(State::disponibilite().contient(State::Indisponibilite::HorsServiceFlotte));
+
+    // A restart: still out of service.
+    service.reset();
+    State::disponibilite().reinitialiser();
+    service = std::make_unique<Flotte::ServiceFlotte>(lien, etat().CheminIni);
+    service->demarrer(etat().IdentiteMachine, {});
+    lien.simulerConnexion(true);
+    EXPECT_TRUE(State::disponibilite().contient(State::Indisponibilite::HorsServiceFlotte));
+
+    lien.simulerMessage(commandes, R"({"id": "c3", "commande": "en-service"})");
+    EXPECT_TRUE(State::disponibilite().disponible());
+    EXPECT_EQ(reponses().last(), QStringLiteral("c3 ok"));
+    acheter(false);
+    EXPECT_EQ(ventes(), 2);
+    service.reset();
 }

@@ -174,9 +174,10 @@ TEST_F(ProcessTest, Fleet_OnlineThenOfflineWhetherKilledOrStopped)
             << broker.log().toStdString();
         ::kill(pid_t(m_kiosk.processId()), signal);
         ASSERT_TRUE(m_kiosk.waitForFinished(10000));
+        // Within one and a half keep-alives (Battement 5 s), as the will promises.
         EXPECT_TRUE(Movendi::Test::HelperProcess::waitUntil(
             [&] { return broker.recu(sujet, 1, 1) == QStringList{QStringLiteral("hors-ligne")}; },
-            10000));
+            7500));
     }
 }
 

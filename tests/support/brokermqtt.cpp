@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 namespace Movendi::Test {
 
 BrokerMqtt::~BrokerMqtt()
@@ -85,6 +87,12 @@ void BrokerMqtt::stop()
         m_process.kill();
         m_process.waitForFinished(2000);
     }
+}
+
+void BrokerMqtt::suspendre(bool suspendu)
+{
+    if (m_process.state() != QProcess::NotRunning)
+        ::kill(pid_t(m_process.processId()), suspendu ? SIGSTOP : SIGCONT);
 }
 
 QStringList BrokerMqtt::recu(const QString &sujet, int combien, int secondes) const

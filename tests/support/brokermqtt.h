@@ -33,6 +33,8 @@ public:
     bool start(const std::optional<Tls> &tls = std::nullopt);
     // SIGTERM: the broker saves its sessions and ends.
     void stop();
+    // SIGSTOP / SIGCONT: a broker that hangs, its sockets open, answering nothing.
+    void suspendre(bool suspendu);
     quint16 port() const { return m_port; }
     // What an independent client (mosquitto_sub) receives on a topic within `secondes`, retained
     // messages included: at most `combien` payloads.
