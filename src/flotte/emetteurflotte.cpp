@@ -83,14 +83,20 @@ void EmetteurFlotte::acquitte(int idMessage)
 
 void EmetteurFlotte::passe()
 {
-    try {
-        // The acknowledged go in one transaction: one sync for many events.
-        if (!m_acquittes.isEmpty()) {
+    // The acknowledged go in one transaction: one sync for many events. A store that refuses
+    // it (a full disk) keeps them, and they are tried again on the next pass; meanwhile the
+    // rest still goes, and a reconnection may send them again.
+    if (!m_acquittes.isEmpty()) {
+        try {
             Store::retirerDeBoiteEnvoi(*base(), m_acquittes);
             m_acquittes.clear();
+        } catch (const Journal::ErreurExecution &erreur) {
+            echecBase(QStringLiteral("boîte d'envoi non écrite"), erreur.description());
         }
-        if (m_lien.etat() != Platform::EtatLienMqtt::Connecte)
-            return;
+    }
+    if (m_lien.etat() != Platform::EtatLienMqtt::Connecte)
+        return;
+    try {
         while (int(m_enVol.size()) < Fenetre) {
             const QList<Store::EvenementBoite> evenements =
                 Store::lireBoiteEnvoi(*base(), m_curseur, Fenetre - int(m_enVol.size()));
@@ -105,10 +111,10 @@ void EmetteurFlotte::passe()
                 m_curseur = e.seq;
             }
         }
-        if (m_baseEnEchec) {
+        if (m_baseEnEchec && m_acquittes.isEmpty()) {
             m_baseEnEchec = false;
             Journal::JournaliserErreur(QLatin1String(AlarmesFlotte::ContexteFlotte),
-                                       QStringLiteral("boîte d'envoi de nouveau lisible"));
+                                       QStringLiteral("boîte d'envoi de nouveau accessible"));
         }
     } catch (const Journal::ErreurExecution &erreur) {
         // Tried again at the next event, state or connection.

@@ -16,11 +16,15 @@
 #include <QJsonDocument>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace Movendi::Store {
 
 namespace {
 
 bool g_active = false;
+// A new run numbers above whatever the last one may have given.
+bool g_nouvelleExecution = false;
 std::function<void()> g_ajoute;
 
 // A store laid out by an earlier version may not have it yet.
@@ -69,17 +73,19 @@ qint64 entierEtat(StoreDatabase &base, const char *cle)
 }
 
 // The next seq, inside the caller's transaction. The file's reservation is written before any
-// number under it is used; a file ahead of the store's own reservation means the store went
-// back (a restored backup), and numbering goes on above the file's.
+// number under it is used. A store may have gone back between two runs (a backup restored, the
+// kiosk stopped): the first number of a run, and any after a file found ahead of the store's own
+// reservation, comes above the file's reservation, so none is ever given twice.
 qint64 allouerSeq(StoreDatabase &base)
 {
     qint64 dernier = entierEtat(base, CleSeqFlotte);
     qint64 reserve = entierEtat(base, CleSeqReservee);
     const QString chemin = fichierReservation(base);
     const qint64 fichier = lireReservationFichier(chemin);
-    if (fichier > reserve) {
-        dernier = std::max(dernier, fichier);
-        reserve = fichier;
+    if (g_nouvelleExecution || fichier > reserve) {
+        dernier = std::max({dernier, reserve, fichier});
+        reserve = dernier;
+        g_nouvelleExecution = false;
     }
     const qint64 seq = dernier + 1;
     if (seq > reserve) {
@@ -112,6 +118,7 @@ BoiteEnvoiActivee::BoiteEnvoiActivee(std::function<void()> ajoute)
     : m_avant(g_active), m_ajouteAvant(std::move(g_ajoute))
 {
     g_active = true;
+    g_nouvelleExecution = true;
     g_ajoute = std::move(ajoute);
 }
 

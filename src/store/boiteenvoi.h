@@ -19,6 +19,8 @@ class StoreDatabase;
 // (NOM.seq), which a restored backup does not bring back.
 //
 // Without a fleet nothing is written: the outbox is fed only while a BoiteEnvoiActivee lives.
+// Each one is a run of the kiosk: its first event is numbered above the last reservation, as the
+// store may have been restored from a backup since the run before.
 class BoiteEnvoiActivee
 {
 public:

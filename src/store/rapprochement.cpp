@@ -10,8 +10,9 @@ constexpr int DebitAccepte = 255;
 
 QVariant bornePeriode(const QDateTime &moment)
 {
-    // Before any stored date: from the first sale.
-    return moment.isValid() ? StoreDatabase::versBase(moment) : QVariant(QString());
+    // Before any stored date ("2026-..." sorts after "0"): from the first sale. Not a null
+    // text, which would compare as nothing at all.
+    return moment.isValid() ? StoreDatabase::versBase(moment) : QVariant(QStringLiteral("0"));
 }
 
 QList<Remise> remises(StoreDatabase &base)

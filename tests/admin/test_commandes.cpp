@@ -299,6 +299,66 @@ TEST_F(CommandesTest, EachCommand_OnAFolderOfKnownContent_PrintsItAndEndsWithIts
           QStringLiteral("Configuration à corriger.")},
          {}},
 
+        {{QStringLiteral("flotte"), dir},
+         {},
+         0,
+         {QStringLiteral("Flotte: aucune (section Flotte sans Serveur)")},
+         {}},
+        {{QStringLiteral("flotte"), dir},
+         [this, ini] {
+             ASSERT_TRUE(Platform::writeProfileString(ini, QStringLiteral("Flotte"),
+                                                      QStringLiteral("Serveur"),
+                                                      QStringLiteral("127.0.0.1")));
+             remplirTambour(QStringLiteral(
+                 "INSERT INTO BoiteEnvoi (Seq, Horodatage, Type, Charge) VALUES (41, "
+                 "'2026-12-07T09:00:00Z', 'vente', '{}'), (42, '2026-12-08T08:59:00Z', 'stock', "
+                 "'{}')"));
+         },
+         1,
+         {QStringLiteral("Flotte: courtier 127.0.0.1:1883 (sans TLS)"),
+          QStringLiteral("Lien du kiosque: jamais démarré"),
+          QStringLiteral("Boîte d'envoi: 2 événement(s) en attente"),
+          QStringLiteral("le plus ancien: seq 41 (vente) du 2026-12-07T09:00:00Z"),
+          QStringLiteral("plus d'une heure")},
+         {}},
+        {{QStringLiteral("flotte"), dir, QStringLiteral("vider")},
+         {},
+         64,
+         {QStringLiteral("erreur: action inconnue: vider")},
+         {}},
+        // A remittance of one debit of 10,00 EUR: sale 10's, accepted; then one the terminal
+        // counted that the store does not hold.
+        {{QStringLiteral("rapprochement"), dir, QStringLiteral("--jours"), QStringLiteral("3")},
+         [this] {
+             remplirTambour(QStringLiteral(
+                 "INSERT INTO JournalVente (Debut, Etape, RefArticle, MontantAutoriseCentimes, "
+                 "DebitEnvoye, ResultatDebit, MontantDebitCentimes, NumVente) VALUES "
+                 "('2026-12-08 08:59:00', 'fin', 1, 1000, 1, 255, 1000, 10)"));
+             remplirTambour(QStringLiteral(
+                 "INSERT INTO Telecollectes (LaDate, NbTransaction, Montant, NoRemise) VALUES "
+                 "('2026-12-08 09:30:00', 1, 100000, 5)"));
+         },
+         0,
+         {QStringLiteral("Remises des 3 dernier(s) jour(s): 1"),
+          QStringLiteral("08/12/2026 09:30  remise 5: terminal 1 transaction(s) 10,00 EUR, "
+                         "kiosque 1 débit(s) 10,00 EUR  ok")},
+         {QStringLiteral("écart")}},
+        {{QStringLiteral("rapprochement"), dir, QStringLiteral("--jours"), QStringLiteral("3")},
+         [this] {
+             remplirTambour(QStringLiteral("UPDATE Telecollectes SET NbTransaction = 2, Montant = "
+                                           "150000 WHERE NoRemise = 5"));
+         },
+         1,
+         {QStringLiteral("terminal 2 transaction(s) 15,00 EUR, kiosque 1 débit(s) 10,00 EUR  <- "
+                         "écart"),
+          QStringLiteral("1 remise(s) avec un écart inexpliqué")},
+         {}},
+        {{QStringLiteral("rapprochement"), dir, QStringLiteral("--jours"), QStringLiteral("0")},
+         {},
+         64,
+         {QStringLiteral("erreur: --jours attend un nombre de jours")},
+         {}},
+
         {{QStringLiteral("stock"), dir, QStringLiteral("--help")},
          {},
          0,

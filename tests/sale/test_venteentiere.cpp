@@ -333,7 +333,8 @@ TEST_F(VenteEntiereTest, NightAfterASale_RemittanceRecordedStoreBackedUpBackOnTh
     EXPECT_TRUE(QFileInfo::exists(
         QDir(etat().cheminEpi)
             .filePath(QStringLiteral("Sauvegarde") + etat().NomBase + QStringLiteral(".dat"))));
-    EXPECT_EQ(journal(QStringLiteral("EnregistrerTelecollecte")), QStringList{});
+    EXPECT_EQ(journal(QStringLiteral("EnregistrerTelecollecte")), QStringList{})
+        << journal(QStringLiteral("EnregistrerTelecollecte")).join(QLatin1Char('\n')).toStdString();
 }
 
 // The service manager's side of the watchdog, read on a thread of its own: the kiosk's waits

@@ -1,13 +1,19 @@
 #include "journal/erreur.h"
 #include "kiosktest.h"
 #include "state/etatdemarrage.h"
+#include "store/boiteenvoi.h"
 #include "store/storedatabase.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 
 #include <csignal>
+#include <optional>
 
 using namespace Movendi;
 using namespace Movendi::Journal;
@@ -352,3 +358,64 @@ TEST_F(StoreTest, WriterKilledMidRun_LeavesAnIntactStoreWithEveryCommittedSale)
 }
 
 } // namespace
+
+// The outbox's numbers never go back: not across a restart, a rolled-back transaction or a
+// backup restored over the store; and a sale's event never carries a whole card number, even
+// when the store holds one.
+TEST_F(StoreTest, Outbox_SeqNeverGoesBackAndNoWholeCardInAnEvent)
+{
+    std::optional<Store::BoiteEnvoiActivee> execution(std::in_place);
+    const QString fichier = StoreDatabase().fichier();
+    const auto ajouter = [](StoreDatabase &base) {
+        base.debuterTransaction();
+        const qint64 seq = *Store::ajouterEvenement(base, QStringLiteral("essai"), {});
+        base.valider();
+        return seq;
+    };
+    QList<qint64> seqs;
+    {
+        StoreDatabase base;
+        seqs << ajouter(base) << ajouter(base);
+        // A transaction rolled back gives its number to nobody else.
+        base.debuterTransaction();
+        Store::ajouterEvenement(base, QStringLiteral("annule"), {});
+        base.annuler();
+    }
+    {
+        StoreDatabase redemarre;
+        seqs << ajouter(redemarre);
+    }
+    ASSERT_TRUE(QFile::copy(fichier, fichier + QStringLiteral(".sauvegarde")));
+    {
+        StoreDatabase base;
+        seqs << ajouter(base) << ajouter(base);
+        Store::retirerDeBoiteEnvoi(base, seqs);
+        EXPECT_EQ(Store::etatBoiteEnvoi(base).profondeur, 0);
+    }
+    // The backup put back: its outbox and its own last number come back with it.
+    for (const char *suffixe : {"", "-wal", "-shm"})
+        QFile::remove(fichier + QLatin1String(suffixe));
+    ASSERT_TRUE(QFile::copy(fichier + QStringLiteral(".sauvegarde"), fichier));
+    execution.emplace(); // the kiosk started again on the restored store
+    StoreDatabase restauree;
+    EXPECT_EQ(Store::etatBoiteEnvoi(restauree).profondeur, 3);
+    seqs << ajouter(restauree);
+    for (qsizetype i = 1; i < seqs.size(); ++i)
+        EXPECT_GT(seqs.at(i), seqs.at(i - 1)) << "seq " << i;
+
+    const qint64 numero = vente(restauree, QDateTime(QDate(2026, 12, 9), QTime(10, 0)),
+                                QStringLiteral("4970101234567893"));
+    detail(restauree, numero, 1, 19990, QStringLiteral("101"));
+    restauree.debuterTransaction();
+    const qint64 seq = *Store::ajouterEvenementVente(restauree, numero, 19990);
+    restauree.valider();
+    const QList<Store::EvenementBoite> lus = Store::lireBoiteEnvoi(restauree, seq - 1, 1);
+    ASSERT_EQ(lus.size(), 1);
+    const QByteArray charge = Store::chargeEvenement(lus.first(), QStringLiteral("K-12"));
+    const QJsonObject o = QJsonDocument::fromJson(charge).object();
+    EXPECT_EQ(o.value(QStringLiteral("carte")).toString(), QStringLiteral("497010******7893"));
+    EXPECT_FALSE(charge.contains("4970101234567893"));
+    EXPECT_EQ(o.value(QStringLiteral("id")).toString(), QStringLiteral("K-12:%1").arg(seq));
+    EXPECT_EQ(o.value(QStringLiteral("montantCentimes")).toInteger(), 19990);
+    EXPECT_EQ(o.value(QStringLiteral("lignes")).toArray().size(), 1);
+}
