@@ -25,12 +25,13 @@ const QList<Classe> &classes()
         {"mecanisme", {"PiloterAutomate", "MiseAJourStock", "Automate", "PosCol"}},
         {"terminal",
          {"make payment", "MakePayment", "Form_Activate FrmPayment", "EnregistrerTelecollecte",
-          "DemTC", "DemTIC", "Terminal"}},
+          "EcouterDemarrage", "EcouterDemVAl", "EcouterDemEnr", "EcouterDemTC", "DemTIC",
+          "OpenTerminalPort"}},
         {"imprimante", {"ImprimerTicket", "ImprimerContenueEmplacements"}},
         {"base",
          {"Magasin", "JournalVente", "OuvrirTables", "EnregistrerCommande", "AuditStock",
           "SauvegarderDatabase", "VerifierSauvegarde", "FnAcceuil", "ChargerCatalogue",
-          "Reprise vente", "TimerControl"}},
+          "TimerControl"}},
         {"ftp", {"TransferFTP"}},
         {"mail", {"EnvoyerEmail", "EnvoyerEmailRapportCSV"}},
     };
@@ -43,9 +44,11 @@ QString codeAlarme(const QString &contexte, const QString &erreur)
 {
     if (contexte == QLatin1String(AlarmesFlotte::ContexteFlotte))
         return {};
-    // A door that did not open, or whose state cannot be read, whoever reports it.
-    static const QRegularExpression porte(QStringLiteral("\\b(porte|trappe)\\b"),
-                                          QRegularExpression::CaseInsensitiveOption);
+    // A door that did not open, or whose state cannot be read, whoever reports it (a settled
+    // sale that names the door it went through is no door fault).
+    static const QRegularExpression porte(
+        QStringLiteral("porte pas ouverte|(état|etat) de porte|trappe ne"),
+        QRegularExpression::CaseInsensitiveOption);
     if (porte.match(erreur).hasMatch())
         return QStringLiteral("porte");
     for (const Classe &c : classes()) {

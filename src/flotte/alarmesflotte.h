@@ -1,5 +1,7 @@
 #pragma once
 
+#include "flotte/ouvrirbase.h"
+
 #include "journal/journal.h"
 
 #include <QList>
@@ -25,7 +27,6 @@ QString codeAlarme(const QString &contexte, const QString &erreur);
 class AlarmesFlotte
 {
 public:
-    using OuvrirBase = std::function<std::unique_ptr<Store::StoreDatabase>()>;
     explicit AlarmesFlotte(OuvrirBase ouvrirBase);
     ~AlarmesFlotte();
     AlarmesFlotte(const AlarmesFlotte &) = delete;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "flotte/ouvrirbase.h"
+
 #include "config/reglagesflotte.h"
 
 #include <QByteArray>
@@ -43,8 +45,6 @@ class CommandesFlotte : public QObject
 {
     Q_OBJECT
 public:
-    using OuvrirBase = std::function<std::unique_ptr<Store::StoreDatabase>()>;
-
     CommandesFlotte(Platform::LienMqtt &lien, Config::ReglagesFlotte reglages,
                     OuvrirBase ouvrirBase, std::function<void()> publierEtat,
                     QObject *parent = nullptr);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "flotte/ouvrirbase.h"
+
 #include "config/reglagesflotte.h"
 
 #include <QList>
@@ -26,8 +28,6 @@ class EmetteurFlotte : public QObject
 {
     Q_OBJECT
 public:
-    using OuvrirBase = std::function<std::unique_ptr<Store::StoreDatabase>()>;
-
     EmetteurFlotte(Platform::LienMqtt &lien, Config::ReglagesFlotte reglages, OuvrirBase ouvrirBase,
                    QObject *parent = nullptr);
     ~EmetteurFlotte() override;

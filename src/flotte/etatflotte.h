@@ -1,5 +1,7 @@
 #pragma once
 
+#include "flotte/ouvrirbase.h"
+
 #include "config/reglagesflotte.h"
 
 #include <QDateTime>
@@ -45,8 +47,6 @@ class EtatFlotte : public QObject
 {
     Q_OBJECT
 public:
-    using OuvrirBase = std::function<std::unique_ptr<Store::StoreDatabase>()>;
-
     EtatFlotte(Platform::LienMqtt &lien, Config::ReglagesFlotte reglages, SourcesEtat sources,
                OuvrirBase ouvrirBase, QObject *parent = nullptr);
     ~EtatFlotte() override;

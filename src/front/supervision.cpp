@@ -271,8 +271,7 @@ void Supervision::EnregistrerTelecollecte()
     std::optional<Store::LigneRapprochement> remise;
     try {
         // The remittance, its reconciliation and its event together.
-        base->debuterTransaction();
-        try {
+        Store::enUneTransaction(*base, [&] {
             base->executer(
                 QStringLiteral("INSERT INTO Telecollectes (LaDate, NbTransaction, Montant, "
                                "NoRemise, Ticket) VALUES (?, ?, ?, ?, ?)"),
@@ -285,15 +284,7 @@ void Supervision::EnregistrerTelecollecte()
             if (remise)
                 Store::ajouterEvenement(*base, QStringLiteral("telecollecte"),
                                         evenementTelecollecte(*remise));
-            base->valider();
-        } catch (const Journal::ErreurExecution &) {
-            try {
-                base->annuler();
-            } catch (const Journal::ErreurExecution &) {
-                // The transaction is gone already.
-            }
-            throw;
-        }
+        });
     } catch (const Journal::ErreurExecution &erreur) {
         Journal::SignalerErreur(contexteTelecollecte, erreur);
         return;

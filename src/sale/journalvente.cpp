@@ -225,16 +225,9 @@ bool JournalVente::article(StoreDatabase &base, int k, bool atteint, int noEmpl,
 {
     if (!ouvert()) {
         Platform::pointArret(atteint ? "journal: casier libéré" : "journal: article non livré");
-        if (atteint) {
-            base.debuterTransaction();
-            try {
-                libererEmplacement(base, noEmpl, servi, causeStock());
-                base.valider();
-            } catch (const ErreurExecution &) {
-                annulerTransaction(base);
-                throw;
-            }
-        }
+        if (atteint)
+            Store::enUneTransaction(base,
+                                    [&] { libererEmplacement(base, noEmpl, servi, causeStock()); });
         return true;
     }
     ArticleJournal &a = m_vente.articles[k - 1];

@@ -43,27 +43,7 @@ QVariant nul()
 
 const QString causeRemplissage = QStringLiteral("remplissage");
 
-void annulerTransaction(Store::StoreDatabase &base)
-{
-    try {
-        base.annuler();
-    } catch (const ErreurExecution &) {
-        // No transaction was left open.
-    }
-}
-
-// Runs the writes in one transaction; a failure rolls them back and comes back to the caller.
-template <typename F> void enUneTransaction(Store::StoreDatabase &base, F ecritures)
-{
-    base.debuterTransaction();
-    try {
-        ecritures();
-        base.valider();
-    } catch (const ErreurExecution &) {
-        annulerTransaction(base);
-        throw;
-    }
-}
+using Store::enUneTransaction;
 
 } // namespace
 

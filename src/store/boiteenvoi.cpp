@@ -236,19 +236,8 @@ bool ajouterEvenementSeul(StoreDatabase &base, const QString &type, const QJsonO
     if (!g_active)
         return false;
     try {
-        base.debuterTransaction();
-        try {
-            ajouterEvenement(base, type, champs);
-            base.valider();
-            return true;
-        } catch (const Journal::ErreurExecution &) {
-            try {
-                base.annuler();
-            } catch (const Journal::ErreurExecution &) {
-                // The transaction is gone already.
-            }
-            throw;
-        }
+        enUneTransaction(base, [&] { ajouterEvenement(base, type, champs); });
+        return true;
     } catch (const Journal::ErreurExecution &erreur) {
         Journal::journalSysteme(
             QStringLiteral("flotte: événement %1 non écrit: %2").arg(type, erreur.description()));
@@ -289,19 +278,10 @@ void retirerDeBoiteEnvoi(StoreDatabase &base, const QList<qint64> &seqs)
 {
     if (seqs.isEmpty())
         return;
-    base.debuterTransaction();
-    try {
+    enUneTransaction(base, [&] {
         for (const qint64 seq : seqs)
             base.executer(QStringLiteral("DELETE FROM BoiteEnvoi WHERE Seq = ?"), {seq});
-        base.valider();
-    } catch (const Journal::ErreurExecution &) {
-        try {
-            base.annuler();
-        } catch (const Journal::ErreurExecution &) {
-            // The transaction is gone already.
-        }
-        throw;
-    }
+    });
 }
 
 EtatBoiteEnvoi etatBoiteEnvoi(StoreDatabase &base)

@@ -94,7 +94,7 @@ QByteArray chargeEvenement(const EvenementBoite &evenement, const QString &kiosq
 QString horodatageFlotte(const QDateTime &moment);
 
 // How many seq numbers one write of the reservation file covers.
-inline constexpr qint64 BlocReservationSeq = 1000;
+inline constexpr qint64 BlocReservationSeq = 100;
 inline constexpr const char *CleSeqFlotte = "SeqFlotte";
 inline constexpr const char *CleSeqReservee = "SeqReservee";
 

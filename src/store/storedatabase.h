@@ -87,6 +87,24 @@ private:
     qint64 m_debutAttente = 0; // of the current wait for a lock
 };
 
+// Runs `ecritures` in one transaction of `base`: committed when it returns, rolled back when it
+// throws ErreurExecution, which goes on to the caller.
+template <typename F> void enUneTransaction(StoreDatabase &base, F &&ecritures)
+{
+    base.debuterTransaction();
+    try {
+        ecritures();
+        base.valider();
+    } catch (...) {
+        try {
+            base.annuler();
+        } catch (...) {
+            // The transaction is gone already.
+        }
+        throw;
+    }
+}
+
 // "dd/MM/yyyy" or "dd/MM/yyyy HH:mm:ss" as the reports pass them; invalid when neither.
 QDateTime dateRapport(const QString &texte);
 

@@ -30,6 +30,7 @@
 #include "state/disponibilite.h"
 #include "state/etatdemarrage.h"
 #include "state/gardes.h"
+#include "store/boiteenvoi.h"
 #include "store/storedatabase.h"
 #include "tpesim.h"
 
@@ -111,6 +112,36 @@ protected:
         Store::StoreDatabase base;
         return base.lire(sql, p);
     }
+    // The remittance window opens now; the idle kiosk starts its player, whose timer runs the
+    // night. The player is modal: the helper watches from inside its loop. True once the kiosk
+    // is back on the player; `enregistree` says whether the remittance was recorded.
+    bool passerLaNuit(bool *enregistree)
+    {
+        const QTime maintenant = m_fast.now().time();
+        etat().DebutTelecollecte = maintenant.addSecs(-60);
+        etat().FinTelecollecte = maintenant.addSecs(1800);
+        Front::FnAcceuil *accueil = m_screens.fnAcceuil();
+        bool lecteurRevenu = false;
+        *enregistree = false;
+        QTimer veille;
+        QObject::connect(&veille, &QTimer::timeout, [&] {
+            *enregistree =
+                *enregistree || !lire(QStringLiteral("SELECT Id FROM Telecollectes")).estVide();
+            if (*enregistree && accueil->lecteur()->isVisible()) {
+                lecteurRevenu = true;
+                veille.stop();
+                accueil->lecteur()->hide();
+            }
+        });
+        veille.start(50);
+        QElapsedTimer t;
+        t.start();
+        while (!lecteurRevenu && t.elapsed() < 60000)
+            QTest::qWait(50);
+        veille.stop();
+        return lecteurRevenu;
+    }
+
     Sale::FrmPayment *paiement() const { return m_screens.frmPayment(); }
 
     // The customer: the first tile, a top-up when asked, validate; then the payment runs. The
@@ -293,30 +324,8 @@ TEST_F(VenteEntiereTest, NightAfterASale_RemittanceRecordedStoreBackedUpBackOnTh
     ASSERT_EQ(debits().size(), 1);
     const int centimes = debits().at(0);
 
-    // The remittance window opens now; the idle kiosk starts its player, whose timer runs the
-    // night. The player is modal: the test watches from inside its loop.
-    const QTime maintenant = m_fast.now().time();
-    etat().DebutTelecollecte = maintenant.addSecs(-60);
-    etat().FinTelecollecte = maintenant.addSecs(1800);
-    Front::FnAcceuil *accueil = m_screens.fnAcceuil();
     bool enregistree = false;
-    bool lecteurRevenu = false;
-    QTimer veille;
-    QObject::connect(&veille, &QTimer::timeout, [&] {
-        enregistree =
-            enregistree || !lire(QStringLiteral("SELECT Id FROM Telecollectes")).estVide();
-        if (enregistree && accueil->lecteur()->isVisible()) {
-            lecteurRevenu = true;
-            veille.stop();
-            accueil->lecteur()->hide();
-        }
-    });
-    veille.start(50);
-    QElapsedTimer t;
-    t.start();
-    while (!lecteurRevenu && t.elapsed() < 60000)
-        QTest::qWait(50);
-    veille.stop();
+    const bool lecteurRevenu = passerLaNuit(&enregistree);
     ASSERT_TRUE(enregistree);
     EXPECT_TRUE(lecteurRevenu) << "the kiosk is back on the attract player";
     EXPECT_EQ(m_tpe.count(QStringLiteral("recu trame AJ00204")), 1);
@@ -335,6 +344,50 @@ TEST_F(VenteEntiereTest, NightAfterASale_RemittanceRecordedStoreBackedUpBackOnTh
             .filePath(QStringLiteral("Sauvegarde") + etat().NomBase + QStringLiteral(".dat"))));
     EXPECT_EQ(journal(QStringLiteral("EnregistrerTelecollecte")), QStringList{})
         << journal(QStringLiteral("EnregistrerTelecollecte")).join(QLatin1Char('\n')).toStdString();
+}
+
+// The night's remittance holds a debit whose sale the store has lost: the remittance's event
+// says the difference, the journal has it and the operator gets the mail.
+TEST_F(VenteEntiereTest, Night_SaleMissingFromTheStore_DifferenceInTheEventTheJournalAndAMail)
+{
+    terminal({QStringLiteral("carte absente"), QStringLiteral("insertion 1")});
+    m_fast.setFactor(4);
+    const Store::BoiteEnvoiActivee boite;
+    acheter(false);
+    acheter(false);
+    ASSERT_EQ(debits().size(), 2);
+    const QVariant perdue = lire(QStringLiteral("SELECT MAX(NumVente) AS n FROM Ventes"))
+                                .valeur(0, QStringLiteral("n"));
+    for (const char *table :
+         {"DetailVente WHERE NoVente", "JournalVente WHERE NumVente", "Ventes WHERE NumVente"})
+        sql(QStringLiteral("DELETE FROM %1 = ?").arg(QLatin1String(table)), {perdue});
+
+    bool enregistree = false;
+    passerLaNuit(&enregistree);
+    ASSERT_TRUE(enregistree);
+    const Store::ResultatRequete evenement =
+        lire(QStringLiteral("SELECT Charge FROM BoiteEnvoi WHERE Type = 'telecollecte'"));
+    ASSERT_EQ(evenement.lignes.size(), 1);
+    const QJsonObject e =
+        QJsonDocument::fromJson(evenement.lignes.at(0).at(0).toString().toUtf8()).object();
+    EXPECT_EQ(e.value(QStringLiteral("nbTransactions")).toInt(), 2);
+    EXPECT_EQ(e.value(QStringLiteral("local")).toObject().value(QStringLiteral("nbDebits")).toInt(),
+              1);
+    EXPECT_TRUE(e.value(QStringLiteral("ecart")).toBool());
+    const QStringList entrees = journal(QStringLiteral("EnregistrerTelecollecte"));
+    ASSERT_EQ(entrees.size(), 1);
+    EXPECT_TRUE(entrees.first().startsWith(QStringLiteral("Ecart de télécollecte: remise ")));
+    // The mail as the server received it (its subject encoded, being accented).
+    QStringList sujetsLus;
+    for (const QString &sujet : sujets()) {
+        const QString prefixe = QStringLiteral("=?utf-8?B?");
+        sujetsLus << (sujet.startsWith(prefixe, Qt::CaseInsensitive)
+                          ? QString::fromUtf8(QByteArray::fromBase64(
+                                sujet.mid(prefixe.size()).chopped(2).toLatin1()))
+                          : sujet);
+    }
+    EXPECT_TRUE(sujetsLus.contains(QStringLiteral("Ecart de télécollecte")))
+        << sujetsLus.join(QLatin1Char('|')).toStdString();
 }
 
 // The service manager's side of the watchdog, read on a thread of its own: the kiosk's waits
