@@ -23,6 +23,7 @@ RANKS = {
 # Everything but the screens, their shared pieces, start-up and the executables.
 LOGIC = {name for name, rank in RANKS.items() if rank <= 8} - {
     'movendi_platform_gui', 'movendi_platform_media'}
+BACKOFFICE_MAY_LINK = {'movendi_platform', 'movendi_money'}
 FORBIDDEN_FOR_LOGIC = {'Qt6::Widgets', 'Qt6::MultimediaWidgets', 'movendi_platform_gui',
                        'movendi_platform_media'}
 
@@ -56,6 +57,14 @@ def main():
                     stack.append(target)
         for bad in sorted(seen & FORBIDDEN_FOR_LOGIC):
             faults.append(f'logic library {library} reaches {bad}')
+    # The back-office stands beside the kiosk: of the kiosk's libraries it uses only these.
+    for source, targets in sorted(edges.items()):
+        if not source.startswith('movendi_bo_'):
+            continue
+        for target in sorted(targets):
+            if (target.startswith('movendi_') and not target.startswith('movendi_bo_')
+                    and target not in BACKOFFICE_MAY_LINK):
+                faults.append(f'back-office library {source} links the kiosk\'s {target}')
     missing = sorted(set(RANKS) - set(edges) - {n for t in edges.values() for n in t})
     for name in missing:
         faults.append(f'{name} is not in the graph (renamed? update {Path(__file__).name})')

@@ -1,0 +1,119 @@
+#include "entrepot/connexionpg.h"
+
+#include <QAtomicInteger>
+#include <QRegularExpression>
+#include <QSqlError>
+
+namespace Movendi::Backoffice {
+
+namespace {
+
+QAtomicInteger<quint64> g_connexions;
+
+// "key=value key='value with spaces'" as libpq reads it.
+QList<std::pair<QString, QString>> lireChaine(const QString &chaine)
+{
+    QList<std::pair<QString, QString>> paires;
+    static const QRegularExpression element(
+        QStringLiteral("(\\w+)\\s*=\\s*(?:'((?:[^'\\\\]|\\\\.)*)'|(\\S*))"));
+    auto it = element.globalMatch(chaine);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        QString valeur = m.captured(2).isNull() ? m.captured(3) : m.captured(2);
+        valeur.replace(QStringLiteral("\\'"), QStringLiteral("'"));
+        valeur.replace(QStringLiteral("\\\\"), QStringLiteral("\\"));
+        paires.append({m.captured(1), valeur});
+    }
+    return paires;
+}
+
+} // namespace
+
+ConnexionPg::ConnexionPg(const QString &chaine)
+    : m_nom(QStringLiteral("movendi-flotte-%1").arg(++g_connexions))
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_nom);
+    QStringList options;
+    bool delai = false;
+    for (const auto &[cle, valeur] : lireChaine(chaine)) {
+        if (cle == QLatin1String("host") || cle == QLatin1String("hostaddr"))
+            db.setHostName(valeur);
+        else if (cle == QLatin1String("port"))
+            db.setPort(valeur.toInt());
+        else if (cle == QLatin1String("dbname"))
+            db.setDatabaseName(valeur);
+        else if (cle == QLatin1String("user"))
+            db.setUserName(valeur);
+        else if (cle == QLatin1String("password"))
+            db.setPassword(valeur);
+        else {
+            delai = delai || cle == QLatin1String("connect_timeout");
+            options << cle + QLatin1Char('=') + valeur;
+        }
+    }
+    if (!delai)
+        options << QStringLiteral("connect_timeout=%1").arg(DelaiConnexionS);
+    db.setConnectOptions(options.join(QLatin1Char(';')));
+    if (!db.open()) {
+        const QString raison = db.lastError().text();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_nom);
+        throw ErreurBase(QStringLiteral("base de la flotte inaccessible: ") + raison);
+    }
+}
+
+ConnexionPg::~ConnexionPg()
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_nom, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_nom);
+}
+
+QSqlQuery ConnexionPg::executer(const QString &sql, const QVariantList &parametres)
+{
+    QSqlQuery q(QSqlDatabase::database(m_nom, false));
+    // Without values, as it is: the server cannot prepare a schema's statements.
+    if (parametres.isEmpty()) {
+        if (!q.exec(sql))
+            throw ErreurBase(q.lastError().text() + QStringLiteral(" [") + sql.left(80) +
+                             QLatin1Char(']'));
+        return q;
+    }
+    if (!q.prepare(sql))
+        throw ErreurBase(q.lastError().text() + QStringLiteral(" [") + sql.left(80) +
+                         QLatin1Char(']'));
+    for (const QVariant &p : parametres)
+        q.addBindValue(p);
+    if (!q.exec())
+        throw ErreurBase(q.lastError().text() + QStringLiteral(" [") + sql.left(80) +
+                         QLatin1Char(']'));
+    return q;
+}
+
+int ConnexionPg::modifier(const QString &sql, const QVariantList &parametres)
+{
+    return executer(sql, parametres).numRowsAffected();
+}
+
+void ConnexionPg::debuter()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_nom, false);
+    if (!db.transaction())
+        throw ErreurBase(QStringLiteral("transaction refusée: ") + db.lastError().text());
+}
+
+void ConnexionPg::valider()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_nom, false);
+    if (!db.commit())
+        throw ErreurBase(QStringLiteral("validation refusée: ") + db.lastError().text());
+}
+
+void ConnexionPg::annuler()
+{
+    QSqlDatabase::database(m_nom, false).rollback();
+}
+
+} // namespace Movendi::Backoffice

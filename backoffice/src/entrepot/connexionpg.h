@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariantList>
+
+#include <stdexcept>
+
+namespace Movendi::Backoffice {
+
+// A failure of the database, with the server's reason.
+class ErreurBase : public std::runtime_error
+{
+public:
+    explicit ErreurBase(const QString &raison)
+        : std::runtime_error(raison.toStdString()), m_raison(raison)
+    {
+    }
+    QString raison() const { return m_raison; }
+
+private:
+    QString m_raison;
+};
+
+// One connection to the fleet's PostgreSQL database (Qt SQL's QPSQL driver), from a libpq
+// connection string; opened on construction, closed on destruction. Each statement's values go
+// through bound parameters. Opening waits at most DelaiConnexionS unless the string says
+// otherwise. Every failure throws ErreurBase.
+class ConnexionPg
+{
+public:
+    explicit ConnexionPg(const QString &chaine);
+    ~ConnexionPg();
+    ConnexionPg(const ConnexionPg &) = delete;
+    ConnexionPg &operator=(const ConnexionPg &) = delete;
+
+    QSqlQuery executer(const QString &sql, const QVariantList &parametres = {});
+    // The statement's rows changed.
+    int modifier(const QString &sql, const QVariantList &parametres = {});
+
+    // Runs `f` in one transaction: committed when it returns, rolled back when it throws.
+    template <typename F> void enTransaction(F &&f)
+    {
+        debuter();
+        try {
+            f();
+            valider();
+        } catch (...) {
+            annuler();
+            throw;
+        }
+    }
+
+    static constexpr int DelaiConnexionS = 10;
+
+private:
+    void debuter();
+    void valider();
+    void annuler();
+
+    QString m_nom;
+};
+
+} // namespace Movendi::Backoffice

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/lienmqtt.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace Movendi::Backoffice {
+
+// The service's profile file: [MQTT], [PostgreSQL], [Web], [Alertes].
+struct ReglagesService
+{
+    Platform::ReglagesLienMqtt mqtt;
+    QString prefixe = QStringLiteral("movendi/v1");
+    // A libpq connection string ("host=... port=... dbname=... user=...").
+    QString connexion;
+    QString adresseWeb = QStringLiteral("127.0.0.1");
+    int portWeb = 8080;
+    QString jeton;
+    int rappelMinutes = 60;
+    int horsLigneMinutes = 3;
+    int aucuneVenteHeures = 24;
+    int stockBas = 2;
+
+    // What it subscribes: every kiosk's every topic.
+    QString filtre() const { return prefixe + QStringLiteral("/+/#"); }
+};
+
+struct LectureReglages
+{
+    std::optional<ReglagesService> reglages;
+    QString erreur; // why there are none
+};
+
+// The file, or why it cannot be used (absent, no [PostgreSQL] Connexion, no [MQTT] Serveur, a
+// number out of range).
+LectureReglages lireReglagesService(const QString &fichier);
+
+// The client id under which the broker keeps the service's session.
+inline constexpr const char *IdentifiantService = "movendi-flotte";
+
+} // namespace Movendi::Backoffice

@@ -1,0 +1,116 @@
+// movendi-flotte: the operator's back-office service. "init --config FILE" creates or upgrades
+// the database's schema; "--config FILE" runs the service: it keeps a persistent session on the
+// broker, subscribed to every kiosk's topics, and stores what they publish.
+#include "entrepot/connexionpg.h"
+#include "entrepot/entrepot.h"
+#include "entrepot/schema.h"
+#include "platform/clock.h"
+#include "platform/lienmosquitto.h"
+#include "platform/seams.h"
+#include "platform/servicenotifier.h"
+#include "platform/terminationsignal.h"
+#include "reglages/reglagesservice.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <memory>
+
+using namespace Movendi;
+using namespace Movendi::Backoffice;
+
+namespace {
+
+constexpr int ErreurUsage = 64;
+
+int usage(QTextStream &err)
+{
+    err << "usage: movendi-flotte --config FICHIER\n"
+           "       movendi-flotte init --config FICHIER\n";
+    return ErreurUsage;
+}
+
+int initialiser(const ReglagesService &r, QTextStream &out, QTextStream &err)
+{
+    try {
+        ConnexionPg base(r.connexion);
+        const int avant = mettreAJourSchema(base);
+        if (avant == VersionSchema)
+            out << "schéma déjà en version " << VersionSchema << '\n';
+        else
+            out << "schéma mis en version " << VersionSchema << " (version trouvée: " << avant
+                << ")\n";
+        return 0;
+    } catch (const ErreurBase &erreur) {
+        err << "erreur: " << erreur.raison() << '\n';
+        return 1;
+    }
+}
+
+int servir(const ReglagesService &r, QTextStream &err)
+{
+    std::unique_ptr<ConnexionPg> base;
+    try {
+        base = std::make_unique<ConnexionPg>(r.connexion);
+        if (const int v = versionSchema(*base); v != VersionSchema) {
+            err << "erreur: schéma en version " << v << ", " << VersionSchema
+                << " attendue: lancez movendi-flotte init --config FICHIER\n";
+            return 1;
+        }
+    } catch (const ErreurBase &erreur) {
+        err << "erreur: " << erreur.raison() << '\n';
+        return 1;
+    }
+    err.flush();
+    Entrepot entrepot(*base, r.prefixe);
+    Platform::LienMosquitto lien;
+    QObject::connect(&lien, &Platform::LienMqtt::connecte, &lien,
+                     [&] { lien.abonner(r.filtre(), 1); });
+    QObject::connect(&lien, &Platform::LienMqtt::deconnecte, &lien, [](const QString &raison) {
+        qWarning("movendi-flotte: lien avec le courtier perdu: %s", qPrintable(raison));
+    });
+    QObject::connect(&lien, &Platform::LienMqtt::recu, &lien,
+                     [&](const QString &sujet, const QByteArray &charge) {
+                         try {
+                             const Reception rec =
+                                 entrepot.recevoir(sujet, charge, Platform::clock().now());
+                             if (rec.issue == Reception::Rejete)
+                                 qWarning("movendi-flotte: message mis de côté (%s): %s",
+                                          qPrintable(sujet), qPrintable(rec.raison));
+                         } catch (const ErreurBase &erreur) {
+                             qWarning("movendi-flotte: message non enregistré (%s): %s",
+                                      qPrintable(sujet), qPrintable(erreur.raison()));
+                         }
+                     });
+    Platform::ServiceNotifier notifier;
+    Platform::TerminationSignal fin;
+    QObject::connect(&fin, &Platform::TerminationSignal::requested, qApp, &QCoreApplication::quit);
+    lien.demarrer(r.mqtt);
+    notifier.notifyReady();
+    const int code = QCoreApplication::exec();
+    notifier.notifyStopping();
+    lien.arreter();
+    return code;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("movendi-flotte"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    const bool init = !args.isEmpty() && args.first() == QLatin1String("init");
+    if (init)
+        args.removeFirst();
+    if (args.size() != 2 || args.first() != QLatin1String("--config"))
+        return usage(err);
+    const LectureReglages lu = lireReglagesService(args.at(1));
+    if (!lu.reglages) {
+        err << "erreur: " << lu.erreur << '\n';
+        return 1;
+    }
+    return init ? initialiser(*lu.reglages, out, err) : servir(*lu.reglages, err);
+}

@@ -1,0 +1,192 @@
+// The back-office's store against a real PostgreSQL: the schema created and upgraded once, each
+// event stored once by its id with what it reports, and every message that breaks the contract
+// set aside with its reason.
+#include "entrepot/connexionpg.h"
+#include "entrepot/entrepot.h"
+#include "entrepot/schema.h"
+#include "serveurpostgres.h"
+
+#include <QSqlQuery>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace Movendi;
+using namespace Movendi::Backoffice;
+
+namespace {
+
+class EntrepotTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_serveur = new Movendi::Test::ServeurPostgres;
+        ASSERT_TRUE(s_serveur->start());
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_serveur;
+        s_serveur = nullptr;
+    }
+    void SetUp() override
+    {
+        ASSERT_NE(s_serveur, nullptr);
+        const QString nom = QStringLiteral("essai%1").arg(++s_bases);
+        ASSERT_TRUE(s_serveur->creerBase(nom));
+        m_base = std::make_unique<ConnexionPg>(s_serveur->connexion(nom));
+    }
+    QVariant valeur(const QString &sql, const QVariantList &p = {})
+    {
+        QSqlQuery q = m_base->executer(sql, p);
+        return q.next() ? q.value(0) : QVariant();
+    }
+
+    static inline Movendi::Test::ServeurPostgres *s_serveur = nullptr;
+    static inline int s_bases = 0;
+    std::unique_ptr<ConnexionPg> m_base;
+};
+
+TEST_F(EntrepotTest, Schema_CreatedThenLeftAsItIs)
+{
+    EXPECT_EQ(versionSchema(*m_base), 0);
+    EXPECT_EQ(mettreAJourSchema(*m_base), 0);
+    EXPECT_EQ(versionSchema(*m_base), VersionSchema);
+    EXPECT_EQ(mettreAJourSchema(*m_base), VersionSchema);
+    EXPECT_EQ(valeur(QStringLiteral("SELECT COUNT(*) FROM schema_version")).toInt(), VersionSchema);
+    for (const char *table :
+         {"kiosques", "evenements", "ventes", "lignes_vente", "mouvements_stock", "remises",
+          "alarmes", "messages_rejetes", "reponses"})
+        EXPECT_TRUE(
+            valeur(QStringLiteral("SELECT to_regclass(?) IS NOT NULL"), {QLatin1String(table)})
+                .toBool())
+            << table;
+}
+
+TEST_F(EntrepotTest, EachMessage_StoredOnceWithWhatItReportsOrSetAsideWithItsReason)
+{
+    mettreAJourSchema(*m_base);
+    Entrepot entrepot(*m_base, QStringLiteral("movendi/v1"));
+    const QString vente = QStringLiteral(
+        R"({"v":1,"kiosque":"K1","seq":12,"id":"K1:12","type":"vente","horodatage":"2026-12-09T10:00:00Z",)"
+        R"("numVente":7,"montantCentimes":20990,"statutDebit":0,"reprise":false,"carte":"497010******7893",)"
+        R"("noRemise":3,"lignes":[{"ref":101,"designation":"Galaxy","famille":1,"montantCentimes":19990,)"
+        R"("imei":"352091014100377","serie":null},{"ref":201,"designation":"Recharge","famille":2,)"
+        R"("montantCentimes":1000,"imei":null,"serie":"7201583002199309"}]})");
+    const auto evenement = [](int seq, const QString &type, const QString &champs) {
+        return QStringLiteral(R"({"v":1,"kiosque":"K1","seq":%1,"id":"K1:%1","type":"%2",)"
+                              R"("horodatage":"2026-12-09T10:00:0%3Z"%4})")
+            .arg(seq)
+            .arg(type)
+            .arg(seq % 10)
+            .arg(champs);
+    };
+    struct Cas
+    {
+        const char *quoi;
+        QString sujet;
+        QString charge;
+        Reception::Issue issue;
+        const char *raison; // part of it, when set aside
+    };
+    const QString ev = QStringLiteral("movendi/v1/K1/evenements");
+    const QList<Cas> cas{
+        {"présence", QStringLiteral("movendi/v1/K1/presence"), QStringLiteral("en-ligne"),
+         Reception::Stocke, ""},
+        {"vente", ev, vente, Reception::Stocke, ""},
+        {"la même vente reçue deux fois", ev, vente, Reception::Repete, ""},
+        {"stock", ev,
+         evenement(
+             13, QStringLiteral("stock"),
+             QStringLiteral(R"(,"noEmpl":3,"ref":null,"imei":"352091014100377","cause":"vente")")),
+         Reception::Stocke, ""},
+        {"télécollecte", ev,
+         evenement(
+             14, QStringLiteral("telecollecte"),
+             QStringLiteral(R"(,"noRemise":3,"nbTransactions":2,"montantCentimes":41980,)"
+                            R"("local":{"nbDebits":1,"montantCentimes":20990},"ecart":true)")),
+         Reception::Stocke, ""},
+        {"alarme", ev,
+         evenement(15, QStringLiteral("alarme"),
+                   QStringLiteral(R"(,"code":"porte","contexte":"MiseAJourStock","message":"x")")),
+         Reception::Stocke, ""},
+        {"état", QStringLiteral("movendi/v1/K1/etat"),
+         QStringLiteral(R"({"v":1,"kiosque":"K1","horodatage":"2026-12-09T10:01:00Z",)"
+                        R"("enService":false,"ecran":"hors-service"})"),
+         Reception::Stocke, ""},
+        {"réponse", QStringLiteral("movendi/v1/K1/reponses"),
+         QStringLiteral(R"({"id":"c1","resultat":"ok","message":"en service"})"), Reception::Stocke,
+         ""},
+        {"notre commande", QStringLiteral("movendi/v1/K1/commandes"),
+         QStringLiteral(R"({"id":"c1","commande":"etat"})"), Reception::Ignore, ""},
+        // Set aside:
+        {"pas du JSON", ev, QStringLiteral("{tronqué"), Reception::Rejete, "pas un objet JSON"},
+        {"id d'un autre", ev,
+         evenement(16, QStringLiteral("arret"), {})
+             .replace(QStringLiteral("\"K1:16\""), QStringLiteral("\"K2:16\"")),
+         Reception::Rejete, "kiosque:seq"},
+        {"kiosque d'un autre sujet", QStringLiteral("movendi/v1/K2/evenements"),
+         evenement(17, QStringLiteral("arret"), {}), Reception::Rejete, "kiosque différent"},
+        {"type inconnu", ev, evenement(18, QStringLiteral("vol"), {}), Reception::Rejete,
+         "type d'événement inconnu"},
+        {"carte en clair", ev,
+         QString(vente)
+             .replace(QStringLiteral("497010******7893"), QStringLiteral("4970101234567893"))
+             .replace(QStringLiteral("K1:12\",\"type"), QStringLiteral("K1:12\",\"type"))
+             .replace(QStringLiteral("\"seq\":12,\"id\":\"K1:12\""),
+                      QStringLiteral("\"seq\":19,\"id\":\"K1:19\"")),
+         Reception::Rejete, "carte en clair"},
+        {"heure locale", ev,
+         evenement(20, QStringLiteral("arret"), {})
+             .replace(QStringLiteral(":00:00Z"), QStringLiteral(":00:00+01:00")),
+         Reception::Rejete, "horodatage"},
+        {"sujet hors contrat", QStringLiteral("autre/K1/evenements"), vente, Reception::Rejete,
+         "sujet"},
+    };
+    const QDateTime maintenant(QDate(2026, 12, 9), QTime(10, 2), Qt::UTC);
+    int rejetes = 0;
+    for (const Cas &c : cas) {
+        SCOPED_TRACE(c.quoi);
+        const Reception r = entrepot.recevoir(c.sujet, c.charge.toUtf8(), maintenant);
+        EXPECT_EQ(r.issue, c.issue) << r.raison.toStdString();
+        EXPECT_TRUE(r.raison.contains(QString::fromUtf8(c.raison))) << r.raison.toStdString();
+        rejetes += c.issue == Reception::Rejete ? 1 : 0;
+    }
+    EXPECT_EQ(entrepot.rejetes(), rejetes);
+    EXPECT_EQ(valeur(QStringLiteral("SELECT COUNT(*) FROM messages_rejetes")).toInt(), rejetes);
+    EXPECT_EQ(valeur(QStringLiteral("SELECT COUNT(*) FROM evenements")).toInt(), 4);
+    // The sale as it was sold: its amount, its lines, the card masked.
+    EXPECT_EQ(valeur(QStringLiteral("SELECT montant_centimes FROM ventes WHERE num_vente = 7"))
+                  .toLongLong(),
+              20990);
+    EXPECT_EQ(valeur(QStringLiteral("SELECT SUM(montant_centimes) FROM lignes_vente")).toLongLong(),
+              20990);
+    EXPECT_EQ(valeur(QStringLiteral("SELECT carte FROM ventes")).toString(),
+              QStringLiteral("497010******7893"));
+    EXPECT_EQ(valeur(QStringLiteral("SELECT cause || ' ' || (ref IS NULL) FROM "
+                                    "mouvements_stock WHERE no_empl = 3"))
+                  .toString(),
+              QStringLiteral("vente true"));
+    EXPECT_TRUE(valeur(QStringLiteral("SELECT ecart FROM remises WHERE no_remise = 3")).toBool());
+    EXPECT_EQ(valeur(QStringLiteral("SELECT code FROM alarmes")).toString(),
+              QStringLiteral("porte"));
+    EXPECT_EQ(valeur(QStringLiteral("SELECT presence || ' ' || en_service::text || ' ' || "
+                                    "(etat->>'ecran') FROM kiosques WHERE kiosque = 'K1'"))
+                  .toString(),
+              QStringLiteral("en-ligne false hors-service"));
+    EXPECT_EQ(valeur(QStringLiteral("SELECT resultat FROM reponses WHERE id = 'c1'")).toString(),
+              QStringLiteral("ok"));
+    // Kept aside as received, but never with a whole card number in it.
+    EXPECT_EQ(valeur(QStringLiteral("SELECT COUNT(*) FROM messages_rejetes WHERE "
+                                    "convert_from(charge, 'UTF8') LIKE '%4970101234567893%'"))
+                  .toInt(),
+              0);
+    EXPECT_EQ(valeur(QStringLiteral("SELECT COUNT(*) FROM messages_rejetes WHERE raison = "
+                                    "'numéro de carte en clair' AND convert_from(charge, "
+                                    "'UTF8') LIKE '%497010******7893%'"))
+                  .toInt(),
+              1);
+}
+
+} // namespace
