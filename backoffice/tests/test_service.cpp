@@ -7,9 +7,16 @@
 #include "kiosktest.h"
 #include "serveurpostgres.h"
 
+#include <QEventLoop>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QProcess>
 #include <QSqlQuery>
+#include <QTcpServer>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -45,13 +52,41 @@ bool publier(quint16 port, const QString &sujet, const QByteArray &charge, bool 
     return QProcess::execute(QStringLiteral("mosquitto_pub"), a) == 0;
 }
 
+// An event of kiosk K7 happening now (the API's days are the server's).
 QByteArray evenement(int seq, const char *type, const char *champs = "")
 {
     return QStringLiteral(R"({"v":1,"kiosque":"K7","seq":%1,"id":"K7:%1","type":"%2",)"
-                          R"("horodatage":"2026-12-09T10:00:00Z"%3})")
+                          R"("horodatage":"%3"%4})")
         .arg(seq)
-        .arg(QLatin1String(type), QLatin1String(champs))
+        .arg(QLatin1String(type), QDateTime::currentDateTimeUtc().toString(Qt::ISODate),
+             QLatin1String(champs))
         .toUtf8();
+}
+
+struct Reponse
+{
+    int statut = 0;
+    QByteArray corps;
+    QByteArray type;
+};
+
+Reponse obtenir(quint16 port, const QString &chemin, const QByteArray &jeton,
+                const QByteArray &accept = "application/json")
+{
+    QNetworkAccessManager reseau;
+    QNetworkRequest requete(QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(chemin)));
+    if (!jeton.isEmpty())
+        requete.setRawHeader("Authorization", "Bearer " + jeton);
+    requete.setRawHeader("Accept", accept);
+    requete.setTransferTimeout(10000);
+    QNetworkReply *r = reseau.get(requete);
+    QEventLoop boucle;
+    QObject::connect(r, &QNetworkReply::finished, &boucle, &QEventLoop::quit);
+    boucle.exec();
+    Reponse rep{r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), r->readAll(),
+                r->header(QNetworkRequest::ContentTypeHeader).toByteArray()};
+    r->deleteLater();
+    return rep;
 }
 
 TEST(ServiceFlotte, InitThenEveryEventStoredOnceAlsoThoseSentWhileItWasStopped)
@@ -65,9 +100,15 @@ TEST(ServiceFlotte, InitThenEveryEventStoredOnceAlsoThoseSentWhileItWasStopped)
     const QString config = dossier.filePath(QStringLiteral("movendi-flotte.conf"));
     QFile f(config);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QStringLiteral("[MQTT]\nServeur=127.0.0.1\nPort=%1\n[PostgreSQL]\nConnexion=%2\n")
+    QTcpServer libre;
+    libre.listen(QHostAddress::LocalHost, 0);
+    const quint16 web = libre.serverPort();
+    libre.close();
+    f.write(QStringLiteral("[MQTT]\nServeur=127.0.0.1\nPort=%1\n[PostgreSQL]\nConnexion=%2\n"
+                           "[Web]\nPort=%3\nJeton=s3cr3t-jeton\n")
                 .arg(broker.port())
                 .arg(postgres.connexion(QStringLiteral("flotte")))
+                .arg(web)
                 .toUtf8());
     f.close();
 
@@ -114,6 +155,35 @@ TEST(ServiceFlotte, InitThenEveryEventStoredOnceAlsoThoseSentWhileItWasStopped)
     EXPECT_EQ(compter("SELECT COUNT(*) FROM ventes"), 1);
     EXPECT_EQ(compter("SELECT SUM(montant_centimes) FROM ventes"), 1000);
     EXPECT_EQ(compter("SELECT COUNT(*) FROM kiosques WHERE presence = 'en-ligne'"), 1);
+
+    // The API: the kiosk, its day's sale and amount, behind the token.
+    EXPECT_EQ(obtenir(web, QStringLiteral("/api/v1/kiosques"), {}).statut, 401);
+    EXPECT_EQ(obtenir(web, QStringLiteral("/api/v1/kiosques"), "s3cr3t-jetoN").statut, 401);
+    const Reponse flotte = obtenir(web, QStringLiteral("/api/v1/kiosques"), "s3cr3t-jeton");
+    ASSERT_EQ(flotte.statut, 200) << flotte.corps.toStdString();
+    const QJsonArray kiosques = QJsonDocument::fromJson(flotte.corps).array();
+    ASSERT_EQ(kiosques.size(), 1);
+    const QJsonObject k7 = kiosques.at(0).toObject();
+    EXPECT_EQ(k7.value(QStringLiteral("kiosque")).toString(), QStringLiteral("K7"));
+    EXPECT_EQ(k7.value(QStringLiteral("presence")).toString(), QStringLiteral("en-ligne"));
+    EXPECT_EQ(k7.value(QStringLiteral("ventesJour")).toInt(), 1);
+    EXPECT_EQ(k7.value(QStringLiteral("montantJourCentimes")).toInt(), 1000);
+    EXPECT_EQ(obtenir(web, QStringLiteral("/api/v1/kiosques/K9"), "s3cr3t-jeton").statut, 404);
+    const QString jour = QDate::currentDate().toString(Qt::ISODate);
+    const QString periode = QStringLiteral("/api/v1/ventes?du=%1&au=%1&kiosque=K7").arg(jour);
+    const Reponse json = obtenir(web, periode, "s3cr3t-jeton");
+    ASSERT_EQ(json.statut, 200);
+    const QJsonArray ventes = QJsonDocument::fromJson(json.corps).array();
+    ASSERT_EQ(ventes.size(), 1);
+    EXPECT_EQ(ventes.at(0).toObject().value(QStringLiteral("carte")).toString(),
+              QStringLiteral("497010******7893"));
+    const Reponse csv = obtenir(web, periode, "s3cr3t-jeton", "text/csv");
+    EXPECT_TRUE(csv.type.startsWith("text/csv")) << csv.type.toStdString();
+    EXPECT_EQ(csv.corps.count("\r\n"), 2) << csv.corps.toStdString();
+    EXPECT_TRUE(csv.corps.contains("K7;3;")) << csv.corps.toStdString();
+    EXPECT_EQ(obtenir(web, QStringLiteral("/api/v1/ventes?du=hier&au=%1").arg(jour), "s3cr3t-jeton")
+                  .statut,
+              400);
 
     // Stopped in order; what comes meanwhile waits in its session on the broker.
     service.terminate();

@@ -10,8 +10,11 @@
 #include "platform/servicenotifier.h"
 #include "platform/terminationsignal.h"
 #include "reglages/reglagesservice.h"
+#include "web/apiflotte.h"
 
 #include <QCoreApplication>
+#include <QHostAddress>
+#include <QHttpServer>
 #include <QTextStream>
 
 #include <memory>
@@ -82,6 +85,15 @@ int servir(const ReglagesService &r, QTextStream &err)
                                       qPrintable(sujet), qPrintable(erreur.raison()));
                          }
                      });
+    // The API, on the address configured (loopback by default: TLS comes from a proxy).
+    QHttpServer web;
+    ApiFlotte api(*base, r.jeton, [] { return Platform::clock().now(); });
+    api.installer(web);
+    if (web.listen(QHostAddress(r.adresseWeb), quint16(r.portWeb)) == 0) {
+        err << "erreur: l'adresse web " << r.adresseWeb << ':' << r.portWeb
+            << " est prise ou invalide\n";
+        return 1;
+    }
     Platform::ServiceNotifier notifier;
     Platform::TerminationSignal fin;
     QObject::connect(&fin, &Platform::TerminationSignal::requested, qApp, &QCoreApplication::quit);
