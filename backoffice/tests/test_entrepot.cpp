@@ -1,10 +1,8 @@
 // The back-office's store against a real PostgreSQL: the schema created and upgraded once, each
 // event stored once by its id with what it reports, and every message that breaks the contract
 // set aside with its reason.
-#include "entrepot/connexionpg.h"
+#include "basepgtest.h"
 #include "entrepot/entrepot.h"
-#include "entrepot/schema.h"
-#include "serveurpostgres.h"
 
 #include <QSqlQuery>
 
@@ -17,35 +15,8 @@ using namespace Movendi::Backoffice;
 
 namespace {
 
-class EntrepotTest : public ::testing::Test
+class EntrepotTest : public Movendi::Test::BasePgTest
 {
-protected:
-    static void SetUpTestSuite()
-    {
-        s_serveur = new Movendi::Test::ServeurPostgres;
-        ASSERT_TRUE(s_serveur->start());
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_serveur;
-        s_serveur = nullptr;
-    }
-    void SetUp() override
-    {
-        ASSERT_NE(s_serveur, nullptr);
-        const QString nom = QStringLiteral("essai%1").arg(++s_bases);
-        ASSERT_TRUE(s_serveur->creerBase(nom));
-        m_base = std::make_unique<ConnexionPg>(s_serveur->connexion(nom));
-    }
-    QVariant valeur(const QString &sql, const QVariantList &p = {})
-    {
-        QSqlQuery q = m_base->executer(sql, p);
-        return q.next() ? q.value(0) : QVariant();
-    }
-
-    static inline Movendi::Test::ServeurPostgres *s_serveur = nullptr;
-    static inline int s_bases = 0;
-    std::unique_ptr<ConnexionPg> m_base;
 };
 
 TEST_F(EntrepotTest, Schema_CreatedThenLeftAsItIs)

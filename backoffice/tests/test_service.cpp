@@ -1,6 +1,8 @@
 // movendi-flotte as operators run it, against a real PostgreSQL and a real Mosquitto: it
 // refuses a database without its schema, init makes it, and the service stores what kiosks
-// publish, each event once, including what came while it was stopped (its session is kept).
+// publish, each event once, including what came while it was stopped (its session is kept); its
+// API shows the fleet and the sales behind the token, and a command posted to it reaches the
+// kiosk, whose answer then shows.
 #include "brokermqtt.h"
 #include "entrepot/connexionpg.h"
 #include "helperprocess.h"
@@ -70,16 +72,18 @@ struct Reponse
     QByteArray type;
 };
 
+// GET, or POST when a body is given.
 Reponse obtenir(quint16 port, const QString &chemin, const QByteArray &jeton,
-                const QByteArray &accept = "application/json")
+                const QByteArray &accept = "application/json", const QByteArray &corps = {})
 {
     QNetworkAccessManager reseau;
     QNetworkRequest requete(QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(chemin)));
     if (!jeton.isEmpty())
         requete.setRawHeader("Authorization", "Bearer " + jeton);
     requete.setRawHeader("Accept", accept);
+    requete.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/json"));
     requete.setTransferTimeout(10000);
-    QNetworkReply *r = reseau.get(requete);
+    QNetworkReply *r = corps.isEmpty() ? reseau.get(requete) : reseau.post(requete, corps);
     QEventLoop boucle;
     QObject::connect(r, &QNetworkReply::finished, &boucle, &QEventLoop::quit);
     boucle.exec();
@@ -89,7 +93,7 @@ Reponse obtenir(quint16 port, const QString &chemin, const QByteArray &jeton,
     return rep;
 }
 
-TEST(ServiceFlotte, InitThenEveryEventStoredOnceAlsoThoseSentWhileItWasStopped)
+TEST(ServiceFlotte, InitEventsStoredOnceApiAndACommandThereAndBack)
 {
     Movendi::Test::ServeurPostgres postgres;
     ASSERT_TRUE(postgres.start());
@@ -118,7 +122,7 @@ TEST(ServiceFlotte, InitThenEveryEventStoredOnceAlsoThoseSentWhileItWasStopped)
         << s.texte.toStdString();
     s = lancer({QStringLiteral("init"), QStringLiteral("--config"), config});
     EXPECT_EQ(s.code, 0) << s.texte.toStdString();
-    EXPECT_TRUE(s.texte.contains(QStringLiteral("schéma mis en version 1")));
+    EXPECT_TRUE(s.texte.contains(QStringLiteral("schéma mis en version 2")));
 
     Backoffice::ConnexionPg base(postgres.connexion(QStringLiteral("flotte")));
     const auto compter = [&](const char *sql) {
@@ -184,6 +188,49 @@ TEST(ServiceFlotte, InitThenEveryEventStoredOnceAlsoThoseSentWhileItWasStopped)
     EXPECT_EQ(obtenir(web, QStringLiteral("/api/v1/ventes?du=hier&au=%1").arg(jour), "s3cr3t-jeton")
                   .statut,
               400);
+
+    // A command from the API reaches the kiosk (here a client on its topics), and its answer
+    // shows with the kiosk.
+    QProcess kiosque;
+    kiosque.start(QStringLiteral("mosquitto_sub"),
+                  {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                   QString::number(broker.port()), QStringLiteral("-t"),
+                   QStringLiteral("movendi/v1/K7/commandes"), QStringLiteral("-C"),
+                   QStringLiteral("1"), QStringLiteral("-W"), QStringLiteral("20")});
+    ASSERT_TRUE(Movendi::Test::HelperProcess::waitUntil(
+        [&] { return broker.log().count(QLatin1String("SUBSCRIBE from")) >= 2; }, 10000));
+    EXPECT_EQ(obtenir(web, QStringLiteral("/api/v1/kiosques/K7/commandes"), "s3cr3t-jeton",
+                      "application/json", R"({"commande":"ouvrir-porte"})")
+                  .statut,
+              400);
+    const Reponse envoi =
+        obtenir(web, QStringLiteral("/api/v1/kiosques/K7/commandes"), "s3cr3t-jeton",
+                "application/json", R"({"commande":"hors-service"})");
+    ASSERT_EQ(envoi.statut, 202) << envoi.corps.toStdString();
+    const QString id =
+        QJsonDocument::fromJson(envoi.corps).object().value(QStringLiteral("id")).toString();
+    ASSERT_TRUE(kiosque.waitForFinished(20000));
+    const QJsonObject recue = QJsonDocument::fromJson(kiosque.readAllStandardOutput()).object();
+    EXPECT_EQ(recue.value(QStringLiteral("id")).toString(), id);
+    EXPECT_EQ(recue.value(QStringLiteral("commande")).toString(), QStringLiteral("hors-service"));
+    ASSERT_TRUE(publier(broker.port(), QStringLiteral("movendi/v1/K7/reponses"),
+                        QStringLiteral(R"({"id":"%1","resultat":"ok","message":"hors service"})")
+                            .arg(id)
+                            .toUtf8()));
+    QJsonObject commande;
+    EXPECT_TRUE(Movendi::Test::HelperProcess::waitUntil(
+        [&] {
+            const Reponse k = obtenir(web, QStringLiteral("/api/v1/kiosques/K7"), "s3cr3t-jeton");
+            commande = QJsonDocument::fromJson(k.corps)
+                           .object()
+                           .value(QStringLiteral("commandes"))
+                           .toArray()
+                           .at(0)
+                           .toObject();
+            return commande.value(QStringLiteral("resultat")).toString() == QLatin1String("ok");
+        },
+        10000));
+    EXPECT_EQ(commande.value(QStringLiteral("id")).toString(), id);
 
     // Stopped in order; what comes meanwhile waits in its session on the broker.
     service.terminate();

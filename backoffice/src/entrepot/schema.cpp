@@ -100,6 +100,28 @@ const QList<QStringList> &versions()
                            " recu timestamptz NOT NULL DEFAULT now(),"
                            " PRIMARY KEY (kiosque, id))"),
         },
+        // 2: alerts, one open per kiosk and subject; the commands sent.
+        {
+            QStringLiteral("CREATE TABLE alertes ("
+                           " id bigserial PRIMARY KEY,"
+                           " kiosque text NOT NULL REFERENCES kiosques,"
+                           " sujet text NOT NULL,"
+                           " detail text,"
+                           " ouverte timestamptz NOT NULL,"
+                           " dernier_mail timestamptz NOT NULL,"
+                           " rappels integer NOT NULL DEFAULT 0,"
+                           " fermee timestamptz)"),
+            QStringLiteral("CREATE UNIQUE INDEX alertes_ouvertes ON alertes (kiosque, sujet) "
+                           "WHERE fermee IS NULL"),
+            QStringLiteral("CREATE INDEX alertes_par_kiosque ON alertes (kiosque, ouverte)"),
+            QStringLiteral("CREATE TABLE commandes ("
+                           " id text PRIMARY KEY,"
+                           " kiosque text NOT NULL REFERENCES kiosques,"
+                           " commande text NOT NULL,"
+                           " envoyee timestamptz NOT NULL,"
+                           " par text NOT NULL)"),
+            QStringLiteral("CREATE INDEX commandes_par_kiosque ON commandes (kiosque, envoyee)"),
+        },
     };
     return v;
 }

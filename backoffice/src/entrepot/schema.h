@@ -5,7 +5,7 @@ namespace Movendi::Backoffice {
 class ConnexionPg;
 
 // The version of the schema this program works with.
-inline constexpr int VersionSchema = 1;
+inline constexpr int VersionSchema = 2;
 
 // The version the database holds: 0 for an empty database.
 int versionSchema(ConnexionPg &base);

@@ -1,6 +1,7 @@
 // movendi-flotte: the operator's back-office service. "init --config FILE" creates or upgrades
 // the database's schema; "--config FILE" runs the service: it keeps a persistent session on the
 // broker, subscribed to every kiosk's topics, and stores what they publish.
+#include "alertes/alertes.h"
 #include "entrepot/connexionpg.h"
 #include "entrepot/entrepot.h"
 #include "entrepot/schema.h"
@@ -17,7 +18,9 @@
 #include <QHttpServer>
 #include <QTextStream>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 using namespace Movendi;
 using namespace Movendi::Backoffice;
@@ -25,6 +28,7 @@ using namespace Movendi::Backoffice;
 namespace {
 
 constexpr int ErreurUsage = 64;
+constexpr qint64 PasseAlertesMs = 30000;
 
 int usage(QTextStream &err)
 {
@@ -85,9 +89,32 @@ int servir(const ReglagesService &r, QTextStream &err)
                                       qPrintable(sujet), qPrintable(erreur.raison()));
                          }
                      });
+    // The alerts, judged every PasseAlertesMs; silence only from when the link came up.
+    std::optional<QDateTime> connecteDepuis;
+    QObject::connect(&lien, &Platform::LienMqtt::connecte, &lien,
+                     [&] { connecteDepuis = Platform::clock().now(); });
+    QObject::connect(&lien, &Platform::LienMqtt::deconnecte, &lien,
+                     [&] { connecteDepuis.reset(); });
+    Alertes alertes(
+        *base, {r.rappelMinutes, r.horsLigneMinutes, r.aucuneVenteHeures, r.stockBas},
+        [](const MailAlerte &mail) { qInfo("movendi-flotte: %s", qPrintable(mail.corps())); });
+    std::function<void()> passeAlertes = [&] {
+        try {
+            alertes.evaluer(Platform::clock().now(), connecteDepuis);
+        } catch (const ErreurBase &erreur) {
+            qWarning("movendi-flotte: alertes non évaluées: %s", qPrintable(erreur.raison()));
+        }
+        Platform::clock().callAfter(PasseAlertesMs, passeAlertes);
+    };
+    Platform::clock().callAfter(PasseAlertesMs, passeAlertes);
+
     // The API, on the address configured (loopback by default: TLS comes from a proxy).
     QHttpServer web;
-    ApiFlotte api(*base, r.jeton, [] { return Platform::clock().now(); });
+    ApiFlotte api(
+        *base, r.jeton, r.prefixe, [] { return Platform::clock().now(); },
+        [&lien](const QString &sujet, const QByteArray &charge) {
+            return lien.publier(sujet, charge, 1, false).has_value();
+        });
     api.installer(web);
     if (web.listen(QHostAddress(r.adresseWeb), quint16(r.portWeb)) == 0) {
         err << "erreur: l'adresse web " << r.adresseWeb << ':' << r.portWeb

@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QUuid>
 
 namespace Movendi::Backoffice {
 
@@ -45,8 +46,10 @@ QString champCsv(QString texte)
 
 } // namespace
 
-ApiFlotte::ApiFlotte(ConnexionPg &base, QString jeton, Horloge maintenant)
-    : m_base(base), m_jeton(std::move(jeton)), m_maintenant(std::move(maintenant))
+ApiFlotte::ApiFlotte(ConnexionPg &base, QString jeton, QString prefixe, Horloge maintenant,
+                     Publier publier)
+    : m_base(base), m_jeton(std::move(jeton)), m_prefixe(std::move(prefixe)),
+      m_maintenant(std::move(maintenant)), m_publier(std::move(publier))
 {
 }
 
@@ -72,6 +75,9 @@ void ApiFlotte::installer(QHttpServer &serveur)
     serveur.route(
         QStringLiteral("/api/v1/kiosques/<arg>"), QHttpServerRequest::Method::Get,
         [this](const QString &nom, const QHttpServerRequest &r) { return kiosque(nom, r); });
+    serveur.route(
+        QStringLiteral("/api/v1/kiosques/<arg>/commandes"), QHttpServerRequest::Method::Post,
+        [this](const QString &nom, const QHttpServerRequest &r) { return commander(nom, r); });
     serveur.route(QStringLiteral("/api/v1/ventes"), QHttpServerRequest::Method::Get,
                   [this](const QHttpServerRequest &r) { return ventes(r); });
 }
@@ -160,7 +166,59 @@ QHttpServerResponse ApiFlotte::kiosque(const QString &nom, const QHttpServerRequ
                              {QStringLiteral("montantCentimes"), r.value(5).toLongLong()}}},
                 {QStringLiteral("ecart"), r.value(6).toBool()}});
         o.insert(QStringLiteral("remises"), remises);
+        QSqlQuery c = m_base.executer(
+            QStringLiteral("SELECT c.id, c.commande, c.envoyee, c.par, r.resultat, r.message, "
+                           "r.recu FROM commandes c LEFT JOIN reponses r ON r.kiosque = "
+                           "c.kiosque AND r.id = c.id WHERE c.kiosque = ? ORDER BY c.envoyee "
+                           "DESC LIMIT 20"),
+            {nom});
+        QJsonArray commandes;
+        while (c.next())
+            commandes.append(QJsonObject{
+                {QStringLiteral("id"), c.value(0).toString()},
+                {QStringLiteral("commande"), c.value(1).toString()},
+                {QStringLiteral("envoyee"), horodatage(c.value(2))},
+                {QStringLiteral("par"), c.value(3).toString()},
+                {QStringLiteral("resultat"),
+                 c.value(4).isNull() ? QJsonValue() : QJsonValue(c.value(4).toString())},
+                {QStringLiteral("message"),
+                 c.value(5).isNull() ? QJsonValue() : QJsonValue(c.value(5).toString())},
+                {QStringLiteral("repondue"), horodatage(c.value(6))}});
+        o.insert(QStringLiteral("commandes"), commandes);
         return QHttpServerResponse(o);
+    } catch (const ErreurBase &e) {
+        return erreur(Statut::ServiceUnavailable, e.raison());
+    }
+}
+
+QHttpServerResponse ApiFlotte::commander(const QString &nom, const QHttpServerRequest &requete)
+{
+    if (!autorise(requete))
+        return erreur(Statut::Unauthorized, QStringLiteral("jeton absent ou faux"));
+    const QString commande = QJsonDocument::fromJson(requete.body())
+                                 .object()
+                                 .value(QStringLiteral("commande"))
+                                 .toString();
+    if (commande != QLatin1String("hors-service") && commande != QLatin1String("en-service") &&
+        commande != QLatin1String("etat"))
+        return erreur(Statut::BadRequest,
+                      QStringLiteral("commande attendue: hors-service, en-service ou etat"));
+    try {
+        QSqlQuery k =
+            m_base.executer(QStringLiteral("SELECT 1 FROM kiosques WHERE kiosque = ?"), {nom});
+        if (!k.next())
+            return erreur(Statut::NotFound, QStringLiteral("kiosque inconnu"));
+        const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        const QByteArray charge = QJsonDocument(QJsonObject{{QStringLiteral("id"), id},
+                                                            {QStringLiteral("commande"), commande}})
+                                      .toJson(QJsonDocument::Compact);
+        if (!m_publier(m_prefixe + QLatin1Char('/') + nom + QStringLiteral("/commandes"), charge))
+            return erreur(Statut::ServiceUnavailable, QStringLiteral("courtier injoignable"));
+        m_base.executer(QStringLiteral("INSERT INTO commandes (id, kiosque, commande, envoyee, "
+                                       "par) VALUES (?, ?, ?, ?::timestamptz, ?)"),
+                        {id, nom, commande, m_maintenant().toUTC().toString(Qt::ISODateWithMs),
+                         QStringLiteral("api")});
+        return QHttpServerResponse(QJsonObject{{QStringLiteral("id"), id}}, Statut::Accepted);
     } catch (const ErreurBase &e) {
         return erreur(Statut::ServiceUnavailable, e.raison());
     }
