@@ -172,6 +172,12 @@ TEST(ServiceFlotte, InitEventsStoredOnceApiAndACommandThereAndBack)
     EXPECT_EQ(k7.value(QStringLiteral("presence")).toString(), QStringLiteral("en-ligne"));
     EXPECT_EQ(k7.value(QStringLiteral("ventesJour")).toInt(), 1);
     EXPECT_EQ(k7.value(QStringLiteral("montantJourCentimes")).toInt(), 1000);
+    EXPECT_EQ(k7.value(QStringLiteral("alertesOuvertes")).toInt(), 0);
+    EXPECT_EQ(obtenir(web, QStringLiteral("/api/v1/alertes"), {}).statut, 401);
+    const Reponse alertes =
+        obtenir(web, QStringLiteral("/api/v1/alertes?toutes=1"), "s3cr3t-jeton");
+    EXPECT_EQ(alertes.statut, 200);
+    EXPECT_TRUE(QJsonDocument::fromJson(alertes.corps).isArray());
     EXPECT_EQ(obtenir(web, QStringLiteral("/api/v1/kiosques/K9"), "s3cr3t-jeton").statut, 404);
     const QString jour = QDate::currentDate().toString(Qt::ISODate);
     const QString periode = QStringLiteral("/api/v1/ventes?du=%1&au=%1&kiosque=K7").arg(jour);

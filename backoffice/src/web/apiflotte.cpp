@@ -78,6 +78,8 @@ void ApiFlotte::installer(QHttpServer &serveur)
     serveur.route(
         QStringLiteral("/api/v1/kiosques/<arg>/commandes"), QHttpServerRequest::Method::Post,
         [this](const QString &nom, const QHttpServerRequest &r) { return commander(nom, r); });
+    serveur.route(QStringLiteral("/api/v1/alertes"), QHttpServerRequest::Method::Get,
+                  [this](const QHttpServerRequest &r) { return alertes(r); });
     serveur.route(QStringLiteral("/api/v1/ventes"), QHttpServerRequest::Method::Get,
                   [this](const QHttpServerRequest &r) { return ventes(r); });
 }
@@ -90,10 +92,11 @@ QHttpServerResponse ApiFlotte::kiosques(const QHttpServerRequest &requete)
         const QDate jour = m_maintenant().toLocalTime().date();
         QSqlQuery q = m_base.executer(
             QStringLiteral("SELECT k.kiosque, k.presence, k.derniere_vue, k.en_service, "
-                           "COUNT(v.id_evenement), COALESCE(SUM(v.montant_centimes), 0) "
-                           "FROM kiosques k LEFT JOIN ventes v ON v.kiosque = k.kiosque AND "
-                           "v.horodatage >= ?::timestamptz AND v.horodatage < ?::timestamptz "
-                           "GROUP BY k.kiosque ORDER BY k.kiosque"),
+                           "COUNT(v.id_evenement), COALESCE(SUM(v.montant_centimes), 0), "
+                           "(SELECT COUNT(*) FROM alertes a WHERE a.kiosque = k.kiosque AND "
+                           "a.fermee IS NULL) FROM kiosques k LEFT JOIN ventes v ON v.kiosque = "
+                           "k.kiosque AND v.horodatage >= ?::timestamptz AND v.horodatage < "
+                           "?::timestamptz GROUP BY k.kiosque ORDER BY k.kiosque"),
             {debutJour(jour), debutJour(jour.addDays(1))});
         QJsonArray lignes;
         while (q.next())
@@ -105,7 +108,8 @@ QHttpServerResponse ApiFlotte::kiosques(const QHttpServerRequest &requete)
                 {QStringLiteral("enService"),
                  q.value(3).isNull() ? QJsonValue() : QJsonValue(q.value(3).toBool())},
                 {QStringLiteral("ventesJour"), q.value(4).toLongLong()},
-                {QStringLiteral("montantJourCentimes"), q.value(5).toLongLong()}});
+                {QStringLiteral("montantJourCentimes"), q.value(5).toLongLong()},
+                {QStringLiteral("alertesOuvertes"), q.value(6).toLongLong()}});
         return QHttpServerResponse(lignes);
     } catch (const ErreurBase &e) {
         return erreur(Statut::ServiceUnavailable, e.raison());
@@ -186,6 +190,33 @@ QHttpServerResponse ApiFlotte::kiosque(const QString &nom, const QHttpServerRequ
                 {QStringLiteral("repondue"), horodatage(c.value(6))}});
         o.insert(QStringLiteral("commandes"), commandes);
         return QHttpServerResponse(o);
+    } catch (const ErreurBase &e) {
+        return erreur(Statut::ServiceUnavailable, e.raison());
+    }
+}
+
+QHttpServerResponse ApiFlotte::alertes(const QHttpServerRequest &requete)
+{
+    if (!autorise(requete))
+        return erreur(Statut::Unauthorized, QStringLiteral("jeton absent ou faux"));
+    const bool toutes =
+        requete.query().queryItemValue(QStringLiteral("toutes")) == QLatin1String("1");
+    try {
+        QSqlQuery q = m_base.executer(
+            QStringLiteral("SELECT kiosque, sujet, detail, ouverte, dernier_mail, rappels, fermee "
+                           "FROM alertes WHERE fermee IS NULL OR ? ORDER BY ouverte DESC LIMIT "
+                           "1000"),
+            {toutes});
+        QJsonArray alertes;
+        while (q.next())
+            alertes.append(QJsonObject{{QStringLiteral("kiosque"), q.value(0).toString()},
+                                       {QStringLiteral("sujet"), q.value(1).toString()},
+                                       {QStringLiteral("detail"), q.value(2).toString()},
+                                       {QStringLiteral("ouverte"), horodatage(q.value(3))},
+                                       {QStringLiteral("dernierMail"), horodatage(q.value(4))},
+                                       {QStringLiteral("rappels"), q.value(5).toInt()},
+                                       {QStringLiteral("fermee"), horodatage(q.value(6))}});
+        return QHttpServerResponse(alertes);
     } catch (const ErreurBase &e) {
         return erreur(Statut::ServiceUnavailable, e.raison());
     }

@@ -39,6 +39,8 @@ public:
     QHttpServerResponse kiosques(const QHttpServerRequest &requete);
     QHttpServerResponse kiosque(const QString &nom, const QHttpServerRequest &requete);
     QHttpServerResponse ventes(const QHttpServerRequest &requete);
+    // GET /api/v1/alertes: the open ones; ?toutes=1 all.
+    QHttpServerResponse alertes(const QHttpServerRequest &requete);
     QHttpServerResponse commander(const QString &nom, const QHttpServerRequest &requete);
 
 private:
