@@ -3,6 +3,7 @@
 // set aside with its reason.
 #include "basepgtest.h"
 #include "entrepot/entrepot.h"
+#include "entrepot/operateurs.h"
 
 #include <QSqlQuery>
 
@@ -158,6 +159,53 @@ TEST_F(EntrepotTest, EachMessage_StoredOnceWithWhatItReportsOrSetAsideWithItsRea
                                     "'UTF8') LIKE '%497010******7893%'"))
                   .toInt(),
               1);
+}
+
+} // namespace
+
+namespace {
+
+// Operators' passwords: kept only as a slow salted hash, each with its own salt; the right one
+// opens, any other does not, an unknown name neither; a short one is refused.
+TEST_F(EntrepotTest, Operators_SaltedSlowHashRightPasswordOnly)
+{
+    mettreAJourSchema(*m_base);
+    const QDateTime maintenant = QDateTime::currentDateTimeUtc();
+    definirOperateur(*m_base, QStringLiteral("alice"), QStringLiteral("correct horse 42"),
+                     maintenant);
+    definirOperateur(*m_base, QStringLiteral("bob"), QStringLiteral("correct horse 42"),
+                     maintenant);
+    EXPECT_THROW(
+        definirOperateur(*m_base, QStringLiteral("eve"), QStringLiteral("court"), maintenant),
+        ErreurBase);
+    struct Cas
+    {
+        const char *nom;
+        const char *motDePasse;
+        bool ouvre;
+    };
+    for (const Cas &c :
+         {Cas{"alice", "correct horse 42", true}, Cas{"alice", "correct horse 43", false},
+          Cas{"alice", "", false}, Cas{"mallory", "correct horse 42", false}}) {
+        SCOPED_TRACE(c.nom);
+        EXPECT_EQ(
+            authentifierOperateur(*m_base, QLatin1String(c.nom), QString::fromUtf8(c.motDePasse)),
+            c.ouvre);
+    }
+    EXPECT_EQ(valeur(QStringLiteral("SELECT COUNT(DISTINCT sel) FROM operateurs")).toInt(), 2);
+    EXPECT_EQ(valeur(QStringLiteral("SELECT MIN(iterations) FROM operateurs")).toInt(),
+              IterationsMotDePasse);
+    EXPECT_EQ(valeur(QStringLiteral("SELECT COUNT(*) FROM operateurs WHERE position('correct' "
+                                    "IN encode(hachage, 'escape')) > 0"))
+                  .toInt(),
+              0);
+    // Changed: the old password no longer opens.
+    definirOperateur(*m_base, QStringLiteral("alice"), QStringLiteral("battery staple 7"),
+                     maintenant);
+    EXPECT_FALSE(authentifierOperateur(*m_base, QStringLiteral("alice"),
+                                       QStringLiteral("correct horse 42")));
+    EXPECT_TRUE(authentifierOperateur(*m_base, QStringLiteral("alice"),
+                                      QStringLiteral("battery staple 7")));
 }
 
 } // namespace

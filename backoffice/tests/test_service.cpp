@@ -5,6 +5,7 @@
 // kiosk, whose answer then shows.
 #include "brokermqtt.h"
 #include "entrepot/connexionpg.h"
+#include "entrepot/operateurs.h"
 #include "helperprocess.h"
 #include "kiosktest.h"
 #include "serveurpostgres.h"
@@ -124,7 +125,19 @@ TEST(ServiceFlotte, InitEventsStoredOnceApiAndACommandThereAndBack)
     EXPECT_EQ(s.code, 0) << s.texte.toStdString();
     EXPECT_TRUE(s.texte.contains(QStringLiteral("schéma mis en version 2")));
 
+    // An operator's password comes on standard input, never on the command line.
+    QProcess operateur;
+    operateur.start(
+        Movendi::Test::binaryPath("movendi-flotte"),
+        {QStringLiteral("operateur"), QStringLiteral("--config"), config, QStringLiteral("alice")});
+    operateur.write("un mot de passe solide\n");
+    operateur.closeWriteChannel();
+    ASSERT_TRUE(operateur.waitForFinished(30000));
+    EXPECT_EQ(operateur.exitCode(), 0) << operateur.readAllStandardError().toStdString();
+
     Backoffice::ConnexionPg base(postgres.connexion(QStringLiteral("flotte")));
+    EXPECT_TRUE(Backoffice::authentifierOperateur(base, QStringLiteral("alice"),
+                                                  QStringLiteral("un mot de passe solide")));
     const auto compter = [&](const char *sql) {
         QSqlQuery q = base.executer(QLatin1String(sql));
         return q.next() ? q.value(0).toInt() : -1;

@@ -100,7 +100,7 @@ const QList<QStringList> &versions()
                            " recu timestamptz NOT NULL DEFAULT now(),"
                            " PRIMARY KEY (kiosque, id))"),
         },
-        // 2: alerts, one open per kiosk and subject; the commands sent.
+        // 2: alerts, one open per kiosk and subject; the commands sent; the operators.
         {
             QStringLiteral("CREATE TABLE alertes ("
                            " id bigserial PRIMARY KEY,"
@@ -121,6 +121,12 @@ const QList<QStringList> &versions()
                            " envoyee timestamptz NOT NULL,"
                            " par text NOT NULL)"),
             QStringLiteral("CREATE INDEX commandes_par_kiosque ON commandes (kiosque, envoyee)"),
+            QStringLiteral("CREATE TABLE operateurs ("
+                           " nom text PRIMARY KEY,"
+                           " sel bytea NOT NULL,"
+                           " hachage bytea NOT NULL,"
+                           " iterations integer NOT NULL,"
+                           " modifie timestamptz NOT NULL)"),
         },
     };
     return v;

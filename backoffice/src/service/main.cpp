@@ -1,9 +1,12 @@
 // movendi-flotte: the operator's back-office service. "init --config FILE" creates or upgrades
-// the database's schema; "--config FILE" runs the service: it keeps a persistent session on the
-// broker, subscribed to every kiosk's topics, and stores what they publish.
+// the database's schema; "operateur --config FILE NAME" sets an operator's password (read from
+// standard input); "--config FILE" runs the service: it keeps a persistent session on the
+// broker, subscribed to every kiosk's topics, stores what they publish, judges the alerts and
+// answers the API.
 #include "alertes/alertes.h"
 #include "entrepot/connexionpg.h"
 #include "entrepot/entrepot.h"
+#include "entrepot/operateurs.h"
 #include "entrepot/schema.h"
 #include "platform/clock.h"
 #include "platform/lienmosquitto.h"
@@ -33,7 +36,8 @@ constexpr qint64 PasseAlertesMs = 30000;
 int usage(QTextStream &err)
 {
     err << "usage: movendi-flotte --config FICHIER\n"
-           "       movendi-flotte init --config FICHIER\n";
+           "       movendi-flotte init --config FICHIER\n"
+           "       movendi-flotte operateur --config FICHIER NOM   (mot de passe sur l'entrée)\n";
     return ErreurUsage;
 }
 
@@ -47,6 +51,27 @@ int initialiser(const ReglagesService &r, QTextStream &out, QTextStream &err)
         else
             out << "schéma mis en version " << VersionSchema << " (version trouvée: " << avant
                 << ")\n";
+        return 0;
+    } catch (const ErreurBase &erreur) {
+        err << "erreur: " << erreur.raison() << '\n';
+        return 1;
+    }
+}
+
+// The password from standard input (its first line), never from the command line.
+int definirOperateurDepuisEntree(const ReglagesService &r, const QString &nom, QTextStream &out,
+                                 QTextStream &err)
+{
+    QTextStream entree(stdin);
+    const QString motDePasse = entree.readLine();
+    try {
+        ConnexionPg base(r.connexion);
+        if (versionSchema(base) != VersionSchema) {
+            err << "erreur: lancez d'abord movendi-flotte init --config FICHIER\n";
+            return 1;
+        }
+        definirOperateur(base, nom, motDePasse, Platform::clock().now());
+        out << "opérateur " << nom << ": mot de passe enregistré\n";
         return 0;
     } catch (const ErreurBase &erreur) {
         err << "erreur: " << erreur.raison() << '\n';
@@ -141,15 +166,19 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
     QTextStream err(stderr);
     QStringList args = QCoreApplication::arguments().mid(1);
-    const bool init = !args.isEmpty() && args.first() == QLatin1String("init");
-    if (init)
-        args.removeFirst();
-    if (args.size() != 2 || args.first() != QLatin1String("--config"))
+    const QString action = !args.isEmpty() && !args.first().startsWith(QLatin1String("--"))
+                               ? args.takeFirst()
+                               : QString();
+    const bool operateur = action == QLatin1String("operateur");
+    if ((!action.isEmpty() && action != QLatin1String("init") && !operateur) ||
+        args.size() != (operateur ? 3 : 2) || args.first() != QLatin1String("--config"))
         return usage(err);
     const LectureReglages lu = lireReglagesService(args.at(1));
     if (!lu.reglages) {
         err << "erreur: " << lu.erreur << '\n';
         return 1;
     }
-    return init ? initialiser(*lu.reglages, out, err) : servir(*lu.reglages, err);
+    if (operateur)
+        return definirOperateurDepuisEntree(*lu.reglages, args.at(2), out, err);
+    return action.isEmpty() ? servir(*lu.reglages, err) : initialiser(*lu.reglages, out, err);
 }
