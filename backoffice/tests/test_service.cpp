@@ -200,6 +200,10 @@ TEST(ServiceFlotte, InitEventsStoredOnceApiAndACommandThereAndBack)
     ASSERT_EQ(ventes.size(), 1);
     EXPECT_EQ(ventes.at(0).toObject().value(QStringLiteral("carte")).toString(),
               QStringLiteral("497010******7893"));
+    // Every kiosk's when none is named.
+    const Reponse toutes =
+        obtenir(web, QStringLiteral("/api/v1/ventes?du=%1&au=%1").arg(jour), "s3cr3t-jeton");
+    EXPECT_EQ(QJsonDocument::fromJson(toutes.corps).array().size(), 1);
     const Reponse csv = obtenir(web, periode, "s3cr3t-jeton", "text/csv");
     EXPECT_TRUE(csv.type.startsWith("text/csv")) << csv.type.toStdString();
     EXPECT_EQ(csv.corps.count("\r\n"), 2) << csv.corps.toStdString();

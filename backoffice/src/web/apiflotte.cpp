@@ -268,12 +268,13 @@ QHttpServerResponse ApiFlotte::ventes(const QHttpServerRequest &requete)
     const QString kiosque = q.queryItemValue(QStringLiteral("kiosque"));
     try {
         QSqlQuery v = m_base.executer(
-            QStringLiteral("SELECT v.kiosque, v.num_vente, v.horodatage, v.montant_centimes, "
-                           "v.statut_debit, v.carte, l.rang, l.ref, l.designation, l.famille, "
-                           "l.montant_centimes FROM ventes v JOIN lignes_vente l ON "
-                           "l.id_evenement = v.id_evenement WHERE v.horodatage >= "
-                           "?::timestamptz AND v.horodatage < ?::timestamptz AND (? = '' OR "
-                           "v.kiosque = ?) ORDER BY v.horodatage, v.kiosque, v.num_vente, l.rang"),
+            QStringLiteral(
+                "SELECT v.kiosque, v.num_vente, v.horodatage, v.montant_centimes, "
+                "v.statut_debit, v.carte, l.rang, l.ref, l.designation, l.famille, "
+                "l.montant_centimes FROM ventes v JOIN lignes_vente l ON "
+                "l.id_evenement = v.id_evenement WHERE v.horodatage >= "
+                "?::timestamptz AND v.horodatage < ?::timestamptz AND (COALESCE(?, '') = '' "
+                "OR v.kiosque = ?) ORDER BY v.horodatage, v.kiosque, v.num_vente, l.rang"),
             {debutJour(du), debutJour(au.addDays(1)), kiosque, kiosque});
         if (requete.value("Accept").contains("text/csv")) {
             QByteArray csv = "kiosque;numVente;horodatage;montantCentimes;statutDebit;carte;"
