@@ -21,6 +21,7 @@
 #include <QSqlQuery>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -255,6 +256,15 @@ TEST(ServiceFlotte, InitEventsStoredOnceApiAndACommandThereAndBack)
         10000));
     EXPECT_EQ(commande.value(QStringLiteral("id")).toString(), id);
 
+    // The database goes away for a while: what comes meanwhile is stored once it is back.
+    postgres.stop();
+    ASSERT_TRUE(publier(broker.port(), QStringLiteral("movendi/v1/K7/evenements"),
+                        evenement(3, "alarme", R"(,"code":"base","contexte":"M","message":"x")")));
+    QThread::msleep(3000);
+    ASSERT_TRUE(postgres.redemarrer());
+    EXPECT_TRUE(Movendi::Test::HelperProcess::waitUntil(
+        [&] { return compter("SELECT COUNT(*) FROM alarmes") == 1; }, 20000));
+
     // Stopped in order; what comes meanwhile waits in its session on the broker.
     service.terminate();
     ASSERT_TRUE(service.waitForFinished(10000));
@@ -263,7 +273,7 @@ TEST(ServiceFlotte, InitEventsStoredOnceApiAndACommandThereAndBack)
                         evenement(2, "arret", R"(,"version":"0.1")")));
     ASSERT_TRUE(demarrer(service));
     EXPECT_TRUE(Movendi::Test::HelperProcess::waitUntil(
-        [&] { return compter("SELECT COUNT(*) FROM evenements") == 2; }, 20000));
+        [&] { return compter("SELECT COUNT(*) FROM evenements") == 3; }, 20000));
     service.terminate();
     service.waitForFinished(10000);
 }

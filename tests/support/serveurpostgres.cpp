@@ -80,13 +80,26 @@ bool ServeurPostgres::start()
         ADD_FAILURE() << "initdb failed: " << sortie.toStdString();
         return false;
     }
+    return lancer();
+}
+
+bool ServeurPostgres::redemarrer()
+{
+    stop();
+    return lancer();
+}
+
+bool ServeurPostgres::lancer()
+{
+    const QString donnees = m_dir.filePath(QStringLiteral("donnees"));
     const QStringList arguments{QStringLiteral("-D"), donnees,
                                 QStringLiteral("-k"), donnees,
                                 QStringLiteral("-p"), QString::number(m_port),
                                 QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
                                 QStringLiteral("-c"), QStringLiteral("fsync=off")};
     m_serveur.setProcessChannelMode(QProcess::MergedChannels);
-    m_serveur.setStandardOutputFile(m_dir.filePath(QStringLiteral("postgres.log")));
+    m_serveur.setStandardOutputFile(m_dir.filePath(QStringLiteral("postgres.log")),
+                                    QIODevice::Append);
     if (enRoot())
         m_serveur.start(QStringLiteral("runuser"),
                         QStringList{QStringLiteral("-u"), QStringLiteral("postgres"),

@@ -20,6 +20,8 @@ public:
     // Adds a test failure and returns false when the server does not come up.
     bool start();
     void stop();
+    // The same cluster started again after stop(), on the same port.
+    bool redemarrer();
     quint16 port() const { return m_port; }
     // A new empty database, owned by the cluster's superuser "movendi".
     bool creerBase(const QString &nom);
@@ -29,6 +31,7 @@ public:
     static constexpr const char *Superutilisateur = "movendi";
 
 private:
+    bool lancer();
     // The program run as the cluster's owner; its exit code, -1 when it did not end in time.
     int executer(const QString &programme, const QStringList &arguments, QString *sortie = nullptr);
 

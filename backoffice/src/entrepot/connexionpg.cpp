@@ -73,6 +73,24 @@ ConnexionPg::~ConnexionPg()
 
 QSqlQuery ConnexionPg::executer(const QString &sql, const QVariantList &parametres)
 {
+    try {
+        return executerUneFois(sql, parametres);
+    } catch (const ErreurBase &) {
+        // A server restarted since: the connection is opened again, once, outside a
+        // transaction (inside one, what it did is gone with it).
+        QSqlDatabase db = QSqlDatabase::database(m_nom, false);
+        if (m_enTransaction || !connexionPerdue(db))
+            throw;
+        db.close();
+        if (!db.open())
+            throw ErreurBase(QStringLiteral("base de la flotte inaccessible: ") +
+                             db.lastError().text());
+        return executerUneFois(sql, parametres);
+    }
+}
+
+QSqlQuery ConnexionPg::executerUneFois(const QString &sql, const QVariantList &parametres)
+{
     QSqlQuery q(QSqlDatabase::database(m_nom, false));
     // Without values, as it is: the server cannot prepare a schema's statements.
     if (parametres.isEmpty()) {
@@ -100,12 +118,21 @@ int ConnexionPg::modifier(const QString &sql, const QVariantList &parametres)
 void ConnexionPg::debuter()
 {
     QSqlDatabase db = QSqlDatabase::database(m_nom, false);
-    if (!db.transaction())
-        throw ErreurBase(QStringLiteral("transaction refusée: ") + db.lastError().text());
+    if (!db.transaction()) {
+        // A server restarted since: opened again, once.
+        if (!connexionPerdue(db))
+            throw ErreurBase(QStringLiteral("transaction refusée: ") + db.lastError().text());
+        db.close();
+        if (!db.open() || !db.transaction())
+            throw ErreurBase(QStringLiteral("base de la flotte inaccessible: ") +
+                             db.lastError().text());
+    }
+    m_enTransaction = true;
 }
 
 void ConnexionPg::valider()
 {
+    m_enTransaction = false;
     QSqlDatabase db = QSqlDatabase::database(m_nom, false);
     if (!db.commit())
         throw ErreurBase(QStringLiteral("validation refusée: ") + db.lastError().text());
@@ -113,7 +140,14 @@ void ConnexionPg::valider()
 
 void ConnexionPg::annuler()
 {
+    m_enTransaction = false;
     QSqlDatabase::database(m_nom, false).rollback();
+}
+
+bool ConnexionPg::connexionPerdue(QSqlDatabase &db)
+{
+    // A statement that fails on a sound link leaves it able to answer the simplest one.
+    return !db.isOpen() || !QSqlQuery(db).exec(QStringLiteral("SELECT 1"));
 }
 
 } // namespace Movendi::Backoffice

@@ -26,7 +26,8 @@ private:
 // One connection to the fleet's PostgreSQL database (Qt SQL's QPSQL driver), from a libpq
 // connection string; opened on construction, closed on destruction. Each statement's values go
 // through bound parameters. Opening waits at most DelaiConnexionS unless the string says
-// otherwise. Every failure throws ErreurBase.
+// otherwise. A link the server dropped (a restart) is opened again once, outside a transaction,
+// when a statement or a transaction finds it gone. Every failure throws ErreurBase.
 class ConnexionPg
 {
 public:
@@ -55,11 +56,14 @@ public:
     static constexpr int DelaiConnexionS = 10;
 
 private:
+    QSqlQuery executerUneFois(const QString &sql, const QVariantList &parametres);
+    static bool connexionPerdue(QSqlDatabase &db);
     void debuter();
     void valider();
     void annuler();
 
     QString m_nom;
+    bool m_enTransaction = false;
 };
 
 } // namespace Movendi::Backoffice

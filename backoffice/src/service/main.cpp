@@ -8,6 +8,7 @@
 #include "entrepot/entrepot.h"
 #include "entrepot/operateurs.h"
 #include "entrepot/schema.h"
+#include "entrepot/tampon.h"
 #include "platform/clock.h"
 #include "platform/lienmosquitto.h"
 #include "platform/seams.h"
@@ -32,6 +33,7 @@ namespace {
 
 constexpr int ErreurUsage = 64;
 constexpr qint64 PasseAlertesMs = 30000;
+constexpr qint64 ReessaiMs = 2000;
 
 int usage(QTextStream &err)
 {
@@ -101,19 +103,18 @@ int servir(const ReglagesService &r, QTextStream &err)
     QObject::connect(&lien, &Platform::LienMqtt::deconnecte, &lien, [](const QString &raison) {
         qWarning("movendi-flotte: lien avec le courtier perdu: %s", qPrintable(raison));
     });
+    // What the database cannot take now waits in memory, in order, and is tried again.
+    Tampon tampon(entrepot,
+                  [](const QString &texte) { qWarning("movendi-flotte: %s", qPrintable(texte)); });
     QObject::connect(&lien, &Platform::LienMqtt::recu, &lien,
                      [&](const QString &sujet, const QByteArray &charge) {
-                         try {
-                             const Reception rec =
-                                 entrepot.recevoir(sujet, charge, Platform::clock().now());
-                             if (rec.issue == Reception::Rejete)
-                                 qWarning("movendi-flotte: message mis de côté (%s): %s",
-                                          qPrintable(sujet), qPrintable(rec.raison));
-                         } catch (const ErreurBase &erreur) {
-                             qWarning("movendi-flotte: message non enregistré (%s): %s",
-                                      qPrintable(sujet), qPrintable(erreur.raison()));
-                         }
+                         tampon.recevoir(sujet, charge, Platform::clock().now());
                      });
+    std::function<void()> reessai = [&] {
+        tampon.reessayer();
+        Platform::clock().callAfter(ReessaiMs, reessai);
+    };
+    Platform::clock().callAfter(ReessaiMs, reessai);
     // The alerts, judged every PasseAlertesMs; silence only from when the link came up.
     std::optional<QDateTime> connecteDepuis;
     QObject::connect(&lien, &Platform::LienMqtt::connecte, &lien,
