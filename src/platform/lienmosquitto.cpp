@@ -9,6 +9,8 @@
 
 #include <mosquitto.h>
 
+#include <sys/ioctl.h>
+
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -17,6 +19,9 @@
 namespace Movendi::Platform {
 
 namespace {
+
+// Packets read in one pass of the event loop at most, so that a flood never holds it long.
+constexpr int PaquetsParPasse = 200;
 
 void initialiserBibliotheque()
 {
@@ -220,7 +225,18 @@ template <typename Pas> void LienMosquitto::executer(Pas pas)
 
 void LienMosquitto::lire()
 {
-    executer([](mosquitto *c) { return mosquitto_loop_read(c, 1); });
+    // libmosquitto reads one packet a call: what already waits on the socket is read in the
+    // same pass (bounded), not one pass of the event loop per message.
+    executer([](mosquitto *c) {
+        int rc = mosquitto_loop_read(c, 1);
+        for (int i = 1; rc == MOSQ_ERR_SUCCESS && i < PaquetsParPasse; ++i) {
+            int enAttente = 0;
+            if (::ioctl(mosquitto_socket(c), FIONREAD, &enAttente) != 0 || enAttente <= 0)
+                break;
+            rc = mosquitto_loop_read(c, 1);
+        }
+        return rc;
+    });
 }
 
 void LienMosquitto::ecrire()

@@ -114,9 +114,18 @@ bool ServeurPostgres::lancer()
             return essai.waitForConnected(200);
         },
         20000);
-    if (!pret)
-        ADD_FAILURE() << "PostgreSQL does not listen on " << m_port;
-    return pret;
+    // Listening is not taking connections yet ("the database system is starting up").
+    const bool accepte =
+        pret && HelperProcess::waitUntil(
+                    [&] {
+                        return executer(QStringLiteral("pg_isready"),
+                                        {QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
+                                         QStringLiteral("-p"), QString::number(m_port)}) == 0;
+                    },
+                    20000);
+    if (!accepte)
+        ADD_FAILURE() << "PostgreSQL does not take connections on " << m_port;
+    return accepte;
 }
 
 void ServeurPostgres::stop()

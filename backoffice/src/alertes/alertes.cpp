@@ -121,13 +121,13 @@ void Alertes::evaluer(const QDateTime &maintenant, const std::optional<QDateTime
     for (const auto &[cle, detail] : vraies) {
         const auto o = ouvertes.find(cle);
         if (o == ouvertes.end()) {
-            m_base.executer(QStringLiteral("INSERT INTO alertes (kiosque, sujet, detail, ouverte, "
+            m_base.modifier(QStringLiteral("INSERT INTO alertes (kiosque, sujet, detail, ouverte, "
                                            "dernier_mail) VALUES (?, ?, ?, ?::timestamptz, "
                                            "?::timestamptz)"),
                             {cle.first, cle.second, detail, t, t});
             m_envoi({MailAlerte::Ouverture, cle.first, cle.second, detail});
         } else if (o->second.second.secsTo(maintenant) >= rappelS) {
-            m_base.executer(QStringLiteral("UPDATE alertes SET dernier_mail = ?::timestamptz, "
+            m_base.modifier(QStringLiteral("UPDATE alertes SET dernier_mail = ?::timestamptz, "
                                            "rappels = rappels + 1, detail = ? WHERE id = ?"),
                             {t, detail, o->second.first});
             m_envoi({MailAlerte::Rappel, cle.first, cle.second, detail});
@@ -149,7 +149,7 @@ void Alertes::evaluer(const QDateTime &maintenant, const std::optional<QDateTime
             continue;
         if (cle.second == QLatin1String("hors-ligne") && !revenus[cle.first])
             continue;
-        m_base.executer(QStringLiteral("UPDATE alertes SET fermee = ?::timestamptz WHERE id = ?"),
+        m_base.modifier(QStringLiteral("UPDATE alertes SET fermee = ?::timestamptz WHERE id = ?"),
                         {t, ouverte.first});
         m_envoi({MailAlerte::Retablie, cle.first, cle.second, {}});
     }

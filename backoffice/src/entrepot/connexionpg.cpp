@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <QSqlError>
 
+#include <memory>
+
 namespace Movendi::Backoffice {
 
 namespace {
@@ -64,6 +66,7 @@ ConnexionPg::ConnexionPg(const QString &chaine)
 
 ConnexionPg::~ConnexionPg()
 {
+    m_preparees.clear();
     {
         QSqlDatabase db = QSqlDatabase::database(m_nom, false);
         db.close();
@@ -71,22 +74,50 @@ ConnexionPg::~ConnexionPg()
     QSqlDatabase::removeDatabase(m_nom);
 }
 
-QSqlQuery ConnexionPg::executer(const QString &sql, const QVariantList &parametres)
+template <typename F> auto ConnexionPg::avecReprise(F &&f) -> decltype(f())
 {
     try {
-        return executerUneFois(sql, parametres);
+        return f();
     } catch (const ErreurBase &) {
         // A server restarted since: the connection is opened again, once, outside a
         // transaction (inside one, what it did is gone with it).
         QSqlDatabase db = QSqlDatabase::database(m_nom, false);
         if (m_enTransaction || !connexionPerdue(db))
             throw;
+        m_preparees.clear();
         db.close();
         if (!db.open())
             throw ErreurBase(QStringLiteral("base de la flotte inaccessible: ") +
                              db.lastError().text());
-        return executerUneFois(sql, parametres);
+        return f();
     }
+}
+
+QSqlQuery ConnexionPg::executer(const QString &sql, const QVariantList &parametres)
+{
+    return avecReprise([&] { return executerUneFois(sql, parametres); });
+}
+
+int ConnexionPg::modifier(const QString &sql, const QVariantList &parametres)
+{
+    return avecReprise([&] {
+        // Writes come again and again with other values: prepared once on this connection.
+        auto it = m_preparees.find(sql);
+        if (it == m_preparees.end()) {
+            auto q = std::make_unique<QSqlQuery>(QSqlDatabase::database(m_nom, false));
+            if (!q->prepare(sql))
+                throw ErreurBase(q->lastError().text() + QStringLiteral(" [") + sql.left(80) +
+                                 QLatin1Char(']'));
+            it = m_preparees.emplace(sql, std::move(q)).first;
+        }
+        QSqlQuery &q = *it->second;
+        for (int i = 0; i < parametres.size(); ++i)
+            q.bindValue(i, parametres.at(i));
+        if (!q.exec())
+            throw ErreurBase(q.lastError().text() + QStringLiteral(" [") + sql.left(80) +
+                             QLatin1Char(']'));
+        return q.numRowsAffected();
+    });
 }
 
 QSqlQuery ConnexionPg::executerUneFois(const QString &sql, const QVariantList &parametres)
@@ -102,26 +133,26 @@ QSqlQuery ConnexionPg::executerUneFois(const QString &sql, const QVariantList &p
     if (!q.prepare(sql))
         throw ErreurBase(q.lastError().text() + QStringLiteral(" [") + sql.left(80) +
                          QLatin1Char(']'));
-    for (const QVariant &p : parametres)
-        q.addBindValue(p);
+    for (int i = 0; i < parametres.size(); ++i)
+        q.bindValue(i, parametres.at(i));
     if (!q.exec())
         throw ErreurBase(q.lastError().text() + QStringLiteral(" [") + sql.left(80) +
                          QLatin1Char(']'));
     return q;
 }
 
-int ConnexionPg::modifier(const QString &sql, const QVariantList &parametres)
-{
-    return executer(sql, parametres).numRowsAffected();
-}
-
 void ConnexionPg::debuter()
 {
+    if (m_enTransaction) {
+        executerUneFois(QStringLiteral("SAVEPOINT p%1").arg(++m_profondeur), {});
+        return;
+    }
     QSqlDatabase db = QSqlDatabase::database(m_nom, false);
     if (!db.transaction()) {
         // A server restarted since: opened again, once.
         if (!connexionPerdue(db))
             throw ErreurBase(QStringLiteral("transaction refusée: ") + db.lastError().text());
+        m_preparees.clear();
         db.close();
         if (!db.open() || !db.transaction())
             throw ErreurBase(QStringLiteral("base de la flotte inaccessible: ") +
@@ -132,6 +163,10 @@ void ConnexionPg::debuter()
 
 void ConnexionPg::valider()
 {
+    if (m_profondeur > 0) {
+        executerUneFois(QStringLiteral("RELEASE SAVEPOINT p%1").arg(m_profondeur--), {});
+        return;
+    }
     m_enTransaction = false;
     QSqlDatabase db = QSqlDatabase::database(m_nom, false);
     if (!db.commit())
@@ -140,6 +175,16 @@ void ConnexionPg::valider()
 
 void ConnexionPg::annuler()
 {
+    if (m_profondeur > 0) {
+        try {
+            const int p = m_profondeur--;
+            executerUneFois(QStringLiteral("ROLLBACK TO SAVEPOINT p%1").arg(p), {});
+            executerUneFois(QStringLiteral("RELEASE SAVEPOINT p%1").arg(p), {});
+        } catch (const ErreurBase &) {
+            // The link is gone: the outer transaction fails with it.
+        }
+        return;
+    }
     m_enTransaction = false;
     QSqlDatabase::database(m_nom, false).rollback();
 }

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QVariantList>
 
+#include <map>
+#include <memory>
 #include <stdexcept>
 
 namespace Movendi::Backoffice {
@@ -37,10 +39,11 @@ public:
     ConnexionPg &operator=(const ConnexionPg &) = delete;
 
     QSqlQuery executer(const QString &sql, const QVariantList &parametres = {});
-    // The statement's rows changed.
+    // A write: the rows it changed. Prepared once per connection and kept.
     int modifier(const QString &sql, const QVariantList &parametres = {});
 
     // Runs `f` in one transaction: committed when it returns, rolled back when it throws.
+    // Inside another, a savepoint: only its own work is undone, the outer one goes on.
     template <typename F> void enTransaction(F &&f)
     {
         debuter();
@@ -57,6 +60,7 @@ public:
 
 private:
     QSqlQuery executerUneFois(const QString &sql, const QVariantList &parametres);
+    template <typename F> auto avecReprise(F &&f) -> decltype(f());
     static bool connexionPerdue(QSqlDatabase &db);
     void debuter();
     void valider();
@@ -64,6 +68,8 @@ private:
 
     QString m_nom;
     bool m_enTransaction = false;
+    std::map<QString, std::unique_ptr<QSqlQuery>> m_preparees;
+    int m_profondeur = 0; // savepoints inside the transaction
 };
 
 } // namespace Movendi::Backoffice

@@ -152,7 +152,7 @@ void rapporter(ConnexionPg &base, const QString &id, const QString &kiosque, con
         const qint64 statut = c.entier("statutDebit");
         if (statut < 0 || statut > 2)
             throw Refus{QStringLiteral("champ \"statutDebit\": 0, 1 ou 2 attendu")};
-        base.executer(QStringLiteral("INSERT INTO ventes (id_evenement, kiosque, num_vente, "
+        base.modifier(QStringLiteral("INSERT INTO ventes (id_evenement, kiosque, num_vente, "
                                      "horodatage, montant_centimes, statut_debit, reprise, carte, "
                                      "no_remise) VALUES (?, ?, ?, ?::timestamptz, ?, ?, ?, ?, ?)"),
                       {id, kiosque, c.entier("numVente"), quand, c.entier("montantCentimes"),
@@ -163,7 +163,7 @@ void rapporter(ConnexionPg &base, const QString &id, const QString &kiosque, con
             if (!v.isObject())
                 throw Refus{QStringLiteral("champ \"lignes\": objets attendus")};
             const Champs l(v.toObject());
-            base.executer(QStringLiteral("INSERT INTO lignes_vente (id_evenement, rang, ref, "
+            base.modifier(QStringLiteral("INSERT INTO lignes_vente (id_evenement, rang, ref, "
                                          "designation, famille, montant_centimes, imei, serie) "
                                          "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
                           {id, ++rang, entierOuNul(l.brut("ref")),
@@ -177,14 +177,14 @@ void rapporter(ConnexionPg &base, const QString &id, const QString &kiosque, con
         const QString cause = c.texte("cause");
         if (!causes.contains(cause))
             throw Refus{QStringLiteral("champ \"cause\": cause inconnue")};
-        base.executer(QStringLiteral("INSERT INTO mouvements_stock (id_evenement, kiosque, "
+        base.modifier(QStringLiteral("INSERT INTO mouvements_stock (id_evenement, kiosque, "
                                      "horodatage, no_empl, ref, imei, serie, cause) VALUES (?, ?, "
                                      "?::timestamptz, ?, ?, ?, ?, ?)"),
                       {id, kiosque, quand, c.entier("noEmpl"), entierOuNul(c.brut("ref")),
                        texteOuNul(c.brut("imei")), texteOuNul(c.brut("serie")), cause});
     } else if (type == QLatin1String("telecollecte")) {
         const Champs local(c.objet("local"));
-        base.executer(QStringLiteral("INSERT INTO remises (id_evenement, kiosque, horodatage, "
+        base.modifier(QStringLiteral("INSERT INTO remises (id_evenement, kiosque, horodatage, "
                                      "no_remise, nb_transactions, montant_centimes, "
                                      "local_nb_debits, local_montant_centimes, ecart) VALUES (?, "
                                      "?, ?::timestamptz, ?, ?, ?, ?, ?, ?)"),
@@ -193,7 +193,7 @@ void rapporter(ConnexionPg &base, const QString &id, const QString &kiosque, con
                        local.entier("nbDebits"), local.entier("montantCentimes"),
                        c.booleen("ecart")});
     } else if (type == QLatin1String("alarme")) {
-        base.executer(QStringLiteral("INSERT INTO alarmes (id_evenement, kiosque, horodatage, "
+        base.modifier(QStringLiteral("INSERT INTO alarmes (id_evenement, kiosque, horodatage, "
                                      "code, contexte, message) VALUES (?, ?, ?::timestamptz, ?, "
                                      "?, ?)"),
                       {id, kiosque, quand, c.texte("code"), texteOuNul(c.brut("contexte")),
@@ -226,7 +226,7 @@ Reception Entrepot::recevoir(const QString &sujet, const QByteArray &charge,
         if (quoi == QLatin1String("commandes"))
             return r; // the service's own
         const auto vu = [&] {
-            m_base.executer(QStringLiteral("INSERT INTO kiosques (kiosque, derniere_vue) VALUES "
+            m_base.modifier(QStringLiteral("INSERT INTO kiosques (kiosque, derniere_vue) VALUES "
                                            "(?, ?::timestamptz) ON CONFLICT (kiosque) DO UPDATE "
                                            "SET derniere_vue = GREATEST(kiosques.derniere_vue, "
                                            "EXCLUDED.derniere_vue)"),
@@ -236,30 +236,30 @@ Reception Entrepot::recevoir(const QString &sujet, const QByteArray &charge,
             const QString presence = QString::fromUtf8(charge);
             if (presence != QLatin1String("en-ligne") && presence != QLatin1String("hors-ligne"))
                 throw Refus{QStringLiteral("présence inconnue")};
-            m_base.enTransaction([&] {
-                m_base.executer(QStringLiteral("INSERT INTO kiosques (kiosque) VALUES (?) ON "
-                                               "CONFLICT DO NOTHING"),
-                                {r.kiosque});
-                if (presence == QLatin1String("en-ligne"))
-                    vu();
-                m_base.executer(QStringLiteral("UPDATE kiosques SET presence = ?, "
-                                               "presence_depuis = CASE WHEN presence IS "
-                                               "DISTINCT FROM ? THEN ?::timestamptz ELSE "
-                                               "presence_depuis END WHERE kiosque = ?"),
-                                {presence, presence, quand, r.kiosque});
-            });
+            // One statement: a state or a presence is a thousand kiosks' every minute.
+            m_base.modifier(
+                QStringLiteral(
+                    "INSERT INTO kiosques AS k (kiosque, presence, presence_depuis, derniere_vue) "
+                    "VALUES (?, ?, ?::timestamptz, CASE WHEN ? THEN ?::timestamptz END) ON "
+                    "CONFLICT (kiosque) DO UPDATE SET presence = EXCLUDED.presence, "
+                    "presence_depuis = CASE WHEN k.presence IS DISTINCT FROM EXCLUDED.presence "
+                    "THEN EXCLUDED.presence_depuis ELSE k.presence_depuis END, derniere_vue = "
+                    "GREATEST(k.derniere_vue, EXCLUDED.derniere_vue)"),
+                {r.kiosque, presence, quand, presence == QLatin1String("en-ligne"), quand});
         } else if (quoi == QLatin1String("etat")) {
             const QJsonObject o = objetJson(charge);
             const Champs c(o);
             versionEtKiosque(c, r.kiosque);
             horodatage(c);
             const bool enService = c.booleen("enService");
-            m_base.enTransaction([&] {
-                vu();
-                m_base.executer(QStringLiteral("UPDATE kiosques SET etat = ?::jsonb, etat_recu = "
-                                               "?::timestamptz, en_service = ? WHERE kiosque = ?"),
-                                {QString::fromUtf8(charge), quand, enService, r.kiosque});
-            });
+            m_base.modifier(
+                QStringLiteral("INSERT INTO kiosques AS k (kiosque, derniere_vue, etat, etat_recu, "
+                               "en_service) VALUES (?, ?::timestamptz, ?::jsonb, ?::timestamptz, "
+                               "?) ON CONFLICT (kiosque) DO UPDATE SET derniere_vue = "
+                               "GREATEST(k.derniere_vue, EXCLUDED.derniere_vue), etat = "
+                               "EXCLUDED.etat, etat_recu = EXCLUDED.etat_recu, en_service = "
+                               "EXCLUDED.en_service"),
+                {r.kiosque, quand, QString::fromUtf8(charge), quand, enService});
         } else if (quoi == QLatin1String("evenements")) {
             const QJsonObject o = objetJson(charge);
             const Champs c(o);
@@ -292,7 +292,7 @@ Reception Entrepot::recevoir(const QString &sujet, const QByteArray &charge,
                 throw Refus{QStringLiteral("champ \"resultat\": ok ou refuse attendu")};
             m_base.enTransaction([&] {
                 vu();
-                m_base.executer(QStringLiteral("INSERT INTO reponses (id, kiosque, resultat, "
+                m_base.modifier(QStringLiteral("INSERT INTO reponses (id, kiosque, resultat, "
                                                "message, recu) VALUES (?, ?, ?, ?, "
                                                "?::timestamptz) ON CONFLICT DO NOTHING"),
                                 {c.texte("id", true), r.kiosque, resultat,
@@ -307,7 +307,7 @@ Reception Entrepot::recevoir(const QString &sujet, const QByteArray &charge,
         ++m_rejetes;
         r.issue = Reception::Rejete;
         r.raison = refus.raison;
-        m_base.executer(QStringLiteral("INSERT INTO messages_rejetes (recu, sujet, charge, raison) "
+        m_base.modifier(QStringLiteral("INSERT INTO messages_rejetes (recu, sujet, charge, raison) "
                                        "VALUES (?::timestamptz, ?, ?, ?)"),
                         {quand, sujet.left(500), masquerCartes(charge.left(65536)), refus.raison});
         return r;

@@ -51,7 +51,7 @@ void definirOperateur(ConnexionPg &base, const QString &nom, const QString &motD
             QStringLiteral("mot de passe de moins de %1 caractères").arg(LongueurMinMotDePasse));
     const MotDePasseHache h = hacherMotDePasse(motDePasse);
     const QString quand = maintenant.toUTC().toString(Qt::ISODateWithMs);
-    base.executer(QStringLiteral("INSERT INTO operateurs (nom, sel, hachage, iterations, modifie) "
+    base.modifier(QStringLiteral("INSERT INTO operateurs (nom, sel, hachage, iterations, modifie) "
                                  "VALUES (?, ?, ?, ?, ?::timestamptz) ON CONFLICT (nom) DO UPDATE "
                                  "SET sel = EXCLUDED.sel, hachage = EXCLUDED.hachage, iterations = "
                                  "EXCLUDED.iterations, modifie = EXCLUDED.modifie"),

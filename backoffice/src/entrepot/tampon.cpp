@@ -2,25 +2,36 @@
 
 #include "entrepot/connexionpg.h"
 #include "entrepot/entrepot.h"
+#include "platform/clock.h"
+#include "platform/seams.h"
 
 namespace Movendi::Backoffice {
 
-Tampon::Tampon(Entrepot &entrepot, Journal journal)
-    : m_entrepot(entrepot), m_journal(std::move(journal))
+Tampon::Tampon(ConnexionPg &base, Entrepot &entrepot, Journal journal)
+    : m_base(base), m_entrepot(entrepot), m_journal(std::move(journal))
 {
 }
 
-bool Tampon::stocker(const Message &m)
+Tampon::~Tampon()
 {
+    if (m_passe)
+        Platform::clock().cancel(m_passe);
+}
+
+bool Tampon::stockerLot()
+{
+    const std::size_t n = std::min(m_file.size(), Lot);
+    QStringList rejetes;
     try {
-        const Reception r = m_entrepot.recevoir(m.sujet, m.charge, m.quand);
-        if (r.issue == Reception::Rejete)
-            m_journal(QStringLiteral("message mis de côté (%1): %2").arg(m.sujet, r.raison));
-        if (m_enPanne) {
-            m_enPanne = false;
-            m_journal(QStringLiteral("base de nouveau accessible"));
-        }
-        return true;
+        m_base.enTransaction([&] {
+            for (std::size_t i = 0; i < n; ++i) {
+                const Message &m = m_file[i];
+                const Reception r = m_entrepot.recevoir(m.sujet, m.charge, m.quand);
+                if (r.issue == Reception::Rejete)
+                    rejetes
+                        << QStringLiteral("message mis de côté (%1): %2").arg(m.sujet, r.raison);
+            }
+        });
     } catch (const ErreurBase &erreur) {
         if (!m_enPanne) {
             m_enPanne = true;
@@ -29,25 +40,36 @@ bool Tampon::stocker(const Message &m)
         }
         return false;
     }
+    m_file.erase(m_file.begin(), m_file.begin() + std::ptrdiff_t(n));
+    for (const QString &r : rejetes)
+        m_journal(r);
+    if (m_enPanne) {
+        m_enPanne = false;
+        m_journal(QStringLiteral("base de nouveau accessible"));
+    }
+    return true;
 }
 
 void Tampon::recevoir(const QString &sujet, const QByteArray &charge, const QDateTime &quand)
 {
-    Message m{sujet, charge, quand};
-    if (m_file.empty() && stocker(m))
-        return;
     if (m_file.size() >= Capacite) {
         m_journal(QStringLiteral("mémoire d'attente pleine: message perdu (%1)")
                       .arg(m_file.front().sujet));
         m_file.pop_front();
     }
-    m_file.push_back(std::move(m));
+    m_file.push_back({sujet, charge, quand});
+    // While the database is away, the retries alone: no pass at each message.
+    if (!m_passe && !m_enPanne)
+        m_passe = Platform::clock().callAfter(0, [this] {
+            m_passe = 0;
+            reessayer();
+        });
 }
 
 void Tampon::reessayer()
 {
-    while (!m_file.empty() && stocker(m_file.front()))
-        m_file.pop_front();
+    while (!m_file.empty() && stockerLot()) {
+    }
 }
 
 } // namespace Movendi::Backoffice

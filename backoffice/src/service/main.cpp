@@ -104,7 +104,7 @@ int servir(const ReglagesService &r, QTextStream &err)
         qWarning("movendi-flotte: lien avec le courtier perdu: %s", qPrintable(raison));
     });
     // What the database cannot take now waits in memory, in order, and is tried again.
-    Tampon tampon(entrepot,
+    Tampon tampon(*base, entrepot,
                   [](const QString &texte) { qWarning("movendi-flotte: %s", qPrintable(texte)); });
     QObject::connect(&lien, &Platform::LienMqtt::recu, &lien,
                      [&](const QString &sujet, const QByteArray &charge) {

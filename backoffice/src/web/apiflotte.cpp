@@ -245,7 +245,7 @@ QHttpServerResponse ApiFlotte::commander(const QString &nom, const QHttpServerRe
                                       .toJson(QJsonDocument::Compact);
         if (!m_publier(m_prefixe + QLatin1Char('/') + nom + QStringLiteral("/commandes"), charge))
             return erreur(Statut::ServiceUnavailable, QStringLiteral("courtier injoignable"));
-        m_base.executer(QStringLiteral("INSERT INTO commandes (id, kiosque, commande, envoyee, "
+        m_base.modifier(QStringLiteral("INSERT INTO commandes (id, kiosque, commande, envoyee, "
                                        "par) VALUES (?, ?, ?, ?::timestamptz, ?)"),
                         {id, nom, commande, m_maintenant().toUTC().toString(Qt::ISODateWithMs),
                          QStringLiteral("api")});
