@@ -22,7 +22,7 @@ struct Classe
 const QList<Classe> &classes()
 {
     static const QList<Classe> c{
-        {"mecanisme", {"PiloterAutomate", "MiseAJourStock", "Automate", "PosCol"}},
+        {"mecanisme", {"PiloterAutomate", "MiseAJourStock", "PosCol"}},
         {"terminal",
          {"make payment", "MakePayment", "Form_Activate FrmPayment", "EnregistrerTelecollecte",
           "EcouterDemarrage", "EcouterDemVAl", "EcouterDemEnr", "EcouterDemTC", "DemTIC",

@@ -42,8 +42,6 @@ public:
     // The "arret" event, what waits sent for up to DelaiArretMs, "hors-ligne", the goodbye.
     void arreter();
 
-    EmetteurFlotte *emetteur() const { return m_emetteur.get(); }
-
     static constexpr qint64 DelaiArretMs = 2000;
     // What staff read of the link (EtatKiosque): "connecté depuis ..." or "déconnecté depuis
     // ...: reason", written when it changes.

@@ -128,11 +128,6 @@ BoiteEnvoiActivee::~BoiteEnvoiActivee()
     g_ajoute = std::move(m_ajouteAvant);
 }
 
-bool boiteEnvoiActive()
-{
-    return g_active;
-}
-
 QString horodatageFlotte(const QDateTime &moment)
 {
     return moment.toUTC().toString(Qt::ISODate);
@@ -140,10 +135,12 @@ QString horodatageFlotte(const QDateTime &moment)
 
 ContenuStock contenuStock(StoreDatabase &base, int noEmpl)
 {
+    ContenuStock c;
+    if (!g_active)
+        return c;
     const ResultatRequete r = base.lire(
         QStringLiteral("SELECT Reference, IMEI, NoSIM FROM EmplacementsMachine1 WHERE NoEmpl = ?"),
         {noEmpl});
-    ContenuStock c;
     if (r.estVide())
         return c;
     const QVariant reference = r.valeur(0, QStringLiteral("Reference"));
@@ -219,6 +216,8 @@ std::optional<qint64> ajouterEvenementVente(StoreDatabase &base, qint64 numVente
 std::optional<qint64> ajouterEvenementStock(StoreDatabase &base, int noEmpl, const QString &cause,
                                             const ContenuStock &contenu)
 {
+    if (!g_active)
+        return std::nullopt;
     QJsonObject champs{{QStringLiteral("noEmpl"), noEmpl},
                        {QStringLiteral("ref"), contenu.reference ? QJsonValue(*contenu.reference)
                                                                  : QJsonValue(QJsonValue::Null)},

@@ -36,8 +36,6 @@ private:
     std::function<void()> m_ajouteAvant;
 };
 
-bool boiteEnvoiActive();
-
 // What a location holds, as a stock event tells it.
 struct ContenuStock
 {
@@ -46,7 +44,8 @@ struct ContenuStock
     QString serie;
 };
 
-// What the location holds now (free when it has no reference).
+// What the location holds now (free when it has no reference); nothing is read while the outbox
+// is off, as no event will tell it.
 ContenuStock contenuStock(StoreDatabase &base, int noEmpl);
 
 // Inside the caller's transaction; throws ErreurExecution like any write. Nothing when off.

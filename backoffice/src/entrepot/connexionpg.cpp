@@ -84,11 +84,7 @@ template <typename F> auto ConnexionPg::avecReprise(F &&f) -> decltype(f())
         QSqlDatabase db = QSqlDatabase::database(m_nom, false);
         if (m_enTransaction || !connexionPerdue(db))
             throw;
-        m_preparees.clear();
-        db.close();
-        if (!db.open())
-            throw ErreurBase(QStringLiteral("base de la flotte inaccessible: ") +
-                             db.lastError().text());
+        rouvrir(db);
         return f();
     }
 }
@@ -152,11 +148,9 @@ void ConnexionPg::debuter()
         // A server restarted since: opened again, once.
         if (!connexionPerdue(db))
             throw ErreurBase(QStringLiteral("transaction refusée: ") + db.lastError().text());
-        m_preparees.clear();
-        db.close();
-        if (!db.open() || !db.transaction())
-            throw ErreurBase(QStringLiteral("base de la flotte inaccessible: ") +
-                             db.lastError().text());
+        rouvrir(db);
+        if (!db.transaction())
+            throw ErreurBase(QStringLiteral("transaction refusée: ") + db.lastError().text());
     }
     m_enTransaction = true;
 }
@@ -187,6 +181,16 @@ void ConnexionPg::annuler()
     }
     m_enTransaction = false;
     QSqlDatabase::database(m_nom, false).rollback();
+}
+
+void ConnexionPg::rouvrir(QSqlDatabase &db)
+{
+    // Statements prepared on the old link are gone with it.
+    m_preparees.clear();
+    db.close();
+    if (!db.open())
+        throw ErreurBase(QStringLiteral("base de la flotte inaccessible: ") +
+                         db.lastError().text());
 }
 
 bool ConnexionPg::connexionPerdue(QSqlDatabase &db)

@@ -62,6 +62,8 @@ private:
     QSqlQuery executerUneFois(const QString &sql, const QVariantList &parametres);
     template <typename F> auto avecReprise(F &&f) -> decltype(f());
     static bool connexionPerdue(QSqlDatabase &db);
+    // Opens the dropped link again; throws ErreurBase when the server does not answer.
+    void rouvrir(QSqlDatabase &db);
     void debuter();
     void valider();
     void annuler();

@@ -29,7 +29,6 @@ public:
     void recevoir(const QString &sujet, const QByteArray &charge, const QDateTime &quand);
     // Stores what waits, in order, a batch at a time, until the database fails.
     void reessayer();
-    std::size_t enAttente() const { return m_file.size(); }
 
     static constexpr std::size_t Capacite = 100000;
     static constexpr std::size_t Lot = 1000;
