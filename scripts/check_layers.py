@@ -10,7 +10,7 @@ from pathlib import Path
 
 # Lowest first; a library may link only libraries of a lower rank.
 RANKS = {
-    'movendi_platform': 0, 'movendi_money': 0, 'movendi_machine': 0,
+    'movendi_platform': 0, 'movendi_money': 0, 'movendi_mail': 1, 'movendi_machine': 0,
     'movendi_payment_rules': 0,
     'movendi_platform_gui': 1, 'movendi_platform_media': 1, 'movendi_payment': 1,
     'movendi_state': 2, 'movendi_utilities': 3, 'movendi_journal': 4, 'movendi_config': 5,
@@ -23,7 +23,7 @@ RANKS = {
 # Everything but the screens, their shared pieces, start-up and the executables.
 LOGIC = {name for name, rank in RANKS.items() if rank <= 8} - {
     'movendi_platform_gui', 'movendi_platform_media'}
-BACKOFFICE_MAY_LINK = {'movendi_platform', 'movendi_money'}
+BACKOFFICE_MAY_LINK = {'movendi_platform', 'movendi_money', 'movendi_mail'}
 FORBIDDEN_FOR_LOGIC = {'Qt6::Widgets', 'Qt6::MultimediaWidgets', 'movendi_platform_gui',
                        'movendi_platform_media'}
 

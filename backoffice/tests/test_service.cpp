@@ -9,6 +9,7 @@
 #include "helperprocess.h"
 #include "kiosktest.h"
 #include "serveurpostgres.h"
+#include "serviceflotte.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -29,32 +30,13 @@ using namespace Movendi;
 
 namespace {
 
-struct Sortie
+Test::Sortie lancer(const QStringList &arguments)
 {
-    int code = -1;
-    QString texte;
-};
-
-Sortie lancer(const QStringList &arguments)
-{
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(Movendi::Test::binaryPath("movendi-flotte"), arguments);
-    const bool fini = p.waitForFinished(30000);
-    return {fini ? p.exitCode() : -1, QString::fromUtf8(p.readAll())};
+    return Test::lancerFlotte(arguments);
 }
 
-bool publier(quint16 port, const QString &sujet, const QByteArray &charge, bool retenu = false)
-{
-    QStringList a{QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
-                  QStringLiteral("-p"), QString::number(port),
-                  QStringLiteral("-q"), QStringLiteral("1"),
-                  QStringLiteral("-t"), sujet,
-                  QStringLiteral("-m"), QString::fromUtf8(charge)};
-    if (retenu)
-        a << QStringLiteral("-r");
-    return QProcess::execute(QStringLiteral("mosquitto_pub"), a) == 0;
-}
+using Test::publier;
+using Test::Reponse;
 
 // An event of kiosk K7 happening now (the API's days are the server's).
 QByteArray evenement(int seq, const char *type, const char *champs = "")
@@ -67,32 +49,15 @@ QByteArray evenement(int seq, const char *type, const char *champs = "")
         .toUtf8();
 }
 
-struct Reponse
-{
-    int statut = 0;
-    QByteArray corps;
-    QByteArray type;
-};
-
 // GET, or POST when a body is given.
 Reponse obtenir(quint16 port, const QString &chemin, const QByteArray &jeton,
                 const QByteArray &accept = "application/json", const QByteArray &corps = {})
 {
-    QNetworkAccessManager reseau;
-    QNetworkRequest requete(QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(chemin)));
+    QList<QPair<QByteArray, QByteArray>> entetes{{"Accept", accept},
+                                                 {"Content-Type", "application/json"}};
     if (!jeton.isEmpty())
-        requete.setRawHeader("Authorization", "Bearer " + jeton);
-    requete.setRawHeader("Accept", accept);
-    requete.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/json"));
-    requete.setTransferTimeout(10000);
-    QNetworkReply *r = corps.isEmpty() ? reseau.get(requete) : reseau.post(requete, corps);
-    QEventLoop boucle;
-    QObject::connect(r, &QNetworkReply::finished, &boucle, &QEventLoop::quit);
-    boucle.exec();
-    Reponse rep{r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), r->readAll(),
-                r->header(QNetworkRequest::ContentTypeHeader).toByteArray()};
-    r->deleteLater();
-    return rep;
+        entetes.append({"Authorization", "Bearer " + jeton});
+    return Test::requeteHttp(port, chemin, entetes, corps);
 }
 
 TEST(ServiceFlotte, InitEventsStoredOnceApiAndACommandThereAndBack)
@@ -118,7 +83,7 @@ TEST(ServiceFlotte, InitEventsStoredOnceApiAndACommandThereAndBack)
                 .toUtf8());
     f.close();
 
-    Sortie s = lancer({QStringLiteral("--config"), config});
+    Movendi::Test::Sortie s = lancer({QStringLiteral("--config"), config});
     EXPECT_EQ(s.code, 1);
     EXPECT_TRUE(s.texte.contains(QStringLiteral("lancez movendi-flotte init")))
         << s.texte.toStdString();

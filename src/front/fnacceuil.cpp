@@ -6,12 +6,12 @@
 #include "journal/journal.h"
 #include "machine/automate.h"
 #include "machine/machinecontrol.h"
+#include "mail/email.h"
 #include "media/frmvideo.h"
 #include "payment/pontagetpvnew.h"
 #include "platform/kiosktimer.h"
 #include "platform/seams.h"
 #include "platform/serialline.h"
-#include "reporting/email.h"
 #include "reporting/envoyeremail.h"
 #include "sale/frmchoix.h"
 #include "sale/frmpayment.h"
@@ -234,8 +234,10 @@ QWidget *FnAcceuil::construireElementsCaches()
     connect(command1, &QPushButton::clicked, this, [] {
         Reporting::EnvoyerEmail(QStringLiteral("test"), QStringLiteral("Test d' Email Da VUDU2"));
     });
-    m_email1 = new Reporting::Email(this);
+    m_email1 = new Mail::Email(this);
     m_email1->setObjectName(QStringLiteral("Email1"));
+    // The pause after a mail's data gives way when the screens change.
+    m_email1->setInterruption([] { return !State::ecransStables(); });
     Reporting::installEmail1(m_email1);
     auto *labelSimu = new QLabel(this);
     labelSimu->setObjectName(QStringLiteral("LabelSimu"));

@@ -31,7 +31,7 @@ class Vente;
 namespace Movendi::Media {
 class FrmVideo;
 }
-namespace Movendi::Reporting {
+namespace Movendi::Mail {
 class Email;
 }
 
@@ -77,7 +77,7 @@ public:
         return m_catalogue.at(ligne).at(colonne);
     }
     bool videoEnCours() const { return m_videoEnCours; }
-    Reporting::Email *Email1() const { return m_email1; }
+    Mail::Email *Email1() const { return m_email1; }
     Platform::KioskTimer *timerAnimation() const { return m_timerAnimation; }
     Platform::KioskTimer *timerVideo() const { return m_timerVideo; }
     Platform::KioskTimer *timerRetourAutomatique() const { return m_timerRetourAutomatique; }
@@ -143,7 +143,7 @@ private:
     class AffichageAccueil;
     QLabel *m_ssPanel1 = nullptr;
     std::unique_ptr<AffichageAccueil> m_affichageTerminal;
-    Reporting::Email *m_email1;
+    Mail::Email *m_email1;
     Platform::KioskTimer *m_timerAnimation;
     Platform::KioskTimer *m_timerVideo;
     Platform::KioskTimer *m_timerRetourAutomatique;

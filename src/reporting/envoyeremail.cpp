@@ -1,6 +1,6 @@
 #include "reporting/envoyeremail.h"
 
-#include "reporting/email.h"
+#include "mail/email.h"
 
 #include "config/fnkestrel.h"
 #include "journal/erreur.h"
@@ -57,7 +57,7 @@ void EnvoyerEmail(const QString &sujet, const QString &corps)
             if (destinataire.isEmpty())
                 continue;
             const quint64 mail =
-                email->Envoie(reglages.expediteur, destinataire, sujet, corps, reglages.port);
+                envoyer(*email, reglages.expediteur, destinataire, sujet, corps, reglages.port);
             // A refusal or a server that does not finish ends the round, as any failure does.
             if (!envoiTermine(*email, mail, QStringLiteral("EnvoyerEmail"), destinataire, sujet))
                 break;
@@ -65,6 +65,19 @@ void EnvoyerEmail(const QString &sujet, const QString &corps)
         email->FermerWinsock();
     } catch (const Journal::ErreurExecution &erreur) {
         Journal::SignalerErreur(QStringLiteral("EnvoyerEmail"), erreur);
+    }
+}
+
+quint64 envoyer(Email &email, const QString &expediteur, const QString &destinataire,
+                const QString &sujet, const QString &corps, qint32 port)
+{
+    try {
+        return email.Envoie(expediteur, destinataire, sujet, corps, port);
+    } catch (const Mail::MailRefuse &refus) {
+        throw Journal::ErreurExecution(refus.motif() == Mail::MailRefuse::Motif::AdresseSansArobase
+                                           ? Journal::Erreurs::AppelIncorrect
+                                           : Journal::Erreurs::FichierIntrouvable,
+                                       refus.message());
     }
 }
 

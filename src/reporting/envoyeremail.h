@@ -5,9 +5,13 @@
 #include <QString>
 #include <QStringList>
 
+namespace Movendi::Mail {
+class Email;
+}
+
 namespace Movendi::Reporting {
 
-class Email;
+using Mail::Email;
 
 // The site's mail settings when RURUDIZ.ini says nothing (config/clesconfiguration.h).
 inline constexpr int NombreDestinataires = Config::NombreDestinatairesMail;
@@ -37,6 +41,11 @@ void installEmail1(Email *email);
 // finish in its time, an address without an at sign) are journalled under "EnvoyerEmail" with
 // the server's last reply and end the routine (the later recipients get nothing).
 void EnvoyerEmail(const QString &sujet, const QString &corps);
+
+// Starts a mail on the control; a mail refused before sending raises ErreurExecution (an
+// address without an at sign, an attachment that cannot be read).
+quint64 envoyer(Email &email, const QString &expediteur, const QString &destinataire,
+                const QString &sujet, const QString &corps, qint32 port);
 
 // Waits for a mail to end; a mail not sent is journalled under contexte with the server's last
 // reply. True when the server took it.

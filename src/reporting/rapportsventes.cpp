@@ -1,6 +1,6 @@
 #include "reporting/rapportsventes.h"
 
-#include "reporting/email.h"
+#include "mail/email.h"
 #include "reporting/envoyeremail.h"
 #include "reporting/remisesbancaire.h"
 
@@ -254,10 +254,10 @@ void EnvoyerEmailRapportCSV(const QString &destinataire)
         const ReglagesEmail reglages = LireReglagesEmail(e.CheminIni);
         email.setSeveurSmtp(reglages.serveur);
         const QString sujet = QStringLiteral("Rapport D.A. Telephone Mobile ") + e.IdentiteMachine;
-        const quint64 mail = email.Envoie(
-            reglages.expediteur, destinataire, sujet,
-            QStringLiteral("Rapport de Vente D.A. Telephone Mobile ") + e.LocalisationMachine,
-            reglages.port);
+        const quint64 mail = envoyer(email, reglages.expediteur, destinataire, sujet,
+                                     QStringLiteral("Rapport de Vente D.A. Telephone Mobile ") +
+                                         e.LocalisationMachine,
+                                     reglages.port);
         envoiTermine(email, mail, QStringLiteral("EnvoyerEmailRapportCSV"), destinataire, sujet);
         email.FermerWinsock();
     } catch (const Journal::ErreurExecution &erreur) {

@@ -5,13 +5,13 @@
 #include "journal/journal.h"
 #include "machine/automate.h"
 #include "machine/machinecontrol.h"
+#include "mail/email.h"
 #include "payment/pontagetpvnew.h"
 #include "platform/clock.h"
 #include "platform/filelookup.h"
 #include "platform/pointarret.h"
 #include "platform/profilefile.h"
 #include "platform/seams.h"
-#include "reporting/email.h"
 #include "reporting/envoyeremail.h"
 #include "sale/affichagevente.h"
 #include "sale/etatvente.h"
@@ -64,7 +64,7 @@ void envoyerRapportMecanique(std::int32_t code)
 {
     const QString corps = enteteRapport() + QStringLiteral("Probleme mécanique, Erreur automate ") +
                           QString::number(code);
-    Reporting::Email *email = Reporting::email1();
+    Mail::Email *email = Reporting::email1();
     // Attached only when the mechanism side wrote it: a missing file would stop the mail.
     const QString dossier = Utilities::DossierEchange();
     const bool avecRapport =

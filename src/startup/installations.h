@@ -14,6 +14,6 @@ using InstalledAutomate = Platform::InstallationSeam<Machine::MachineControl, &M
 using InstalledEcrans =
     Platform::Installation<State::Ecrans *, &State::ecrans, &State::installEcrans>;
 using InstalledEmail1 =
-    Platform::Installation<Reporting::Email *, &Reporting::email1, &Reporting::installEmail1>;
+    Platform::Installation<Mail::Email *, &Reporting::email1, &Reporting::installEmail1>;
 
 } // namespace Movendi::Startup

@@ -2,9 +2,9 @@
 #include "kiosktest.h"
 #include "smtpserver.h"
 
+#include "mail/email.h"
 #include "platform/profilefile.h"
 #include "platform/seams.h"
-#include "reporting/email.h"
 #include "reporting/envoyeremail.h"
 #include "startup/installations.h"
 #include "state/etatdemarrage.h"
@@ -17,6 +17,7 @@
 #include <QTimer>
 
 using namespace Movendi;
+using namespace Movendi::Mail;
 using namespace Movendi::Reporting;
 using Movendi::Test::ReceivedMail;
 using Movendi::Test::SmtpServer;

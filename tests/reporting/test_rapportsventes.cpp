@@ -1,9 +1,9 @@
 #include "kiosktest.h"
 #include "smtpserver.h"
 
+#include "mail/email.h"
 #include "platform/profilefile.h"
 #include "platform/seams.h"
-#include "reporting/email.h"
 #include "reporting/envoyeremail.h"
 #include "reporting/rapportsventes.h"
 #include "reporting/remisesbancaire.h"
@@ -74,7 +74,7 @@ protected:
         return path(QStringLiteral("RapportVentes/") + nom);
     }
 
-    Reporting::Email m_email;
+    Mail::Email m_email;
     const Startup::InstalledEmail1 m_email1{&m_email};
 };
 

@@ -1,11 +1,11 @@
 // Attachment encoding and the message data layout.
-#include "reporting/email.h"
-#include "reporting/uuencode.h"
+#include "mail/email.h"
+#include "mail/uuencode.h"
 
 #include <QList>
 #include <gtest/gtest.h>
 
-using namespace Movendi::Reporting;
+using namespace Movendi::Mail;
 
 namespace {
 

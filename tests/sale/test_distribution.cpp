@@ -8,12 +8,12 @@
 #include "i18n/constmessage.h"
 #include "machine/automate.h"
 #include "machine/grafcetlibrary.h"
+#include "mail/email.h"
 #include "payment/etatpaiement.h"
 #include "payment/terminalframe.h"
 #include "platform/clocksetter.h"
 #include "platform/profilefile.h"
 #include "platform/seams.h"
-#include "reporting/email.h"
 #include "reporting/envoyeremail.h"
 #include "sale/distribution.h"
 #include "sale/etatvente.h"
@@ -309,7 +309,7 @@ protected:
     Mt::SimulatedTerminal m_terminal;
     Mt::SimulatedTerminalFactory m_usine{m_terminal};
     Platform::RecordingClockSetter m_reglageHorloge;
-    Reporting::Email m_email;
+    Mail::Email m_email;
     const Startup::InstalledEmail1 m_email1{&m_email};
     // The link on the simulated terminal, the desk on the recorded mechanism.
     static Payment::LiaisonTerminal::Environnement
@@ -342,7 +342,7 @@ TEST_F(DistributionTest, PhoneAndTopUp_BothDelivered_LocationsFreedAndFullAmount
     ASSERT_FALSE(telephone.imei.isEmpty());
     ASSERT_FALSE(recharge.noSim.isEmpty());
     const QList<Emplacement> avant = emplacements();
-    QSignalSpy envois(&m_email, &Reporting::Email::Encodage);
+    QSignalSpy envois(&m_email, &Mail::Email::Encodage);
     appuyerDesQuePropose();
 
     EXPECT_TRUE(Sale::MiseAJourStock(*m_vente));
@@ -540,7 +540,7 @@ TEST_F(DistributionTest, ArticleLocationNotFound_NoMailOnlyTopUpDebited)
     panier(106, 201); // listed, but no location holds it
     ASSERT_EQ(premier(106).noEmpl, 0);
     const Emplacement recharge = premier(201);
-    QSignalSpy envois(&m_email, &Reporting::Email::Encodage);
+    QSignalSpy envois(&m_email, &Mail::Email::Encodage);
     appuyerDesQuePropose();
 
     EXPECT_TRUE(Sale::MiseAJourStock(*m_vente));
@@ -681,7 +681,7 @@ TEST_F(DistributionTest, DoorStateWithoutTheKey_CountsAsOpened)
         writeFile(QStringLiteral("epi/porte.ini"), "[Porte]\r\nAutre=1\r\n");
         m_ecran->CmdTicketFermPorte()->click();
     });
-    QSignalSpy envois(&m_email, &Reporting::Email::Encodage);
+    QSignalSpy envois(&m_email, &Mail::Email::Encodage);
 
     EXPECT_TRUE(Sale::MiseAJourStock(*m_vente));
 
@@ -753,7 +753,7 @@ TEST_F(DistributionTest, DoorStateNon_WithoutServer_NotDeliveredAndMailFailsQuie
     simulateur(QStringLiteral("Portes"), QStringLiteral("Bloquee"),
                QString::number(telephone.noEmpl));
     appuyerDesQuePropose();
-    QSignalSpy envois(&m_email, &Reporting::Email::Encodage);
+    QSignalSpy envois(&m_email, &Mail::Email::Encodage);
 
     EXPECT_TRUE(Sale::MiseAJourStock(*m_vente));
 

@@ -5,8 +5,8 @@
 #include "verroukiosque.h"
 
 #include "journal/erreur.h"
+#include "mail/email.h"
 #include "platform/filelookup.h"
-#include "reporting/email.h"
 #include "reporting/envoyeremail.h"
 #include "reporting/rapportsventes.h"
 #include "reporting/remisesbancaire.h"
@@ -68,9 +68,9 @@ int exporterRapports(const QString &dossier, const QStringList &options, QTextSt
     if (!options.contains(QStringLiteral("--envoyer")))
         return 0;
 
-    Reporting::Email email;
+    Mail::Email email;
     int envoyes = 0;
-    QObject::connect(&email, &Reporting::Email::Reponse, [&envoyes](const QString &etat) {
+    QObject::connect(&email, &Mail::Email::Reponse, [&envoyes](const QString &etat) {
         if (etat == QStringLiteral("Email envoyé avec succés..."))
             ++envoyes;
     });

@@ -3,8 +3,8 @@
 #include "argumentscommande.h"
 #include "journaltemporaire.h"
 
+#include "mail/email.h"
 #include "platform/filelookup.h"
-#include "reporting/email.h"
 #include "reporting/envoyeremail.h"
 #include "startup/installations.h"
 #include "state/etatdemarrage.h"
@@ -32,9 +32,9 @@ int verifierEmail(const QString &dossier, QTextStream &out, QTextStream &err)
     }
     out.flush();
 
-    Reporting::Email email;
+    Mail::Email email;
     int envoyes = 0;
-    QObject::connect(&email, &Reporting::Email::Reponse,
+    QObject::connect(&email, &Mail::Email::Reponse,
                      [&out, &envoyes](const QString &etat, const QString &serveur) {
                          out << "Reponse: " << etat;
                          if (!serveur.isEmpty() && serveur != etat)

@@ -59,10 +59,19 @@ LectureReglages lireReglagesService(const QString &fichier)
     r.adresseWeb = l.texte("Web", "Adresse", r.adresseWeb);
     r.portWeb = l.entier("Web", "Port", r.portWeb, 1, 65535);
     r.jeton = l.texte("Web", "Jeton");
+    r.mail.serveur = l.texte("Email", "SMTP");
+    r.mail.port = l.entier("Email", "Port", r.mail.port, 1, 65535);
+    r.mail.expediteur = l.texte("Email", "MailFrom", QStringLiteral("movendi-flotte@localhost"));
+    for (int i = 1; i <= 20; ++i) {
+        const QByteArray cle = "Mailto" + QByteArray::number(i);
+        if (const QString a = l.texte("Email", cle.constData()); !a.isEmpty())
+            r.mail.destinataires << a;
+    }
     r.rappelMinutes = l.entier("Alertes", "Rappel", r.rappelMinutes, 1, 100000);
     r.horsLigneMinutes = l.entier("Alertes", "HorsLigneMinutes", r.horsLigneMinutes, 0, 100000);
     r.aucuneVenteHeures = l.entier("Alertes", "AucuneVenteHeures", r.aucuneVenteHeures, 1, 100000);
     r.stockBas = l.entier("Alertes", "StockBas", r.stockBas, 0, 100000);
+    r.passeAlertesSecondes = l.entier("Alertes", "PasseSecondes", r.passeAlertesSecondes, 1, 3600);
     if (!l.erreur.isEmpty())
         return {std::nullopt, l.erreur};
     if (r.connexion.isEmpty())

@@ -3,12 +3,22 @@
 #include "platform/lienmqtt.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
 namespace Movendi::Backoffice {
 
-// The service's profile file: [MQTT], [PostgreSQL], [Web], [Alertes].
+// Where the alerts are mailed: [Email] as the kiosk reads it. No server, no mail.
+struct ReglagesMail
+{
+    QString serveur;
+    int port = 25;
+    QString expediteur;
+    QStringList destinataires; // Mailto1 to Mailto20, those given
+};
+
+// The service's profile file: [MQTT], [PostgreSQL], [Web], [Email], [Alertes].
 struct ReglagesService
 {
     Platform::ReglagesLienMqtt mqtt;
@@ -18,10 +28,13 @@ struct ReglagesService
     QString adresseWeb = QStringLiteral("127.0.0.1");
     int portWeb = 8080;
     QString jeton;
+    ReglagesMail mail;
     int rappelMinutes = 60;
     int horsLigneMinutes = 3;
     int aucuneVenteHeures = 24;
     int stockBas = 2;
+    // How often the alerts are judged.
+    int passeAlertesSecondes = 30;
 
     // What it subscribes: every kiosk's every topic.
     QString filtre() const { return prefixe + QStringLiteral("/+/#"); }

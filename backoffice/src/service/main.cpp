@@ -4,6 +4,7 @@
 // broker, subscribed to every kiosk's topics, stores what they publish, judges the alerts and
 // answers the API.
 #include "alertes/alertes.h"
+#include "alertes/courrieralertes.h"
 #include "entrepot/connexionpg.h"
 #include "entrepot/entrepot.h"
 #include "entrepot/operateurs.h"
@@ -16,6 +17,9 @@
 #include "platform/terminationsignal.h"
 #include "reglages/reglagesservice.h"
 #include "web/apiflotte.h"
+#include "web/lectureflotte.h"
+#include "web/pagesflotte.h"
+#include "web/sessions.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>
@@ -32,7 +36,6 @@ using namespace Movendi::Backoffice;
 namespace {
 
 constexpr int ErreurUsage = 64;
-constexpr qint64 PasseAlertesMs = 30000;
 constexpr qint64 ReessaiMs = 2000;
 
 int usage(QTextStream &err)
@@ -115,33 +118,44 @@ int servir(const ReglagesService &r, QTextStream &err)
         Platform::clock().callAfter(ReessaiMs, reessai);
     };
     Platform::clock().callAfter(ReessaiMs, reessai);
-    // The alerts, judged every PasseAlertesMs; silence only from when the link came up.
+    // The alerts, judged every [Alertes] PasseSecondes; silence only from when the link came up.
     std::optional<QDateTime> connecteDepuis;
     QObject::connect(&lien, &Platform::LienMqtt::connecte, &lien,
                      [&] { connecteDepuis = Platform::clock().now(); });
     QObject::connect(&lien, &Platform::LienMqtt::deconnecte, &lien,
                      [&] { connecteDepuis.reset(); });
-    Alertes alertes(
-        *base, {r.rappelMinutes, r.horsLigneMinutes, r.aucuneVenteHeures, r.stockBas},
-        [](const MailAlerte &mail) { qInfo("movendi-flotte: %s", qPrintable(mail.corps())); });
+    CourrierAlertes courrier(
+        r.mail, [](const QString &texte) { qWarning("movendi-flotte: %s", qPrintable(texte)); });
+    Alertes alertes(*base, {r.rappelMinutes, r.horsLigneMinutes, r.aucuneVenteHeures, r.stockBas},
+                    [&courrier](const MailAlerte &mail) {
+                        qInfo("movendi-flotte: %s", qPrintable(mail.objet()));
+                        courrier.poster(mail);
+                    });
     std::function<void()> passeAlertes = [&] {
         try {
             alertes.evaluer(Platform::clock().now(), connecteDepuis);
         } catch (const ErreurBase &erreur) {
             qWarning("movendi-flotte: alertes non évaluées: %s", qPrintable(erreur.raison()));
         }
-        Platform::clock().callAfter(PasseAlertesMs, passeAlertes);
+        Platform::clock().callAfter(qint64(r.passeAlertesSecondes) * 1000, passeAlertes);
     };
-    Platform::clock().callAfter(PasseAlertesMs, passeAlertes);
+    Platform::clock().callAfter(qint64(r.passeAlertesSecondes) * 1000, passeAlertes);
 
-    // The API, on the address configured (loopback by default: TLS comes from a proxy).
+    // The API and the pages, on the address configured (loopback by default: TLS comes from a
+    // proxy).
     QHttpServer web;
-    ApiFlotte api(
-        *base, r.jeton, r.prefixe, [] { return Platform::clock().now(); },
+    LectureFlotte lecture(
+        *base, r.prefixe, [] { return Platform::clock().now(); },
         [&lien](const QString &sujet, const QByteArray &charge) {
             return lien.publier(sujet, charge, 1, false).has_value();
         });
+    Sessions sessions;
+    ApiFlotte api(*base, lecture, sessions, r.jeton);
     api.installer(web);
+    PagesFlotte pages(lecture, sessions, [&base](const QString &nom, const QString &motDePasse) {
+        return authentifierOperateur(*base, nom, motDePasse);
+    });
+    pages.installer(web);
     if (web.listen(QHostAddress(r.adresseWeb), quint16(r.portWeb)) == 0) {
         err << "erreur: l'adresse web " << r.adresseWeb << ':' << r.portWeb
             << " est prise ou invalide\n";

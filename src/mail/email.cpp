@@ -1,23 +1,22 @@
-#include "reporting/email.h"
+#include "mail/email.h"
 
-#include "reporting/uuencode.h"
+#include "mail/uuencode.h"
 
-#include "journal/erreur.h"
 #include "platform/clock.h"
 #include "platform/seams.h"
-#include "utilities/fonctionutilitaires.h"
 
 #include <QFile>
 #include <QTcpSocket>
 
 #include <algorithm>
 
-namespace Movendi::Reporting {
+namespace Movendi::Mail {
 
 namespace {
 
 const QByteArray FinDeLigne("\r\n");
 constexpr int TailleTranche = 50;
+constexpr qint64 PauseApresDonneesMs = 500;
 
 struct Etape
 {
@@ -199,8 +198,8 @@ quint64 Email::Envoie(const QString &expediteur, const QString &destinataire, co
     const std::optional<QString> nomDest = nomAdresse(destinataire);
     if (!nomExp || !nomDest) {
         terminer(false, QStringLiteral("adresse sans @"));
-        throw Journal::ErreurExecution(
-            Journal::Erreurs::AppelIncorrect,
+        throw MailRefuse(
+            MailRefuse::Motif::AdresseSansArobase,
             QStringLiteral("Adresse sans @: \"%1\"").arg(nomExp ? destinataire : expediteur));
     }
     m_expediteur = expediteur;
@@ -222,9 +221,9 @@ quint64 Email::Envoie(const QString &expediteur, const QString &destinataire, co
             QFile fichier(chemin);
             if (!fichier.open(QIODevice::ReadOnly)) {
                 terminer(false, QStringLiteral("pièce jointe illisible"));
-                throw Journal::ErreurExecution(Journal::Erreurs::FichierIntrouvable,
-                                               QStringLiteral("Pièce jointe illisible %1: %2")
-                                                   .arg(chemin, fichier.errorString()));
+                throw MailRefuse(MailRefuse::Motif::PieceJointeIllisible,
+                                 QStringLiteral("Pièce jointe illisible %1: %2")
+                                     .arg(chemin, fichier.errorString()));
             }
             const QString nom = nomPieceJointe(chemin);
             m_piecesEncodees += blocUuencode(nom, fichier.readAll(),
@@ -322,13 +321,25 @@ void Email::envoyer(const QByteArray &texte)
         }
         m_octetsEnvoyes = m_tailleTotale;
         signalerProgression();
-        Utilities::AttendreInterruptible(0.5);
+        pauseApresDonnees();
         return;
     }
     for (char c : texte) {
         m_socket->write(&c, 1);
         ++m_octetsEnvoyes;
         ceder();
+    }
+}
+
+void Email::pauseApresDonnees()
+{
+    Platform::Clock &horloge = Platform::clock();
+    const qint64 debut = horloge.monotonicMs();
+    while (horloge.monotonicMs() - debut < PauseApresDonneesMs) {
+        horloge.processEventsFor(
+            std::min<qint64>(20, PauseApresDonneesMs - (horloge.monotonicMs() - debut)));
+        if (m_interrompre && m_interrompre())
+            return;
     }
 }
 
@@ -348,4 +359,4 @@ void Email::erreurSocket(QAbstractSocket::SocketError erreur)
     emit Reponse(QString::number(int(erreur)), m_socket->errorString());
 }
 
-} // namespace Movendi::Reporting
+} // namespace Movendi::Mail

@@ -6,9 +6,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <exception>
+#include <functional>
+
 class QTcpSocket;
 
-namespace Movendi::Reporting {
+namespace Movendi::Mail {
 
 // The message data of one mail: From, To and Subject lines, the declaration of its character
 // set (UTF-8, sent as 8-bit; a subject that is not plain ASCII is encoded as RFC 2047 asks), an
@@ -21,10 +24,30 @@ QByteArray donneesMessage(const QString &expediteur, const QString &destinataire
 // The part of an address before its first at sign; nothing without an at sign.
 std::optional<QString> nomAdresse(const QString &adresse);
 
-/// The kiosk's mail control: sends one plain-text mail, with attached files, to one recipient
-/// through an SMTP server. The dialogue runs from the server's replies while the caller waits
-/// with event processing (attendreFin); one mail at a time: a second Envoie waits for the
-/// first to end instead of cutting it short.
+/// A mail refused before anything was sent: an address without an at sign, or an attachment
+/// that cannot be read.
+class MailRefuse : public std::exception
+{
+public:
+    enum class Motif { AdresseSansArobase, PieceJointeIllisible };
+    MailRefuse(Motif motif, QString message)
+        : m_motif(motif), m_message(std::move(message)), m_octets(m_message.toUtf8())
+    {
+    }
+    Motif motif() const { return m_motif; }
+    const QString &message() const { return m_message; }
+    const char *what() const noexcept override { return m_octets.constData(); }
+
+private:
+    Motif m_motif;
+    QString m_message;
+    QByteArray m_octets;
+};
+
+/// The mail control (the kiosk's and the back-office's): sends one plain-text mail, with attached
+/// files, to one recipient through an SMTP server. The dialogue runs from the server's replies
+/// while the caller waits with event processing (attendreFin); one mail at a time: a second Envoie
+/// waits for the first to end instead of cutting it short.
 class Email : public QObject
 {
     Q_OBJECT
@@ -50,8 +73,8 @@ public:
     QString SeveurSmtp() const { return m_serveur; }
     void setSeveurSmtp(const QString &serveur);
 
-    /// Prepares the mail and connects; raises ErreurExecution for an address without an at
-    /// sign or an attachment that cannot be read, before anything is sent. A mail still in
+    /// Prepares the mail and connects; raises MailRefuse for an address without an at sign or
+    /// an attachment that cannot be read, before anything is sent. A mail still in
     /// progress is waited for first. Returns the mail's number, for attendreFin.
     quint64 Envoie(const QString &expediteur, const QString &destinataire, const QString &sujet,
                    const QString &corps, qint32 port);
@@ -62,6 +85,13 @@ public:
     void PieceJointeAjout(const QString &chemin);
     void PieceJointeSuppr(const QString &chemin);
     void FermerWinsock();
+
+    /// The half-second pause after the message's data ends early once this says so (the
+    /// kiosk's screens changing); none by default.
+    void setInterruption(std::function<bool()> interrompre)
+    {
+        m_interrompre = std::move(interrompre);
+    }
 
     QStringList piecesJointes() const { return m_piecesJointes; }
     int etape() const { return m_etape; }
@@ -78,6 +108,7 @@ private:
     void traiterReponse(const QByteArray &reponse);
     void envoyer(const QByteArray &texte);
     void signalerProgression();
+    void pauseApresDonnees();
     void erreurSocket(QAbstractSocket::SocketError erreur);
     void terminer(bool envoye, const QString &reponse);
 
@@ -107,6 +138,7 @@ private:
     QMap<quint64, Issue> m_issuesPrecedentes;
     qint64 m_debutMs = 0;
     qint64 m_activiteMs = 0;
+    std::function<bool()> m_interrompre;
 };
 
-} // namespace Movendi::Reporting
+} // namespace Movendi::Mail

@@ -1,6 +1,6 @@
-#include "reporting/uuencode.h"
+#include "mail/uuencode.h"
 
-namespace Movendi::Reporting {
+namespace Movendi::Mail {
 
 QString nomPieceJointe(const QString &chemin)
 {
@@ -42,4 +42,4 @@ QByteArray blocUuencode(const QString &nom, const QByteArray &contenu,
     return bloc;
 }
 
-} // namespace Movendi::Reporting
+} // namespace Movendi::Mail

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-namespace Movendi::Reporting {
+namespace Movendi::Mail {
 
 inline constexpr int OctetsParLigneUu = 45;
 
@@ -22,4 +22,4 @@ QByteArray ligneUuencode(const QByteArray &octets);
 QByteArray blocUuencode(const QString &nom, const QByteArray &contenu,
                         const std::function<void(int)> &progression = {});
 
-} // namespace Movendi::Reporting
+} // namespace Movendi::Mail

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+// Helpers of the tests that run movendi-flotte itself.
+namespace Movendi::Test {
+
+struct Sortie
+{
+    int code = -1;
+    QString texte;
+};
+
+// movendi-flotte run to its end with these arguments (standard input given, then closed).
+Sortie lancerFlotte(const QStringList &arguments, const QByteArray &entree = {});
+
+// One message published with mosquitto_pub at QoS 1.
+bool publier(quint16 port, const QString &sujet, const QByteArray &charge, bool retenu = false);
+
+// A free TCP port on loopback, for the service's web server.
+quint16 portLibre();
+
+// A configuration file for the service: each line "[Section]" or "Cle=valeur".
+bool ecrireConfiguration(const QString &fichier, const QStringList &lignes);
+
+struct Reponse
+{
+    int statut = 0;
+    QByteArray corps;
+    QByteArray type;
+    QByteArray location;
+};
+
+// One HTTP request to the service on loopback: GET, or POST when a body is given; headers
+// added as given.
+Reponse requeteHttp(quint16 port, const QString &chemin,
+                    const QList<QPair<QByteArray, QByteArray>> &entetes,
+                    const QByteArray &corps = {});
+
+} // namespace Movendi::Test
