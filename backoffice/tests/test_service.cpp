@@ -10,6 +10,7 @@
 #include "kiosktest.h"
 #include "serveurpostgres.h"
 #include "serviceflotte.h"
+#include "smtpserver.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -241,6 +242,64 @@ TEST(ServiceFlotte, InitEventsStoredOnceApiAndACommandThereAndBack)
         [&] { return compter("SELECT COUNT(*) FROM evenements") == 3; }, 20000));
     service.terminate();
     service.waitForFinished(10000);
+}
+
+// A kiosk that says it goes away opens its alert, mailed once through a real SMTP server however
+// many passes follow; once it is back the alert closes with its "rétabli" mail.
+TEST(ServiceFlotte, KioskOffline_AlertMailedOnceThenRetabliWhenItIsBack)
+{
+    Movendi::Test::ServeurPostgres postgres;
+    ASSERT_TRUE(postgres.start());
+    ASSERT_TRUE(postgres.creerBase(QStringLiteral("flotte")));
+    Movendi::Test::BrokerMqtt broker;
+    ASSERT_TRUE(broker.start());
+    Movendi::Test::SmtpServer smtp;
+    ASSERT_TRUE(smtp.start());
+    QTemporaryDir dossier;
+    const QString config = dossier.filePath(QStringLiteral("movendi-flotte.conf"));
+    ASSERT_TRUE(Movendi::Test::ecrireConfiguration(
+        config,
+        {QStringLiteral("[MQTT]"), QStringLiteral("Serveur=127.0.0.1"),
+         QStringLiteral("Port=%1").arg(broker.port()), QStringLiteral("[PostgreSQL]"),
+         QStringLiteral("Connexion=") + postgres.connexion(QStringLiteral("flotte")),
+         QStringLiteral("[Web]"), QStringLiteral("Port=%1").arg(Movendi::Test::portLibre()),
+         QStringLiteral("[Email]"), QStringLiteral("SMTP=127.0.0.1"),
+         QStringLiteral("Port=%1").arg(smtp.port()), QStringLiteral("MailFrom=flotte@movendi.test"),
+         QStringLiteral("Mailto1=exploitant@movendi.test"), QStringLiteral("[Alertes]"),
+         QStringLiteral("HorsLigneMinutes=0"), QStringLiteral("PasseSecondes=1")}));
+    ASSERT_EQ(lancer({QStringLiteral("init"), QStringLiteral("--config"), config}).code, 0);
+    QProcess service;
+    service.setProcessChannelMode(QProcess::ForwardedChannels);
+    service.start(Movendi::Test::binaryPath("movendi-flotte"),
+                  {QStringLiteral("--config"), config});
+    ASSERT_TRUE(Movendi::Test::HelperProcess::waitUntil(
+        [&] { return broker.log().contains(QLatin1String("SUBSCRIBE from movendi-flotte")); },
+        20000));
+    const auto mails = [&](const char *texte) {
+        int n = 0;
+        for (const Movendi::Test::ReceivedMail &m : smtp.mails())
+            n += m.content.contains(texte);
+        return n;
+    };
+    ASSERT_TRUE(publier(broker.port(), QStringLiteral("movendi/v1/K5/presence"), "en-ligne", true));
+    QThread::msleep(2500);
+    ASSERT_TRUE(
+        publier(broker.port(), QStringLiteral("movendi/v1/K5/presence"), "hors-ligne", true));
+    ASSERT_TRUE(Movendi::Test::HelperProcess::waitUntil(
+        [&] { return mails("Alerte K5: hors-ligne") == 1; }, 15000));
+    // Several passes later: still the one mail.
+    QThread::msleep(3500);
+    EXPECT_EQ(mails("Alerte K5: hors-ligne"), 1);
+    const Movendi::Test::ReceivedMail premier = smtp.mails().at(0);
+    EXPECT_EQ(premier.rcptTos, QStringList{QStringLiteral("exploitant@movendi.test")});
+    EXPECT_TRUE(premier.content.contains("hors-ligne depuis")) << premier.content.toStdString();
+
+    ASSERT_TRUE(publier(broker.port(), QStringLiteral("movendi/v1/K5/presence"), "en-ligne", true));
+    EXPECT_TRUE(Movendi::Test::HelperProcess::waitUntil(
+        [&] { return mails("Rétabli K5: hors-ligne") == 1; }, 15000));
+    EXPECT_EQ(smtp.mails().size(), 2);
+    service.terminate();
+    ASSERT_TRUE(service.waitForFinished(10000));
 }
 
 } // namespace

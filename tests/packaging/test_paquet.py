@@ -97,14 +97,67 @@ def main():
               init.stdout + init.stderr)
         check((folder / 'libgrafcet.so').exists(),
               'init from the package did not find the simulated library in /usr/lib/movendi')
+        check_flotte(tmp)
     return report()
+
+
+def check_flotte(tmp):
+    """The back-office's own package: its service, account, configuration template and unit."""
+    debs = list((tmp / 'paquet').glob('movendi-flotte_*.deb'))
+    if not check(len(debs) == 1, f'one movendi-flotte package expected, found {debs}'):
+        return
+    deb = debs[0]
+    fields = run(['dpkg-deb', '-f', str(deb), 'Package', 'Depends']).stdout
+    check('Package: movendi-flotte' in fields and 'libqt6sql6-psql' in fields,
+          'movendi-flotte must depend on the PostgreSQL driver: ' + fields)
+    root = tmp / 'racine-flotte'
+    check(run(['dpkg-deb', '-x', str(deb), str(root)]).returncode == 0, 'dpkg-deb -x failed')
+    control = tmp / 'controle-flotte'
+    check(run(['dpkg-deb', '-e', str(deb), str(control)]).returncode == 0, 'dpkg-deb -e failed')
+    postinst = (control / 'postinst').read_text() if (control / 'postinst').exists() else ''
+    template = root / 'usr/share/movendi-flotte/movendi-flotte.conf'
+    check(template.is_file(), 'no configuration template')
+    unit = root / 'usr/lib/systemd/system/movendi-flotte.service'
+    if not check(unit.is_file(), 'no movendi-flotte.service'):
+        return
+    text = unit.read_text()
+    check(re.search(r'^Type=notify$', text, re.M) and re.search(r'^WatchdogSec=\d+', text, re.M),
+          'movendi-flotte.service: Type=notify with a watchdog expected')
+    programs, _ = unit_programs(unit)
+    check(programs[:1] == ['/usr/bin/movendi-flotte'] and (root / 'usr/bin/movendi-flotte').is_file(),
+          f'the unit starts {programs}, not the packaged service')
+    config = re.search(r'--config (\S+)', text)
+    if check(config is not None, 'the unit names no configuration'):
+        check(config.group(1) in postinst and str(template).replace(str(root), '') in postinst,
+              'postinst does not make the configuration the unit reads from the template')
+        check('0640' in postinst, 'the configuration must be readable by the service only')
+    users = (root / 'usr/lib/sysusers.d/movendi-flotte.conf')
+    user = re.search(r'^User=(\S+)', text, re.M)
+    check(user is not None and users.exists() and
+          re.search(rf'^u\s+{re.escape(user.group(1))}\s', users.read_text(), re.M) is not None,
+          'movendi-flotte.service runs as a user its package does not create')
+    # The template as installed is read without complaint: only the database is missing.
+    probe = tmp / 'flotte.conf'
+    probe.write_text(re.sub(r'^Connexion=.*$', 'Connexion=host=127.0.0.1 port=1 dbname=x',
+                            template.read_text(), flags=re.M))
+    init = run([str(root / 'usr/bin/movendi-flotte'), 'init', '--config', str(probe)], timeout=60)
+    check(init.returncode == 1 and 'configuration' not in init.stderr and
+          'attendu' not in init.stderr and 'manque' not in init.stderr,
+          'the template does not read as a configuration: ' + init.stdout + init.stderr)
+    # systemd reads the unit without a warning about it (its program the packaged one).
+    copy = tmp / 'movendi-flotte.service'
+    copy.write_text(text.replace('/usr/bin/movendi-flotte', str(root / 'usr/bin/movendi-flotte')))
+    verify = run(['systemd-analyze', 'verify', '--man=no', str(copy)])
+    check(not [line for line in (verify.stdout + verify.stderr).splitlines()
+               if 'movendi-flotte' in line],
+          'systemd-analyze verify: ' + verify.stdout + verify.stderr)
 
 
 def report():
     for failure in failures:
         print('FAIL:', failure)
     if not failures:
-        print('package: built, extracted, files where the units and the documentation say')
+        print('packages: built, extracted, files where the units and the documentation say')
     return 1 if failures else 0
 
 

@@ -37,28 +37,35 @@ LectureFlotte::LectureFlotte(ConnexionPg &base, QString prefixe, Horloge mainten
 QJsonArray LectureFlotte::kiosques()
 {
     const QDate jour = m_maintenant().toLocalTime().date();
+    // The day's sales and the open alerts grouped first, then one row per kiosk: the states
+    // themselves are never carried through an aggregate.
     QSqlQuery q = m_base.executer(
         QStringLiteral("SELECT k.kiosque, k.presence, k.derniere_vue, k.en_service, "
-                       "COUNT(v.id_evenement), COALESCE(SUM(v.montant_centimes), 0), "
-                       "(SELECT COUNT(*) FROM alertes a WHERE a.kiosque = k.kiosque AND "
-                       "a.fermee IS NULL), k.etat->'emplacementsLibres' FROM kiosques k LEFT "
-                       "JOIN ventes v ON v.kiosque = k.kiosque AND v.horodatage >= "
-                       "?::timestamptz AND v.horodatage < ?::timestamptz GROUP BY k.kiosque "
-                       "ORDER BY k.kiosque"),
+                       "COALESCE(v.n, 0), COALESCE(v.montant, 0), COALESCE(a.n, 0), "
+                       "(k.etat->'emplacementsLibres'->>'telephones')::bigint, "
+                       "(k.etat->'emplacementsLibres'->>'recharges')::bigint FROM kiosques k "
+                       "LEFT JOIN (SELECT kiosque, COUNT(*) AS n, SUM(montant_centimes) AS "
+                       "montant FROM ventes WHERE horodatage >= ?::timestamptz AND horodatage < "
+                       "?::timestamptz GROUP BY kiosque) v ON v.kiosque = k.kiosque LEFT JOIN "
+                       "(SELECT kiosque, COUNT(*) AS n FROM alertes WHERE fermee IS NULL GROUP "
+                       "BY kiosque) a ON a.kiosque = k.kiosque ORDER BY k.kiosque"),
         {debutJour(jour), debutJour(jour.addDays(1))});
     QJsonArray lignes;
-    while (q.next())
-        lignes.append(
-            QJsonObject{{QStringLiteral("kiosque"), q.value(0).toString()},
-                        {QStringLiteral("presence"), texteOuNul(q.value(1))},
-                        {QStringLiteral("derniereVue"), horodatageJson(q.value(2))},
-                        {QStringLiteral("enService"),
-                         q.value(3).isNull() ? QJsonValue() : QJsonValue(q.value(3).toBool())},
-                        {QStringLiteral("ventesJour"), q.value(4).toLongLong()},
-                        {QStringLiteral("montantJourCentimes"), q.value(5).toLongLong()},
-                        {QStringLiteral("alertesOuvertes"), q.value(6).toLongLong()},
-                        {QStringLiteral("emplacementsLibres"),
-                         QJsonDocument::fromJson(q.value(7).toByteArray()).object()}});
+    while (q.next()) {
+        QJsonObject k{{QStringLiteral("kiosque"), q.value(0).toString()},
+                      {QStringLiteral("presence"), texteOuNul(q.value(1))},
+                      {QStringLiteral("derniereVue"), horodatageJson(q.value(2))},
+                      {QStringLiteral("enService"),
+                       q.value(3).isNull() ? QJsonValue() : QJsonValue(q.value(3).toBool())},
+                      {QStringLiteral("ventesJour"), q.value(4).toLongLong()},
+                      {QStringLiteral("montantJourCentimes"), q.value(5).toLongLong()},
+                      {QStringLiteral("alertesOuvertes"), q.value(6).toLongLong()}};
+        if (!q.value(7).isNull() && !q.value(8).isNull())
+            k.insert(QStringLiteral("emplacementsLibres"),
+                     QJsonObject{{QStringLiteral("telephones"), q.value(7).toLongLong()},
+                                 {QStringLiteral("recharges"), q.value(8).toLongLong()}});
+        lignes.append(k);
+    }
     return lignes;
 }
 
