@@ -1,5 +1,6 @@
 #include "serviceflotte.h"
 
+#include "helperprocess.h"
 #include "kiosktest.h"
 
 #include <QEventLoop>
@@ -8,6 +9,8 @@
 #include <QNetworkReply>
 #include <QProcess>
 #include <QTcpServer>
+
+#include <gtest/gtest.h>
 
 namespace Movendi::Test {
 
@@ -68,6 +71,42 @@ Reponse requeteHttp(quint16 port, const QString &chemin,
                 r->rawHeader("Location")};
     r->deleteLater();
     return rep;
+}
+
+bool BancFlotte::preparer(const QStringList &lignes, bool initialiser)
+{
+    if (!postgres.start() || !postgres.creerBase(QStringLiteral("flotte")) || !broker.start())
+        return false;
+    config = m_dossier.filePath(QStringLiteral("movendi-flotte.conf"));
+    web = portLibre();
+    if (!ecrireConfiguration(
+            config,
+            QStringList{QStringLiteral("[MQTT]"), QStringLiteral("Serveur=127.0.0.1"),
+                        QStringLiteral("Port=%1").arg(broker.port()),
+                        QStringLiteral("[PostgreSQL]"),
+                        QStringLiteral("Connexion=") + postgres.connexion(QStringLiteral("flotte")),
+                        QStringLiteral("[Web]"), QStringLiteral("Port=%1").arg(web)} +
+                lignes)) {
+        ADD_FAILURE() << "configuration not written";
+        return false;
+    }
+    if (!initialiser)
+        return true;
+    const Sortie init = lancerFlotte({QStringLiteral("init"), QStringLiteral("--config"), config});
+    if (init.code != 0)
+        ADD_FAILURE() << "movendi-flotte init: " << init.texte.toStdString();
+    return init.code == 0;
+}
+
+bool BancFlotte::demarrer(QProcess &service)
+{
+    const auto abonnements = [this] {
+        return broker.log().count(QLatin1String("SUBSCRIBE from movendi-flotte"));
+    };
+    const qsizetype avant = abonnements();
+    service.setProcessChannelMode(QProcess::ForwardedChannels);
+    service.start(binaryPath("movendi-flotte"), {QStringLiteral("--config"), config});
+    return HelperProcess::waitUntil([&] { return abonnements() > avant; }, 20000);
 }
 
 } // namespace Movendi::Test

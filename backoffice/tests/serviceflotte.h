@@ -1,10 +1,16 @@
 #pragma once
 
+#include "brokermqtt.h"
+#include "serveurpostgres.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QPair>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
+
+class QProcess;
 
 // Helpers of the tests that run movendi-flotte itself.
 namespace Movendi::Test {
@@ -40,5 +46,26 @@ struct Reponse
 Reponse requeteHttp(quint16 port, const QString &chemin,
                     const QList<QPair<QByteArray, QByteArray>> &entetes,
                     const QByteArray &corps = {});
+
+// What the service runs against: a PostgreSQL cluster with an empty database "flotte", a
+// Mosquitto, and the service's configuration pointing at them, its web server on a free port.
+class BancFlotte
+{
+public:
+    // Starts both and writes the configuration, these lines added at its end (in [Web] until
+    // they open a section of their own); runs init unless told not to. False with a test
+    // failure.
+    bool preparer(const QStringList &lignes = {}, bool initialiser = true);
+    // Starts the service and waits until it has subscribed (once more than before).
+    bool demarrer(QProcess &service);
+
+    ServeurPostgres postgres;
+    BrokerMqtt broker;
+    QString config;
+    quint16 web = 0;
+
+private:
+    QTemporaryDir m_dossier;
+};
 
 } // namespace Movendi::Test

@@ -2,12 +2,10 @@
 // service with a real PostgreSQL and a real Mosquitto: the login, the fleet's rows, a command
 // sent from the kiosk page reaching the kiosk and its answer showing, and forms refused without
 // their token.
-#include "brokermqtt.h"
 #include "entrepot/connexionpg.h"
 #include "helperprocess.h"
 #include "kiosktest.h"
 #include "navigateur.h"
-#include "serveurpostgres.h"
 #include "serviceflotte.h"
 
 #include <QDateTime>
@@ -16,7 +14,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -46,35 +43,17 @@ bool versPage(Movendi::Test::Navigateur &navigateur, const char *fin)
 
 TEST(PagesFlotte, ChromiumLogsInSeesEachKioskSendsACommandAndFormsWithoutTokenAreRefused)
 {
-    Movendi::Test::ServeurPostgres postgres;
-    ASSERT_TRUE(postgres.start());
-    ASSERT_TRUE(postgres.creerBase(QStringLiteral("flotte")));
-    Movendi::Test::BrokerMqtt broker;
-    ASSERT_TRUE(broker.start());
-    QTemporaryDir dossier;
-    const QString config = dossier.filePath(QStringLiteral("movendi-flotte.conf"));
-    const quint16 web = Movendi::Test::portLibre();
-    ASSERT_TRUE(Movendi::Test::ecrireConfiguration(
-        config, {QStringLiteral("[MQTT]"), QStringLiteral("Serveur=127.0.0.1"),
-                 QStringLiteral("Port=%1").arg(broker.port()), QStringLiteral("[PostgreSQL]"),
-                 QStringLiteral("Connexion=") + postgres.connexion(QStringLiteral("flotte")),
-                 QStringLiteral("[Web]"), QStringLiteral("Port=%1").arg(web)}));
-    ASSERT_EQ(
-        Movendi::Test::lancerFlotte({QStringLiteral("init"), QStringLiteral("--config"), config})
-            .code,
-        0);
+    Movendi::Test::BancFlotte banc;
+    ASSERT_TRUE(banc.preparer());
+    auto &broker = banc.broker;
+    const quint16 web = banc.web;
     ASSERT_EQ(Movendi::Test::lancerFlotte({QStringLiteral("operateur"), QStringLiteral("--config"),
-                                           config, QStringLiteral("alice")},
+                                           banc.config, QStringLiteral("alice")},
                                           "un mot de passe solide\n")
                   .code,
               0);
     QProcess service;
-    service.setProcessChannelMode(QProcess::ForwardedChannels);
-    service.start(Movendi::Test::binaryPath("movendi-flotte"),
-                  {QStringLiteral("--config"), config});
-    ASSERT_TRUE(HelperProcess::waitUntil(
-        [&] { return broker.log().contains(QLatin1String("SUBSCRIBE from movendi-flotte")); },
-        20000));
+    ASSERT_TRUE(banc.demarrer(service));
     // Two kiosks; what they say is shown as text, never as markup.
     const QStringList kiosques{QStringLiteral("K1"), QStringLiteral("K-2.b")};
     for (const QString &k : kiosques) {
@@ -216,7 +195,7 @@ TEST(PagesFlotte, ChromiumLogsInSeesEachKioskSendsACommandAndFormsWithoutTokenAr
     EXPECT_EQ(k1.statut, 303);
     service.terminate();
     ASSERT_TRUE(service.waitForFinished(10000));
-    Backoffice::ConnexionPg base(postgres.connexion(QStringLiteral("flotte")));
+    Backoffice::ConnexionPg base(banc.postgres.connexion(QStringLiteral("flotte")));
     QSqlQuery q = base.executer(QStringLiteral("SELECT COUNT(*), MIN(commande) FROM commandes"));
     ASSERT_TRUE(q.next());
     EXPECT_EQ(q.value(0).toInt(), 1);

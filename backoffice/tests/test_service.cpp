@@ -3,26 +3,18 @@
 // publish, each event once, including what came while it was stopped (its session is kept); its
 // API shows the fleet and the sales behind the token, and a command posted to it reaches the
 // kiosk, whose answer then shows.
-#include "brokermqtt.h"
 #include "entrepot/connexionpg.h"
 #include "entrepot/operateurs.h"
 #include "helperprocess.h"
 #include "kiosktest.h"
-#include "serveurpostgres.h"
 #include "serviceflotte.h"
 #include "smtpserver.h"
 
-#include <QEventLoop>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QProcess>
 #include <QSqlQuery>
-#include <QTcpServer>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -63,26 +55,12 @@ Reponse obtenir(quint16 port, const QString &chemin, const QByteArray &jeton,
 
 TEST(ServiceFlotte, InitEventsStoredOnceApiAndACommandThereAndBack)
 {
-    Movendi::Test::ServeurPostgres postgres;
-    ASSERT_TRUE(postgres.start());
-    ASSERT_TRUE(postgres.creerBase(QStringLiteral("flotte")));
-    Movendi::Test::BrokerMqtt broker;
-    ASSERT_TRUE(broker.start());
-    QTemporaryDir dossier;
-    const QString config = dossier.filePath(QStringLiteral("movendi-flotte.conf"));
-    QFile f(config);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    QTcpServer libre;
-    libre.listen(QHostAddress::LocalHost, 0);
-    const quint16 web = libre.serverPort();
-    libre.close();
-    f.write(QStringLiteral("[MQTT]\nServeur=127.0.0.1\nPort=%1\n[PostgreSQL]\nConnexion=%2\n"
-                           "[Web]\nPort=%3\nJeton=s3cr3t-jeton\n")
-                .arg(broker.port())
-                .arg(postgres.connexion(QStringLiteral("flotte")))
-                .arg(web)
-                .toUtf8());
-    f.close();
+    Movendi::Test::BancFlotte banc;
+    ASSERT_TRUE(banc.preparer({QStringLiteral("Jeton=s3cr3t-jeton")}, false));
+    auto &postgres = banc.postgres;
+    auto &broker = banc.broker;
+    const QString config = banc.config;
+    const quint16 web = banc.web;
 
     Movendi::Test::Sortie s = lancer({QStringLiteral("--config"), config});
     EXPECT_EQ(s.code, 1);
@@ -93,14 +71,10 @@ TEST(ServiceFlotte, InitEventsStoredOnceApiAndACommandThereAndBack)
     EXPECT_TRUE(s.texte.contains(QStringLiteral("schéma mis en version 2")));
 
     // An operator's password comes on standard input, never on the command line.
-    QProcess operateur;
-    operateur.start(
-        Movendi::Test::binaryPath("movendi-flotte"),
-        {QStringLiteral("operateur"), QStringLiteral("--config"), config, QStringLiteral("alice")});
-    operateur.write("un mot de passe solide\n");
-    operateur.closeWriteChannel();
-    ASSERT_TRUE(operateur.waitForFinished(30000));
-    EXPECT_EQ(operateur.exitCode(), 0) << operateur.readAllStandardError().toStdString();
+    s = Movendi::Test::lancerFlotte(
+        {QStringLiteral("operateur"), QStringLiteral("--config"), config, QStringLiteral("alice")},
+        "un mot de passe solide\n");
+    EXPECT_EQ(s.code, 0) << s.texte.toStdString();
 
     Backoffice::ConnexionPg base(postgres.connexion(QStringLiteral("flotte")));
     EXPECT_TRUE(Backoffice::authentifierOperateur(base, QStringLiteral("alice"),
@@ -109,22 +83,8 @@ TEST(ServiceFlotte, InitEventsStoredOnceApiAndACommandThereAndBack)
         QSqlQuery q = base.executer(QLatin1String(sql));
         return q.next() ? q.value(0).toInt() : -1;
     };
-    const auto demarrer = [&](QProcess &service) {
-        service.setProcessChannelMode(QProcess::ForwardedChannels);
-        service.start(Movendi::Test::binaryPath("movendi-flotte"),
-                      {QStringLiteral("--config"), config});
-        const qsizetype abonnements =
-            broker.log().count(QLatin1String("SUBSCRIBE from movendi-flotte"));
-        return Movendi::Test::HelperProcess::waitUntil(
-            [&] {
-                return broker.log().count(QLatin1String("SUBSCRIBE from movendi-flotte")) >
-                       abonnements;
-            },
-            20000);
-    };
-
     QProcess service;
-    ASSERT_TRUE(demarrer(service)) << broker.log().toStdString();
+    ASSERT_TRUE(banc.demarrer(service)) << broker.log().toStdString();
     ASSERT_TRUE(publier(broker.port(), QStringLiteral("movendi/v1/K7/presence"), "en-ligne", true));
     const QByteArray vente = evenement(
         1, "vente",
@@ -237,7 +197,7 @@ TEST(ServiceFlotte, InitEventsStoredOnceApiAndACommandThereAndBack)
     EXPECT_EQ(service.exitCode(), 0);
     ASSERT_TRUE(publier(broker.port(), QStringLiteral("movendi/v1/K7/evenements"),
                         evenement(2, "arret", R"(,"version":"0.1")")));
-    ASSERT_TRUE(demarrer(service));
+    ASSERT_TRUE(banc.demarrer(service));
     EXPECT_TRUE(Movendi::Test::HelperProcess::waitUntil(
         [&] { return compter("SELECT COUNT(*) FROM evenements") == 3; }, 20000));
     service.terminate();
@@ -248,33 +208,17 @@ TEST(ServiceFlotte, InitEventsStoredOnceApiAndACommandThereAndBack)
 // many passes follow; once it is back the alert closes with its "rétabli" mail.
 TEST(ServiceFlotte, KioskOffline_AlertMailedOnceThenRetabliWhenItIsBack)
 {
-    Movendi::Test::ServeurPostgres postgres;
-    ASSERT_TRUE(postgres.start());
-    ASSERT_TRUE(postgres.creerBase(QStringLiteral("flotte")));
-    Movendi::Test::BrokerMqtt broker;
-    ASSERT_TRUE(broker.start());
     Movendi::Test::SmtpServer smtp;
     ASSERT_TRUE(smtp.start());
-    QTemporaryDir dossier;
-    const QString config = dossier.filePath(QStringLiteral("movendi-flotte.conf"));
-    ASSERT_TRUE(Movendi::Test::ecrireConfiguration(
-        config,
-        {QStringLiteral("[MQTT]"), QStringLiteral("Serveur=127.0.0.1"),
-         QStringLiteral("Port=%1").arg(broker.port()), QStringLiteral("[PostgreSQL]"),
-         QStringLiteral("Connexion=") + postgres.connexion(QStringLiteral("flotte")),
-         QStringLiteral("[Web]"), QStringLiteral("Port=%1").arg(Movendi::Test::portLibre()),
-         QStringLiteral("[Email]"), QStringLiteral("SMTP=127.0.0.1"),
+    Movendi::Test::BancFlotte banc;
+    ASSERT_TRUE(banc.preparer(
+        {QStringLiteral("[Email]"), QStringLiteral("SMTP=127.0.0.1"),
          QStringLiteral("Port=%1").arg(smtp.port()), QStringLiteral("MailFrom=flotte@movendi.test"),
          QStringLiteral("Mailto1=exploitant@movendi.test"), QStringLiteral("[Alertes]"),
          QStringLiteral("HorsLigneMinutes=0"), QStringLiteral("PasseSecondes=1")}));
-    ASSERT_EQ(lancer({QStringLiteral("init"), QStringLiteral("--config"), config}).code, 0);
+    auto &broker = banc.broker;
     QProcess service;
-    service.setProcessChannelMode(QProcess::ForwardedChannels);
-    service.start(Movendi::Test::binaryPath("movendi-flotte"),
-                  {QStringLiteral("--config"), config});
-    ASSERT_TRUE(Movendi::Test::HelperProcess::waitUntil(
-        [&] { return broker.log().contains(QLatin1String("SUBSCRIBE from movendi-flotte")); },
-        20000));
+    ASSERT_TRUE(banc.demarrer(service));
     const auto mails = [&](const char *texte) {
         int n = 0;
         for (const Movendi::Test::ReceivedMail &m : smtp.mails())
