@@ -93,6 +93,21 @@ TEST(ServiceFlotte, InitEventsStoredOnceApiAndACommandThereAndBack)
         R"("famille":2,"montantCentimes":1000,"imei":null,"serie":"7201583002199309"}])");
     for (int fois = 0; fois < 2; ++fois)
         ASSERT_TRUE(publier(broker.port(), QStringLiteral("movendi/v1/K7/evenements"), vente));
+    ASSERT_TRUE(
+        publier(broker.port(), QStringLiteral("movendi/v1/K7/evenements"),
+                evenement(5, "telecollecte",
+                          R"(,"noRemise":1,"nbTransactions":1,"montantCentimes":1000,)"
+                          R"("local":{"nbDebits":1,"montantCentimes":1000},"ecart":false)")));
+    ASSERT_TRUE(publier(
+        broker.port(), QStringLiteral("movendi/v1/K7/etat"),
+        QStringLiteral(R"({"v":1,"kiosque":"K7","horodatage":"%1","version":"1.0","depuis":"%1",)"
+                       R"("ecran":"accueil","enService":true,"derniereVente":"%1","stock":[)"
+                       R"({"ref":201,"designation":"R","famille":2,"qte":7}],)"
+                       R"("emplacementsLibres":{"telephones":3,"recharges":1},"fileAttente":0,)"
+                       R"("erreurs24h":0})")
+            .arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODate))
+            .toUtf8(),
+        true));
     ASSERT_TRUE(publier(broker.port(), QStringLiteral("movendi/v1/K7/evenements"), "{tronqué"));
     EXPECT_TRUE(Movendi::Test::HelperProcess::waitUntil(
         [&] { return compter("SELECT COUNT(*) FROM messages_rejetes") == 1; }, 20000));
@@ -119,6 +134,26 @@ TEST(ServiceFlotte, InitEventsStoredOnceApiAndACommandThereAndBack)
     EXPECT_EQ(alertes.statut, 200);
     EXPECT_TRUE(QJsonDocument::fromJson(alertes.corps).isArray());
     EXPECT_EQ(obtenir(web, QStringLiteral("/api/v1/kiosques/K9"), "s3cr3t-jeton").statut, 404);
+    // The kiosk's stock from its state, its remittance beside its own debits.
+    const QJsonObject detail =
+        QJsonDocument::fromJson(
+            obtenir(web, QStringLiteral("/api/v1/kiosques/K7"), "s3cr3t-jeton").corps)
+            .object();
+    const QJsonObject stock = detail.value(QStringLiteral("stock")).toArray().at(0).toObject();
+    EXPECT_EQ(stock.value(QStringLiteral("ref")).toInt(), 201);
+    EXPECT_EQ(stock.value(QStringLiteral("qte")).toInt(), 7);
+    EXPECT_EQ(detail.value(QStringLiteral("emplacementsLibres"))
+                  .toObject()
+                  .value(QStringLiteral("recharges"))
+                  .toInt(),
+              1);
+    const QJsonObject remise = detail.value(QStringLiteral("remises")).toArray().at(0).toObject();
+    EXPECT_EQ(remise.value(QStringLiteral("montantCentimes")).toInt(), 1000);
+    EXPECT_EQ(remise.value(QStringLiteral("nbTransactions")).toInt(), 1);
+    EXPECT_EQ(
+        remise.value(QStringLiteral("local")).toObject().value(QStringLiteral("nbDebits")).toInt(),
+        1);
+    EXPECT_FALSE(remise.value(QStringLiteral("ecart")).toBool());
     const QString jour = QDate::currentDate().toString(Qt::ISODate);
     const QString periode = QStringLiteral("/api/v1/ventes?du=%1&au=%1&kiosque=K7").arg(jour);
     const Reponse json = obtenir(web, periode, "s3cr3t-jeton");
@@ -199,7 +234,7 @@ TEST(ServiceFlotte, InitEventsStoredOnceApiAndACommandThereAndBack)
                         evenement(2, "arret", R"(,"version":"0.1")")));
     ASSERT_TRUE(banc.demarrer(service));
     EXPECT_TRUE(Movendi::Test::HelperProcess::waitUntil(
-        [&] { return compter("SELECT COUNT(*) FROM evenements") == 3; }, 20000));
+        [&] { return compter("SELECT COUNT(*) FROM evenements") == 4; }, 20000));
     service.terminate();
     service.waitForFinished(10000);
 }
