@@ -1,13 +1,17 @@
 #include "money/monnaie.h"
 
+#include <algorithm>
+#include <limits>
+
 #include <QStringList>
 
 namespace Movendi::Money {
 
 std::int64_t Monnaie::centimes() const
 {
-    const std::int64_t half = m_unites >= 0 ? 50 : -50;
-    return (m_unites + half) / 100;
+    // Half a cent away from zero, without adding to an amount that may be at the type's edge.
+    const std::int64_t reste = m_unites % 100;
+    return m_unites / 100 + (reste >= 50 ? 1 : reste <= -50 ? -1 : 0);
 }
 
 QString Monnaie::texte(Format format) const
@@ -45,22 +49,25 @@ std::optional<Monnaie> Monnaie::depuisTexte(const QString &texte)
         return Monnaie();
     t.replace(QLatin1Char(','), QLatin1Char('.'));
     const bool negatif = t.startsWith(QLatin1Char('-'));
-    if (negatif)
+    if (negatif || t.startsWith(QLatin1Char('+')))
         t.remove(0, 1);
     const QStringList parties = t.split(QLatin1Char('.'));
-    if (parties.size() > 2 || parties.at(0).isEmpty())
-        return std::nullopt;
-    bool ok = false;
-    const std::int64_t entier = parties.at(0).toLongLong(&ok);
-    if (!ok)
+    // Digits only on either side: no second sign, no sign inside the decimals.
+    const auto chiffres = [](const QString &s) {
+        return std::all_of(s.begin(), s.end(),
+                           [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+    };
+    if (parties.size() > 2 || parties.at(0).isEmpty() || !chiffres(parties.at(0)) ||
+        (parties.size() == 2 && (!chiffres(parties.at(1)) || parties.at(1).size() > 4)))
         return std::nullopt;
     std::int64_t fraction = 0;
-    if (parties.size() == 2) {
-        const QString f = (parties.at(1) + QStringLiteral("0000")).left(4);
-        fraction = f.toLongLong(&ok);
-        if (!ok || parties.at(1).size() > 4)
-            return std::nullopt;
-    }
+    if (parties.size() == 2)
+        fraction = (parties.at(1) + QStringLiteral("0000")).left(4).toLongLong();
+    bool ok = false;
+    const std::int64_t entier = parties.at(0).toLongLong(&ok);
+    // An amount the unit count cannot hold is refused, not wrapped around.
+    if (!ok || entier > (std::numeric_limits<std::int64_t>::max() - fraction) / UnitesParEuro)
+        return std::nullopt;
     const std::int64_t unites = entier * UnitesParEuro + fraction;
     return Monnaie(negatif ? -unites : unites);
 }

@@ -129,6 +129,69 @@ void maskRuns(QString &text, const QList<qsizetype> &starts)
     }
 }
 
+// Whether these digits (positions in text) pass the Luhn check.
+bool luhnValid(const QString &text, const QList<qsizetype> &positions, qsizetype from,
+               qsizetype count)
+{
+    int sum = 0;
+    for (qsizetype k = 0; k < count; ++k) {
+        int d = text.at(positions.at(from + count - 1 - k)).unicode() - '0';
+        if (k % 2 == 1) {
+            d *= 2;
+            if (d > 9)
+                d -= 9;
+        }
+        sum += d;
+    }
+    return sum % 10 == 0;
+}
+
+// A card number written in groups ("4970 1012 3456 7893", "4970-1012-3456-7893") or glued to
+// other digits: any 13 to 19 digits in a row, single spaces or dashes between them, that pass
+// the Luhn check keep only their first six and last four. In an answer whose layout is known the
+// digits of two fields are two numbers (`starts`, as for maskRuns).
+void maskLuhnRuns(QString &text, const QList<qsizetype> &starts)
+{
+    qsizetype i = 0;
+    while (i < text.size()) {
+        if (!isAsciiDigit(text.at(i))) {
+            ++i;
+            continue;
+        }
+        QList<qsizetype> digits;
+        qsizetype j = i;
+        while (j < text.size() && (digits.isEmpty() || !starts.contains(j))) {
+            if (isAsciiDigit(text.at(j))) {
+                digits << j++;
+            } else if ((text.at(j) == QLatin1Char(' ') || text.at(j) == QLatin1Char('-')) &&
+                       j + 1 < text.size() && isAsciiDigit(text.at(j + 1))) {
+                ++j;
+            } else {
+                break;
+            }
+        }
+        qsizetype resume = j;
+        for (qsizetype from = 0; from + CardDigits <= digits.size(); ++from) {
+            qsizetype found = 0;
+            for (qsizetype count = CardDigits; count <= 19 && from + count <= digits.size();
+                 ++count) {
+                if (luhnValid(text, digits, from, count)) {
+                    found = count;
+                    break;
+                }
+            }
+            if (found == 0)
+                continue;
+            for (qsizetype k = from + 6; k < from + found - 4; ++k)
+                text[digits.at(k)] = QLatin1Char('*');
+            // What follows the kept last four is a sequence of its own.
+            resume = digits.at(from + found - 4);
+            break;
+        }
+        i = resume;
+    }
+}
+
 struct AnswerFields
 {
     QList<int> starts; // frame positions where a field starts (or the one before ends)
@@ -158,6 +221,7 @@ QString maskCardNumbersIn(const QString &text)
 {
     QString result = text;
     maskRuns(result, {});
+    maskLuhnRuns(result, {});
     return result;
 }
 
@@ -185,6 +249,7 @@ QString maskAnswer(const QByteArray &frame)
     for (int position : fields.starts)
         starts << position - 1;
     maskRuns(text, starts);
+    maskLuhnRuns(text, starts);
     return text;
 }
 

@@ -91,15 +91,20 @@ TEST_P(MonnaieLectureTest, ReadsItsOwnFormsAndRefusesTheRest)
         EXPECT_FALSE(lu);
 }
 
-INSTANTIATE_TEST_SUITE_P(Textes, MonnaieLectureTest,
-                         ::testing::Values(Lecture{"1\u00A0299,00 €", 129900},
-                                           Lecture{"12.5", 1250}, Lecture{"", 0},
-                                           Lecture{"-0,05 €", -5}, Lecture{"douze €", {}},
-                                           Lecture{"1,2,3", {}}, Lecture{",5", {}},
-                                           Lecture{"1,23456", {}}),
-                         [](const ::testing::TestParamInfo<Lecture> &cas) {
-                             return "Texte" + std::to_string(cas.index);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Textes, MonnaieLectureTest,
+    ::testing::Values(Lecture{"1\u00A0299,00 €", 129900}, Lecture{"12.5", 1250}, Lecture{"", 0},
+                      Lecture{"-0,05 €", -5}, Lecture{"douze €", {}}, Lecture{"1,2,3", {}},
+                      Lecture{",5", {}}, Lecture{"1,23456", {}},
+                      // Past what the unit count holds, or signs where
+                      // none belongs: refused, never wrapped around.
+                      Lecture{"922337203685477", 92233720368547700},
+                      Lecture{"922337203685477,5808", {}}, Lecture{"922337203685478", {}},
+                      Lecture{"99999999999999999999", {}}, Lecture{"1,-1", {}}, Lecture{"-+5", {}},
+                      Lecture{"+5", 500}, Lecture{"1,5e3", {}}),
+    [](const ::testing::TestParamInfo<Lecture> &cas) {
+        return "Texte" + std::to_string(cas.index);
+    });
 
 // Every text the formatter writes reads back to the amount it was written from.
 TEST(MonnaieTest, TextsReadBack)
@@ -113,3 +118,13 @@ TEST(MonnaieTest, TextsReadBack)
 }
 
 } // namespace
+
+TEST(MonnaieLimites, TheLargestAmountReadRoundsToItsCentWithoutOverflow)
+{
+    const std::optional<Monnaie> max = Monnaie::depuisTexte(QStringLiteral("922337203685477,5807"));
+    ASSERT_TRUE(max);
+    EXPECT_EQ(max->centimes(), 92233720368547758);
+    EXPECT_EQ(max->texteCentimes(), QStringLiteral("922337203685477,58"));
+    EXPECT_EQ(Monnaie::depuisTexte(QStringLiteral("-922337203685477,5807"))->centimes(),
+              -92233720368547758);
+}

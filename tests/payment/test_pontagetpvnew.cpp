@@ -64,6 +64,22 @@ TEST(Frame, CardNumbersAreMaskedToSixAndFour)
     EXPECT_EQ(maskCardNumber(QString()), QString());
     EXPECT_EQ(maskCardNumbersIn(QStringLiteral("a4970101234567893b 000000012345")),
               QStringLiteral("a497010******7893b 000000012345"));
+    // Written in groups, or glued to another number: a run that passes the Luhn check keeps its
+    // first six and last four; digits in groups that pass no check stay as they are.
+    const struct
+    {
+        const char *texte;
+        const char *masque;
+    } groupes[] = {
+        {"Carte 4970 1012 3456 7893 ok", "Carte 4970 10** **** 7893 ok"},
+        {"4970-1012-3456-7893", "4970-10**-****-7893"},
+        {"No 4970-1012-3456-7893, 10 EUR", "No 4970-10**-****-7893, 10 EUR"},
+        {"Tel 06 12 34 56 78 le 08-12-2026", "Tel 06 12 34 56 78 le 08-12-2026"},
+        {"4970  1012 3456 7893", "4970  1012 3456 7893"},
+    };
+    for (const auto &g : groupes)
+        EXPECT_EQ(maskCardNumbersIn(QString::fromLatin1(g.texte)), QString::fromLatin1(g.masque))
+            << g.texte;
 }
 
 TEST_F(LinkTest, PortIsOpenedOnceWithTheTerminalSettings)
