@@ -21,14 +21,15 @@ QByteArray lireTout(const QString &chemin)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// Past the end reads as 0: a short file fails the checks instead of reading beyond it.
 quint32 u32(const QByteArray &o, qsizetype at)
 {
-    return qFromLittleEndian<quint32>(o.constData() + at);
+    return at >= 0 && at + 4 <= o.size() ? qFromLittleEndian<quint32>(o.constData() + at) : 0;
 }
 
 quint16 u16(const QByteArray &o, qsizetype at)
 {
-    return qFromLittleEndian<quint16>(o.constData() + at);
+    return at >= 0 && at + 2 <= o.size() ? qFromLittleEndian<quint16>(o.constData() + at) : 0;
 }
 
 QByteArray cc(const QByteArray &o, qsizetype at)
