@@ -18,16 +18,17 @@ RUN = re.compile(rb'\d(?:[ -]?\d)+')
 IDENTIFIANTS = re.compile(r'imei|sim|serie|ean', re.I)
 
 
+# The card schemes: their first digits (a range of numbers of as many digits) and lengths.
+SCHEMAS = [((4, 4), (13, 16, 19)), ((51, 55), (16,)), ((2221, 2720), (16,)), ((34, 34), (15,)),
+           ((37, 37), (15,)), ((36, 36), range(14, 20)), ((38, 39), range(14, 20)),
+           ((300, 305), range(14, 20)), ((3528, 3589), range(16, 20)), ((50, 50), range(13, 20)),
+           ((56, 69), range(13, 20)), ((2200, 2204), range(16, 20))]
+
+
 def carte_possible(chiffres):
     """Whether a card scheme issues numbers of this length starting so."""
-    n, p = len(chiffres), chiffres
-    return ((p[0] == '4' and n in (13, 16, 19)) or
-            (51 <= int(p[:2]) <= 55 and n == 16) or (2221 <= int(p[:4]) <= 2720 and n == 16) or
-            (p[:2] in ('34', '37') and n == 15) or
-            (int(p[:2]) in (36, 38, 39) or 300 <= int(p[:3]) <= 305) and 14 <= n <= 19 or
-            (3528 <= int(p[:4]) <= 3589 and 16 <= n <= 19) or
-            (p[:2] == '50' or 56 <= int(p[:2]) <= 69) and 13 <= n <= 19 or
-            (2200 <= int(p[:4]) <= 2204 and 16 <= n <= 19))
+    return any(debut <= int(chiffres[:len(str(debut))]) <= fin and len(chiffres) in longueurs
+               for (debut, fin), longueurs in SCHEMAS)
 
 
 def luhn(chiffres):
@@ -40,22 +41,34 @@ def luhn(chiffres):
     return somme % 10 == 0
 
 
+def valeurs_sqlite(chemin):
+    """Each (column, value) of every table of a SQLite file, read without changing it."""
+    base = sqlite3.connect('file:%s?mode=ro&immutable=1' % chemin, uri=True)
+    try:
+        tables = [t for (t,) in base.execute("SELECT name FROM sqlite_master WHERE type = 'table'")]
+        for table in tables:
+            colonnes = [c[1] for c in base.execute('PRAGMA table_info("%s")' % table)]
+            for ligne in base.execute('SELECT * FROM "%s"' % table):
+                for colonne, v in zip(colonnes, ligne):
+                    if v is not None:
+                        yield colonne, v
+    finally:
+        base.close()
+
+
+def est_sqlite(chemin):
+    with open(chemin, 'rb') as f:
+        return f.read(16).startswith(b'SQLite format 3')
+
+
 def identifiants_connus(chemins):
-    """The IMEI, SIM and serial numbers of every store and delivery list under the paths."""
+    """The IMEI, SIM, serial and EAN numbers of every store and delivery list under the paths."""
     connus = set()
     for chemin in fichiers(chemins, set()):
-        with open(chemin, 'rb') as f:
-            tete = f.read(16)
-        if tete.startswith(b'SQLite format 3'):
+        if est_sqlite(chemin):
             try:
-                base = sqlite3.connect('file:%s?mode=ro' % chemin, uri=True)
-                for (table,) in base.execute("SELECT name FROM sqlite_master WHERE type = 'table'"):
-                    for colonne in base.execute('PRAGMA table_info("%s")' % table):
-                        if IDENTIFIANTS.match(colonne[1]):
-                            for (v,) in base.execute('SELECT "%s" FROM "%s"' % (colonne[1], table)):
-                                if v is not None:
-                                    connus.add(re.sub(r'\D', '', str(v)))
-                base.close()
+                connus.update(re.sub(r'\D', '', str(v)) for colonne, v in valeurs_sqlite(chemin)
+                              if IDENTIFIANTS.search(colonne))
             except sqlite3.Error:
                 pass
         elif chemin.lower().endswith('.xls'):
@@ -65,9 +78,7 @@ def identifiants_connus(chemins):
                 for feuille in classeur.sheets():
                     for r in range(feuille.nrows):
                         for v in feuille.row_values(r):
-                            t = re.sub(r'\D', '', str(v).split('.')[0] if isinstance(v, float) else str(v))
-                            if len(t) >= 13:
-                                connus.add(t)
+                            connus.add(re.sub(r'\D', '', str(v).split('.')[0] if isinstance(v, float) else str(v)))
             except Exception:
                 pass
     return {c for c in connus if len(c) >= 13}
@@ -87,6 +98,7 @@ def fichiers(chemins, sauf):
 
 
 def trouvailles(donnees, connus):
+    """The first card number of each run of digits outside the known identifiers."""
     for m in RUN.finditer(donnees):
         chiffres = re.sub(rb'\D', b'', m.group()).decode()
         if len(chiffres) < 13:
@@ -96,37 +108,28 @@ def trouvailles(donnees, connus):
             if ident in chiffres:
                 chiffres = chiffres.replace(ident, '|')
         for morceau in chiffres.split('|'):
-            for debut in range(0, len(morceau) - 12):
-                for n in range(13, min(19, len(morceau) - debut) + 1):
-                    fenetre = morceau[debut:debut + n]
-                    if luhn(fenetre) and carte_possible(fenetre):
-                        yield m.start(), fenetre
-                        break
-                else:
-                    continue
-                break
+            fenetres = (morceau[debut:debut + n] for debut in range(len(morceau) - 12)
+                        for n in range(13, min(19, len(morceau) - debut) + 1))
+            numero = next((f for f in fenetres if luhn(f) and carte_possible(f)), None)
+            if numero:
+                yield m.start(), numero
 
 
 def trouvailles_fichier(chemin, connus):
-    with open(chemin, 'rb') as f:
-        donnees = f.read()
-    if not donnees.startswith(b'SQLite format 3'):
-        yield from trouvailles(donnees, connus)
-        return
-    try:
-        base = sqlite3.connect('file:%s?mode=ro&immutable=1' % chemin, uri=True)
-        for (table,) in base.execute("SELECT name FROM sqlite_master WHERE type = 'table'"):
-            colonnes = [c[1] for c in base.execute('PRAGMA table_info("%s")' % table)]
-            for rang, ligne in enumerate(base.execute('SELECT * FROM "%s"' % table)):
-                for colonne, v in zip(colonnes, ligne):
-                    if v is None or IDENTIFIANTS.search(colonne):
-                        continue
+    """Where each card number of the file is: a byte offset, or a column of a SQLite store
+    (read value by value, so that neighbouring columns are not read as one number)."""
+    if est_sqlite(chemin):
+        try:
+            for colonne, v in valeurs_sqlite(chemin):
+                if not IDENTIFIANTS.search(colonne):
                     texte = v if isinstance(v, bytes) else str(v).encode('utf-8', 'replace')
                     for _, numero in trouvailles(texte, connus):
-                        yield rang, numero
-        base.close()
-    except sqlite3.Error:
-        yield from trouvailles(donnees, connus)
+                        yield colonne, numero
+            return
+        except sqlite3.Error:
+            pass
+    with open(chemin, 'rb') as f:
+        yield from trouvailles(f.read(), connus)
 
 
 def main():
@@ -145,7 +148,7 @@ def main():
         fichiers_lus += 1
         for position, numero in trouvailles_fichier(chemin, connus):
             nombre += 1
-            print('%s:%d: numéro de carte en clair %s…%s' % (chemin, position, numero[:6], numero[-4:]))
+            print('%s:%s: numéro de carte en clair %s…%s' % (chemin, position, numero[:6], numero[-4:]))
     print('cartes: %d fichier(s) lu(s), %d identifiant(s) connu(s), %d numéro(s) de carte en clair'
           % (fichiers_lus, len(connus), nombre))
     return 1 if nombre else 0

@@ -41,9 +41,8 @@ void CourrierAlertes::poster(const MailAlerte &mail)
 
 void CourrierAlertes::vider()
 {
-    // Each mail's wait handles events; a mail posted meanwhile joins this round.
-    if (m_envoiEnCours)
-        return;
+    // Each mail's wait handles events; a mail posted meanwhile joins this round (poster schedules
+    // no second one while it runs).
     m_envoiEnCours = true;
     while (!m_file.empty()) {
         const MailAlerte mail = m_file.front();

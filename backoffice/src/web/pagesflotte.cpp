@@ -50,9 +50,11 @@ input[type=text],input[type=password]{width:100%;font:inherit;padding:.45em;bord
 @media (max-width:600px){main{padding:.5em}th,td{padding:.3em .4em}}
 )css";
 
-QString echapper(const QString &texte)
+// The style class of a presence: only an online kiosk is shown as such.
+QString classePresence(const QString &presence)
 {
-    return echapperHtml(texte);
+    return presence == QLatin1String("en-ligne") ? QStringLiteral("en-ligne")
+                                                 : QStringLiteral("hors-ligne");
 }
 
 QString montant(qint64 centimes)
@@ -73,7 +75,7 @@ QString quand(const QJsonValue &v)
 QString lienKiosque(const QString &nom)
 {
     return QStringLiteral("<a href=\"/kiosques/%1\">%2</a>")
-        .arg(QString::fromLatin1(QUrl::toPercentEncoding(nom)), echapper(nom));
+        .arg(QString::fromLatin1(QUrl::toPercentEncoding(nom)), echapperHtml(nom));
 }
 
 QString champJeton(const QByteArray &jeton)
@@ -127,13 +129,13 @@ QHttpServerResponse page(const QString &titre, const QString &corps,
         html += QStringLiteral("<meta http-equiv=\"refresh\" content=\"%1\">").arg(rafraichirS);
     html += QStringLiteral("<title>%1 — Movendi flotte</title><link rel=\"stylesheet\" "
                            "href=\"/style.css\"></head><body>")
-                .arg(echapper(titre));
+                .arg(echapperHtml(titre));
     if (session)
         html += QStringLiteral("<header><a href=\"/flotte\">Flotte</a><a href=\"/alertes\">"
                                "Alertes</a><form method=\"post\" action=\"/deconnexion\">%1"
                                "<button type=\"submit\">Déconnexion (%2)</button></form>"
                                "</header>")
-                    .arg(champJeton(session->jetonFormulaire), echapper(session->operateur));
+                    .arg(champJeton(session->jetonFormulaire), echapperHtml(session->operateur));
     html += QStringLiteral("<main>") + corps + QStringLiteral("</main></body></html>");
     QHttpServerResponse r("text/html; charset=utf-8", html.toUtf8(), statut);
     entetesCommuns(r);
@@ -183,7 +185,7 @@ QHttpServerResponse baseIndisponible(const ErreurBase &e, const std::optional<Se
 {
     return page(QStringLiteral("Base indisponible"),
                 QStringLiteral("<h1>Base indisponible</h1><p class=\"message\">%1</p>")
-                    .arg(echapper(e.raison())),
+                    .arg(echapperHtml(e.raison())),
                 session, Statut::ServiceUnavailable);
 }
 
@@ -200,7 +202,7 @@ QString formulaireConnexion(const QByteArray &jeton, const QString &message)
                           "</p></form>")
         .arg(message.isEmpty()
                  ? QString()
-                 : QStringLiteral("<p class=\"message\">%1</p>").arg(echapper(message)),
+                 : QStringLiteral("<p class=\"message\">%1</p>").arg(echapperHtml(message)),
              champJeton(jeton));
 }
 
@@ -341,9 +343,8 @@ QHttpServerResponse PagesFlotte::flotte(const QHttpServerRequest &requete)
             lignes << ligne(
                 {cellule(lienKiosque(k.value(QStringLiteral("kiosque")).toString())),
                  QStringLiteral("<td class=\"%1\">%2</td>")
-                     .arg(presence == QLatin1String("en-ligne") ? QStringLiteral("en-ligne")
-                                                                : QStringLiteral("hors-ligne"),
-                          echapper(presence.isEmpty() ? QStringLiteral("inconnue") : presence)),
+                     .arg(classePresence(presence),
+                          echapperHtml(presence.isEmpty() ? QStringLiteral("inconnue") : presence)),
                  cellule(service.isBool()
                              ? (service.toBool() ? QStringLiteral("oui") : QStringLiteral("non"))
                              : QStringLiteral("—")),
@@ -389,17 +390,16 @@ QHttpServerResponse PagesFlotte::kiosque(const QString &nomEncode,
         const std::optional<QJsonObject> k = m_lecture.kiosque(nom);
         if (!k)
             return page(QStringLiteral("Kiosque inconnu"),
-                        QStringLiteral("<h1>Kiosque inconnu</h1><p>%1</p>").arg(echapper(nom)), s,
-                        Statut::NotFound);
+                        QStringLiteral("<h1>Kiosque inconnu</h1><p>%1</p>").arg(echapperHtml(nom)),
+                        s, Statut::NotFound);
         const QString presence = k->value(QStringLiteral("presence")).toString();
         const QJsonValue service = k->value(QStringLiteral("enService"));
         QString corps =
             QStringLiteral("<h1>Kiosque %1</h1><p><span class=\"%2\">%3</span> depuis %4 — vu "
                            "le %5 — %6</p>")
-                .arg(echapper(nom),
-                     presence == QLatin1String("en-ligne") ? QStringLiteral("en-ligne")
-                                                           : QStringLiteral("hors-ligne"),
-                     echapper(presence.isEmpty() ? QStringLiteral("présence inconnue") : presence),
+                .arg(echapperHtml(nom), classePresence(presence),
+                     echapperHtml(presence.isEmpty() ? QStringLiteral("présence inconnue")
+                                                     : presence),
                      quand(k->value(QStringLiteral("presenceDepuis"))),
                      quand(k->value(QStringLiteral("derniereVue"))),
                      service.isBool() ? (service.toBool() ? QStringLiteral("en service")
@@ -408,11 +408,11 @@ QHttpServerResponse PagesFlotte::kiosque(const QString &nomEncode,
         const QUrlQuery q = requete.query();
         if (q.hasQueryItem(QStringLiteral("refus")))
             corps += QStringLiteral("<p class=\"message\">%1</p>")
-                         .arg(echapper(q.queryItemValue(QStringLiteral("refus")) ==
-                                               QLatin1String("courtier")
-                                           ? QStringLiteral("Courtier injoignable: commande "
-                                                            "non envoyée.")
-                                           : QStringLiteral("Commande inconnue.")));
+                         .arg(echapperHtml(q.queryItemValue(QStringLiteral("refus")) ==
+                                                   QLatin1String("courtier")
+                                               ? QStringLiteral("Courtier injoignable: commande "
+                                                                "non envoyée.")
+                                               : QStringLiteral("Commande inconnue.")));
 
         // The commands, a button each; the answers below.
         corps += QStringLiteral("<h2>Commandes</h2><form method=\"post\" action=\"/kiosques/%1/"
@@ -435,11 +435,11 @@ QHttpServerResponse PagesFlotte::kiosque(const QString &nomEncode,
                         .secsTo(maintenant) < AttenteReponseS)
                 attente = true;
             lignes << ligne({cellule(quand(c.value(QStringLiteral("envoyee")))),
-                             cellule(echapper(c.value(QStringLiteral("commande")).toString())),
-                             cellule(echapper(c.value(QStringLiteral("par")).toString())),
-                             resultat.isString() ? cellule(echapper(resultat.toString()))
+                             cellule(echapperHtml(c.value(QStringLiteral("commande")).toString())),
+                             cellule(echapperHtml(c.value(QStringLiteral("par")).toString())),
+                             resultat.isString() ? cellule(echapperHtml(resultat.toString()))
                                                  : cellule(QStringLiteral("en attente"), "vide"),
-                             cellule(echapper(c.value(QStringLiteral("message")).toString())),
+                             cellule(echapperHtml(c.value(QStringLiteral("message")).toString())),
                              cellule(quand(c.value(QStringLiteral("repondue"))))});
         }
         corps +=
@@ -452,8 +452,8 @@ QHttpServerResponse PagesFlotte::kiosque(const QString &nomEncode,
         for (const QJsonValue &v : k->value(QStringLiteral("stock")).toArray()) {
             const QJsonObject r = v.toObject();
             lignes << ligne(
-                {cellule(echapper(r.value(QStringLiteral("ref")).toVariant().toString()), "n"),
-                 cellule(echapper(r.value(QStringLiteral("designation")).toString())),
+                {cellule(echapperHtml(r.value(QStringLiteral("ref")).toVariant().toString()), "n"),
+                 cellule(echapperHtml(r.value(QStringLiteral("designation")).toString())),
                  cellule(QString::number(r.value(QStringLiteral("qte")).toInteger()), "n")});
         }
         const QJsonObject libres = k->value(QStringLiteral("emplacementsLibres")).toObject();
@@ -479,7 +479,7 @@ QHttpServerResponse PagesFlotte::kiosque(const QString &nomEncode,
                              : cellule(statut == 1 ? QStringLiteral("non débitée")
                                                    : QStringLiteral("à vérifier"),
                                        "alerte"),
-                 cellule(echapper(r.value(QStringLiteral("carte")).toString()))});
+                 cellule(echapperHtml(r.value(QStringLiteral("carte")).toString()))});
         }
         corps += QStringLiteral("<h2>Ventes récentes</h2>") +
                  tableau({QStringLiteral("N°"), QStringLiteral("Date"), QStringLiteral("Montant"),
@@ -517,9 +517,9 @@ QHttpServerResponse PagesFlotte::kiosque(const QString &nomEncode,
         for (const QJsonValue &v : k->value(QStringLiteral("alarmes")).toArray()) {
             const QJsonObject r = v.toObject();
             lignes << ligne({cellule(quand(r.value(QStringLiteral("horodatage")))),
-                             cellule(echapper(r.value(QStringLiteral("code")).toString())),
-                             cellule(echapper(r.value(QStringLiteral("contexte")).toString())),
-                             cellule(echapper(r.value(QStringLiteral("message")).toString()))});
+                             cellule(echapperHtml(r.value(QStringLiteral("code")).toString())),
+                             cellule(echapperHtml(r.value(QStringLiteral("contexte")).toString())),
+                             cellule(echapperHtml(r.value(QStringLiteral("message")).toString()))});
         }
         corps += QStringLiteral("<h2>Alarmes</h2>") +
                  tableau({QStringLiteral("Date"), QStringLiteral("Code"),
@@ -539,20 +539,20 @@ QHttpServerResponse PagesFlotte::commander(const QString &nomEncode,
     if (!s)
         return refusFormulaire(session(requete));
     const QString nom = QUrl::fromPercentEncoding(nomEncode.toUtf8());
-    const QByteArray page = "/kiosques/" + QUrl::toPercentEncoding(nom);
+    const QByteArray adresse = "/kiosques/" + QUrl::toPercentEncoding(nom);
     try {
         const LectureFlotte::Envoi envoi =
             m_lecture.commander(nom, valeur(champs(requete), "commande"), s->operateur);
         switch (envoi.resultat) {
         case LectureFlotte::Commande::Envoyee:
         case LectureFlotte::Commande::KiosqueInconnu:
-            return redirection(page);
+            return redirection(adresse);
         case LectureFlotte::Commande::Inconnue:
-            return redirection(page + "?refus=commande");
+            return redirection(adresse + "?refus=commande");
         case LectureFlotte::Commande::CourtierInjoignable:
             break;
         }
-        return redirection(page + "?refus=courtier");
+        return redirection(adresse + "?refus=courtier");
     } catch (const ErreurBase &e) {
         return baseIndisponible(e, s);
     }
@@ -572,9 +572,9 @@ QHttpServerResponse PagesFlotte::alertes(const QHttpServerRequest &requete)
             const bool ouverte = !a.value(QStringLiteral("fermee")).isString();
             lignes << ligne(
                 {cellule(lienKiosque(a.value(QStringLiteral("kiosque")).toString())),
-                 cellule(echapper(a.value(QStringLiteral("sujet")).toString()),
+                 cellule(echapperHtml(a.value(QStringLiteral("sujet")).toString()),
                          ouverte ? "alerte" : nullptr),
-                 cellule(echapper(a.value(QStringLiteral("detail")).toString())),
+                 cellule(echapperHtml(a.value(QStringLiteral("detail")).toString())),
                  cellule(quand(a.value(QStringLiteral("ouverte")))),
                  cellule(QString::number(a.value(QStringLiteral("rappels")).toInt()), "n"),
                  cellule(ouverte ? QStringLiteral("ouverte")

@@ -12,7 +12,6 @@ class QHttpServerResponse;
 
 namespace Movendi::Backoffice {
 
-class ConnexionPg;
 class LectureFlotte;
 class Sessions;
 struct Session;
