@@ -153,7 +153,8 @@ CREATE TABLE IF NOT EXISTS BoiteEnvoi (
 );
 
 -- Every refill, destocking, inventory print and door presentation of the refill screen.
--- Ecran: the routine; Code: what was scanned or typed; Resultat: what came of it.
+-- Ecran: the routine; Code: what was scanned or typed; Resultat: what came of it; Personnel:
+-- whose badge opened the screen, when badges are asked for.
 CREATE TABLE IF NOT EXISTS AuditStock (
     Id        INTEGER PRIMARY KEY AUTOINCREMENT,
     LaDate    TEXT NOT NULL,
@@ -161,7 +162,8 @@ CREATE TABLE IF NOT EXISTS AuditStock (
     Code      TEXT,
     NoEmpl    INTEGER,
     Reference INTEGER,
-    Resultat  TEXT NOT NULL
+    Resultat  TEXT NOT NULL,
+    Personnel TEXT
 );
 CREATE INDEX IF NOT EXISTS AuditParDate ON AuditStock (LaDate);
 

@@ -60,6 +60,8 @@ const QList<CleConfiguration> &clesConfiguration()
          QStringLiteral("dossier d'échange avec le mécanisme"), G::DossierEpi},
         {machine, QStringLiteral("LCD"), 0, 0, QString(),
          QStringLiteral("port parallèle de l'afficheur (vide: afficheur simulé)"), G::Peripherique},
+        {machine, QStringLiteral("BadgePersonnel"), 0, 0, QString(),
+         QStringLiteral("badges du personnel demandés par F12 (vide: aucun)"), G::Badges},
         {machine, QStringLiteral("ReglerHorloge"), 0, 0, QStringLiteral("NON"),
          QStringLiteral("horloge réglée sur celle du terminal après un débit"), G::OuiNon},
         {telecollecte, QStringLiteral("Debut"), 0, 0, QStringLiteral("02:30"),

@@ -39,7 +39,8 @@ enum class GenreCle {
     Moteur,       // "SQLite" only
     NomBase,      // the store's base name: NAME.db in the application folder
     Adresse,      // a mail address; empty: none
-    MotDePasse    // never shown
+    MotDePasse,   // never shown
+    Badges        // staff badges, name:salt:hash entries; empty: F12 needs none
 };
 
 // One RURUDIZ.ini key the kiosk reads, or a numbered family of them ("Mailto1" to "Mailto20").

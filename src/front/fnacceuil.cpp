@@ -1,5 +1,7 @@
 #include "front/fnacceuil.h"
 
+#include "config/badgespersonnel.h"
+#include "config/clesconfiguration.h"
 #include "config/fnkestrel.h"
 #include "i18n/constmessage.h"
 #include "journal/erreur.h"
@@ -25,6 +27,7 @@
 #include "state/ecrans.h"
 #include "state/etatdemarrage.h"
 #include "state/gardes.h"
+#include "stock/accespersonnel.h"
 #include "store/conversions.h"
 #include "store/storedatabase.h"
 #include "utilities/fonctionutilitaires.h"
@@ -355,11 +358,26 @@ void FnAcceuil::Form_Load()
     for (int i = 0; i < 4; ++i)
         m_images[i]->setFixedSize(215, HauteurTuile);
     ouvrirBase(true);
+    chargerBadges();
     for (Platform::KioskTimer *t :
          {m_timerAnimation, m_timerVideo, m_timerRetourAutomatique, m_timerControl})
         t->start();
     ChargerCatalogue();
     m_videoEnCours = true;
+}
+
+void FnAcceuil::chargerBadges()
+{
+    const QString valeur = Config::lireCle(State::etat().CheminIni, QStringLiteral("Machine"),
+                                           QStringLiteral("BadgePersonnel"));
+    if (valeur.trimmed().isEmpty())
+        return;
+    Config::ListeBadges liste = Config::lireBadges(valeur);
+    // A list none of whose badges can be read keeps the refill shut rather than open.
+    for (const QString &erreur : std::as_const(liste.erreurs))
+        Journal::JournaliserErreur(QStringLiteral("BadgePersonnel"), erreur);
+    m_accesPersonnel =
+        std::make_unique<Stock::AccesPersonnel>(std::move(liste.badges), &Stock::afficherSurLCD);
 }
 
 bool FnAcceuil::ouvrirBase(bool demarrage)
@@ -568,7 +586,8 @@ void FnAcceuil::LancerVideo()
 {
     // Already up: a second modal showing would nest inside the first. Nor over a sale or staff
     // refilling (the home screen starts it once they are done).
-    if (m_video->isVisible() || !State::filmPermis())
+    if (m_video->isVisible() || !State::filmPermis() ||
+        (m_accesPersonnel && m_accesPersonnel->enAttente()))
         return;
     m_videoEnCours = true;
     m_ssPanelVideo->setFixedHeight(height());
@@ -589,10 +608,34 @@ void FnAcceuil::ArreterVideo()
 void FnAcceuil::ouvrirRemplissage()
 {
     ArreterVideo();
+    // The badge comes as the scanner's keys, then Enter.
+    if (m_accesPersonnel) {
+        m_accesPersonnel->demander();
+        return;
+    }
+    montrerRemplissage(QString());
+}
+
+void FnAcceuil::montrerRemplissage(const QString &personnel)
+{
     if (m_ouvrirRemplissage)
-        m_ouvrirRemplissage();
+        m_ouvrirRemplissage(personnel);
     hide();
     m_video->hide();
+}
+
+bool FnAcceuil::saisirBadge(QKeyEvent *cle)
+{
+    if (!m_accesPersonnel || !m_accesPersonnel->enAttente())
+        return false;
+    if (cle->key() != Qt::Key_Return && cle->key() != Qt::Key_Enter) {
+        m_accesPersonnel->saisir(cle->text());
+        return true;
+    }
+    if (m_accesPersonnel->valider() == Stock::AccesPersonnel::Issue::Ouvert &&
+        State::remplissagePermis())
+        montrerRemplissage(m_accesPersonnel->ouvertPar());
+    return true;
 }
 
 bool FnAcceuil::eventFilter(QObject *watched, QEvent *event)
@@ -605,6 +648,9 @@ bool FnAcceuil::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::KeyPress) {
         if (!State::ecransStables())
             return false;
+        // A badge being read takes every key, F included.
+        if (saisirBadge(cle))
+            return true;
         if (cle->key() == Qt::Key_F)
             terminer();
         return true;

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 
@@ -34,6 +35,9 @@ class FrmVideo;
 namespace Movendi::Mail {
 class Email;
 }
+namespace Movendi::Stock {
+class AccesPersonnel;
+}
 
 namespace Movendi::Front {
 
@@ -47,8 +51,9 @@ public:
     static constexpr int Tuiles = 6;
     static constexpr int HauteurTuile = 161;
 
-    // The staff's refill screen, opened by F12.
-    using OuvrirRemplissage = std::function<void()>;
+    // The staff's refill screen, opened by F12; personnel: whose badge opened it, empty when
+    // no badges are asked for.
+    using OuvrirRemplissage = std::function<void(const QString &personnel)>;
 
     FnAcceuil(Sale::FrmChoix *choix, OuvrirRemplissage remplissage,
               Payment::LiaisonTerminal &terminal, QWidget *parent = nullptr);
@@ -110,9 +115,15 @@ private:
     // the store cannot be opened.
     bool ouvrirBase(bool demarrage);
     void ouvrirRemplissage();
+    void montrerRemplissage(const QString &personnel);
+    void chargerBadges();
+    // A key of the badge asked for by F12; false when no badge is being asked for.
+    bool saisirBadge(QKeyEvent *cle);
 
     Sale::FrmChoix *m_choix;
     OuvrirRemplissage m_ouvrirRemplissage;
+    // F12 behind staff badges when Machine/BadgePersonnel lists some.
+    std::unique_ptr<Stock::AccesPersonnel> m_accesPersonnel;
     Payment::LiaisonTerminal &m_terminal;
     std::unique_ptr<Media::FrmVideo> m_video;
     std::unique_ptr<Supervision> m_supervision;

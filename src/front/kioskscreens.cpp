@@ -1,6 +1,7 @@
 #include "front/kioskscreens.h"
 
 #include "config/fnkestrel.h"
+#include "front/clavierclients.h"
 #include "front/fnacceuil.h"
 #include "platform/kiosktimer.h"
 #include "sale/frmchoix.h"
@@ -22,6 +23,7 @@ Payment::LiaisonTerminal &KioskScreens::terminal() const
 
 KioskScreens::~KioskScreens()
 {
+    m_clavier.reset();
     // The home screen refers to the choice screen: it goes first.
     m_accueil.reset();
     m_remplissage.reset();
@@ -36,7 +38,9 @@ void KioskScreens::charger()
     m_paiement = std::make_unique<Sale::FrmPayment>(m_poste);
     m_choix = std::make_unique<Sale::FrmChoix>(m_paiement.get());
     m_accueil = std::make_unique<FnAcceuil>(
-        m_choix.get(), [this] { ouvrirRemplissage(); }, m_poste.terminal());
+        m_choix.get(), [this](const QString &personnel) { ouvrirRemplissage(personnel); },
+        m_poste.terminal());
+    m_clavier = std::make_unique<ClavierClients>(QList<QWidget *>{m_choix.get(), m_paiement.get()});
     m_paiement->Form_Load();
     m_accueil->Form_Load();
 }
@@ -123,10 +127,12 @@ void KioskScreens::relancerAnimation()
         m_accueil->timerAnimation()->restart();
 }
 
-void KioskScreens::ouvrirRemplissage()
+void KioskScreens::ouvrirRemplissage(const QString &personnel)
 {
     if (!m_remplissage)
         m_remplissage = std::make_unique<Stock::FrmRemplissage>(&m_poste.ligneImprimante());
+    if (!personnel.isEmpty())
+        m_remplissage->definirPersonnel(personnel);
     Screens::FullScreenKeeper::showFullScreen(m_remplissage.get());
     Screens::MettreAuPremierPlan(m_remplissage.get());
 }

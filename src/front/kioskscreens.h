@@ -18,6 +18,7 @@ class FrmRemplissage;
 
 namespace Movendi::Front {
 
+class ClavierClients;
 class FnAcceuil;
 
 // Owns the customer screens for the program's life (the refill screen only while staff use it)
@@ -51,13 +52,14 @@ public:
     Payment::LiaisonTerminal &terminal() const;
 
 private:
-    void ouvrirRemplissage();
+    void ouvrirRemplissage(const QString &personnel);
 
     Sale::PosteVente &m_poste;
     std::unique_ptr<Sale::FrmPayment> m_paiement;
     std::unique_ptr<Sale::FrmChoix> m_choix;
     std::unique_ptr<FnAcceuil> m_accueil;
     std::unique_ptr<Stock::FrmRemplissage> m_remplissage;
+    std::unique_ptr<ClavierClients> m_clavier;
 };
 
 } // namespace Movendi::Front

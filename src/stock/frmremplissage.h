@@ -56,6 +56,8 @@ public:
     void Form_Unload();
 
     std::int32_t EmplacementOuvert() const { return m_remplissage.EmplacementOuvert(); }
+    // Whose badge opened the screen (audited).
+    void definirPersonnel(const QString &nom) { m_remplissage.definirPersonnel(nom); }
     bool DemandeFin() const { return m_demandeFin; }
     std::int16_t CompteurTops() const { return m_compteurTops; }
     Platform::KioskTimer *timer1() const { return m_timer1; }

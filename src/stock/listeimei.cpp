@@ -23,6 +23,9 @@ public:
     {
         const int r = freexl_open(QFile::encodeName(chemin).constData(), &m_handle);
         if (r != FREEXL_OK) {
+            // FreeXL leaves its half-made workbook in the handle when the open fails.
+            if (m_handle)
+                freexl_close(m_handle);
             m_handle = nullptr;
             if (!QFileInfo::exists(chemin))
                 throw Journal::ErreurExecution(Journal::Erreurs::FichierIntrouvable,

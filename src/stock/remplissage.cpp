@@ -47,19 +47,56 @@ using Store::enUneTransaction;
 
 } // namespace
 
-void auditerStock(Store::StoreDatabase &base, const LigneAudit &ligne)
+void auditerStock(Store::StoreDatabase &base, const LigneAudit &ligne, const QString &personnel)
 {
+    QVariantList valeurs{Store::StoreDatabase::versBase(Platform::clock().now()),
+                         ligne.ecran,
+                         ligne.code,
+                         ligne.noEmpl != 0 ? QVariant(ligne.noEmpl) : nul(),
+                         ligne.reference.isNull() ? nul() : ligne.reference,
+                         ligne.resultat};
+    // Stores made before badges have no Personnel column: only a badge's row needs it.
+    if (personnel.isEmpty()) {
+        base.executer(QStringLiteral("INSERT INTO AuditStock (LaDate, Ecran, Code, NoEmpl, "
+                                     "Reference, Resultat) VALUES (?, ?, ?, ?, ?, ?)"),
+                      valeurs);
+        return;
+    }
+    valeurs.append(personnel);
     base.executer(QStringLiteral("INSERT INTO AuditStock (LaDate, Ecran, Code, NoEmpl, Reference, "
-                                 "Resultat) VALUES (?, ?, ?, ?, ?, ?)"),
-                  {Store::StoreDatabase::versBase(Platform::clock().now()), ligne.ecran, ligne.code,
-                   ligne.noEmpl != 0 ? QVariant(ligne.noEmpl) : nul(),
-                   ligne.reference.isNull() ? nul() : ligne.reference, ligne.resultat});
+                                 "Resultat, Personnel) VALUES (?, ?, ?, ?, ?, ?, ?)"),
+                  valeurs);
+}
+
+void Remplissage::auditerDans(Store::StoreDatabase &b, const LigneAudit &ligne) const
+{
+    auditerStock(b, ligne, m_personnel);
+}
+
+void Remplissage::definirPersonnel(const QString &nom)
+{
+    m_personnel = nom;
+    if (nom.isEmpty())
+        return;
+    // Before the tables are open, and whether or not the delivery list can be read.
+    const LigneAudit ouverture{QStringLiteral("BadgePersonnel"), QString(), 0, QVariant(),
+                               QStringLiteral("remplissage ouvert")};
+    try {
+        if (m_base) {
+            auditerDans(*m_base, ouverture);
+        } else {
+            Store::StoreDatabase b;
+            auditerDans(b, ouverture);
+        }
+    } catch (const ErreurExecution &erreur) {
+        Journal::SignalerErreur(QStringLiteral("AuditStock"), erreur);
+    }
 }
 
 void Remplissage::auditer(const LigneAudit &ligne)
 {
     try {
-        auditerStock(base(), ligne);
+        auditerDans(base(), ligne);
     } catch (const ErreurExecution &erreur) {
         Journal::SignalerErreur(QStringLiteral("AuditStock"), erreur);
     }
@@ -229,7 +266,7 @@ void Remplissage::charger(const Article &article, const QString &code)
                                                          "non enregistré")
                                               .arg(e.noEmpl)
                                               .arg(code));
-                auditerStock(
+                auditerDans(
                     b, {article.contexte, code, e.noEmpl, reference, QStringLiteral("chargé")});
                 Store::ajouterEvenementStock(b, e.noEmpl, causeRemplissage,
                                              Store::contenuStock(b, e.noEmpl));
@@ -256,10 +293,10 @@ void Remplissage::charger(const Article &article, const QString &code)
                                {e.noEmpl, reference}) == 1)
                     Store::ajouterEvenementStock(b, e.noEmpl, causeRemplissage,
                                                  {std::nullopt, avant.imei, avant.serie});
-                auditerStock(b, {article.contexte, code, e.noEmpl, reference,
-                                 QStringLiteral("non présenté (mécanisme: %1), emplacement "
-                                                "rendu libre")
-                                     .arg(statut)});
+                auditerDans(b, {article.contexte, code, e.noEmpl, reference,
+                                QStringLiteral("non présenté (mécanisme: %1), emplacement "
+                                               "rendu libre")
+                                    .arg(statut)});
             });
             return;
         }
@@ -409,9 +446,9 @@ void Remplissage::Destockage(std::int32_t reference)
                                               "NULL, IMEI = NULL, NoSIM = NULL, EAN13 = NULL, "
                                               "NoCommande = NULL WHERE NoEmpl = ?"),
                                {ligne.at(0)});
-                    auditerStock(b,
-                                 {QStringLiteral("Destockage"), QString::number(reference),
-                                  ligne.at(0).toLongLong(), reference, QStringLiteral("déstocké")});
+                    auditerDans(b,
+                                {QStringLiteral("Destockage"), QString::number(reference),
+                                 ligne.at(0).toLongLong(), reference, QStringLiteral("déstocké")});
                     Store::ajouterEvenementStock(b, noEmpl, QStringLiteral("destockage"),
                                                  {std::nullopt, avant.imei, avant.serie});
                 }

@@ -49,8 +49,10 @@ struct LigneAudit
     QVariant reference;
     QString resultat;
 };
-// Inside the caller's transaction or alone; throws ErreurExecution.
-void auditerStock(Store::StoreDatabase &base, const LigneAudit &ligne);
+// Inside the caller's transaction or alone; throws ErreurExecution. personnel: whose badge
+// opened the screen, empty without badges.
+void auditerStock(Store::StoreDatabase &base, const LigneAudit &ligne,
+                  const QString &personnel = {});
 
 // The refill itself: the delivery list and the store opened together, a scanned code placed in
 // a free location that the mechanism brings to staff, the LCD, the contents listing and the
@@ -81,6 +83,9 @@ public:
     void Command1_Click();
 
     std::int32_t EmplacementOuvert() const { return m_emplacementOuvert; }
+    // Who opened the screen with a staff badge: named in every audit row from then on, and
+    // in one row of its own.
+    void definirPersonnel(const QString &nom);
 
 private:
     struct Emplacement
@@ -106,6 +111,8 @@ private:
     std::int16_t posColJournalisee(std::int16_t colonne);
     // An audit row of its own; a failure is journalled.
     void auditer(const LigneAudit &ligne);
+    // Inside the caller's transaction; throws.
+    void auditerDans(Store::StoreDatabase &b, const LigneAudit &ligne) const;
     Store::StoreDatabase &base();
     const ListeIMEI &liste() const;
     Platform::SerialLine &ligneImprimante();
@@ -118,6 +125,7 @@ private:
     Platform::SerialLine *m_ligneImprimante;
     std::unique_ptr<Platform::SerialLine> m_lignePropre;
     std::int32_t m_emplacementOuvert = 0;
+    QString m_personnel;
 };
 
 } // namespace Movendi::Stock

@@ -185,6 +185,23 @@ TEST_F(FnAcceuilTest, F12_OpensTheRefillScreenAndF4ReturnsHome)
     EXPECT_TRUE(accueil()->isVisible());
 }
 
+// A keyboard plugged into the kiosk presses nothing on the sale screens.
+TEST_F(FnAcceuilTest, KeysOnTheSaleScreens_PressNoButton)
+{
+    demarrer();
+    cliquer(image(0));
+    ASSERT_TRUE(m_screens.frmChoix()->isVisible());
+    for (const char *nom : {"CmdVal", "CmdAnn", "Command1"}) {
+        auto *bouton = controle<QPushButton>(m_screens.frmChoix(), QString::fromLatin1(nom));
+        QSignalSpy clics(bouton, &QPushButton::clicked);
+        for (const Qt::Key cle : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter, Qt::Key_Select})
+            QTest::keyClick(bouton, cle);
+        EXPECT_EQ(clics.count(), 0) << nom;
+    }
+    EXPECT_TRUE(m_screens.frmChoix()->isVisible());
+    EXPECT_EQ(etat().ReferenceChoisie, 101);
+}
+
 TEST_F(FnAcceuilTest, PrinterSearch_SkipsTheModemPortAndTakesTheFirstFreeOne)
 {
     TpeSim::PseudoTerminal libre;

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <unistd.h>
 
 namespace {
@@ -125,6 +127,34 @@ INSTANTIATE_TEST_SUITE_P(Units, SystemdUnitTest, ::testing::ValuesIn(units),
                                  .toStdString();
                          });
 
+// systemd's own exposure score of each unit's sandbox, against the most each may have.
+TEST(SystemdSecurityTest, ExposureOfEachUnitWithinItsLimit)
+{
+    const struct
+    {
+        const char *unit;
+        double plafond;
+    } limites[] = {
+        {"movendi.service", 4.0}, {"movendi-x11.service", 4.0}, {"movendi-flotte.service", 2.5}};
+    for (const auto &l : limites) {
+        const ToolRun analyse = runTool(
+            QStringLiteral("systemd-analyze"),
+            {QStringLiteral("security"), QStringLiteral("--offline=yes"),
+             QStringLiteral("--no-pager"),
+             QStringLiteral("--threshold=%1").arg(qRound(l.plafond * 10)), packagingFile(l.unit)});
+        ASSERT_NE(analyse.exitCode, -1) << qPrintable(analyse.output) << " (package systemd)";
+        const QRegularExpressionMatch niveau =
+            QRegularExpression(QStringLiteral("Overall exposure level for %1: (\\d+\\.\\d)")
+                                   .arg(QRegularExpression::escape(QLatin1String(l.unit))))
+                .match(analyse.output);
+        ASSERT_TRUE(niveau.hasMatch()) << qPrintable(analyse.output);
+        const double exposition = niveau.captured(1).toDouble();
+        std::printf("%s: exposure %.1f (at most %.1f)\n", l.unit, exposition, l.plafond);
+        EXPECT_LE(exposition, l.plafond) << l.unit;
+        EXPECT_EQ(analyse.exitCode, 0) << qPrintable(analyse.output);
+    }
+}
+
 TEST(SystemdAccountTest, SysusersAndTmpfiles_TheAccountInItsGroupsOwnsTheFolder)
 {
     QTemporaryDir root;
@@ -146,10 +176,14 @@ TEST(SystemdAccountTest, SysusersAndTmpfiles_TheAccountInItsGroupsOwnsTheFolder)
     EXPECT_LT(account.captured(1).toInt(), 1000) << "a system account";
     EXPECT_TRUE(account.captured(3).endsWith(QLatin1String("nologin")));
     const QString group = QString::fromUtf8(readAll(root.filePath(QStringLiteral("etc/group"))));
-    for (const char *name : {"dialout", "video", "input", "lp"}) {
-        EXPECT_TRUE(group.contains(QRegularExpression(
-            QLatin1Char('^') + QLatin1String(name) + QStringLiteral(":x:\\d+:(.*,)?movendi(,|$)"),
-            QRegularExpression::MultilineOption)))
+    // Only the groups of its devices: the display and input come through logind.
+    for (const char *name : {"dialout", "lp", "video", "input"}) {
+        const bool voulu = qstrcmp(name, "dialout") == 0 || qstrcmp(name, "lp") == 0;
+        EXPECT_EQ(
+            group.contains(QRegularExpression(QLatin1Char('^') + QLatin1String(name) +
+                                                  QStringLiteral(":x:\\d+:(.*,)?movendi(,|$)"),
+                                              QRegularExpression::MultilineOption)),
+            voulu)
             << name << '\n'
             << qPrintable(group);
     }

@@ -2,15 +2,18 @@
 #include "mecanismeenregistre.h"
 #include "screenstest.h"
 
+#include "config/badgespersonnel.h"
 #include "front/fnacceuil.h"
 #include "machine/automate.h"
 #include "media/frmvideo.h"
+#include "platform/kiosktimer.h"
 #include "platform/portoutput.h"
 #include "platform/profilefile.h"
 #include "platform/seams.h"
 #include "platform/serialline.h"
 #include "startup/demarrage.h"
 #include "state/etatdemarrage.h"
+#include "stock/accespersonnel.h"
 #include "stock/afficheurlcd.h"
 #include "stock/frmremplissage.h"
 #include "stock/inventaire.h"
@@ -589,6 +592,95 @@ TEST_F(RemplissageTest, LeftOpen_TheHomeScreenComesBackAfterFiveMinutes)
     traiterEvenements();
     EXPECT_EQ(m_screens.frmRemplissage(), nullptr);
     EXPECT_TRUE(m_screens.fnAcceuil()->isVisible());
+}
+
+// With badges configured F12 only asks for one on the LCD; a listed badge scanned within
+// 30 s opens the screen and names its holder in the audit; three wrong ones lock it for five
+// minutes and raise an alarm.
+TEST_F(RemplissageTest, StaffBadges_F12OpensOnlyForAListedBadgeAndThreeWrongOnesLockIt)
+{
+    Platform::writeProfileString(
+        State::etat().CheminIni, QStringLiteral("Machine"), QStringLiteral("BadgePersonnel"),
+        Config::entreeBadge(QStringLiteral("Paul"), QStringLiteral("4012345678")) +
+            QStringLiteral(" ; ") +
+            Config::entreeBadge(QStringLiteral("Léa"), QStringLiteral("ABF99")));
+    seulsLibres(true, {{1, 3}});
+    demarrer();
+    m_lcdInstalle.emplace(&m_lcd);
+    Front::FnAcceuil *accueil = m_screens.fnAcceuil();
+    const auto f12 = [&] {
+        QTest::keyRelease(accueil, Qt::Key_F12);
+        traiterEvenements();
+    };
+    const auto badge = [&](const QString &code) {
+        QTest::keyClicks(accueil, code);
+        QTest::keyClick(accueil, Qt::Key_Return);
+        traiterEvenements();
+    };
+    const auto retourAccueil = [&] {
+        QTest::keyClick(m_screens.frmRemplissage(), Qt::Key_F4);
+        m_clock.advance(600);
+        traiterEvenements();
+        ASSERT_EQ(m_screens.frmRemplissage(), nullptr);
+    };
+    const QString demande = ligneLCD(QStringLiteral("Badge personnel ?"), QString());
+
+    // No badge, a wrong one, a listed one too late: the screen stays shut.
+    f12();
+    EXPECT_EQ(m_screens.frmRemplissage(), nullptr);
+    EXPECT_EQ(m_lcd.lignes(), demande);
+    badge(QStringLiteral("4012345679"));
+    EXPECT_EQ(m_screens.frmRemplissage(), nullptr);
+    f12();
+    m_clock.advance(Stock::AccesPersonnel::DelaiBadgeMs + 1);
+    badge(QStringLiteral("4012345678"));
+    EXPECT_EQ(m_screens.frmRemplissage(), nullptr);
+    EXPECT_TRUE(accueil->isVisible());
+
+    // A listed badge, an F in it that would otherwise end the program.
+    f12();
+    badge(QStringLiteral("ABF99"));
+    ASSERT_NE(m_screens.frmRemplissage(), nullptr);
+    EXPECT_TRUE(m_screens.frmRemplissage()->isVisible());
+    EXPECT_FALSE(accueil->isVisible());
+    scanner(ImeiListe);
+    {
+        Store::StoreDatabase base;
+        QStringList audit;
+        for (const QVariantList &l :
+             base.lire(QStringLiteral("SELECT Ecran, Resultat, Personnel FROM AuditStock ORDER BY "
+                                      "Id"))
+                 .lignes)
+            audit << texte(l);
+        EXPECT_EQ(audit,
+                  (QStringList{QStringLiteral("BadgePersonnel,remplissage ouvert,Léa"),
+                               QStringLiteral("RemplissageMachineTELE,chargé,Léa"),
+                               QStringLiteral("RemplissageMachineTELE,porte présentée,Léa")}));
+    }
+    retourAccueil();
+
+    // Three wrong in a row: locked, the alarm in the journal, even a listed badge refused.
+    for (int i = 0; i < Stock::AccesPersonnel::EssaisAvantVerrou; ++i) {
+        f12();
+        badge(QStringLiteral("0000"));
+    }
+    EXPECT_EQ(contextesJournal().count(QStringLiteral("BadgePersonnel")), 1);
+    f12();
+    EXPECT_NE(m_lcd.lignes(), demande);
+    badge(QStringLiteral("4012345678"));
+    EXPECT_EQ(m_screens.frmRemplissage(), nullptr);
+
+    // Five minutes later the next listed badge opens it (the home screen's timers kept off
+    // meanwhile: the film's player would hold the test in its own loop).
+    for (Platform::KioskTimer *t : {accueil->timerAnimation(), accueil->timerVideo(),
+                                    accueil->timerRetourAutomatique(), accueil->timerControl()})
+        t->stop();
+    m_clock.advance(Stock::AccesPersonnel::VerrouMs);
+    f12();
+    EXPECT_EQ(m_lcd.lignes(), demande);
+    badge(QStringLiteral("4012345678"));
+    ASSERT_NE(m_screens.frmRemplissage(), nullptr);
+    EXPECT_TRUE(m_screens.frmRemplissage()->isVisible());
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "argumentscommande.h"
 #include "dossierapplication.h"
 
+#include "config/badgespersonnel.h"
 #include "config/clesconfiguration.h"
 #include "platform/filelookup.h"
 #include "platform/profilefile.h"
@@ -110,6 +111,9 @@ void Verification::ajouter(const CleConfiguration &d, const QString &cle, const 
         l.valeur = QStringLiteral("(absente)");
     else if (d.genre == Genre::MotDePasse)
         l.valeur = QStringLiteral("(défini)");
+    else if (d.genre == Genre::Badges)
+        l.valeur =
+            QStringLiteral("(%1 badge(s))").arg(Config::lireBadges(entree->value).badges.size());
     else if (entree->value.isEmpty())
         l.valeur = QStringLiteral("(vide)");
     else
@@ -138,6 +142,12 @@ Verdict Verification::juger(const CleConfiguration &d, const ProfileEntry *entre
     case Genre::Texte:
     case Genre::MotDePasse:
         return {};
+    case Genre::Badges: {
+        const Config::ListeBadges badges = Config::lireBadges(valeur);
+        if (!badges.erreurs.isEmpty())
+            return invalide(badges.erreurs.join(QStringLiteral("; ")));
+        return {};
+    }
     case Genre::Obligatoire:
         return valeur.isEmpty() ? invalide(QStringLiteral("valeur vide")) : Verdict{};
     case Genre::OuiNon:
@@ -360,6 +370,43 @@ const Commande CommandeConfig = {
     "Statut: 0 configuration complète et valide, 1 quelque chose est signalé (ou pas de\n"
     "RURUDIZ.ini), 64 usage.\n",
     executer,
+};
+
+namespace {
+
+int executerBadge(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    if (arguments.size() != 1 || arguments.first().trimmed().isEmpty() ||
+        arguments.first().contains(QLatin1Char(':')) ||
+        arguments.first().contains(QLatin1Char(';'))) {
+        err << "erreur: un nom sans « : » ni « ; » attendu\n";
+        return ErreurUsage;
+    }
+    // The code on the standard input, as the scanner types it: never on the command line,
+    // where the shell's history and the process list would keep it.
+    QTextStream entree(stdin);
+    const QString code = entree.readLine().trimmed();
+    if (code.isEmpty()) {
+        err << "erreur: aucun code de badge lu sur l'entrée standard\n";
+        return Echec;
+    }
+    out << Config::entreeBadge(arguments.first().trimmed(), code) << '\n';
+    return Reussite;
+}
+
+} // namespace
+
+const Commande CommandeBadge = {
+    "badge",
+    "badge NOM < code",
+    "donne l'entrée de BadgePersonnel d'un badge du personnel",
+    "Lit le code d'un badge sur l'entrée standard (scanné, puis Entrée) et affiche l'entrée à\n"
+    "ajouter à la clé BadgePersonnel de la section Machine de RURUDIZ.ini, entrées séparées par\n"
+    "« ; »: « NOM:sel:empreinte », le code haché avec un sel tiré au hasard (le fichier ne le\n"
+    "donne pas). Avec au moins un badge, F12 n'ouvre le remplissage qu'après un badge connu.\n"
+    "\n"
+    "Statut: 0 entrée affichée, 1 aucun code lu, 64 erreur d'usage.\n",
+    executerBadge,
 };
 
 } // namespace Movendi::Admin

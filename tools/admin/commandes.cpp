@@ -25,6 +25,7 @@ const Commande *const Commandes[] = {
     &CommandeVentes,   &CommandeSauvegarde, &CommandeRestaurer,  &CommandeExport,
     &CommandeTpe,      &CommandeEmail,      &CommandeImprimante, &CommandeLcd,
     &CommandeAutomate, &CommandeSynchro,    &CommandeFlotte,     &CommandeRapprochement,
+    &CommandeBadge,
 };
 
 bool demandeAide(const QString &argument)

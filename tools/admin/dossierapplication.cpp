@@ -187,6 +187,7 @@ bool completerMagasin(const QString &chemin, QStringList *compteRendu, QString *
         {"FichierTransfer", "Echecs", "INTEGER NOT NULL DEFAULT 0"},
         {"FichierTransfer", "MisDeCote", "INTEGER NOT NULL DEFAULT 0"},
         {"FichierTransfer", "Motif", "TEXT"},
+        {"AuditStock", "Personnel", "TEXT"},
     };
     try {
         Store::StoreDatabase base(chemin);
