@@ -15,7 +15,7 @@ PACKAGES=(
     libfreexl-dev libgsf-1-dev
     libgtest-dev libgmock-dev
     xvfb xdotool x11-xserver-utils sqlite3 python3-aiosmtpd python3-xlrd libreoffice-calc-nogui
-    libcurl4-openssl-dev curl python3-pyftpdlib systemd dpkg-dev
+    libcurl4-openssl-dev curl python3-pyftpdlib python3-openssl openssl systemd dpkg-dev
     libmosquitto-dev mosquitto mosquitto-clients
     postgresql libqt6sql6-psql qt6-httpserver-dev qt6-websockets-dev chromium chromium-driver
     qt6-multimedia-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good

@@ -16,7 +16,6 @@ inline constexpr const char *DestinatairesRapportParDefaut[] = {
     "direction@movendi-exploitation.fr", "ventes@movendi-exploitation.fr"};
 inline constexpr int PortSmtpParDefaut = 25;
 inline constexpr int NombreDestinatairesMail = 20; // "Mailto1" to "Mailto20"
-inline constexpr const char *MotDePasseFtpParDefaut = "kv42tr63";
 inline constexpr int PortFtpParDefaut = 21;
 inline constexpr int PortFlotteParDefaut = 1883;
 inline constexpr int PortFlotteTlsParDefaut = 8883;

@@ -186,6 +186,13 @@ private:
         curl_easy_setopt(e, CURLOPT_XFERINFODATA, report);
         curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errorBuffer);
         curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+        if (m_server.tls) {
+            curl_easy_setopt(e, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
+            curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
+            curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
+            if (!m_server.caFile.isEmpty())
+                curl_easy_setopt(e, CURLOPT_CAINFO, QFile::encodeName(m_server.caFile).constData());
+        }
         if (!m_server.user.isEmpty()) {
             curl_easy_setopt(e, CURLOPT_USERNAME, m_server.user.toUtf8().constData());
             curl_easy_setopt(e, CURLOPT_PASSWORD, m_server.password.toUtf8().constData());

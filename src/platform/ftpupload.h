@@ -13,6 +13,10 @@ struct FtpServer
     int port = 21;
     QString user; // empty: anonymous
     QString password;
+    // Explicit TLS (AUTH TLS) for the commands and the data, the server's certificate checked
+    // against caFile (empty: the system's authorities) and its name; nothing goes in clear.
+    bool tls = false;
+    QString caFile;
 };
 
 // What a dead or silent server may cost. curl counts the stall in whole seconds.

@@ -172,9 +172,10 @@ void envoyerFichiersEnAttente(StoreDatabase &base, const QString &dossier)
 {
     const ReglagesFtp reglages = LireReglagesFtp(etat().CheminIni);
     etat().TransfertTermine = false;
-    std::unique_ptr<Platform::FtpSession> session = Platform::ftpUploads().open(
-        {reglages.serveur, reglages.port, reglages.utilisateur, reglages.motDePasse},
-        QString::fromLatin1(DossierDistant));
+    std::unique_ptr<Platform::FtpSession> session =
+        Platform::ftpUploads().open({reglages.serveur, reglages.port, reglages.utilisateur,
+                                     reglages.motDePasse, reglages.ftps, reglages.ca},
+                                    QString::fromLatin1(DossierDistant));
 
     const Store::ResultatRequete attente =
         base.lire(QStringLiteral("SELECT Id, NomFichier, Echecs FROM FichierTransfer WHERE "
@@ -244,6 +245,8 @@ ReglagesFtp LireReglagesFtp(const QString &cheminIni)
     r.utilisateur = Config::lireCle(cheminIni, section, QStringLiteral("Utilisateur"));
     r.motDePasse = Config::lireCle(cheminIni, section, QStringLiteral("MotDePasse"));
     r.port = Config::lirePortReseau(cheminIni, section, QStringLiteral("Port"));
+    r.ftps = Config::lireCleOuiNon(cheminIni, section, QStringLiteral("FTPS"));
+    r.ca = Config::lireCle(cheminIni, section, QStringLiteral("CA"));
     return r;
 }
 

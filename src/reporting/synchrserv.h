@@ -11,7 +11,6 @@ namespace Movendi::Reporting {
 
 inline constexpr const char *DossierSynchro = "SyncrhoServ";
 inline constexpr const char *DossierDistant = "/Telvio/Sync";
-inline constexpr const char *MotDePasseFtpParDefaut = Config::MotDePasseFtpParDefaut;
 inline constexpr int PortFtpParDefaut = Config::PortFtpParDefaut;
 // The number FTP failures are journalled under (libcurl's reason in the text).
 inline constexpr int ErreurFtp = 35750;
@@ -22,11 +21,14 @@ struct ReglagesFtp
 {
     QString serveur;     // empty: no upload
     QString utilisateur; // empty: anonymous
-    QString motDePasse = QString::fromLatin1(MotDePasseFtpParDefaut);
+    QString motDePasse;  // none unless configured
     int port = PortFtpParDefaut;
+    bool ftps = false; // explicit TLS, the server's certificate checked
+    QString ca;        // the authority's certificate; empty: the system's
 };
 
-// Section "FTP" of the configuration: "Serveur", "Utilisateur", "MotDePasse", "Port".
+// Section "FTP" of the configuration: "Serveur", "Utilisateur", "MotDePasse", "Port", "FTPS",
+// "CA".
 ReglagesFtp LireReglagesFtp(const QString &cheminIni);
 
 // The 23 columns of the sheet "Detail", in their order.

@@ -275,6 +275,9 @@ TEST_F(CommandesTest, EachCommand_OnAFolderOfKnownContent_PrintsItAndEndsWithIts
                                           path(QStringLiteral("dev/lpt1")));
              Platform::writeProfileString(ini, QStringLiteral("Machine"),
                                           QStringLiteral("CouleurEcran"), QStringLiteral("bleu"));
+             // Off this machine and without TLS: the FTP server in clear is flagged.
+             Platform::writeProfileString(ini, QStringLiteral("FTP"), QStringLiteral("Serveur"),
+                                          QStringLiteral("ftp.exploitant.fr"));
              // A second section of a name already used is never read.
              QFile f(ini);
              ASSERT_TRUE(f.open(QIODevice::Append));
@@ -294,8 +297,10 @@ TEST_F(CommandesTest, EachCommand_OnAFolderOfKnownContent_PrintsItAndEndsWithIts
                          "attendue"),
           QStringLiteral("Port                     = vingt-cinq  (défaut: 25)  INVALIDE: numéro de "
                          "port attendu"),
+          QStringLiteral("Serveur                  = ftp.exploitant.fr  (défaut: vide)  EN CLAIR: "
+                         "ftp.exploitant.fr sans FTPS=OUI"),
           QStringLiteral("0 périphérique(s) à renseigner, 5 valeur(s) invalide(s), 2 clé(s) "
-                         "inconnue(s)."),
+                         "inconnue(s), 1 lien(s) en clair."),
           QStringLiteral("Configuration à corriger.")},
          {}},
 

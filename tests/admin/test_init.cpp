@@ -57,8 +57,14 @@ TEST_F(InitTest, Init_LaysOutEveryPieceTheKioskStartsOn)
 TEST_F(InitTest, InitAgain_KeepsConfigurationAndJournal)
 {
     layOutApplicationFolder();
-    Platform::writeProfileString(path(QStringLiteral("RURUDIZ.ini")), QStringLiteral("Machine"),
-                                 QStringLiteral("Location"), QStringLiteral("Quai 3"));
+    // The configuration holds passwords: its account's alone, after the kiosk rewrote it too.
+    const QString ini = path(QStringLiteral("RURUDIZ.ini"));
+    const QFile::Permissions autres = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                      QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    EXPECT_EQ(QFileInfo(ini).permissions() & autres, QFile::Permissions());
+    Platform::writeProfileString(ini, QStringLiteral("Machine"), QStringLiteral("Location"),
+                                 QStringLiteral("Quai 3"));
+    EXPECT_EQ(QFileInfo(ini).permissions() & autres, QFile::Permissions());
     Journal::JournaliserErreur(QStringLiteral("Test"), QStringLiteral("gardée"));
     const Admin::InitReport report =
         Admin::initialiserDossier(folder(), Movendi::Test::simulatorLibraryPath());
@@ -83,12 +89,17 @@ TEST_F(InitTest, StoreOfAnEarlierVersion_GetsWhatItLacksAndKeepsItsSales)
             "NoRemiseTelecollecte INTEGER, Ticket VARCHAR(1000))"));
         ancienne.executer(QStringLiteral("INSERT INTO Ventes (LaDate, Ticket) VALUES "
                                          "('2026-11-30 10:00:00', 'ancienne vente')"));
+        ancienne.executer(QStringLiteral(
+            "CREATE TABLE AuditStock (Id INTEGER PRIMARY KEY AUTOINCREMENT, LaDate TEXT NOT NULL, "
+            "Ecran TEXT NOT NULL, Code TEXT, NoEmpl INTEGER, Reference INTEGER, Resultat TEXT NOT "
+            "NULL)"));
     }
     QStringList compteRendu;
     QString erreur;
     ASSERT_TRUE(Admin::completerMagasin(chemin, &compteRendu, &erreur)) << erreur.toStdString();
     EXPECT_EQ(compteRendu, QStringList({QStringLiteral("ajouté: Ventes.StatutDebit"),
-                                        QStringLiteral("ajouté: Ventes.Reprise")}));
+                                        QStringLiteral("ajouté: Ventes.Reprise"),
+                                        QStringLiteral("ajouté: AuditStock.Personnel")}));
     Store::StoreDatabase base(chemin);
     const Store::ResultatRequete ventes =
         base.lire(QStringLiteral("SELECT Ticket, StatutDebit, Reprise FROM Ventes"));
@@ -144,7 +155,8 @@ TEST_F(InitTest, InitProduction_ThenConfig_ReportsOnlyTheDevicesToFillIn)
     EXPECT_EQ(admin({QStringLiteral("config"), folder()}, &sortie), 1);
     EXPECT_EQ(sortie.count(QStringLiteral("À RENSEIGNER")), 3) << sortie.toStdString();
     EXPECT_TRUE(sortie.contains(QStringLiteral(", 3 périphérique(s) à renseigner, 0 valeur(s) "
-                                               "invalide(s), 0 clé(s) inconnue(s).\n"
+                                               "invalide(s), 0 clé(s) inconnue(s), 0 lien(s) en "
+                                               "clair.\n"
                                                "Configuration complète sauf les périphériques à "
                                                "renseigner: Port1, Port2, LCD.\n")))
         << sortie.toStdString();

@@ -63,11 +63,10 @@ protected:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
-    // The kiosk pointed at the server; the password stays the configured default.
+    // The kiosk pointed at the server, with the account's password.
     void demarrerServeur(FtpServer::Behaviour comportement, qint64 apres = 1024)
     {
-        ASSERT_TRUE(
-            m_ftp.start(home(), QString::fromLatin1(MotDePasseFtpParDefaut), comportement, apres));
+        ASSERT_TRUE(m_ftp.start(home(), QLatin1String(FtpServer::Password), comportement, apres));
         configurerPort(m_ftp.port());
     }
     void configurerPort(quint16 port)
@@ -78,6 +77,9 @@ protected:
         ASSERT_TRUE(Platform::writeProfileString(ini, QStringLiteral("FTP"),
                                                  QStringLiteral("Utilisateur"),
                                                  QLatin1String(FtpServer::User)));
+        ASSERT_TRUE(Platform::writeProfileString(ini, QStringLiteral("FTP"),
+                                                 QStringLiteral("MotDePasse"),
+                                                 QLatin1String(FtpServer::Password)));
         ASSERT_TRUE(Platform::writeProfileString(ini, QStringLiteral("FTP"), QStringLiteral("Port"),
                                                  QString::number(port)));
     }
@@ -261,6 +263,66 @@ TEST_F(SynchrServTest, NothingNewToExport_NoFileAndNoUpload)
               (QMap<QString, int>{{QStringLiteral("SyncKIOSQUE-T101122026100000.xls"), 0}}));
     EXPECT_FALSE(QFileInfo::exists(home() + QStringLiteral("/Telvio")));
     EXPECT_TRUE(journalRows().isEmpty()) << contextesJournal().join('\n').toStdString();
+}
+
+// A server that requires TLS: the kiosk sends only over TLS to a certificate it can check;
+// in clear, or to a certificate no authority it knows signed, nothing goes and the run says why.
+TEST_F(SynchrServTest, ServerRequiringTls_FilesGoOnlyOverTlsToACheckedCertificate)
+{
+    const QString certificat = path(QStringLiteral("ftp-cert.pem"));
+    const QString cle = path(QStringLiteral("ftp-cle.pem"));
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                   QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
+                   QStringLiteral("1"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+                   QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1"),
+                   QStringLiteral("-keyout"), cle, QStringLiteral("-out"), certificat});
+    ASSERT_TRUE(openssl.waitForFinished(60000)) << "openssl";
+    ASSERT_EQ(openssl.exitCode(), 0) << openssl.readAllStandardError().toStdString();
+    m_ftp.requireTls(certificat, cle);
+    demarrerServeur(FtpServer::Behaviour::Normal);
+
+    const struct
+    {
+        const char *nom;
+        const char *ftps;
+        QString ca;
+        const char *raison; // in the journal when nothing went
+    } cas[] = {
+        {"en clair", "NON", QString(), "550"},
+        {"certificat d'une autorité inconnue", "OUI", QString(), "certificate"},
+        {"certificat vérifié", "OUI", certificat, nullptr},
+    };
+    const QString ini = etat().CheminIni;
+    for (const auto &c : cas) {
+        SCOPED_TRACE(c.nom);
+        ASSERT_TRUE(Platform::writeProfileString(ini, QStringLiteral("FTP"), QStringLiteral("FTPS"),
+                                                 QLatin1String(c.ftps)));
+        ASSERT_TRUE(
+            Platform::writeProfileString(ini, QStringLiteral("FTP"), QStringLiteral("CA"), c.ca));
+        const qsizetype avant = journalRows().size();
+        vendre(QStringLiteral("356938035643809"));
+        TransferFTP();
+        const QList<JournalRow> nouvelles = journalRows().mid(avant);
+        const QStringList recus =
+            QDir(home() + QStringLiteral("/Telvio/Sync")).entryList(QDir::Files);
+        if (c.raison) {
+            EXPECT_TRUE(recus.isEmpty());
+            EXPECT_FALSE(fichiers().values().contains(1));
+            ASSERT_EQ(nouvelles.size(), 1);
+            EXPECT_TRUE(
+                nouvelles.first().erreur.contains(QLatin1String(c.raison), Qt::CaseInsensitive))
+                << nouvelles.first().erreur.toStdString();
+        } else {
+            // Every file that waited goes, each whole.
+            EXPECT_EQ(recus.size(), fichiers().size());
+            EXPECT_FALSE(fichiers().values().contains(0));
+            for (const QString &nom : recus)
+                EXPECT_EQ(contenu(recu(nom)), contenu(local(nom))) << nom.toStdString();
+            EXPECT_TRUE(nouvelles.isEmpty()) << contextesJournal().join('\n').toStdString();
+        }
+    }
 }
 
 struct ServeurDefaillant

@@ -483,8 +483,10 @@ TEST_F(VenteEntiereTest,
     const QString home = path(QStringLiteral("ftp"));
     const QString refuse = QStringLiteral("SyncKIOSQUE-DEMO-0101122026080000.xls");
     ASSERT_TRUE(QDir().mkpath(home + QStringLiteral("/Telvio/Sync/") + refuse));
-    ASSERT_TRUE(ftp.start(home, QString::fromLatin1(Reporting::MotDePasseFtpParDefaut)));
+    ASSERT_TRUE(ftp.start(home, QLatin1String(Movendi::Test::FtpServer::Password)));
     ini(QStringLiteral("FTP"), QStringLiteral("Port"), QString::number(ftp.port()));
+    ini(QStringLiteral("FTP"), QStringLiteral("MotDePasse"),
+        QLatin1String(Movendi::Test::FtpServer::Password));
     writeFile(QStringLiteral("SyncrhoServ/") + refuse, "refusé");
     sql(QStringLiteral("INSERT INTO FichierTransfer (NomFichier, Echecs) VALUES (?, 2)"), {refuse});
     // The remittance workbook's recipient is refused by the mail server.

@@ -16,6 +16,8 @@ bool FtpServer::start(const QString &home, const QString &password, Behaviour be
         args << QStringLiteral("--refuse-login");
     if (behaviour == Behaviour::SilentMidTransfer)
         args << QStringLiteral("--silent-after") << QString::number(silentAfterBytes);
+    if (!m_certificate.isEmpty())
+        args << QStringLiteral("--tls") << m_certificate << m_key;
     m_port = m_server.startServer("ftpserver.py", args);
     return m_port != 0;
 }

@@ -13,6 +13,7 @@ public:
     enum class Behaviour { Normal, RefuseLogin, SilentMidTransfer };
 
     static constexpr const char *User = "kiosque";
+    static constexpr const char *Password = "essai-ftp-loopback";
 
     FtpServer() = default;
     ~FtpServer();
@@ -24,12 +25,20 @@ public:
     // server does not come up.
     bool start(const QString &home, const QString &password,
                Behaviour behaviour = Behaviour::Normal, qint64 silentAfterBytes = 1024);
+    // The next start requires explicit TLS with this certificate and key.
+    void requireTls(const QString &certificate, const QString &key)
+    {
+        m_certificate = certificate;
+        m_key = key;
+    }
     void stop();
     quint16 port() const { return m_port; }
 
 private:
     HelperProcess m_server{"FTP server"};
     quint16 m_port = 0;
+    QString m_certificate;
+    QString m_key;
 };
 
 } // namespace Movendi::Test

@@ -6,6 +6,8 @@ Prints its port on the first line. USER logs in with PASSWORD and sees HOME as "
 --refuse-login answers 530 to every login, at once.
 --silent-after BYTES stops reading an upload once BYTES have arrived and never answers
 again on that session, as a server that died mid-transfer.
+--tls CERT KEY requires explicit TLS (AUTH TLS) on the commands and the data, with that
+certificate; a client in clear is refused its login.
 """
 import logging
 import sys
@@ -41,6 +43,20 @@ class SilentDTPHandler(DTPHandler):
     handle_read_event = handle_read
 
 
+def handshaking_dtp_handler():
+    from pyftpdlib.handlers import TLS_DTPHandler
+
+    class HandshakingDTPHandler(TLS_DTPHandler):
+        # A client starts the data connection's TLS handshake before it sends STOR; pyftpdlib
+        # 1.5.7 takes those bytes on a channel not yet receiving for a disconnection.
+        def readable(self):
+            if self._ssl_accepting or self._ssl_want_read:
+                return True
+            return super().readable()
+
+    return HandshakingDTPHandler
+
+
 def main():
     args = sys.argv[1:]
     home, user, password = args[0], args[1], args[2]
@@ -53,6 +69,21 @@ def main():
     authorizer = RefusingAuthorizer() if refuse else DummyAuthorizer()
     authorizer.add_user(user, password, home, perm="elradfmwMT")
     handler = FTPHandler
+    if "--tls" in args:
+        from OpenSSL import SSL
+        from pyftpdlib.handlers import TLS_FTPHandler
+        handler = TLS_FTPHandler
+        context = SSL.Context(SSL.SSLv23_METHOD)
+        context.set_options(SSL.OP_NO_SSLv2 | SSL.OP_NO_SSLv3 | SSL.OP_NO_COMPRESSION)
+        context.use_certificate_chain_file(args[args.index("--tls") + 1])
+        context.use_privatekey_file(args[args.index("--tls") + 2])
+        # The data connections resume the control connection's TLS session, as FTPS clients
+        # do: OpenSSL resets a resumption on a context without a session id.
+        context.set_session_id(b"movendi-tests")
+        handler.ssl_context = context
+        handler.dtp_handler = handshaking_dtp_handler()
+        handler.tls_control_required = True
+        handler.tls_data_required = True
     handler.authorizer = authorizer
     handler.auth_failed_timeout = 0
     handler.permit_foreign_addresses = False

@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QTextStream>
@@ -28,7 +29,7 @@ using Genre = Config::GenreCle;
 
 struct Verdict
 {
-    enum Etat { Bon, ARenseigner, Invalide, Inconnue } etat = Bon;
+    enum Etat { Bon, ARenseigner, Invalide, Inconnue, EnClair } etat = Bon;
     QString raison;
 };
 
@@ -58,6 +59,10 @@ private:
     Verdict juger(const CleConfiguration &d, const ProfileEntry *entree,
                   const QString &defaut) const;
     QString peripherique(const QString &cle) const;
+    // Flags the server key of a link that would go in clear over a network.
+    void signalerEnClair(const QString &section, const QString &cleTls, bool tls,
+                         const QString &conseil);
+    QString valeur(const QString &section, const QString &cle) const;
 
     QString m_dossier;
     QString m_ini;
@@ -276,6 +281,39 @@ void Verification::verifier()
              QString(),
              {Verdict::Inconnue, QStringLiteral("ligne %1, %2").arg(e.line).arg(raison)}});
     }
+
+    // Passwords, card sales and the fleet's commands never cross a network in clear.
+    const QString ftp = QStringLiteral("FTP"), flotte = QStringLiteral("Flotte");
+    signalerEnClair(ftp, QStringLiteral("FTPS=OUI"),
+                    valeur(ftp, QStringLiteral("FTPS")) == QLatin1String("OUI"),
+                    QStringLiteral("compte et détails de vente en clair"));
+    signalerEnClair(flotte, QStringLiteral("CA"), !valeur(flotte, QStringLiteral("CA")).isEmpty(),
+                    QStringLiteral("événements et commandes de la flotte en clair"));
+}
+
+QString Verification::valeur(const QString &section, const QString &cle) const
+{
+    const ProfileEntry *e = trouver(section, cle);
+    return e ? e->value.trimmed() : QString();
+}
+
+void Verification::signalerEnClair(const QString &section, const QString &cleTls, bool tls,
+                                   const QString &conseil)
+{
+    const QString serveur = valeur(section, QStringLiteral("Serveur"));
+    if (serveur.isEmpty() || tls)
+        return;
+    const QHostAddress adresse(serveur);
+    if (serveur.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 ||
+        (!adresse.isNull() && adresse.isLoopback()))
+        return;
+    for (Ligne &l : m_lignes) {
+        if (l.section.compare(section, Qt::CaseInsensitive) == 0 &&
+            l.cle.compare(QLatin1String("Serveur"), Qt::CaseInsensitive) == 0 &&
+            l.verdict.etat == Verdict::Bon)
+            l.verdict = {Verdict::EnClair,
+                         QStringLiteral("%1 sans %2: %3").arg(serveur, cleTls, conseil)};
+    }
 }
 
 int Verification::imprimer(QTextStream &out) const
@@ -290,7 +328,7 @@ int Verification::imprimer(QTextStream &out) const
             sections.append(l.section);
     }
     int lues = 0;
-    QStringList aRenseigner, invalides, inconnues;
+    QStringList aRenseigner, invalides, inconnues, enClair;
     for (const QString &section : sections) {
         out << "\n[" << section << "]\n";
         for (const Ligne &l : m_lignes) {
@@ -315,6 +353,10 @@ int Verification::imprimer(QTextStream &out) const
                 out << "  INCONNUE: " << l.verdict.raison;
                 inconnues.append(l.cle);
                 break;
+            case Verdict::EnClair:
+                out << "  EN CLAIR: " << l.verdict.raison;
+                enClair.append(l.section + QLatin1Char('/') + l.cle);
+                break;
             }
             out << '\n';
             lues += l.verdict.etat == Verdict::Inconnue ? 0 : 1;
@@ -322,15 +364,17 @@ int Verification::imprimer(QTextStream &out) const
     }
     out << "\nRésumé: " << lues << " clé(s) lue(s) par le kiosque, " << aRenseigner.size()
         << " périphérique(s) à renseigner, " << invalides.size() << " valeur(s) invalide(s), "
-        << inconnues.size() << " clé(s) inconnue(s).\n";
-    if (!invalides.isEmpty() || !inconnues.isEmpty())
+        << inconnues.size() << " clé(s) inconnue(s), " << enClair.size() << " lien(s) en clair.\n";
+    if (!invalides.isEmpty() || !inconnues.isEmpty() || !enClair.isEmpty())
         out << "Configuration à corriger.\n";
     else if (!aRenseigner.isEmpty())
         out << "Configuration complète sauf les périphériques à renseigner: "
             << aRenseigner.join(QStringLiteral(", ")) << ".\n";
     else
         out << "Configuration complète et valide.\n";
-    return aRenseigner.isEmpty() && invalides.isEmpty() && inconnues.isEmpty() ? Reussite : Echec;
+    return aRenseigner.isEmpty() && invalides.isEmpty() && inconnues.isEmpty() && enClair.isEmpty()
+               ? Reussite
+               : Echec;
 }
 
 int executer(const QStringList &arguments, QTextStream &out, QTextStream &err)
@@ -365,6 +409,8 @@ const Commande CommandeConfig = {
     "                 absents, adresse mail invalide...\n"
     "  INCONNUE       une clé que le kiosque ne lit jamais (faute de frappe, section inconnue,\n"
     "                 clé ou section en double dont seule la première est lue)\n"
+    "  EN CLAIR       un serveur FTP sans FTPS=OUI, un broker de flotte sans CA, hors de\n"
+    "                 cette machine: mots de passe et données passeraient en clair\n"
     "Les mots de passe ne sont jamais affichés. La dernière ligne résume l'état.\n"
     "\n"
     "Statut: 0 configuration complète et valide, 1 quelque chose est signalé (ou pas de\n"

@@ -28,15 +28,21 @@ QByteArray donnee(const QString &nom)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool ecrireFichier(const QString &chemin, const QByteArray &contenu, QString *erreur)
+bool ecrireFichier(const QString &chemin, const QByteArray &contenu, QString *erreur,
+                   QFile::Permissions droits = QFile::ReadOwner | QFile::WriteOwner |
+                                               QFile::ReadGroup | QFile::ReadOther)
 {
     QFile file(chemin);
-    if (!file.open(QIODevice::WriteOnly) || file.write(contenu) != contenu.size()) {
+    if (!file.open(QIODevice::WriteOnly, droits) || file.write(contenu) != contenu.size()) {
         *erreur = file.errorString();
         return false;
     }
     return true;
 }
+
+// The configuration holds the mail, FTP and broker passwords: the kiosk's account alone reads
+// it (the kiosk's own rewrites keep the file's permissions).
+constexpr QFile::Permissions DroitsConfiguration = QFile::ReadOwner | QFile::WriteOwner;
 
 } // namespace
 
@@ -94,7 +100,8 @@ InitReport initialiserDossier(const QString &dossier, const QString &bibliothequ
 
     if (demo) {
         creerSiAbsent(QStringLiteral("RURUDIZ.ini"), [&](const QString &chemin, QString *erreur) {
-            if (!ecrireFichier(chemin, donnee(QStringLiteral("RURUDIZ.ini")), erreur))
+            if (!ecrireFichier(chemin, donnee(QStringLiteral("RURUDIZ.ini")), erreur,
+                               DroitsConfiguration))
                 return false;
             // Serial lines of a laid-out folder stay inside it until staff point them at the
             // real devices, so that no demo or test ever opens a port of the machine it runs on.
@@ -110,8 +117,8 @@ InitReport initialiserDossier(const QString &dossier, const QString &bibliothequ
         creerSiAbsent(QStringLiteral("RURUDIZ.ini"), [&](const QString &chemin, QString *erreur) {
             // The devices stay to be filled in (A_RENSEIGNER); the identity is the machine's.
             const QString hote = QSysInfo::machineHostName();
-            return ecrireFichier(chemin, donnee(QStringLiteral("RURUDIZ-production.ini")),
-                                 erreur) &&
+            return ecrireFichier(chemin, donnee(QStringLiteral("RURUDIZ-production.ini")), erreur,
+                                 DroitsConfiguration) &&
                    Platform::writeProfileString(
                        chemin, QStringLiteral("Machine"), QStringLiteral("Indentité Machine"),
                        hote.isEmpty() ? QStringLiteral("KIOSQUE") : hote, erreur);
