@@ -6,7 +6,8 @@
 #include "platform/seams.h"
 
 #include <QFile>
-#include <QTcpSocket>
+#include <QSslConfiguration>
+#include <QSslSocket>
 
 #include <algorithm>
 
@@ -107,10 +108,11 @@ QByteArray donneesMessage(const QString &expediteur, const QString &destinataire
     return donnees;
 }
 
-Email::Email(QObject *parent) : QObject(parent), m_socket(new QTcpSocket(this))
+Email::Email(QObject *parent) : QObject(parent), m_socket(new QSslSocket(this))
 {
-    connect(m_socket, &QTcpSocket::readyRead, this, &Email::donneesRecues);
-    connect(m_socket, &QTcpSocket::errorOccurred, this, &Email::erreurSocket);
+    connect(m_socket, &QSslSocket::readyRead, this, &Email::donneesRecues);
+    connect(m_socket, &QSslSocket::errorOccurred, this, &Email::erreurSocket);
+    connect(m_socket, &QSslSocket::encrypted, this, &Email::chiffre);
 }
 
 Email::~Email() = default;
@@ -233,6 +235,13 @@ quint64 Email::Envoie(const QString &expediteur, const QString &destinataire, co
         }
     }
     signalerProgression();
+    m_phase =
+        m_securite.starttls || !m_securite.utilisateur.isEmpty() ? Phase::Accueil : Phase::Aucune;
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    if (!m_securite.ca.isEmpty())
+        tls.addCaCertificates(m_securite.ca);
+    tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    m_socket->setSslConfiguration(tls);
     m_activiteMs = Platform::clock().monotonicMs();
     m_socket->connectToHost(m_serveur, quint16(port));
     return m_numero;
@@ -250,7 +259,8 @@ void Email::donneesRecues()
         const QByteArray reponse = m_recu;
         m_recu.clear();
         traiterReponse(reponse);
-        m_recu += m_socket->readAll();
+        if (m_socket->isOpen())
+            m_recu += m_socket->readAll();
     }
     m_dansReponse = false;
 }
@@ -259,11 +269,13 @@ void Email::traiterReponse(const QByteArray &reponse)
 {
     if (m_etape > DerniereEtape)
         return; // after QUIT: the server's goodbye
-    const int etape = m_etape++;
     const QString texteServeur = QString::fromUtf8(reponse).trimmed();
     m_issue.derniereReponse = texteServeur;
     bool ok = false;
     const int code = reponse.left(3).toInt(&ok);
+    if (m_phase != Phase::Aucune && traiterSecurite(ok ? code : 0, texteServeur, reponse))
+        return;
+    const int etape = m_etape++;
     if (ok && code == Etapes[etape].code) {
         switch (etape) {
         case 0:
@@ -305,6 +317,95 @@ void Email::traiterReponse(const QByteArray &reponse)
         emit Reponse(texteServeur, texteServeur);
     if (etape == DerniereEtape)
         envoyer(ligne(QStringLiteral("QUIT")));
+}
+
+bool Email::traiterSecurite(int code, const QString &texteServeur, const QByteArray &reponse)
+{
+    const auto attendu = [&](int voulu) {
+        if (code == voulu)
+            return true;
+        refuser(texteServeur);
+        return false;
+    };
+    switch (m_phase) {
+    case Phase::Aucune:
+        return false;
+    case Phase::Accueil:
+        if (attendu(220)) {
+            envoyer(ligne(QStringLiteral("EHLO ") + m_serveur));
+            m_phase = Phase::Ehlo;
+            emit Reponse(QString::fromUtf8(Etapes[0].texte), texteServeur);
+        }
+        return true;
+    case Phase::Ehlo:
+        if (!attendu(250))
+            return true;
+        if (m_securite.starttls && !m_socket->isEncrypted()) {
+            // Each line "250-STARTTLS" or "250 STARTTLS": the keyword after the code.
+            bool propose = false;
+            for (const QByteArray &l : reponse.split('\n'))
+                propose = propose || l.mid(4).trimmed().toUpper() == "STARTTLS";
+            if (!propose) {
+                refuser(QStringLiteral("STARTTLS non proposé par le serveur: rien n'est envoyé "
+                                       "en clair (%1)")
+                            .arg(texteServeur));
+                return true;
+            }
+            envoyer(ligne(QStringLiteral("STARTTLS")));
+            m_phase = Phase::StartTls;
+            return true;
+        }
+        if (!m_securite.utilisateur.isEmpty()) {
+            if (!m_socket->isEncrypted()) {
+                refuser(QStringLiteral("identifiants SMTP sans STARTTLS: jamais envoyés en "
+                                       "clair"));
+                return true;
+            }
+            const QByteArray plain = QByteArray(1, '\0') + m_securite.utilisateur.toUtf8() +
+                                     QByteArray(1, '\0') + m_securite.motDePasse.toUtf8();
+            envoyer(QByteArrayLiteral("AUTH PLAIN ") + plain.toBase64() + FinDeLigne);
+            m_phase = Phase::Authentification;
+            return true;
+        }
+        break;
+    case Phase::StartTls:
+        if (attendu(220)) {
+            m_phase = Phase::Chiffrement;
+            m_socket->startClientEncryption();
+        }
+        return true;
+    case Phase::Chiffrement:
+        // Nothing is sent before the handshake ends: a reply now is out of turn.
+        refuser(texteServeur);
+        return true;
+    case Phase::Authentification:
+        if (!attendu(235))
+            return true;
+        break;
+    }
+    // Protected (and logged in): the mail itself, from MAIL FROM on.
+    m_phase = Phase::Aucune;
+    m_etape = 2;
+    emit Reponse(QString::fromUtf8(Etapes[1].texte), texteServeur);
+    envoyer(ligne(QStringLiteral("MAIL FROM: <%1>").arg(m_expediteur)));
+    return true;
+}
+
+void Email::chiffre()
+{
+    m_activiteMs = Platform::clock().monotonicMs();
+    if (m_phase != Phase::Chiffrement)
+        return;
+    m_phase = Phase::Ehlo;
+    envoyer(ligne(QStringLiteral("EHLO ") + m_serveur));
+}
+
+void Email::refuser(const QString &raison)
+{
+    m_phase = Phase::Aucune;
+    terminer(false, raison);
+    emit Reponse(raison, raison);
+    m_socket->abort();
 }
 
 void Email::envoyer(const QByteArray &texte)

@@ -9,7 +9,7 @@
 #include <exception>
 #include <functional>
 
-class QTcpSocket;
+class QSslSocket;
 
 namespace Movendi::Mail {
 
@@ -44,6 +44,18 @@ private:
     QByteArray m_octets;
 };
 
+/// How a dialogue protects itself. With starttls, nothing of the mail goes before the server
+/// offered STARTTLS and showed a certificate that an authority of the system (or `ca`, a PEM
+/// file, trusted besides them) signed for its name. With a user, AUTH PLAIN follows, over TLS
+/// only: a password never goes in clear.
+struct SecuriteSmtp
+{
+    bool starttls = false;
+    QString ca;
+    QString utilisateur;
+    QString motDePasse;
+};
+
 /// The mail control (the kiosk's and the back-office's): sends one plain-text mail, with attached
 /// files, to one recipient through an SMTP server. The dialogue runs from the server's replies
 /// while the caller waits with event processing (attendreFin); one mail at a time: a second Envoie
@@ -72,6 +84,8 @@ public:
 
     QString SeveurSmtp() const { return m_serveur; }
     void setSeveurSmtp(const QString &serveur);
+    /// For the mails sent from then on.
+    void setSecurite(const SecuriteSmtp &securite) { m_securite = securite; }
 
     /// Prepares the mail and connects; raises MailRefuse for an address without an at sign or
     /// an attachment that cannot be read, before anything is sent. A mail still in
@@ -106,14 +120,21 @@ signals:
 private:
     void donneesRecues();
     void traiterReponse(const QByteArray &reponse);
+    // The TLS and login exchanges before MAIL FROM; false once they are over.
+    bool traiterSecurite(int code, const QString &texteServeur, const QByteArray &reponse);
+    void chiffre();
+    void refuser(const QString &raison);
     void envoyer(const QByteArray &texte);
     void signalerProgression();
     void pauseApresDonnees();
     void erreurSocket(QAbstractSocket::SocketError erreur);
     void terminer(bool envoye, const QString &reponse);
 
-    QTcpSocket *m_socket;
+    QSslSocket *m_socket;
     QString m_serveur;
+    SecuriteSmtp m_securite;
+    enum class Phase { Aucune, Accueil, Ehlo, StartTls, Chiffrement, Authentification };
+    Phase m_phase = Phase::Aucune;
     QString m_expediteur;
     QString m_nomExpediteur;
     QString m_destinataire;

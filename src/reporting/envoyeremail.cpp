@@ -29,6 +29,10 @@ ReglagesEmail LireReglagesEmail(const QString &cheminIni)
     for (int i = 1; i <= NombreDestinataires; ++i)
         r.destinataires << Config::lireCle(cheminIni, section, QStringLiteral("Mailto%1").arg(i));
     r.port = Config::lirePortReseau(cheminIni, section, QStringLiteral("Port"));
+    r.securite.starttls = Config::lireCleOuiNon(cheminIni, section, QStringLiteral("STARTTLS"));
+    r.securite.ca = Config::lireCle(cheminIni, section, QStringLiteral("CA"));
+    r.securite.utilisateur = Config::lireCle(cheminIni, section, QStringLiteral("Utilisateur"));
+    r.securite.motDePasse = Config::lireCle(cheminIni, section, QStringLiteral("MotDePasse"));
     return r;
 }
 
@@ -53,6 +57,7 @@ void EnvoyerEmail(const QString &sujet, const QString &corps)
     try {
         const ReglagesEmail reglages = LireReglagesEmail(State::etat().CheminIni);
         email->setSeveurSmtp(reglages.serveur);
+        email->setSecurite(reglages.securite);
         for (const QString &destinataire : reglages.destinataires) {
             if (destinataire.isEmpty())
                 continue;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/clesconfiguration.h"
+#include "mail/email.h"
 
 #include <QString>
 #include <QStringList>
@@ -26,6 +27,7 @@ struct ReglagesEmail
     QString expediteur;
     QStringList destinataires; // "Mailto1" to "Mailto20", empty where none
     qint32 port = PortSmtpParDefaut;
+    Mail::SecuriteSmtp securite; // "STARTTLS", "CA", "Utilisateur", "MotDePasse"
 };
 
 // Section "Email" of the configuration, read afresh at each mail.

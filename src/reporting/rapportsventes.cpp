@@ -253,6 +253,7 @@ void EnvoyerEmailRapportCSV(const QString &destinataire)
         const State::EtatDemarrage &e = State::etat();
         const ReglagesEmail reglages = LireReglagesEmail(e.CheminIni);
         email.setSeveurSmtp(reglages.serveur);
+        email.setSecurite(reglages.securite);
         const QString sujet = QStringLiteral("Rapport D.A. Telephone Mobile ") + e.IdentiteMachine;
         const quint64 mail = envoyer(email, reglages.expediteur, destinataire, sujet,
                                      QStringLiteral("Rapport de Vente D.A. Telephone Mobile ") +

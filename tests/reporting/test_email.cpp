@@ -1,4 +1,5 @@
 // The mail control and EnvoyerEmail against a real SMTP server on 127.0.0.1.
+#include "certificatloopback.h"
 #include "kiosktest.h"
 #include "smtpserver.h"
 
@@ -210,6 +211,57 @@ TEST_F(MailTest, AMailNotSentIsJournalledWithTheServersLastReply)
         EXPECT_EQ(rows.at(0).contexte, QStringLiteral("EnvoyerEmail"));
         EXPECT_TRUE(rows.at(0).erreur.contains(c.attendu)) << rows.at(0).erreur.toStdString();
         EXPECT_TRUE(rows.at(0).erreur.contains(QStringLiteral("inconnu@exploitation.test")));
+    }
+}
+
+// A server that requires STARTTLS and a login: the mail goes only encrypted, to a certificate
+// the kiosk can check, with the right account; the password never goes in clear.
+TEST_F(MailTest, ServerRequiringTlsAndLogin_MailGoesOnlyEncryptedCheckedAndLoggedIn)
+{
+    const std::optional<Movendi::Test::CertificatLoopback> tls =
+        Movendi::Test::creerCertificatLoopback(folder());
+    ASSERT_TRUE(tls);
+    SmtpServer server;
+    server.requireTls(tls->certificat, tls->cle, QStringLiteral("kiosque-07"),
+                      QStringLiteral("s3cret-smtp"));
+    ASSERT_TRUE(server.start());
+    configure(server.port());
+    setting(QStringLiteral("Mailto1"), QStringLiteral("tech@exploitation.test"));
+    const struct
+    {
+        const char *starttls;
+        QString ca;
+        const char *utilisateur;
+        const char *motDePasse;
+        const char *raison; // in the journal; none when the mail goes
+    } cas[] = {
+        {"NON", QString(), "", "", "530"},
+        {"NON", QString(), "kiosque-07", "s3cret-smtp", "sans STARTTLS"},
+        {"OUI", QString(), "kiosque-07", "s3cret-smtp", "certificate"},
+        {"OUI", tls->certificat, "kiosque-07", "faux", "535"},
+        {"OUI", tls->certificat, "kiosque-07", "s3cret-smtp", nullptr},
+    };
+    for (const auto &c : cas) {
+        SCOPED_TRACE(std::string(c.starttls) + " ca=" + c.ca.toStdString() + " " + c.motDePasse);
+        setting(QStringLiteral("STARTTLS"), QLatin1String(c.starttls));
+        setting(QStringLiteral("CA"), c.ca);
+        setting(QStringLiteral("Utilisateur"), QLatin1String(c.utilisateur));
+        setting(QStringLiteral("MotDePasse"), QLatin1String(c.motDePasse));
+        const qsizetype avant = journalRows().size();
+        const qsizetype recus = server.mails().size();
+        EnvoyerEmail(QStringLiteral("Rapport d'activité"), QStringLiteral("corps"));
+        const QList<Movendi::Test::JournalRow> rows = journalRows().mid(avant);
+        if (c.raison) {
+            EXPECT_EQ(server.mails().size(), recus);
+            ASSERT_EQ(rows.size(), 1);
+            EXPECT_TRUE(rows.at(0).erreur.contains(QLatin1String(c.raison), Qt::CaseInsensitive))
+                << rows.at(0).erreur.toStdString();
+        } else {
+            EXPECT_TRUE(rows.isEmpty()) << rows.value(0).erreur.toStdString();
+            ASSERT_EQ(server.mails().size(), recus + 1);
+            EXPECT_EQ(server.mails().last().rcptTos,
+                      QStringList{QStringLiteral("tech@exploitation.test")});
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 // The sale details sent to a real FTP server on 127.0.0.1 (pyftpdlib), the workbooks read back
 // with xlrd.
+#include "certificatloopback.h"
 #include "ftpserver.h"
 #include "kiosktest.h"
 #include "lecturexls.h"
@@ -269,18 +270,11 @@ TEST_F(SynchrServTest, NothingNewToExport_NoFileAndNoUpload)
 // in clear, or to a certificate no authority it knows signed, nothing goes and the run says why.
 TEST_F(SynchrServTest, ServerRequiringTls_FilesGoOnlyOverTlsToACheckedCertificate)
 {
-    const QString certificat = path(QStringLiteral("ftp-cert.pem"));
-    const QString cle = path(QStringLiteral("ftp-cle.pem"));
-    QProcess openssl;
-    openssl.start(QStringLiteral("openssl"),
-                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                   QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
-                   QStringLiteral("1"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
-                   QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1"),
-                   QStringLiteral("-keyout"), cle, QStringLiteral("-out"), certificat});
-    ASSERT_TRUE(openssl.waitForFinished(60000)) << "openssl";
-    ASSERT_EQ(openssl.exitCode(), 0) << openssl.readAllStandardError().toStdString();
-    m_ftp.requireTls(certificat, cle);
+    const std::optional<Movendi::Test::CertificatLoopback> tls =
+        Movendi::Test::creerCertificatLoopback(folder());
+    ASSERT_TRUE(tls);
+    const QString certificat = tls->certificat;
+    m_ftp.requireTls(certificat, tls->cle);
     demarrerServeur(FtpServer::Behaviour::Normal);
 
     const struct

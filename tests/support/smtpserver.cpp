@@ -17,6 +17,11 @@ bool SmtpServer::start(const QStringList &refused)
     QStringList args{m_dir.path()};
     for (const QString &address : refused)
         args << QStringLiteral("--refuse") << address;
+    if (!m_tls.isEmpty()) {
+        args << QStringLiteral("--tls") << m_tls.at(0) << m_tls.at(1);
+        if (!m_tls.at(2).isEmpty())
+            args << QStringLiteral("--auth") << m_tls.at(2) << m_tls.at(3);
+    }
     m_port = m_server.startServer("smtpserver.py", args);
     return m_port != 0;
 }

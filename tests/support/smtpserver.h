@@ -29,6 +29,13 @@ public:
     // Recipients in `refused` get 550 to RCPT TO. Adds a test failure and returns false when
     // the server does not come up.
     bool start(const QStringList &refused = {});
+    // The next start requires STARTTLS with this certificate and key before any mail, and,
+    // with a user, AUTH with that password over TLS.
+    void requireTls(const QString &certificate, const QString &key, const QString &user = {},
+                    const QString &password = {})
+    {
+        m_tls = {certificate, key, user, password};
+    }
     void stop();
     quint16 port() const { return m_port; }
     QList<ReceivedMail> mails() const;
@@ -37,6 +44,7 @@ private:
     QTemporaryDir m_dir;
     HelperProcess m_server{"mail server"};
     quint16 m_port = 0;
+    QStringList m_tls; // certificate, key, user, password
 };
 
 } // namespace Movendi::Test

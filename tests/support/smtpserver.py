@@ -1,10 +1,11 @@
 #!/ usr / bin / python3
 """A mail server for the tests, on 127.0.0.1 (aiosmtpd from Debian).
 
-smtpserver.py OUTDIR [--refuse ADDRESS]...
+smtpserver.py OUTDIR [--refuse ADDRESS]... [--tls CERT KEY [--auth USER PASSWORD]]
 Prints its port on the first line. Each mail received becomes OUTDIR/mail-N/ with
 envelope.json (mail_from, rcpt_tos), content.eml (the data as received, dots unstuffed) and,
 for each uuencoded block of the data, attachments/NAME decoded with binascii.
+--tls requires STARTTLS (that certificate) before MAIL; --auth then requires AUTH as USER.
 """
 import asyncio
 import binascii
@@ -12,7 +13,7 @@ import json
 import os
 import sys
 
-from aiosmtpd.smtp import SMTP
+from aiosmtpd.smtp import SMTP, AuthResult
 
 
 def uudecode_blocks(text):
@@ -68,9 +69,27 @@ async def main():
     outdir = sys.argv[1]
     refused = [sys.argv[i + 1] for i, a in enumerate(sys.argv) if a == "--refuse"]
     handler = Handler(outdir, refused)
+    options = {}
+    args = sys.argv
+    if "--tls" in args:
+        import ssl
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(args[args.index("--tls") + 1], args[args.index("--tls") + 2])
+        options.update(tls_context=context, require_starttls=True)
+    if "--auth" in args:
+        user = args[args.index("--auth") + 1].encode()
+        password = args[args.index("--auth") + 2].encode()
+
+        def authenticator(server, session, envelope, mechanism, auth_data):
+            # handled=False: aiosmtpd answers 535 itself to a refused login.
+            return AuthResult(success=auth_data.login == user and auth_data.password == password,
+                              handled=False)
+
+        options.update(authenticator=authenticator, auth_required=True, auth_require_tls=True)
     loop = asyncio.get_running_loop()
     server = await loop.create_server(
-        lambda: SMTP(handler, hostname="tests.local", decode_data=False), "127.0.0.1", 0)
+        lambda: SMTP(handler, hostname="tests.local", decode_data=False, **options),
+        "127.0.0.1", 0)
     print(server.sockets[0].getsockname()[1], flush=True)
     await server.serve_forever()
 

@@ -60,8 +60,8 @@ private:
                   const QString &defaut) const;
     QString peripherique(const QString &cle) const;
     // Flags the server key of a link that would go in clear over a network.
-    void signalerEnClair(const QString &section, const QString &cleTls, bool tls,
-                         const QString &conseil);
+    void signalerEnClair(const QString &section, const QString &cleServeur, const QString &cleTls,
+                         bool tls, const QString &conseil);
     QString valeur(const QString &section, const QString &cle) const;
 
     QString m_dossier;
@@ -283,12 +283,17 @@ void Verification::verifier()
     }
 
     // Passwords, card sales and the fleet's commands never cross a network in clear.
-    const QString ftp = QStringLiteral("FTP"), flotte = QStringLiteral("Flotte");
-    signalerEnClair(ftp, QStringLiteral("FTPS=OUI"),
+    const QString ftp = QStringLiteral("FTP"), flotte = QStringLiteral("Flotte"),
+                  email = QStringLiteral("Email"), serveur = QStringLiteral("Serveur");
+    signalerEnClair(ftp, serveur, QStringLiteral("FTPS=OUI"),
                     valeur(ftp, QStringLiteral("FTPS")) == QLatin1String("OUI"),
                     QStringLiteral("compte et détails de vente en clair"));
-    signalerEnClair(flotte, QStringLiteral("CA"), !valeur(flotte, QStringLiteral("CA")).isEmpty(),
+    signalerEnClair(flotte, serveur, QStringLiteral("CA"),
+                    !valeur(flotte, QStringLiteral("CA")).isEmpty(),
                     QStringLiteral("événements et commandes de la flotte en clair"));
+    signalerEnClair(email, QStringLiteral("SMTP"), QStringLiteral("STARTTLS=OUI"),
+                    valeur(email, QStringLiteral("STARTTLS")) == QLatin1String("OUI"),
+                    QStringLiteral("rapports et remises en clair"));
 }
 
 QString Verification::valeur(const QString &section, const QString &cle) const
@@ -297,10 +302,12 @@ QString Verification::valeur(const QString &section, const QString &cle) const
     return e ? e->value.trimmed() : QString();
 }
 
-void Verification::signalerEnClair(const QString &section, const QString &cleTls, bool tls,
-                                   const QString &conseil)
+void Verification::signalerEnClair(const QString &section, const QString &cleServeur,
+                                   const QString &cleTls, bool tls, const QString &conseil)
 {
-    const QString serveur = valeur(section, QStringLiteral("Serveur"));
+    QString serveur = valeur(section, cleServeur);
+    if (serveur.isEmpty())
+        serveur = Config::defautCle(section, cleServeur);
     if (serveur.isEmpty() || tls)
         return;
     const QHostAddress adresse(serveur);
@@ -309,8 +316,7 @@ void Verification::signalerEnClair(const QString &section, const QString &cleTls
         return;
     for (Ligne &l : m_lignes) {
         if (l.section.compare(section, Qt::CaseInsensitive) == 0 &&
-            l.cle.compare(QLatin1String("Serveur"), Qt::CaseInsensitive) == 0 &&
-            l.verdict.etat == Verdict::Bon)
+            l.cle.compare(cleServeur, Qt::CaseInsensitive) == 0 && l.verdict.etat == Verdict::Bon)
             l.verdict = {Verdict::EnClair,
                          QStringLiteral("%1 sans %2: %3").arg(serveur, cleTls, conseil)};
     }
@@ -409,8 +415,9 @@ const Commande CommandeConfig = {
     "                 absents, adresse mail invalide...\n"
     "  INCONNUE       une clé que le kiosque ne lit jamais (faute de frappe, section inconnue,\n"
     "                 clé ou section en double dont seule la première est lue)\n"
-    "  EN CLAIR       un serveur FTP sans FTPS=OUI, un broker de flotte sans CA, hors de\n"
-    "                 cette machine: mots de passe et données passeraient en clair\n"
+    "  EN CLAIR       un serveur FTP sans FTPS=OUI, de mail sans STARTTLS=OUI, un broker de\n"
+    "                 flotte sans CA, hors de cette machine: mots de passe et données\n"
+    "                 passeraient en clair\n"
     "Les mots de passe ne sont jamais affichés. La dernière ligne résume l'état.\n"
     "\n"
     "Statut: 0 configuration complète et valide, 1 quelque chose est signalé (ou pas de\n"

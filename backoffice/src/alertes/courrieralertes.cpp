@@ -11,6 +11,7 @@ CourrierAlertes::CourrierAlertes(ReglagesMail reglages, Rapport rapport)
       m_email(std::make_unique<Mail::Email>())
 {
     m_email->setSeveurSmtp(m_reglages.serveur);
+    m_email->setSecurite(m_reglages.securite);
 }
 
 CourrierAlertes::~CourrierAlertes() = default;

@@ -62,6 +62,10 @@ LectureReglages lireReglagesService(const QString &fichier)
     r.mail.serveur = l.texte("Email", "SMTP");
     r.mail.port = l.entier("Email", "Port", r.mail.port, 1, 65535);
     r.mail.expediteur = l.texte("Email", "MailFrom", QStringLiteral("movendi-flotte@localhost"));
+    r.mail.securite.starttls = l.texte("Email", "STARTTLS") == QLatin1String("OUI");
+    r.mail.securite.ca = l.texte("Email", "CA");
+    r.mail.securite.utilisateur = l.texte("Email", "Utilisateur");
+    r.mail.securite.motDePasse = l.texte("Email", "MotDePasse");
     for (int i = 1; i <= 20; ++i) {
         const QByteArray cle = "Mailto" + QByteArray::number(i);
         if (const QString a = l.texte("Email", cle.constData()); !a.isEmpty())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mail/email.h"
 #include "platform/lienmqtt.h"
 
 #include <QString>
@@ -15,7 +16,8 @@ struct ReglagesMail
     QString serveur;
     int port = 25;
     QString expediteur;
-    QStringList destinataires; // Mailto1 to Mailto20, those given
+    QStringList destinataires;   // Mailto1 to Mailto20, those given
+    Mail::SecuriteSmtp securite; // STARTTLS, CA, Utilisateur, MotDePasse
 };
 
 // The service's profile file: [MQTT], [PostgreSQL], [Web], [Email], [Alertes].
