@@ -77,6 +77,9 @@ bool BancFlotte::preparer(const QStringList &lignes, bool initialiser)
 {
     if (!postgres.start() || !postgres.creerBase(QStringLiteral("flotte")) || !broker.start())
         return false;
+    // Kept for the search for card numbers in clear that follows the suite.
+    if (qEnvironmentVariableIsSet("MOVENDI_GARDER_SORTIES"))
+        m_dossier.setAutoRemove(false);
     config = m_dossier.filePath(QStringLiteral("movendi-flotte.conf"));
     web = portLibre();
     if (!ecrireConfiguration(

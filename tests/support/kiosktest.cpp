@@ -17,6 +17,9 @@ namespace Movendi::Test {
 void KioskTest::SetUp()
 {
     ASSERT_TRUE(m_dir.isValid());
+    // Kept for the search for card numbers in clear that follows the suite.
+    if (qEnvironmentVariableIsSet("MOVENDI_GARDER_SORTIES"))
+        m_dir.setAutoRemove(false);
     State::etat().dossierApplication = m_dir.path();
     State::reinitialiserEtat();
 }
