@@ -8,6 +8,8 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <optional>
+
 namespace Movendi::Platform {
 
 namespace {
@@ -113,6 +115,18 @@ qsizetype findKey(const QStringList &lines, qsizetype header, const QString &key
     return -1;
 }
 
+// The whole file, or nothing when it is larger than a profile can be (one byte past the limit
+// is read, which also bounds devices of unknown size).
+std::optional<QByteArray> readBounded(QFile &file)
+{
+    if (file.size() > ProfileFileMaxSize)
+        return std::nullopt;
+    QByteArray bytes = file.read(ProfileFileMaxSize + 1);
+    if (bytes.size() > ProfileFileMaxSize || file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return bytes;
+}
+
 } // namespace
 
 ProfileValue readProfileString(const QString &path, const QString &section, const QString &key)
@@ -122,11 +136,13 @@ ProfileValue readProfileString(const QString &path, const QString &section, cons
     QFile file(actual);
     if (!QFileInfo(actual).isFile())
         return result;
-    if (!file.open(QIODevice::ReadOnly)) {
+    const std::optional<QByteArray> bytes =
+        file.open(QIODevice::ReadOnly) ? readBounded(file) : std::nullopt;
+    if (!bytes) {
         result.status = ProfileStatus::Unreadable;
         return result;
     }
-    const ProfileText text = decode(file.readAll());
+    const ProfileText text = decode(*bytes);
     const qsizetype header = findSection(text.lines, section);
     QString value;
     if (header < 0 || findKey(text.lines, header, key, &value) < 0)
@@ -145,14 +161,16 @@ QList<ProfileEntry> readProfileEntries(const QString &path, ProfileStatus *statu
         *status = ProfileStatus::Absent;
     if (!QFileInfo(actual).isFile())
         return entries;
-    if (!file.open(QIODevice::ReadOnly)) {
+    const std::optional<QByteArray> bytes =
+        file.open(QIODevice::ReadOnly) ? readBounded(file) : std::nullopt;
+    if (!bytes) {
         if (status)
             *status = ProfileStatus::Unreadable;
         return entries;
     }
     if (status)
         *status = ProfileStatus::Found;
-    const ProfileText text = decode(file.readAll());
+    const ProfileText text = decode(*bytes);
     QString section;
     qsizetype header = -1;
     for (qsizetype i = 0; i < text.lines.size(); ++i) {
@@ -233,7 +251,15 @@ bool writeProfileString(const QString &path, const QString &section, const QStri
                 *error = existing.errorString();
             return false;
         }
-        text = decode(existing.readAll());
+        const std::optional<QByteArray> bytes = readBounded(existing);
+        if (!bytes) {
+            if (error)
+                *error = QStringLiteral("%1: plus de %2 octets, non réécrit")
+                             .arg(actual)
+                             .arg(ProfileFileMaxSize);
+            return false;
+        }
+        text = decode(*bytes);
         existing.close();
     }
 

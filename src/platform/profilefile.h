@@ -23,6 +23,9 @@ struct ProfileValue
 };
 
 inline constexpr int ProfileValueMaxLength = 254;
+// A profile file larger than this (the kiosk's are a few kilobytes) is not read: each key read
+// would load it whole. It counts as unreadable, and is never rewritten.
+inline constexpr qint64 ProfileFileMaxSize = 1024 * 1024;
 
 ProfileValue readProfileString(const QString &path, const QString &section, const QString &key);
 

@@ -532,7 +532,10 @@ bool loadRtfFile(const QString &path, QTextDocument *document, QString *error)
     QFile file(resolvePathNoCase(path));
     if (!file.open(QIODevice::ReadOnly))
         return fail(file.errorString());
-    // Reading one byte past the limit also bounds devices whose size is unknown.
+    // A file known too large is not read; reading one byte past the limit also bounds devices
+    // whose size is unknown.
+    if (file.size() > RtfFileMaxSize)
+        return fail(QStringLiteral("%1: larger than %2 bytes").arg(path).arg(RtfFileMaxSize));
     const QByteArray rtf = file.read(RtfFileMaxSize + 1);
     if (file.error() != QFileDevice::NoError)
         return fail(file.errorString());

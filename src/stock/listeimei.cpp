@@ -21,6 +21,13 @@ class Classeur
 public:
     explicit Classeur(const QString &chemin)
     {
+        // FreeXL loads the whole file: a delivery list of thousands of rows is far below this.
+        if (const qint64 taille = QFileInfo(chemin).size(); taille > ListeIMEI::TailleMax)
+            throw Journal::ErreurExecution(ErreurFormatExterne,
+                                           QStringLiteral("%1 illisible (%2 octets, plus de %3)")
+                                               .arg(chemin)
+                                               .arg(taille)
+                                               .arg(ListeIMEI::TailleMax));
         const int r = freexl_open(QFile::encodeName(chemin).constData(), &m_handle);
         if (r != FREEXL_OK) {
             // FreeXL leaves its half-made workbook in the handle when the open fails.

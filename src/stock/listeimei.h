@@ -12,6 +12,9 @@ namespace Movendi::Stock {
 class ListeIMEI
 {
 public:
+    // A larger file is refused before it is read.
+    static constexpr qint64 TailleMax = 16 * 1024 * 1024;
+
     // Reads the sheet; throws ErreurExecution when the file is missing or unreadable or has no
     // sheet Feuil1.
     static ListeIMEI lire(const QString &chemin);
