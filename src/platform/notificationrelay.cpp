@@ -79,6 +79,7 @@ std::optional<NotificationRelay::Message> receiveNotification(int fd)
             ucred credentials{};
             std::memcpy(&credentials, CMSG_DATA(c), sizeof credentials);
             message.sender = credentials.pid;
+            message.uid = credentials.uid;
         }
     }
     return message;

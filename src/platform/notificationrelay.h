@@ -21,6 +21,7 @@ public:
     {
         QByteArray state;
         pid_t sender = 0; // 0 when the kernel did not say
+        uid_t uid = uid_t(-1);
     };
 
     NotificationRelay() = default;

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/prctl.h>
@@ -18,6 +19,42 @@ namespace Movendi::Platform {
 namespace {
 
 constexpr int forwardedSignals[] = {SIGTERM, SIGINT, SIGABRT};
+
+// The parent of a process, from /proc; 0 when it cannot be read.
+pid_t parentOf(pid_t pid)
+{
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/stat", int(pid));
+    FILE *stat = std::fopen(path, "re");
+    if (!stat)
+        return 0;
+    char line[1024];
+    const size_t n = std::fread(line, 1, sizeof line - 1, stat);
+    std::fclose(stat);
+    line[n] = '\0';
+    // "pid (name) state ppid ...": the name may hold spaces and parentheses.
+    const char *end = std::strrchr(line, ')');
+    int parent = 0;
+    char state = 0;
+    if (!end || std::sscanf(end + 1, " %c %d", &state, &parent) != 2)
+        return 0;
+    return pid_t(parent);
+}
+
+// The abstract socket is open to anyone on the machine: only a process of our own account
+// below the session (the kiosk, started by its compositor) may speak for the unit.
+bool fromTheSession(const NotificationRelay::Message &message, pid_t session)
+{
+    if (message.sender <= 0 || message.uid != ::getuid())
+        return false;
+    pid_t pid = message.sender;
+    for (int depth = 0; depth < 32 && pid > 1; ++depth) {
+        pid = parentOf(pid);
+        if (pid == session)
+            return true;
+    }
+    return false;
+}
 
 volatile sig_atomic_t signalWriteEnd = -1;
 
@@ -103,12 +140,22 @@ int runRelayedSession(char *const command[])
     if (session == 0)
         execSession(command, relay, relaying);
 
-    // Whoever speaks on the relay is the kiosk.
+    // The process below the session that speaks on the relay is the kiosk; others are refused
+    // (said once on the unit's log).
     pid_t kiosk = 0;
+    bool strangerSaid = false;
     const auto passOn = [&] {
         for (const NotificationRelay::Message &message : relay.take()) {
-            if (message.sender > 0)
-                kiosk = message.sender;
+            if (!fromTheSession(message, session)) {
+                if (!strangerSaid)
+                    std::fprintf(stderr,
+                                 "movendi-session: message of process %d refused: not "
+                                 "the kiosk\n",
+                                 int(message.sender));
+                strangerSaid = true;
+                continue;
+            }
+            kiosk = message.sender;
             manager.send(message.state);
         }
     };

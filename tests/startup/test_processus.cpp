@@ -6,6 +6,7 @@
 #include "kiosktest.h"
 #include "notificationsocket.h"
 #include "platform/profilefile.h"
+#include "platform/servicenotifier.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -313,7 +314,25 @@ TEST_F(ProcessTest, UnderItsUnit_ReadyThenPingsFromTheEventLoopThenStopping)
     ASSERT_TRUE(
         Movendi::Test::HelperProcess::waitUntil([&] { return etatProcessus(kiosk) == 'T'; }, 5000));
     manager.drain();
-    EXPECT_FALSE(manager.next(1500).has_value()) << "pings from a frozen kiosk";
+    // Anyone on the machine can reach the relay's abstract socket: a process outside the
+    // session (this test) keeping the frozen kiosk alive is not heard.
+    QString relais;
+    {
+        QFile environ(QStringLiteral("/proc/%1/environ").arg(kiosk));
+        ASSERT_TRUE(environ.open(QIODevice::ReadOnly));
+        for (const QByteArray &v : environ.readAll().split('\0')) {
+            if (v.startsWith(QByteArray(Platform::SessionNotifySocketVariable) + '='))
+                relais = QString::fromLocal8Bit(
+                    v.mid(qstrlen(Platform::SessionNotifySocketVariable) + 1));
+        }
+    }
+    ASSERT_FALSE(relais.isEmpty());
+    QProcessEnvironment etranger;
+    etranger.insert(QStringLiteral("NOTIFY_SOCKET"), relais);
+    Platform::ServiceNotifier intrus(etranger);
+    ASSERT_TRUE(intrus.enabled());
+    EXPECT_TRUE(intrus.send("WATCHDOG=1"));
+    EXPECT_FALSE(manager.next(1500).has_value()) << "pings from a frozen kiosk, or a stranger's";
     ASSERT_EQ(::kill(kiosk, SIGCONT), 0);
     const std::optional<QByteArray> again = manager.next(2000);
     ASSERT_TRUE(again.has_value()) << "no ping once running again";
