@@ -1,6 +1,7 @@
 // The mail control and EnvoyerEmail against a real SMTP server on 127.0.0.1.
 #include "certificatloopback.h"
 #include "kiosktest.h"
+#include "scaledclock.h"
 #include "smtpserver.h"
 
 #include "mail/email.h"
@@ -358,6 +359,72 @@ TEST_F(MailTest, SilentServerLeavesTheKioskResponsive)
         QCoreApplication::processEvents();
     }
     EXPECT_NE(accepted->state(), QAbstractSocket::ConnectedState);
+}
+
+// Servers that misbehave as real ones do: one that trickles an endless greeting a byte at a time
+// (never silent long enough to be given up for silence), one that closes in the middle of its
+// reply. Each mail ends within the mail's limit, is journalled once, and the next goes.
+TEST_F(MailTest, TricklingOrClosingMidReply_BoundedJournalledOnceNextMailGoes)
+{
+    enum class Pair { Goutte, Coupe };
+    for (const Pair pair : {Pair::Goutte, Pair::Coupe}) {
+        SCOPED_TRACE(pair == Pair::Goutte ? "un octet à la fois" : "coupé en pleine réponse");
+        QTcpServer ecoute;
+        ASSERT_TRUE(ecoute.listen(QHostAddress::LocalHost));
+        QList<QTcpSocket *> clients;
+        QTimer goutte;
+        qsizetype envoye = 0;
+        const QByteArray sansFin = "220-bienvenue, encore un peu de patience\r\n";
+        QObject::connect(&ecoute, &QTcpServer::newConnection, [&] {
+            QTcpSocket *c = ecoute.nextPendingConnection();
+            clients << c;
+            if (pair == Pair::Coupe) {
+                c->write("220-smtp.exploitation.test\r\n220-ESMTP en pan");
+                c->flush();
+                c->disconnectFromHost();
+            }
+        });
+        QObject::connect(&goutte, &QTimer::timeout, [&] {
+            for (QTcpSocket *c : std::as_const(clients)) {
+                if (c->state() == QAbstractSocket::ConnectedState)
+                    c->write(sansFin.mid(envoye % sansFin.size(), 1));
+            }
+            ++envoye;
+        });
+        if (pair == Pair::Goutte)
+            goutte.start(100);
+        configure(ecoute.serverPort());
+        setting(QStringLiteral("Mailto1"), QStringLiteral("tech@exploitation.test"));
+
+        // The kiosk's time runs 20 times as fast: its minute-long limit passes in 3 s, while
+        // each byte (every 2 s of its time) comes before it would call the server silent.
+        Movendi::Test::ScaledClock rapide(20);
+        const qsizetype avant = journalRows().size();
+        qint64 duree = 0;
+        {
+            const Platform::InstalledClock installee(&rapide);
+            const qint64 debut = rapide.monotonicMs();
+            EnvoyerEmail(QStringLiteral("Rapport d'activité"), QStringLiteral("corps"));
+            duree = rapide.monotonicMs() - debut;
+        }
+        goutte.stop();
+        EXPECT_LE(duree, Email::MailMaxMs + 2000);
+        const QList<Movendi::Test::JournalRow> rows = journalRows().mid(avant);
+        ASSERT_EQ(rows.size(), 1);
+        EXPECT_TRUE(rows.at(0).erreur.contains(QStringLiteral("tech@exploitation.test")));
+        if (pair == Pair::Goutte) {
+            EXPECT_TRUE(rows.at(0).erreur.contains(QStringLiteral("délai dépassé")))
+                << rows.at(0).erreur.toStdString();
+        }
+
+        // The next mail, to a server that behaves, goes.
+        SmtpServer bon;
+        ASSERT_TRUE(bon.start());
+        configure(bon.port());
+        EnvoyerEmail(QStringLiteral("Rapport d'activité"), QStringLiteral("corps"));
+        EXPECT_EQ(bon.mails().size(), 1);
+        EXPECT_EQ(journalRows().size(), avant + 1);
+    }
 }
 
 TEST_F(MailTest, SettingsAndDefaults)
