@@ -2,7 +2,10 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+
 #include <QRegularExpression>
+#include <csignal>
+#include <sys/prctl.h>
 
 namespace {
 
@@ -20,6 +23,8 @@ protected:
     }
     QString demarrerX()
     {
+        // The server dies with the test, whatever ends it.
+        m_xserver.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         m_xserver.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
                                                  QStringLiteral("-nolisten"), QStringLiteral("tcp"),
                                                  QStringLiteral("-screen"), QStringLiteral("0"),

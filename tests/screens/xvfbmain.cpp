@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,6 +25,11 @@ pid_t startXvfb(std::string &display)
         return -1;
     const pid_t pid = fork();
     if (pid == 0) {
+        // It dies with the tests, and holds none of ctest's pipes if they crash.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        const int nul = open("/dev/null", O_WRONLY);
+        dup2(nul, STDOUT_FILENO);
+        dup2(nul, STDERR_FILENO);
         fcntl(fds[1], F_SETFD, 0);
         const std::string fd = std::to_string(fds[1]);
         execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-noreset", "-nolisten", "tcp",

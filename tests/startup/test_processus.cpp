@@ -16,6 +16,7 @@
 #include <QThread>
 
 #include <csignal>
+#include <sys/prctl.h>
 
 using namespace Movendi;
 
@@ -93,6 +94,8 @@ protected:
     // A private X server; its display number comes back on the pipe given by -displayfd.
     void startXServer()
     {
+        // The server dies with the test, whatever ends it.
+        m_xserver.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         m_xserver.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
                                                  QStringLiteral("-nolisten"), QStringLiteral("tcp"),
                                                  QStringLiteral("-screen"), QStringLiteral("0"),
