@@ -111,8 +111,12 @@ def trouvailles(donnees, connus):
             if ident in chiffres:
                 chiffres = chiffres.replace(ident, '|')
         for morceau in chiffres.split('|'):
-            fenetres = (morceau[debut:debut + n] for debut in range(len(morceau) - 12)
-                        for n in range(13, min(19, len(morceau) - debut) + 1))
+            # A card number glued to other digits on one side (a terminal frame's field before
+            # or after it): the windows that start or end the run. Windows inside it, cut from
+            # fields on both sides (status, amount, currency), would be chance.
+            fenetres = [morceau[:n] for n in range(13, min(19, len(morceau)) + 1)] + \
+                       [morceau[-n:] for n in range(13, min(19, len(morceau)) + 1)]
+            fenetres = iter(fenetres)
             numero = next((f for f in fenetres if luhn(f) and carte_possible(f)), None)
             if numero:
                 yield m.start(), numero
