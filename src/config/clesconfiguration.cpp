@@ -62,6 +62,8 @@ const QList<CleConfiguration> &clesConfiguration()
          QStringLiteral("port parallèle de l'afficheur (vide: afficheur simulé)"), G::Peripherique},
         {machine, QStringLiteral("BadgePersonnel"), 0, 0, QString(),
          QStringLiteral("badges du personnel demandés par F12 (vide: aucun)"), G::Badges},
+        {machine, QStringLiteral("BadgePersonnel"), 1, NombreClesBadges, QString(),
+         QStringLiteral("badges de plus (une valeur tient 254 caractères)"), G::Badges},
         {machine, QStringLiteral("ReglerHorloge"), 0, 0, QStringLiteral("NON"),
          QStringLiteral("horloge réglée sur celle du terminal après un débit"), G::OuiNon},
         {telecollecte, QStringLiteral("Debut"), 0, 0, QStringLiteral("02:30"),

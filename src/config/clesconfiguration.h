@@ -16,6 +16,9 @@ inline constexpr const char *DestinatairesRapportParDefaut[] = {
     "direction@movendi-exploitation.fr", "ventes@movendi-exploitation.fr"};
 inline constexpr int PortSmtpParDefaut = 25;
 inline constexpr int NombreDestinatairesMail = 20; // "Mailto1" to "Mailto20"
+// "BadgePersonnel", then "BadgePersonnel1" to "BadgePersonnel50": a value holds 254 characters,
+// two or three badges.
+inline constexpr int NombreClesBadges = 50;
 inline constexpr int PortFtpParDefaut = 21;
 inline constexpr int PortFlotteParDefaut = 1883;
 inline constexpr int PortFlotteTlsParDefaut = 8883;

@@ -368,9 +368,12 @@ void FnAcceuil::Form_Load()
 
 void FnAcceuil::chargerBadges()
 {
-    const QString valeur = Config::lireCle(State::etat().CheminIni, QStringLiteral("Machine"),
-                                           QStringLiteral("BadgePersonnel"));
-    if (valeur.trimmed().isEmpty())
+    const QString ini = State::etat().CheminIni, machine = QStringLiteral("Machine");
+    QString valeur = Config::lireCle(ini, machine, QStringLiteral("BadgePersonnel"));
+    for (int i = 1; i <= Config::NombreClesBadges; ++i)
+        valeur += QLatin1Char(';') +
+                  Config::lireCle(ini, machine, QStringLiteral("BadgePersonnel%1").arg(i));
+    if (QString(valeur).remove(QLatin1Char(';')).trimmed().isEmpty())
         return;
     Config::ListeBadges liste = Config::lireBadges(valeur);
     // A list none of whose badges can be read keeps the refill shut rather than open.

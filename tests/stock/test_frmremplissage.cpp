@@ -599,11 +599,16 @@ TEST_F(RemplissageTest, LeftOpen_TheHomeScreenComesBackAfterFiveMinutes)
 // minutes and raise an alarm.
 TEST_F(RemplissageTest, StaffBadges_F12OpensOnlyForAListedBadgeAndThreeWrongOnesLockIt)
 {
+    // Three badges: more than one value holds, the third in a numbered key.
+    const QString ini = State::etat().CheminIni;
     Platform::writeProfileString(
-        State::etat().CheminIni, QStringLiteral("Machine"), QStringLiteral("BadgePersonnel"),
+        ini, QStringLiteral("Machine"), QStringLiteral("BadgePersonnel"),
         Config::entreeBadge(QStringLiteral("Paul"), QStringLiteral("4012345678")) +
             QStringLiteral(" ; ") +
-            Config::entreeBadge(QStringLiteral("Léa"), QStringLiteral("ABF99")));
+            Config::entreeBadge(QStringLiteral("Marc"), QStringLiteral("77777777")));
+    Platform::writeProfileString(
+        ini, QStringLiteral("Machine"), QStringLiteral("BadgePersonnel7"),
+        Config::entreeBadge(QStringLiteral("Léa"), QStringLiteral("ABF99")));
     seulsLibres(true, {{1, 3}});
     demarrer();
     m_lcdInstalle.emplace(&m_lcd);
