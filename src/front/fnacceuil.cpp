@@ -369,13 +369,13 @@ void FnAcceuil::Form_Load()
 void FnAcceuil::chargerBadges()
 {
     const QString ini = State::etat().CheminIni, machine = QStringLiteral("Machine");
-    QString valeur = Config::lireCle(ini, machine, QStringLiteral("BadgePersonnel"));
+    QStringList valeurs{Config::lireCle(ini, machine, QStringLiteral("BadgePersonnel"))};
     for (int i = 1; i <= Config::NombreClesBadges; ++i)
-        valeur += QLatin1Char(';') +
-                  Config::lireCle(ini, machine, QStringLiteral("BadgePersonnel%1").arg(i));
-    if (QString(valeur).remove(QLatin1Char(';')).trimmed().isEmpty())
+        valeurs << Config::lireCle(ini, machine, QStringLiteral("BadgePersonnel%1").arg(i));
+    valeurs.removeAll(QString());
+    if (valeurs.isEmpty())
         return;
-    Config::ListeBadges liste = Config::lireBadges(valeur);
+    Config::ListeBadges liste = Config::lireBadges(valeurs.join(QLatin1Char(';')));
     // A list none of whose badges can be read keeps the refill shut rather than open.
     for (const QString &erreur : std::as_const(liste.erreurs))
         Journal::JournaliserErreur(QStringLiteral("BadgePersonnel"), erreur);

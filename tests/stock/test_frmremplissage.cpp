@@ -121,6 +121,17 @@ protected:
             champs << (v.isNull() ? QStringLiteral("NULL") : v.toString());
         return champs.join(QLatin1Char(','));
     }
+    // The audit's rows, oldest first, as the columns' values joined by commas.
+    static QStringList lignesAudit(const QString &colonnes)
+    {
+        Store::StoreDatabase base;
+        QStringList lignes;
+        for (const QVariantList &l :
+             base.lire(QStringLiteral("SELECT %1 FROM AuditStock ORDER BY Id").arg(colonnes))
+                 .lignes)
+            lignes << texte(l);
+        return lignes;
+    }
     QString emplacements() const
     {
         Store::StoreDatabase base;
@@ -515,12 +526,8 @@ TEST_F(RemplissageTest, EveryStaffActionAudited_AWriteRefusedPresentsNothingAndD
     champ()->setText(QStringLiteral("105"));
     QTest::keyRelease(champ(), Qt::Key_F9);
     Store::StoreDatabase base;
-    QStringList audit;
-    for (const QVariantList &l :
-         base.lire(QStringLiteral("SELECT Ecran, Code, NoEmpl, Reference, Resultat FROM "
-                                  "AuditStock ORDER BY Id"))
-             .lignes)
-        audit << texte(l);
+    const QStringList audit =
+        lignesAudit(QStringLiteral("Ecran, Code, NoEmpl, Reference, Resultat"));
     const Store::ResultatRequete destockes =
         base.lire(QStringLiteral("SELECT COUNT(*) FROM AuditStock WHERE Ecran = 'Destockage'"));
     ASSERT_GE(audit.size(), 5) << audit.join(QLatin1Char('\n')).toStdString();
@@ -649,19 +656,10 @@ TEST_F(RemplissageTest, StaffBadges_F12OpensOnlyForAListedBadgeAndThreeWrongOnes
     EXPECT_TRUE(m_screens.frmRemplissage()->isVisible());
     EXPECT_FALSE(accueil->isVisible());
     scanner(ImeiListe);
-    {
-        Store::StoreDatabase base;
-        QStringList audit;
-        for (const QVariantList &l :
-             base.lire(QStringLiteral("SELECT Ecran, Resultat, Personnel FROM AuditStock ORDER BY "
-                                      "Id"))
-                 .lignes)
-            audit << texte(l);
-        EXPECT_EQ(audit,
-                  (QStringList{QStringLiteral("BadgePersonnel,remplissage ouvert,Léa"),
-                               QStringLiteral("RemplissageMachineTELE,chargé,Léa"),
-                               QStringLiteral("RemplissageMachineTELE,porte présentée,Léa")}));
-    }
+    EXPECT_EQ(lignesAudit(QStringLiteral("Ecran, Resultat, Personnel")),
+              (QStringList{QStringLiteral("BadgePersonnel,remplissage ouvert,Léa"),
+                           QStringLiteral("RemplissageMachineTELE,chargé,Léa"),
+                           QStringLiteral("RemplissageMachineTELE,porte présentée,Léa")}));
     retourAccueil();
 
     // Three wrong in a row: locked, the alarm in the journal, even a listed badge refused.
