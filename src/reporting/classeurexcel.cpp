@@ -120,6 +120,10 @@ class Cellules
 public:
     void texte(int ligne, int colonne, const QString &valeur)
     {
+        // An empty text is left out as an empty cell is: FreeXL refuses a workbook whose
+        // string table holds an empty string, and Excel shows both alike.
+        if (valeur.isEmpty())
+            return;
         const QString t = tronquer(valeur, CaracteresMaxCellule);
         auto it = m_index.constFind(t);
         if (it == m_index.cend()) {

@@ -3,6 +3,9 @@
 #include "journal/erreur.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLocale>
 
 #include <cmath>
@@ -12,7 +15,7 @@ namespace Movendi::Stock {
 
 namespace {
 
-constexpr int ErreurFormatExterne = 3274;
+constexpr int ErreurFormatExterne = ListeIMEI::ErreurFormatExterne;
 constexpr int ErreurObjetIntrouvable = 3011;
 const QString NomFeuille = QStringLiteral("Feuil1");
 
@@ -87,7 +90,7 @@ ListeIMEI::ListeIMEI(QStringList colonnes, QList<QVariantList> lignes)
 {
 }
 
-ListeIMEI ListeIMEI::lire(const QString &chemin)
+ListeIMEI ListeIMEI::lireSurPlace(const QString &chemin)
 {
     Classeur classeur(chemin);
     const void *h = classeur.handle();
@@ -131,6 +134,56 @@ ListeIMEI ListeIMEI::lire(const QString &chemin)
         } else if (!vide) {
             contenu.append(ligne);
         }
+    }
+    return ListeIMEI(noms, contenu);
+}
+
+QByteArray ListeIMEI::versJson() const
+{
+    QJsonArray lignes;
+    for (const QVariantList &ligne : m_lignes) {
+        QJsonArray cellules;
+        for (const QVariant &v : ligne)
+            cellules.append(v.isNull() ? QJsonValue() : QJsonValue(v.toString()));
+        lignes.append(cellules);
+    }
+    return QJsonDocument(
+               QJsonObject{{QStringLiteral("colonnes"), QJsonArray::fromStringList(m_colonnes)},
+                           {QStringLiteral("lignes"), lignes}})
+        .toJson(QJsonDocument::Compact);
+}
+
+ListeIMEI ListeIMEI::depuisJson(const QByteArray &json)
+{
+    const auto illisible = [](const QString &raison) {
+        return Journal::ErreurExecution(
+            ErreurFormatExterne, QStringLiteral("liste de livraison mal transmise: ") + raison);
+    };
+    QJsonParseError erreur;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &erreur);
+    if (erreur.error != QJsonParseError::NoError)
+        throw illisible(erreur.errorString());
+    const QJsonValue colonnes = document.object().value(QStringLiteral("colonnes"));
+    const QJsonValue lignes = document.object().value(QStringLiteral("lignes"));
+    if (!colonnes.isArray() || !lignes.isArray())
+        throw illisible(QStringLiteral("colonnes ou lignes absentes"));
+    QStringList noms;
+    for (const QJsonValue &nom : colonnes.toArray()) {
+        if (!nom.isString())
+            throw illisible(QStringLiteral("nom de colonne qui n'est pas un texte"));
+        noms.append(nom.toString());
+    }
+    QList<QVariantList> contenu;
+    for (const QJsonValue &ligne : lignes.toArray()) {
+        if (!ligne.isArray() || ligne.toArray().size() > noms.size())
+            throw illisible(QStringLiteral("ligne plus large que les colonnes"));
+        QVariantList cellules;
+        for (const QJsonValue &cellule : ligne.toArray()) {
+            if (!cellule.isString() && !cellule.isNull())
+                throw illisible(QStringLiteral("cellule qui n'est pas un texte"));
+            cellules.append(cellule.isString() ? QVariant(cellule.toString()) : QVariant());
+        }
+        contenu.append(cellules);
     }
     return ListeIMEI(noms, contenu);
 }

@@ -14,10 +14,20 @@ class ListeIMEI
 public:
     // A larger file is refused before it is read.
     static constexpr qint64 TailleMax = 16 * 1024 * 1024;
+    // Errors of a file that is not a workbook, or a reader that failed on it.
+    static constexpr int ErreurFormatExterne = 3274;
 
-    // Reads the sheet; throws ErreurExecution when the file is missing or unreadable or has no
-    // sheet Feuil1.
+    // Reads the sheet in a process of its own (the installed reader, see lectureisolee.h);
+    // throws ErreurExecution when the file is missing or unreadable or has no sheet Feuil1.
     static ListeIMEI lire(const QString &chemin);
+    // The same in this process, through FreeXL: for the reader program only, as a malformed
+    // workbook can corrupt FreeXL's memory.
+    static ListeIMEI lireSurPlace(const QString &chemin);
+
+    // The list as the reader hands it over, and back; depuisJson throws ErreurExecution for
+    // anything else.
+    QByteArray versJson() const;
+    static ListeIMEI depuisJson(const QByteArray &json);
 
     const QStringList &colonnes() const { return m_colonnes; }
     qsizetype nombreLignes() const { return m_lignes.size(); }

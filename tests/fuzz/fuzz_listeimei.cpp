@@ -1,6 +1,7 @@
 // libFuzzer target: any bytes as the delivery list ListeIMEI.xls staff bring on a USB stick,
-// read through FreeXL. A file that is not a workbook is refused with its reason; one that is
-// gives rows no wider than its columns, and a code found is found where it is.
+// read through FreeXL in the reader program, as the kiosk does. A file that is not a workbook
+// is refused with its reason, also when it makes the reader die; one that is gives rows no wider
+// than its columns, and a code found is found where it is.
 #include "journal/erreur.h"
 #include "stock/listeimei.h"
 
@@ -12,6 +13,13 @@
 #include <cstdlib>
 
 using namespace Movendi;
+
+// The reader is found beside this program, and waited for on the event loop.
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    static QCoreApplication application(*argc, *argv);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

@@ -39,7 +39,7 @@ ClasseurExcel classeurDeVentes()
                                         QStringLiteral("EAN")});
     classeur.ajouterLigne({QDateTime(QDate(2026, 3, 14), QTime(15, 9, 26)), double(Imei),
                            QStringLiteral("Galaxy A5 – noir"), Monnaie::depuisCentimes(129990),
-                           Ticket, std::monostate{}, double(Ean)});
+                           Ticket, QString(), double(Ean)});
     QList<Cellule> ligne;
     for (const QVariant &v :
          {QVariant(QDate(2026, 3, 15)), QVariant(qlonglong(ImeiVariant)),
