@@ -4,6 +4,7 @@
 #include "basepgtest.h"
 #include "entrepot/entrepot.h"
 #include "entrepot/operateurs.h"
+#include "entrepot/tampon.h"
 
 #include <QSqlQuery>
 
@@ -115,6 +116,32 @@ TEST_F(EntrepotTest, EachMessage_StoredOnceWithWhatItReportsOrSetAsideWithItsRea
          Reception::Rejete, "horodatage"},
         {"sujet hors contrat", QStringLiteral("autre/K1/evenements"), vente, Reception::Rejete,
          "sujet"},
+        // What PostgreSQL would refuse, and so hold up every message after it:
+        {"famille hors de sa colonne", ev,
+         QString(vente)
+             .replace(QStringLiteral("\"famille\":2"), QStringLiteral("\"famille\":3000000000"))
+             .replace(QStringLiteral("\"seq\":12,\"id\":\"K1:12\""),
+                      QStringLiteral("\"seq\":21,\"id\":\"K1:21\"")),
+         Reception::Rejete, "famille"},
+        {"emplacement hors de sa colonne", ev,
+         evenement(22, QStringLiteral("stock"),
+                   QStringLiteral(R"(,"noEmpl":1099511627776,"ref":1,"cause":"vente")")),
+         Reception::Rejete, "noEmpl"},
+        {"caractère nul échappé", ev,
+         evenement(23, QStringLiteral("alarme"), QStringLiteral(R"(,"code":"porte\u0000")")),
+         Reception::Rejete, "caractère nul"},
+        {"caractère nul tel quel", ev,
+         evenement(24, QStringLiteral("alarme"),
+                   QStringLiteral(",\"code\":\"porte") + QChar(0) + QStringLiteral("\"")),
+         Reception::Rejete, "caractère nul"},
+        {"caractère de commande tel quel", ev,
+         evenement(25, QStringLiteral("alarme"),
+                   QStringLiteral(",\"code\":\"porte\x01\",\"message\":\"ligne 1\nligne 2\"")),
+         Reception::Stocke, ""},
+        {"moitié de paire UTF-16", QStringLiteral("movendi/v1/K1/etat"),
+         QStringLiteral(R"({"v":1,"kiosque":"K1","horodatage":"2026-12-09T10:01:00Z",)"
+                        R"("enService":true,"ecran":"\ud800"})"),
+         Reception::Rejete, "UTF-16"},
     };
     const QDateTime maintenant(QDate(2026, 12, 9), QTime(10, 2), Qt::UTC);
     int rejetes = 0;
@@ -127,7 +154,7 @@ TEST_F(EntrepotTest, EachMessage_StoredOnceWithWhatItReportsOrSetAsideWithItsRea
     }
     EXPECT_EQ(entrepot.rejetes(), rejetes);
     EXPECT_EQ(valeur(QStringLiteral("SELECT COUNT(*) FROM messages_rejetes")).toInt(), rejetes);
-    EXPECT_EQ(valeur(QStringLiteral("SELECT COUNT(*) FROM evenements")).toInt(), 4);
+    EXPECT_EQ(valeur(QStringLiteral("SELECT COUNT(*) FROM evenements")).toInt(), 5);
     // The sale as it was sold: its amount, its lines, the card masked.
     EXPECT_EQ(valeur(QStringLiteral("SELECT montant_centimes FROM ventes WHERE num_vente = 7"))
                   .toLongLong(),
@@ -141,8 +168,14 @@ TEST_F(EntrepotTest, EachMessage_StoredOnceWithWhatItReportsOrSetAsideWithItsRea
                   .toString(),
               QStringLiteral("vente true"));
     EXPECT_TRUE(valeur(QStringLiteral("SELECT ecart FROM remises WHERE no_remise = 3")).toBool());
-    EXPECT_EQ(valeur(QStringLiteral("SELECT code FROM alarmes")).toString(),
-              QStringLiteral("porte"));
+    EXPECT_EQ(valeur(QStringLiteral("SELECT string_agg(code, '|' ORDER BY id_evenement) FROM "
+                                    "alarmes"))
+                  .toString(),
+              QStringLiteral("porte|porte\x01"));
+    // Control characters the kiosk left unescaped: kept in the event as sent.
+    EXPECT_EQ(valeur(QStringLiteral("SELECT charge->>'message' FROM evenements WHERE id = 'K1:25'"))
+                  .toString(),
+              QStringLiteral("ligne 1\nligne 2"));
     EXPECT_EQ(valeur(QStringLiteral("SELECT presence || ' ' || en_service::text || ' ' || "
                                     "(etat->>'ecran') FROM kiosques WHERE kiosque = 'K1'"))
                   .toString(),
@@ -151,14 +184,54 @@ TEST_F(EntrepotTest, EachMessage_StoredOnceWithWhatItReportsOrSetAsideWithItsRea
               QStringLiteral("ok"));
     // Kept aside as received, but never with a whole card number in it.
     EXPECT_EQ(valeur(QStringLiteral("SELECT COUNT(*) FROM messages_rejetes WHERE "
-                                    "convert_from(charge, 'UTF8') LIKE '%4970101234567893%'"))
+                                    "encode(charge, 'escape') LIKE '%4970101234567893%'"))
                   .toInt(),
               0);
     EXPECT_EQ(valeur(QStringLiteral("SELECT COUNT(*) FROM messages_rejetes WHERE raison = "
-                                    "'numéro de carte en clair' AND convert_from(charge, "
-                                    "'UTF8') LIKE '%497010******7893%'"))
+                                    "'numéro de carte en clair' AND encode(charge, "
+                                    "'escape') LIKE '%497010******7893%'"))
                   .toInt(),
               1);
+}
+
+// A message the database refuses while it answers is set aside with the reason; those around it
+// are stored, and the database is not said to be down.
+TEST_F(EntrepotTest, MessageRefusedByTheDatabase_SetAsideTheOthersStored)
+{
+    mettreAJourSchema(*m_base);
+    m_base->executer(QStringLiteral(
+        "CREATE FUNCTION refuser() RETURNS trigger AS $$ BEGIN IF NEW.code = 'poison' THEN "
+        "RAISE EXCEPTION 'refus de test'; END IF; RETURN NEW; END $$ LANGUAGE plpgsql"));
+    m_base->executer(QStringLiteral("CREATE TRIGGER refus BEFORE INSERT ON alarmes FOR EACH ROW "
+                                    "EXECUTE FUNCTION refuser()"));
+    Entrepot entrepot(*m_base, QStringLiteral("movendi/v1"));
+    QStringList journal;
+    Tampon tampon(*m_base, entrepot, [&](const QString &t) { journal << t; });
+    const auto alarme = [](int seq, const char *code) {
+        return QStringLiteral(R"({"v":1,"kiosque":"K1","seq":%1,"id":"K1:%1","type":"alarme",)"
+                              R"("horodatage":"2026-12-09T10:00:00Z","code":"%2"})")
+            .arg(seq)
+            .arg(QLatin1String(code))
+            .toUtf8();
+    };
+    const QDateTime quand(QDate(2026, 12, 9), QTime(10, 2), Qt::UTC);
+    tampon.recevoir(QStringLiteral("movendi/v1/K1/evenements"), alarme(1, "porte"), quand);
+    tampon.recevoir(QStringLiteral("movendi/v1/K1/evenements"), alarme(2, "poison"), quand);
+    tampon.recevoir(QStringLiteral("movendi/v1/K1/evenements"), alarme(3, "tpe"), quand);
+    tampon.reessayer();
+
+    EXPECT_EQ(valeur(QStringLiteral("SELECT string_agg(code, ',' ORDER BY code) FROM alarmes"))
+                  .toString(),
+              QStringLiteral("porte,tpe"));
+    EXPECT_EQ(valeur(QStringLiteral("SELECT COUNT(*) FROM messages_rejetes WHERE raison LIKE "
+                                    "'refusé par la base:%refus de test%'"))
+                  .toInt(),
+              1);
+    ASSERT_EQ(journal.size(), 1) << journal.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(journal.first().startsWith(QStringLiteral("message mis de côté")));
+    // Nothing left to store: a further pass changes nothing.
+    tampon.reessayer();
+    EXPECT_EQ(valeur(QStringLiteral("SELECT COUNT(*) FROM evenements")).toInt(), 2);
 }
 
 } // namespace

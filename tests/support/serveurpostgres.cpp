@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <pwd.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace Movendi::Test {
@@ -98,6 +100,8 @@ bool ServeurPostgres::lancer()
                                 QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
                                 QStringLiteral("-c"), QStringLiteral("fsync=off")};
     m_serveur.setProcessChannelMode(QProcess::MergedChannels);
+    // A test or fuzz run that dies leaves no server behind (runuser passes the signal on).
+    m_serveur.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_serveur.setStandardOutputFile(m_dir.filePath(QStringLiteral("postgres.log")),
                                     QIODevice::Append);
     if (enRoot())

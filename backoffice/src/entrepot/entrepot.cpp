@@ -7,7 +7,9 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cctype>
+#include <limits>
 
 namespace Movendi::Backoffice {
 
@@ -29,9 +31,16 @@ QVariant texteOuNul(const QJsonValue &v)
     return v.isString() ? QVariant(v.toString()) : nul();
 }
 
-QVariant entierOuNul(const QJsonValue &v)
+// What an integer column holds: PostgreSQL refuses a value out of its range, and a refused
+// message would be tried again forever.
+enum class Colonne { Bigint, Integer };
+
+bool dansLaColonne(const QJsonValue &v, Colonne colonne)
 {
-    return v.isDouble() ? QVariant(v.toInteger()) : QVariant(QMetaType(QMetaType::LongLong));
+    if (!v.isDouble() || v.toDouble() != double(v.toInteger()))
+        return false;
+    return colonne == Colonne::Bigint || (v.toInteger() >= std::numeric_limits<qint32>::min() &&
+                                          v.toInteger() <= std::numeric_limits<qint32>::max());
 }
 
 // The checks of the contract's fields, each refusing with the field's name.
@@ -40,12 +49,20 @@ class Champs
 public:
     explicit Champs(const QJsonObject &o) : m_o(o) {}
 
-    qint64 entier(const char *nom, bool nullable = false) const
+    qint64 entier(const char *nom, Colonne colonne = Colonne::Bigint) const
     {
         const QJsonValue v = m_o.value(QLatin1String(nom));
-        if (nullable && v.isNull())
-            return 0;
-        if (!v.isDouble() || v.toDouble() != double(v.toInteger()))
+        if (!dansLaColonne(v, colonne))
+            throw Refus{QStringLiteral("champ \"%1\": entier attendu").arg(QLatin1String(nom))};
+        return v.toInteger();
+    }
+    // Null unless a number, which must then be a whole one its column holds.
+    QVariant entierOuNul(const char *nom, Colonne colonne = Colonne::Bigint) const
+    {
+        const QJsonValue v = m_o.value(QLatin1String(nom));
+        if (!v.isDouble())
+            return QVariant(QMetaType(QMetaType::LongLong));
+        if (!dansLaColonne(v, colonne))
             throw Refus{QStringLiteral("champ \"%1\": entier attendu").arg(QLatin1String(nom))};
         return v.toInteger();
     }
@@ -124,12 +141,42 @@ QByteArray masquerCartes(const QByteArray &charge)
     return sortie;
 }
 
+// PostgreSQL's texts and jsonb hold no NUL character and no half of a surrogate pair, both of
+// which Qt's JSON reader lets through.
+bool textesValides(const QJsonValue &v)
+{
+    const auto valide = [](const QString &t) { return !t.contains(QChar(0)) && t.isValidUtf16(); };
+    if (v.isString())
+        return valide(v.toString());
+    if (v.isArray()) {
+        const QJsonArray a = v.toArray();
+        return std::all_of(a.begin(), a.end(),
+                           [](const QJsonValue &e) { return textesValides(e); });
+    }
+    if (v.isObject()) {
+        const QJsonObject o = v.toObject();
+        for (auto it = o.begin(); it != o.end(); ++it)
+            if (!valide(it.key()) || !textesValides(it.value()))
+                return false;
+    }
+    return true;
+}
+
+// The object as PostgreSQL's jsonb reads it: written again by Qt, whose reader takes control
+// characters in texts that jsonb refuses unescaped.
+QString jsonb(const QJsonObject &o)
+{
+    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+}
+
 QJsonObject objetJson(const QByteArray &charge)
 {
     QJsonParseError erreur;
     const QJsonDocument doc = QJsonDocument::fromJson(charge, &erreur);
     if (erreur.error != QJsonParseError::NoError || !doc.isObject())
         throw Refus{QStringLiteral("pas un objet JSON")};
+    if (!textesValides(doc.object()))
+        throw Refus{QStringLiteral("texte avec un caractère nul ou un UTF-16 invalide")};
     return doc.object();
 }
 
@@ -149,7 +196,7 @@ void rapporter(ConnexionPg &base, const QString &id, const QString &kiosque, con
         const QJsonArray lignes = c.tableau("lignes");
         const QString carte = c.texte("carte", true);
         carteMasquee(carte);
-        const qint64 statut = c.entier("statutDebit");
+        const qint64 statut = c.entier("statutDebit", Colonne::Integer);
         if (statut < 0 || statut > 2)
             throw Refus{QStringLiteral("champ \"statutDebit\": 0, 1 ou 2 attendu")};
         base.modifier(QStringLiteral("INSERT INTO ventes (id_evenement, kiosque, num_vente, "
@@ -157,7 +204,7 @@ void rapporter(ConnexionPg &base, const QString &id, const QString &kiosque, con
                                      "no_remise) VALUES (?, ?, ?, ?::timestamptz, ?, ?, ?, ?, ?)"),
                       {id, kiosque, c.entier("numVente"), quand, c.entier("montantCentimes"),
                        statut, c.booleen("reprise"), carte.isEmpty() ? nul() : QVariant(carte),
-                       entierOuNul(c.brut("noRemise"))});
+                       c.entierOuNul("noRemise", Colonne::Integer)});
         int rang = 0;
         for (const QJsonValue &v : lignes) {
             if (!v.isObject())
@@ -166,10 +213,9 @@ void rapporter(ConnexionPg &base, const QString &id, const QString &kiosque, con
             base.modifier(QStringLiteral("INSERT INTO lignes_vente (id_evenement, rang, ref, "
                                          "designation, famille, montant_centimes, imei, serie) "
                                          "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
-                          {id, ++rang, entierOuNul(l.brut("ref")),
-                           texteOuNul(l.brut("designation")), entierOuNul(l.brut("famille")),
-                           l.entier("montantCentimes"), texteOuNul(l.brut("imei")),
-                           texteOuNul(l.brut("serie"))});
+                          {id, ++rang, l.entierOuNul("ref"), texteOuNul(l.brut("designation")),
+                           l.entierOuNul("famille", Colonne::Integer), l.entier("montantCentimes"),
+                           texteOuNul(l.brut("imei")), texteOuNul(l.brut("serie"))});
         }
     } else if (type == QLatin1String("stock")) {
         static const QStringList causes{QStringLiteral("vente"), QStringLiteral("remplissage"),
@@ -180,16 +226,17 @@ void rapporter(ConnexionPg &base, const QString &id, const QString &kiosque, con
         base.modifier(QStringLiteral("INSERT INTO mouvements_stock (id_evenement, kiosque, "
                                      "horodatage, no_empl, ref, imei, serie, cause) VALUES (?, ?, "
                                      "?::timestamptz, ?, ?, ?, ?, ?)"),
-                      {id, kiosque, quand, c.entier("noEmpl"), entierOuNul(c.brut("ref")),
-                       texteOuNul(c.brut("imei")), texteOuNul(c.brut("serie")), cause});
+                      {id, kiosque, quand, c.entier("noEmpl", Colonne::Integer),
+                       c.entierOuNul("ref"), texteOuNul(c.brut("imei")),
+                       texteOuNul(c.brut("serie")), cause});
     } else if (type == QLatin1String("telecollecte")) {
         const Champs local(c.objet("local"));
         base.modifier(QStringLiteral("INSERT INTO remises (id_evenement, kiosque, horodatage, "
                                      "no_remise, nb_transactions, montant_centimes, "
                                      "local_nb_debits, local_montant_centimes, ecart) VALUES (?, "
                                      "?, ?::timestamptz, ?, ?, ?, ?, ?, ?)"),
-                      {id, kiosque, quand, c.entier("noRemise"),
-                       entierOuNul(c.brut("nbTransactions")), c.entier("montantCentimes"),
+                      {id, kiosque, quand, c.entier("noRemise", Colonne::Integer),
+                       c.entierOuNul("nbTransactions"), c.entier("montantCentimes"),
                        local.entier("nbDebits"), local.entier("montantCentimes"),
                        c.booleen("ecart")});
     } else if (type == QLatin1String("alarme")) {
@@ -259,7 +306,7 @@ Reception Entrepot::recevoir(const QString &sujet, const QByteArray &charge,
                                "GREATEST(k.derniere_vue, EXCLUDED.derniere_vue), etat = "
                                "EXCLUDED.etat, etat_recu = EXCLUDED.etat_recu, en_service = "
                                "EXCLUDED.en_service"),
-                {r.kiosque, quand, QString::fromUtf8(charge), quand, enService});
+                {r.kiosque, quand, jsonb(o), quand, enService});
         } else if (quoi == QLatin1String("evenements")) {
             const QJsonObject o = objetJson(charge);
             const Champs c(o);
@@ -278,7 +325,7 @@ Reception Entrepot::recevoir(const QString &sujet, const QByteArray &charge,
                                              "horodatage, charge) VALUES (?, ?, ?, ?, "
                                              "?::timestamptz, ?::jsonb) ON CONFLICT (id) DO "
                                              "NOTHING"),
-                              {id, r.kiosque, seq, type, moment, QString::fromUtf8(charge)}) == 1;
+                              {id, r.kiosque, seq, type, moment, jsonb(o)}) == 1;
                 if (nouveau)
                     rapporter(m_base, id, r.kiosque, type, moment, c);
             });
@@ -304,14 +351,23 @@ Reception Entrepot::recevoir(const QString &sujet, const QByteArray &charge,
         r.issue = Reception::Stocke;
         return r;
     } catch (const Refus &refus) {
-        ++m_rejetes;
         r.issue = Reception::Rejete;
         r.raison = refus.raison;
-        m_base.modifier(QStringLiteral("INSERT INTO messages_rejetes (recu, sujet, charge, raison) "
-                                       "VALUES (?::timestamptz, ?, ?, ?)"),
-                        {quand, sujet.left(500), masquerCartes(charge.left(65536)), refus.raison});
+        mettreDeCote(sujet, charge, maintenant, refus.raison);
         return r;
     }
+}
+
+void Entrepot::mettreDeCote(const QString &sujet, const QByteArray &charge,
+                            const QDateTime &maintenant, const QString &raison)
+{
+    ++m_rejetes;
+    // The topic is text: no NUL of a broken client may make the database refuse this too.
+    m_base.modifier(QStringLiteral("INSERT INTO messages_rejetes (recu, sujet, charge, raison) "
+                                   "VALUES (?::timestamptz, ?, ?, ?)"),
+                    {maintenant.toUTC().toString(Qt::ISODateWithMs),
+                     sujet.left(500).replace(QChar(0), QChar::ReplacementCharacter),
+                     masquerCartes(charge.left(65536)), raison});
 }
 
 } // namespace Movendi::Backoffice

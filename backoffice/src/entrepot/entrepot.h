@@ -36,6 +36,10 @@ public:
     // handled by the caller, and comes again).
     Reception recevoir(const QString &sujet, const QByteArray &charge, const QDateTime &maintenant);
 
+    // Keeps the message in messages_rejetes with the reason, its card numbers masked.
+    void mettreDeCote(const QString &sujet, const QByteArray &charge, const QDateTime &maintenant,
+                      const QString &raison);
+
     // Messages set aside since this started.
     qint64 rejetes() const { return m_rejetes; }
 

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <deque>
 #include <functional>
@@ -42,6 +43,11 @@ private:
     };
     // One batch from the front; false when the database refused it (it stays in line).
     bool stockerLot();
+    // After a batch failed: its first n messages each in a transaction of its own, one the
+    // database refuses while it answers set aside with the reason. False when the database
+    // stopped answering (what is left stays in line).
+    bool stockerUnParUn(std::size_t n, QStringList &rejetes);
+    bool baseRepond();
 
     ConnexionPg &m_base;
     Entrepot &m_entrepot;
