@@ -138,6 +138,13 @@ TEST_F(EntrepotTest, EachMessage_StoredOnceWithWhatItReportsOrSetAsideWithItsRea
          evenement(25, QStringLiteral("alarme"),
                    QStringLiteral(",\"code\":\"porte\x01\",\"message\":\"ligne 1\nligne 2\"")),
          Reception::Stocke, ""},
+        {"heure sans minutes", ev,
+         evenement(26, QStringLiteral("arret"), {})
+             .replace(QStringLiteral("10:00:06Z"), QStringLiteral("10Z")),
+         Reception::Rejete, "horodatage"},
+        {"réponse sans id", QStringLiteral("movendi/v1/K1/reponses"),
+         QStringLiteral(R"({"id":null,"resultat":"refuse","message":"commande illisible"})"),
+         Reception::Rejete, "sans id"},
         {"moitié de paire UTF-16", QStringLiteral("movendi/v1/K1/etat"),
          QStringLiteral(R"({"v":1,"kiosque":"K1","horodatage":"2026-12-09T10:01:00Z",)"
                         R"("enService":true,"ecran":"\ud800"})"),

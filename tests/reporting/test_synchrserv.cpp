@@ -412,7 +412,9 @@ INSTANTIATE_TEST_SUITE_P(
         ServeurDefaillant{"SilentAfterPartOfTheWorkbook", FtpServer::Behaviour::SilentMidTransfer,
                           1024, 0, false},
         ServeurDefaillant{"SilentMidwayThroughALargeFile", FtpServer::Behaviour::SilentMidTransfer,
-                          1 << 20, 24 << 20, false}),
+                          1 << 20, 24 << 20, false},
+        ServeurDefaillant{"FourBytesASecond", FtpServer::Behaviour::Trickle, 0, 0, false},
+        ServeurDefaillant{"ClosingMidGreeting", FtpServer::Behaviour::CloseMidReply, 0, 0, false}),
     [](const ::testing::TestParamInfo<ServeurDefaillant> &cas) {
         return std::string(cas.param.nom);
     });

@@ -14,6 +14,10 @@ bool FtpServer::start(const QString &home, const QString &password, Behaviour be
     QStringList args{home, QLatin1String(User), password};
     if (behaviour == Behaviour::RefuseLogin)
         args << QStringLiteral("--refuse-login");
+    if (behaviour == Behaviour::Trickle)
+        args << QStringLiteral("--trickle") << QStringLiteral("0.25");
+    if (behaviour == Behaviour::CloseMidReply)
+        args << QStringLiteral("--close-mid-reply");
     if (behaviour == Behaviour::SilentMidTransfer)
         args << QStringLiteral("--silent-after") << QString::number(silentAfterBytes);
     if (!m_certificate.isEmpty())

@@ -10,7 +10,13 @@ namespace Movendi::Test {
 class FtpServer
 {
 public:
-    enum class Behaviour { Normal, RefuseLogin, SilentMidTransfer };
+    enum class Behaviour {
+        Normal,
+        RefuseLogin,
+        SilentMidTransfer,
+        Trickle,       // every reply a byte at a time, four a second
+        CloseMidReply, // half a greeting, then closed
+    };
 
     static constexpr const char *User = "kiosque";
     static constexpr const char *Password = "essai-ftp-loopback";

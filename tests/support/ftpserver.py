@@ -1,17 +1,22 @@
 #!/usr/bin/python3
 """An FTP server for the tests, on 127.0.0.1 (pyftpdlib from Debian).
 
-ftpserver.py HOME USER PASSWORD [--refuse-login] [--silent-after BYTES]
+ftpserver.py HOME USER PASSWORD [--refuse-login] [--silent-after BYTES] [--trickle SECONDS]
+             [--close-mid-reply]
 Prints its port on the first line. USER logs in with PASSWORD and sees HOME as "/".
 --refuse-login answers 530 to every login, at once.
 --silent-after BYTES stops reading an upload once BYTES have arrived and never answers
 again on that session, as a server that died mid-transfer.
+--trickle SECONDS sends every reply on the commands a byte at a time, one each SECONDS, as a
+server on a line that barely moves: never silent for long, never done.
+--close-mid-reply sends the first half of its greeting and closes the connection.
 --tls CERT KEY requires explicit TLS (AUTH TLS) on the commands and the data, with that
 certificate; a client in clear is refused its login.
 """
 import logging
 import sys
 
+from pyftpdlib.handlers import asynchat
 from pyftpdlib.authorizers import AuthenticationFailed, DummyAuthorizer
 from pyftpdlib.handlers import DTPHandler, FTPHandler
 from pyftpdlib.servers import FTPServer
@@ -43,6 +48,36 @@ class SilentDTPHandler(DTPHandler):
     handle_read_event = handle_read
 
 
+class TricklingFTPHandler(FTPHandler):
+    """Replies go out a byte at a time, one each `interval` seconds."""
+
+    interval = 1.0
+
+    def push(self, data):
+        if isinstance(data, str):
+            data = data.encode("utf8")
+        pending = getattr(self, "_pending", b"")
+        self._pending = pending + data
+        if not pending:
+            self._next_byte()
+
+    def _next_byte(self):
+        if not self.connected or not self._pending:
+            return
+        asynchat.async_chat.push(self, self._pending[:1])
+        self._pending = self._pending[1:]
+        if self._pending:
+            self.ioloop.call_later(self.interval, self._next_byte, _errback=self.handle_error)
+
+
+class ClosingFTPHandler(FTPHandler):
+    """Half a greeting, then the connection goes."""
+
+    def handle(self):
+        asynchat.async_chat.push(self, b"220 pyftpdlib rea")
+        self.close_when_done()
+
+
 def handshaking_dtp_handler():
     from pyftpdlib.handlers import TLS_DTPHandler
 
@@ -69,6 +104,11 @@ def main():
     authorizer = RefusingAuthorizer() if refuse else DummyAuthorizer()
     authorizer.add_user(user, password, home, perm="elradfmwMT")
     handler = FTPHandler
+    if "--trickle" in args:
+        handler = TricklingFTPHandler
+        handler.interval = float(args[args.index("--trickle") + 1])
+    if "--close-mid-reply" in args:
+        handler = ClosingFTPHandler
     if "--tls" in args:
         from OpenSSL import SSL
         from pyftpdlib.handlers import TLS_FTPHandler

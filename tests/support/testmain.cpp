@@ -1,4 +1,6 @@
 // Test entry point: a headless Qt application around GoogleTest.
+#include "platform/controlefuites.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -12,5 +14,7 @@ int main(int argc, char **argv)
         qunsetenv(name);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int resultat = RUN_ALL_TESTS();
+    Movendi::Platform::controlerFuitesMaintenant();
+    return resultat;
 }

@@ -22,6 +22,14 @@
 
 using namespace Movendi;
 
+#ifdef MOVENDI_SOUS_ASAN
+// Under the sanitizers the address-space limit cannot hold: they bound each allocation instead.
+extern "C" const char *__asan_default_options()
+{
+    return "allocator_may_return_null=1:max_allocation_size_mb=1024:hard_rss_limit_mb=1024";
+}
+#endif
+
 namespace {
 
 void limiter(int ressource, rlim_t valeur)

@@ -104,11 +104,14 @@ private:
 
 QString horodatage(const Champs &c)
 {
+    // The contract's one shape: Qt's reader takes shorter ones that PostgreSQL does not.
+    static const QRegularExpression forme(
+        QStringLiteral("^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}(\\.[0-9]{1,6})?Z$"));
     const QString t = c.texte("horodatage");
     const QDateTime d = QDateTime::fromString(t, Qt::ISODateWithMs);
-    if (!d.isValid() || !t.endsWith(QLatin1Char('Z')))
+    if (!forme.match(t).hasMatch() || !d.isValid())
         throw Refus{QStringLiteral("champ \"horodatage\": heure UTC ISO 8601 attendue")};
-    return t;
+    return d.toUTC().toString(Qt::ISODateWithMs);
 }
 
 // A card number kept whole has no place here: 13 digits or more in a row.
@@ -335,6 +338,10 @@ Reception Entrepot::recevoir(const QString &sujet, const QByteArray &charge,
             const QJsonObject o = objetJson(charge);
             const Champs c(o);
             const QString resultat = c.texte("resultat");
+            // The kiosk's answer to a command it could not read has no id: no command of ours.
+            const QString id = c.texte("id", true);
+            if (id.isEmpty())
+                throw Refus{QStringLiteral("réponse sans id de commande")};
             if (resultat != QLatin1String("ok") && resultat != QLatin1String("refuse"))
                 throw Refus{QStringLiteral("champ \"resultat\": ok ou refuse attendu")};
             m_base.enTransaction([&] {
@@ -342,8 +349,7 @@ Reception Entrepot::recevoir(const QString &sujet, const QByteArray &charge,
                 m_base.modifier(QStringLiteral("INSERT INTO reponses (id, kiosque, resultat, "
                                                "message, recu) VALUES (?, ?, ?, ?, "
                                                "?::timestamptz) ON CONFLICT DO NOTHING"),
-                                {c.texte("id", true), r.kiosque, resultat,
-                                 texteOuNul(c.brut("message")), quand});
+                                {id, r.kiosque, resultat, texteOuNul(c.brut("message")), quand});
             });
         } else {
             throw Refus{QStringLiteral("sujet hors du contrat")};
