@@ -337,8 +337,8 @@ void LienMosquitto::surDeconnexion(mosquitto *, void *moi, int rc)
 {
     auto *lien = static_cast<LienMosquitto *>(moi);
     if (!lien->m_finDemandee)
-        lien->m_finDemandee =
-            rc == 0 ? QStringLiteral("disconnected") : QStringLiteral("link lost: %1").arg(rc);
+        lien->m_finDemandee = rc == 0 ? QStringLiteral("disconnected")
+                                      : QStringLiteral("link lost: ") + texteErreur(rc);
 }
 
 void LienMosquitto::surPublication(mosquitto *, void *moi, int idMessage)

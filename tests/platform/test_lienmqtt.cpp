@@ -5,12 +5,16 @@
 #include "platform/lienmosquitto.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -288,5 +292,123 @@ INSTANTIATE_TEST_SUITE_P(
                       CasTls{"AutreAutorite", "localhost", "autre", true, false},
                       CasTls{"SansCertificatClient", "localhost", "ca", false, false}),
     [](const ::testing::TestParamInfo<CasTls> &cas) { return std::string(cas.param.nom); });
+
+// A broker that misbehaves on the first connection, then passes the next ones on to the real one.
+class BrokerDefaillant : public QObject
+{
+public:
+    enum class Defaut { Muet, Goutte, Coupe };
+
+    BrokerDefaillant(Defaut defaut, quint16 vraiPort) : m_defaut(defaut), m_vraiPort(vraiPort)
+    {
+        m_serveur.listen(QHostAddress::LocalHost);
+        connect(&m_serveur, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *client = m_serveur.nextPendingConnection())
+                accueillir(client);
+        });
+    }
+    quint16 port() const { return m_serveur.serverPort(); }
+    int connexions() const { return m_connexions; }
+
+private:
+    void accueillir(QTcpSocket *client)
+    {
+        client->setParent(this);
+        if (++m_connexions > 1) {
+            auto *broker = new QTcpSocket(client);
+            broker->connectToHost(QHostAddress::LocalHost, m_vraiPort);
+            connect(client, &QTcpSocket::readyRead, broker,
+                    [client, broker] { broker->write(client->readAll()); });
+            connect(broker, &QTcpSocket::readyRead, client,
+                    [client, broker] { client->write(broker->readAll()); });
+            connect(broker, &QTcpSocket::disconnected, client, &QTcpSocket::disconnectFromHost);
+            connect(client, &QTcpSocket::disconnected, broker, &QTcpSocket::disconnectFromHost);
+            return;
+        }
+        // CONNACK, session accepted: the reply the client waits for.
+        static const QByteArray connack("\x20\x02\x00\x00", 4);
+        connect(client, &QTcpSocket::readyRead, client, [this, client] {
+            client->readAll();
+            if (m_repondu)
+                return;
+            m_repondu = true;
+            if (m_defaut == Defaut::Coupe) {
+                client->write(connack.left(2));
+                client->flush();
+                client->disconnectFromHost();
+            } else if (m_defaut == Defaut::Goutte) {
+                // A byte every 400 ms of real time: 16 s of the link's clock for the four.
+                auto *goutte = new QTimer(client);
+                connect(goutte, &QTimer::timeout, client, [client, goutte, i = 0]() mutable {
+                    client->write(connack.mid(i++, 1));
+                    if (i == connack.size())
+                        goutte->stop();
+                });
+                goutte->start(400);
+            }
+        });
+    }
+
+    const Defaut m_defaut;
+    const quint16 m_vraiPort;
+    QTcpServer m_serveur;
+    int m_connexions = 0;
+    bool m_repondu = false;
+};
+
+struct CasBroker
+{
+    const char *nom;
+    BrokerDefaillant::Defaut defaut;
+    const char *raison;
+};
+
+class LienMqttBrokerDefaillantTest : public LienMqttTest,
+                                     public ::testing::WithParamInterface<CasBroker>
+{
+};
+
+// A broker that accepts and never answers, answers a byte at a time or closes mid-reply: the
+// attempt ends within its bound with its reason, the screens' events go on meanwhile, and the
+// next attempt, to a broker that answers, connects.
+TEST_P(LienMqttBrokerDefaillantTest, AttemptEndsWithinItsBoundNextOneConnects)
+{
+    BrokerDefaillant defaillant(GetParam().defaut, m_broker.port());
+    ReglagesLienMqtt r = reglages();
+    r.port = defaillant.port();
+    LienMosquitto lien;
+    QSignalSpy connexions(&lien, &LienMqtt::connecte);
+    int battements = 0;
+    QTimer battement;
+    QObject::connect(&battement, &QTimer::timeout, [&] { ++battements; });
+    battement.start(10);
+
+    const qint64 debut = m_horloge.monotonicMs();
+    QElapsedTimer reel;
+    reel.start();
+    lien.demarrer(r);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lien.etat() == EtatLienMqtt::Attente; }, 5000));
+    const qint64 duree = m_horloge.monotonicMs() - debut;
+    EXPECT_LE(duree, LienMosquitto::DelaiTentativeMs + 1000);
+    EXPECT_TRUE(lien.derniereErreur().contains(QLatin1String(GetParam().raison)))
+        << lien.derniereErreur().toStdString();
+    EXPECT_TRUE(connexions.isEmpty());
+    // A 10 ms timer of the screens fired at least every other time.
+    EXPECT_GE(battements, reel.elapsed() / 20) << "events held while the broker misbehaved";
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lien.etat() == EtatLienMqtt::Connecte; }, 5000))
+        << lien.derniereErreur().toStdString();
+    EXPECT_EQ(defaillant.connexions(), 2);
+    lien.arreter();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Brokers, LienMqttBrokerDefaillantTest,
+    ::testing::Values(CasBroker{"Muet", BrokerDefaillant::Defaut::Muet,
+                                "no answer from the broker within 10 s"},
+                      CasBroker{"Goutte", BrokerDefaillant::Defaut::Goutte,
+                                "no answer from the broker within 10 s"},
+                      CasBroker{"Coupe", BrokerDefaillant::Defaut::Coupe, "link lost: "}),
+    [](const ::testing::TestParamInfo<CasBroker> &cas) { return std::string(cas.param.nom); });
 
 } // namespace

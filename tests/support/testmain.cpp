@@ -1,6 +1,4 @@
 // Test entry point: a headless Qt application around GoogleTest.
-#include "platform/controlefuites.h"
-
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -14,7 +12,5 @@ int main(int argc, char **argv)
         qunsetenv(name);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    const int resultat = RUN_ALL_TESTS();
-    Movendi::Platform::controlerFuitesMaintenant();
-    return resultat;
+    return RUN_ALL_TESTS();
 }
