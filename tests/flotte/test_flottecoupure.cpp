@@ -68,6 +68,7 @@ TEST(FlotteCoupure, KilledBeforeTheAcknowledgement_TheSaleIsSentAfterTheRestart)
         [&] { return broker.log().contains(QLatin1String("consommateur")); }, 10000));
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    Movendi::Test::sansControleFuitesFilm(env);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("MOVENDI_BOITES"), QDir(d).filePath(QStringLiteral("boites")));
     QProcess client;
@@ -99,7 +100,9 @@ TEST(FlotteCoupure, KilledBeforeTheAcknowledgement_TheSaleIsSentAfterTheRestart)
     reprise.start(Movendi::Test::binaryPath("movendi-captures"),
                   {QStringLiteral("--dossier"), d, QDir(d).filePath(QStringLiteral("reprise"))});
     ASSERT_TRUE(reprise.waitForFinished(90000));
-    EXPECT_EQ(reprise.exitCode(), 0);
+    const QByteArray erreurs = reprise.readAllStandardError();
+    EXPECT_EQ(reprise.exitCode(), 0)
+        << erreurs.mid(qMax(0, erreurs.indexOf("ERROR:")), 30000).toStdString();
 
     QSet<QString> ventes;
     int recues = 0;

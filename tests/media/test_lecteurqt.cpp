@@ -51,6 +51,7 @@ TEST_F(LecteurQtTest, ShippedFilm_ItsLengthAndARisingPosition)
     ASSERT_FALSE(affichage.isEmpty()) << "Xvfb is needed to play the film";
     QProcess lecture;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    Movendi::Test::sansControleFuitesFilm(env);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.insert(QStringLiteral("DISPLAY"), affichage);
     lecture.setProcessEnvironment(env);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QProcessEnvironment>
+
 #include "manualclock.h"
 #include "platform/installation.h"
 #include "platform/messagebox.h"
@@ -57,6 +59,11 @@ private:
 // A kiosk started as a process runs on this machine's clock: its nightly window is put half a
 // day from now, so that no night starts inside a test whatever the hour it runs at.
 void eloignerNuit(const QString &cheminIni);
+
+// For a program that plays the attract film under the sanitizers: no leak check at its exit. Qt
+// Multimedia keeps PulseAudio's context to the end, and this LeakSanitizer reports everything that
+// context reaches (the windows' buffers) even once the context itself is suppressed.
+void sansControleFuitesFilm(QProcessEnvironment &env);
 
 // Where the build put the programs and libraries the tests drive.
 QString binaryPath(const char *name);

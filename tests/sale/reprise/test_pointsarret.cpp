@@ -86,6 +86,7 @@ protected:
             return x;
 
         x->env = QProcessEnvironment::systemEnvironment();
+        Movendi::Test::sansControleFuitesFilm(x->env);
         x->env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         x->env.insert(QStringLiteral("MOVENDI_BOITES"), QDir(d).filePath(QStringLiteral("boites")));
         QProcessEnvironment vente = x->env;
