@@ -134,6 +134,13 @@ TEST(ServiceFlotte, InitEventsStoredOnceApiAndACommandThereAndBack)
     EXPECT_EQ(alertes.statut, 200);
     EXPECT_TRUE(QJsonDocument::fromJson(alertes.corps).isArray());
     EXPECT_EQ(obtenir(web, QStringLiteral("/api/v1/kiosques/K9"), "s3cr3t-jeton").statut, 404);
+    // A name no kiosk can have is unknown without a word from the database, which refuses a NUL.
+    EXPECT_EQ(obtenir(web, QStringLiteral("/api/v1/kiosques/K%00%00"), "s3cr3t-jeton").statut, 404);
+    EXPECT_EQ(obtenir(web,
+                      QStringLiteral("/api/v1/ventes?du=2026-12-01&au=2026-12-02&kiosque=K%00"),
+                      "s3cr3t-jeton")
+                  .statut,
+              400);
     // The kiosk's stock from its state, its remittance beside its own debits.
     const QJsonObject detail =
         QJsonDocument::fromJson(

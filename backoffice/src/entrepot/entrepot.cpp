@@ -255,6 +255,12 @@ void rapporter(ConnexionPg &base, const QString &id, const QString &kiosque, con
 
 } // namespace
 
+bool nomKiosqueValide(const QString &nom)
+{
+    static const QRegularExpression forme(QStringLiteral("^[A-Za-z0-9._-]{1,200}$"));
+    return forme.match(nom).hasMatch();
+}
+
 Entrepot::Entrepot(ConnexionPg &base, QString prefixe) : m_base(base), m_prefixe(std::move(prefixe))
 {
 }
@@ -266,10 +272,9 @@ Reception Entrepot::recevoir(const QString &sujet, const QByteArray &charge,
     const QString debut = m_prefixe + QLatin1Char('/');
     const QStringList parties =
         sujet.startsWith(debut) ? sujet.mid(debut.size()).split(QLatin1Char('/')) : QStringList();
-    static const QRegularExpression nomKiosque(QStringLiteral("^[A-Za-z0-9._-]+$"));
     const QString quand = maintenant.toUTC().toString(Qt::ISODateWithMs);
     try {
-        if (parties.size() != 2 || !nomKiosque.match(parties.at(0)).hasMatch())
+        if (parties.size() != 2 || !nomKiosqueValide(parties.at(0)))
             throw Refus{QStringLiteral("sujet hors du contrat")};
         r.kiosque = parties.at(0);
         const QString &quoi = parties.at(1);

@@ -8,6 +8,10 @@ namespace Movendi::Backoffice {
 
 class ConnexionPg;
 
+// A kiosk's name as the topics carry it: letters, digits, '.', '_' and '-'. Any other is no
+// kiosk of the fleet, and goes no further than this check.
+bool nomKiosqueValide(const QString &nom);
+
 // What became of one message from the broker.
 struct Reception
 {

@@ -1,6 +1,7 @@
 #include "web/apiflotte.h"
 
 #include "entrepot/connexionpg.h"
+#include "entrepot/entrepot.h"
 #include "web/lectureflotte.h"
 #include "web/sessions.h"
 
@@ -148,6 +149,8 @@ QHttpServerResponse ApiFlotte::ventes(const QHttpServerRequest &requete)
         return erreur(Statut::BadRequest,
                       QStringLiteral("du et au attendus en AAAA-MM-JJ, au plus un an"));
     const QString kiosque = q.queryItemValue(QStringLiteral("kiosque"));
+    if (!kiosque.isEmpty() && !nomKiosqueValide(kiosque))
+        return erreur(Statut::BadRequest, QStringLiteral("nom de kiosque invalide"));
     try {
         QSqlQuery v = m_base.executer(
             QStringLiteral(

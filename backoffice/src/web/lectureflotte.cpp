@@ -1,6 +1,7 @@
 #include "web/lectureflotte.h"
 
 #include "entrepot/connexionpg.h"
+#include "entrepot/entrepot.h"
 
 #include <QJsonDocument>
 #include <QSqlQuery>
@@ -71,6 +72,8 @@ QJsonArray LectureFlotte::kiosques()
 
 std::optional<QJsonObject> LectureFlotte::kiosque(const QString &nom)
 {
+    if (!nomKiosqueValide(nom))
+        return std::nullopt;
     QSqlQuery k = m_base.executer(
         QStringLiteral("SELECT presence, presence_depuis, derniere_vue, en_service, "
                        "etat::text FROM kiosques WHERE kiosque = ?"),
@@ -179,6 +182,8 @@ LectureFlotte::Envoi LectureFlotte::commander(const QString &nom, const QString 
 {
     if (!commandeConnue(commande))
         return {Commande::Inconnue, {}};
+    if (!nomKiosqueValide(nom))
+        return {Commande::KiosqueInconnu, {}};
     QSqlQuery k =
         m_base.executer(QStringLiteral("SELECT 1 FROM kiosques WHERE kiosque = ?"), {nom});
     if (!k.next())
