@@ -307,8 +307,9 @@ void Email::traiterReponse(const QByteArray &reponse)
         }
         return;
     }
-    // Refused: nothing more goes for this mail.
+    // Refused: nothing more goes for this mail, whatever the server says next.
     terminer(false, texteServeur);
+    m_etape = DerniereEtape + 1;
     if (etape == 3)
         emit Reponse(QStringLiteral("Le serveur n'est pas open relay ou alors le destinataire "
                                     "est inconnu"),

@@ -69,6 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         std::abort();
     QTcpSocket *client = serveur.nextPendingConnection();
     QByteArray recu;
+    QByteArray serveurDit;
     bool accord354 = false;
     bool donneesAvant354 = false;
     int envoyees = 0;
@@ -77,7 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             break;
         client->write(r);
         client->flush();
-        accord354 = accord354 || r.startsWith("354");
+        serveurDit += r;
+        // A 354 reply, whole, among what the server said so far (it may come in pieces).
+        accord354 = accord354 || serveurDit.startsWith("354") || serveurDit.contains("\n354");
         // Until the client says its next command, or has nothing more to say.
         for (int passe = 0; passe < 20 && commandesCompletes(recu) <= envoyees; ++passe) {
             // Both ends are on this thread: the client answers while events are handled.

@@ -159,6 +159,40 @@ TEST_F(MailTest, RefusedRecipientStopsBeforeData)
     m_email.FermerWinsock();
 }
 
+// A refusal ends the mail for good: replies the server sends after it, as if the mail went on,
+// draw nothing more from the kiosk (the mail reported as not sent is never sent after all).
+TEST_F(MailTest, RepliesAfterARefusal_NothingMoreSent)
+{
+    QTcpServer ecoute;
+    ASSERT_TRUE(ecoute.listen(QHostAddress::LocalHost));
+    QByteArray recu;
+    QObject::connect(&ecoute, &QTcpServer::newConnection, [&] {
+        QTcpSocket *c = ecoute.nextPendingConnection();
+        c->write("554 pas de service pour vous\r\n");
+        QObject::connect(c, &QTcpSocket::readyRead, c, [c, &recu] {
+            recu += c->readAll();
+            c->write("250 ok\r\n");
+        });
+        // Unasked, a moment later: what the next steps would have waited for.
+        QTimer::singleShot(50, c, [c] { c->write("250 ok\r\n250 ok\r\n250 ok\r\n354 go\r\n"); });
+    });
+    m_email.setSeveurSmtp(QStringLiteral("127.0.0.1"));
+    const quint64 mail = m_email.Envoie(QStringLiteral("kiosque@movendi.test"),
+                                        QStringLiteral("compta@movendi.test"), QStringLiteral("s"),
+                                        QStringLiteral("corps du mail"), ecoute.serverPort());
+    const Email::Issue issue = m_email.attendreFin(mail);
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 300)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_FALSE(issue.envoye);
+    EXPECT_TRUE(issue.derniereReponse.startsWith(QStringLiteral("554")))
+        << issue.derniereReponse.toStdString();
+    EXPECT_FALSE(recu.contains("MAIL FROM")) << recu.toStdString();
+    EXPECT_FALSE(recu.contains("corps du mail")) << recu.toStdString();
+    m_email.FermerWinsock();
+}
+
 TEST_F(MailTest, EachRecipientGetsAMailOfHisOwn)
 {
     SmtpServer server;
