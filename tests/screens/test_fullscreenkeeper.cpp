@@ -139,6 +139,10 @@ protected:
         QTest::keyRelease(m_screens.fnAcceuil(), Qt::Key_F12);
         traiterEvenements();
         ASSERT_NE(m_screens.frmRemplissage(), nullptr);
+        // On view before it goes: the X server may map it late on a loaded machine.
+        [[maybe_unused]] const bool remplissageVu = QTest::qWaitFor(
+            [&] { return shown.seen.contains(QStringLiteral("Movendi::Stock::FrmRemplissage")); },
+            2000);
         Screens::RetournerAccueil();
         traiterEvenements();
         // The attract film after seven idle seconds; it is modal: left from its own loop.
