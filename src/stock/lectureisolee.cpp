@@ -74,6 +74,8 @@ ListeIMEI lireListeIsolee(const QString &chemin, const QString &programme,
         throw echec(chemin,
                     QStringLiteral("lecteur %1 non démarré: %2").arg(programme, p.errorString()));
 
+    const QString tropLong =
+        QStringLiteral("le lecteur en dit plus de %1 octets").arg(bornes.sortieMaxOctets);
     Platform::Clock &horloge = Platform::clock();
     const qint64 debut = horloge.monotonicMs();
     FinErreurs erreurs;
@@ -82,9 +84,7 @@ ListeIMEI lireListeIsolee(const QString &chemin, const QString &programme,
         erreurs.lire(p);
         if (p.bytesAvailable() > bornes.sortieMaxOctets) {
             arreter(p);
-            throw echec(
-                chemin,
-                QStringLiteral("le lecteur en dit plus de %1 octets").arg(bornes.sortieMaxOctets));
+            throw echec(chemin, tropLong);
         }
         if (horloge.monotonicMs() - debut >= bornes.delaiMs) {
             arreter(p);
@@ -95,9 +95,7 @@ ListeIMEI lireListeIsolee(const QString &chemin, const QString &programme,
         throw echec(chemin, QStringLiteral("lecteur arrêté: %1").arg(erreurs.derniereLigne(p)));
     const QByteArray sortie = p.readAllStandardOutput();
     if (sortie.size() > bornes.sortieMaxOctets)
-        throw echec(
-            chemin,
-            QStringLiteral("le lecteur en dit plus de %1 octets").arg(bornes.sortieMaxOctets));
+        throw echec(chemin, tropLong);
     if (p.exitCode() != 0) {
         // The reader's own refusal: its error number and text, as an in-process read gives.
         const QJsonObject erreur = QJsonDocument::fromJson(sortie).object();

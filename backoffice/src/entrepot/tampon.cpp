@@ -5,6 +5,8 @@
 #include "platform/clock.h"
 #include "platform/seams.h"
 
+#include <QStringList>
+
 namespace Movendi::Backoffice {
 
 Tampon::Tampon(ConnexionPg &base, Entrepot &entrepot, Journal journal)
@@ -18,9 +20,18 @@ Tampon::~Tampon()
         Platform::clock().cancel(m_passe);
 }
 
+namespace {
+
+QString misDeCote(const QString &sujet, const QString &raison)
+{
+    return QStringLiteral("message mis de côté (%1): %2").arg(sujet, raison);
+}
+
+} // namespace
+
 bool Tampon::stockerLot()
 {
-    std::size_t n = std::min(m_file.size(), Lot);
+    const std::size_t n = std::min(m_file.size(), Lot);
     QStringList rejetes;
     try {
         m_base.enTransaction([&] {
@@ -28,18 +39,14 @@ bool Tampon::stockerLot()
                 const Message &m = m_file[i];
                 const Reception r = m_entrepot.recevoir(m.sujet, m.charge, m.quand);
                 if (r.issue == Reception::Rejete)
-                    rejetes
-                        << QStringLiteral("message mis de côté (%1): %2").arg(m.sujet, r.raison);
+                    rejetes << misDeCote(m.sujet, r.raison);
             }
         });
+        m_file.erase(m_file.begin(), m_file.begin() + std::ptrdiff_t(n));
     } catch (const ErreurBase &erreur) {
         // A database that answers but refuses one message must not hold up all that follow.
-        rejetes.clear();
-        const bool isoles = baseRepond() && stockerUnParUn(n, rejetes);
-        for (const QString &r : std::as_const(rejetes))
-            m_journal(r);
-        rejetes.clear();
-        if (!isoles) {
+        rejetes.clear(); // the batch was undone: each message says its own below
+        if (!baseRepond() || !stockerUnParUn(n)) {
             if (!m_enPanne) {
                 m_enPanne = true;
                 m_journal(QStringLiteral("base inaccessible, messages gardés en mémoire: ") +
@@ -47,10 +54,8 @@ bool Tampon::stockerLot()
             }
             return false;
         }
-        n = 0; // already out of the line
     }
-    m_file.erase(m_file.begin(), m_file.begin() + std::ptrdiff_t(n));
-    for (const QString &r : rejetes)
+    for (const QString &r : std::as_const(rejetes))
         m_journal(r);
     if (m_enPanne) {
         m_enPanne = false;
@@ -69,17 +74,15 @@ bool Tampon::baseRepond()
     }
 }
 
-bool Tampon::stockerUnParUn(std::size_t n, QStringList &rejetes)
+bool Tampon::stockerUnParUn(std::size_t n)
 {
     for (std::size_t i = 0; i < n; ++i) {
         const Message m = m_file.front();
         try {
-            m_base.enTransaction([&] {
-                const Reception r = m_entrepot.recevoir(m.sujet, m.charge, m.quand);
-                if (r.issue == Reception::Rejete)
-                    rejetes
-                        << QStringLiteral("message mis de côté (%1): %2").arg(m.sujet, r.raison);
-            });
+            Reception r;
+            m_base.enTransaction([&] { r = m_entrepot.recevoir(m.sujet, m.charge, m.quand); });
+            if (r.issue == Reception::Rejete)
+                m_journal(misDeCote(m.sujet, r.raison));
         } catch (const ErreurBase &erreur) {
             if (!baseRepond())
                 return false;
@@ -90,7 +93,7 @@ bool Tampon::stockerUnParUn(std::size_t n, QStringList &rejetes)
             } catch (const ErreurBase &) {
                 return false;
             }
-            rejetes << QStringLiteral("message mis de côté (%1): %2").arg(m.sujet, raison);
+            m_journal(misDeCote(m.sujet, raison));
         }
         m_file.pop_front();
     }

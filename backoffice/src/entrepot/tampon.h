@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
-#include <QStringList>
 
 #include <deque>
 #include <functional>
@@ -46,7 +45,7 @@ private:
     // After a batch failed: its first n messages each in a transaction of its own, one the
     // database refuses while it answers set aside with the reason. False when the database
     // stopped answering (what is left stays in line).
-    bool stockerUnParUn(std::size_t n, QStringList &rejetes);
+    bool stockerUnParUn(std::size_t n);
     bool baseRepond();
 
     ConnexionPg &m_base;
