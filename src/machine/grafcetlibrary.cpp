@@ -21,7 +21,7 @@ void GrafcetLibrary::unload()
     m_drumPosition = m_openDoor = m_closeDoor = nullptr;
 }
 
-bool GrafcetLibrary::load(const QString &path)
+bool GrafcetLibrary::load(const QString &path, ControleProvenance controle)
 {
     unload();
     m_error.clear();
@@ -29,7 +29,17 @@ bool GrafcetLibrary::load(const QString &path)
         m_error = QStringLiteral("bibliothèque %1 introuvable").arg(path);
         return false;
     }
-    m_handle = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
+    QString ouvert = path;
+    if (controle == ControleProvenance::DossierRoot) {
+        const ProvenanceBibliotheque provenance = examinerProvenance(path);
+        if (!provenance.sure()) {
+            m_error = QStringLiteral("bibliothèque %1 refusée: %2").arg(path, provenance.refus);
+            return false;
+        }
+        // The resolved path: a link swapped after the check cannot lead elsewhere.
+        ouvert = provenance.chemin;
+    }
+    m_handle = dlopen(QFile::encodeName(ouvert).constData(), RTLD_NOW | RTLD_LOCAL);
     if (!m_handle) {
         m_error = QStringLiteral("bibliothèque %1 non chargée: %2")
                       .arg(path, QString::fromLocal8Bit(dlerror()));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "machine/machinecontrol.h"
+#include "machine/provenancebibliotheque.h"
 
 #include <QString>
 
@@ -19,8 +20,9 @@ public:
     GrafcetLibrary &operator=(const GrafcetLibrary &) = delete;
 
     // Opens the library and resolves every function the kiosk calls; on failure nothing stays
-    // loaded and errorText() says why.
-    bool load(const QString &path);
+    // loaded and errorText() says why. Under DossierRoot a library that anyone but root could
+    // have changed is refused, and the file opened is the one that was checked.
+    bool load(const QString &path, ControleProvenance controle);
     bool isLoaded() const { return m_handle != nullptr; }
     QString errorText() const { return m_error; }
 

@@ -83,7 +83,8 @@ std::int32_t initialiserAutomate()
                                                                 QStringLiteral("Automate"))
                                             : configure;
     auto bibliotheque = std::make_unique<Machine::GrafcetLibrary>();
-    if (!bibliotheque->load(QDir(State::etat().dossierApplication).absoluteFilePath(nom))) {
+    if (!bibliotheque->load(QDir(State::etat().dossierApplication).absoluteFilePath(nom),
+                            Machine::controleDemande())) {
         echecAutomate(QStringLiteral("erreur ini_grfcet "), QStringLiteral("Erreur init grafcet "),
                       Machine::GrafcetLibrary::NotLoaded, bibliotheque->errorText());
         return Machine::GrafcetLibrary::NotLoaded;

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTextStream>
 
@@ -131,7 +132,9 @@ TEST_F(InitTest, InitProduction_ThenConfig_ReportsOnlyTheDevicesToFillIn)
         EXPECT_FALSE(QFileInfo::exists(path(QLatin1String(demo)))) << demo;
     EXPECT_TRUE(QDir(path(QStringLiteral("image"))).isEmpty());
     EXPECT_TRUE(QFileInfo(path(QStringLiteral("MAINTEN.db"))).isFile());
-    EXPECT_TRUE(QFileInfo(path(QStringLiteral("libgrafcet.so"))).isFile());
+    // Linked, not copied: the library stays where root put it.
+    EXPECT_EQ(QFileInfo(path(QStringLiteral("libgrafcet.so"))).symLinkTarget(),
+              QFileInfo(Movendi::Test::simulatorLibraryPath()).absoluteFilePath());
     const QString ini = path(QStringLiteral("RURUDIZ.ini"));
     EXPECT_EQ(
         Platform::readProfileString(ini, QStringLiteral("Machine"), QStringLiteral("ReglerHorloge"))
@@ -177,6 +180,47 @@ TEST_F(InitTest, InitProduction_ThenConfig_ReportsOnlyTheDevicesToFillIn)
               0);
     EXPECT_TRUE(sortie.contains(QStringLiteral("gardé: ") + path(QStringLiteral("libgrafcet.so"))))
         << sortie.toStdString();
+}
+
+TEST_F(InitTest, InitProduction_LibraryOthersThanRootCouldChange_RefusedAndFlagged)
+{
+    const auto admin = [](const QStringList &arguments, QString *sortie) {
+        sortie->clear();
+        QTextStream out(sortie);
+        return Admin::executerCommande(arguments, out, out);
+    };
+    // A folder laid out by an earlier version: the library copied into it.
+    QString sortie;
+    ASSERT_EQ(admin({QStringLiteral("init"), folder()}, &sortie), 0) << sortie.toStdString();
+    const QString copie = path(QStringLiteral("libgrafcet.so"));
+    ASSERT_TRUE(QFile::setPermissions(copie, QFile::permissions(copie) | QFile::WriteGroup));
+    qunsetenv("MOVENDI_AUTOMATE_HORS_ROOT");
+    const auto remettre = qScopeGuard([] { qputenv("MOVENDI_AUTOMATE_HORS_ROOT", "1"); });
+
+    EXPECT_EQ(admin({QStringLiteral("init"), QStringLiteral("--production"), folder()}, &sortie),
+              1);
+    EXPECT_TRUE(sortie.contains(
+        QStringLiteral("erreur: bibliothèque du mécanisme refusée: %1 ").arg(copie)))
+        << sortie.toStdString();
+    EXPECT_TRUE(sortie.contains(QStringLiteral("--automate CHEMIN")));
+    EXPECT_EQ(admin({QStringLiteral("config"), folder()}, &sortie), 1);
+    EXPECT_TRUE(sortie.contains(QStringLiteral("INVALIDE: le kiosque la refusera: %1").arg(copie)))
+        << sortie.toStdString();
+
+    // Named from a folder its owner's group may write: no link made, the old copy left alone.
+    const QString ailleurs = path(QStringLiteral("ailleurs"));
+    ASSERT_TRUE(QDir().mkpath(ailleurs));
+    ASSERT_TRUE(QFile::setPermissions(ailleurs, QFile::permissions(ailleurs) | QFile::WriteGroup |
+                                                    QFile::ExeGroup));
+    const QString nommee = ailleurs + QStringLiteral("/libmeca.so");
+    ASSERT_TRUE(QFile::copy(Movendi::Test::simulatorLibraryPath(), nommee));
+    EXPECT_EQ(admin({QStringLiteral("init"), QStringLiteral("--production"), folder(),
+                     QStringLiteral("--automate"), nommee},
+                    &sortie),
+              1);
+    EXPECT_TRUE(sortie.contains(QStringLiteral("erreur: bibliothèque du mécanisme refusée: ")))
+        << sortie.toStdString();
+    EXPECT_FALSE(QFileInfo(copie).isSymLink());
 }
 
 TEST_F(InitTest, Init_WithoutTheMechanismLibrary_Fails)

@@ -97,8 +97,36 @@ def main():
               init.stdout + init.stderr)
         check((folder / 'libgrafcet.so').exists(),
               'init from the package did not find the simulated library in /usr/lib/movendi')
+        check_deplacement(root, folder, tmp)
         check_flotte(tmp)
     return report()
+
+
+def check_deplacement(root, folder, tmp):
+    """An upgrade moves a library copied into a kiosk's folder out of the kiosk's reach and
+    leaves a link behind; a different library already there stops it, changing nothing."""
+    script = root / 'usr/lib/movendi/movendi-deplacer-automate'
+    if not check(script.is_file(), 'no movendi-deplacer-automate in the package'):
+        return
+    copie = folder / 'libgrafcet.so'
+    octets = copie.read_bytes()
+    cible = tmp / 'lib-root'
+    for tour in (1, 2):
+        fait = run([str(script), str(folder), str(cible)])
+        check(fait.returncode == 0, f'move, run {tour}: ' + fait.stdout + fait.stderr)
+    check(copie.is_symlink() and os.readlink(copie) == str(cible / 'libgrafcet.so'),
+          'the folder does not link to the moved library')
+    check((cible / 'libgrafcet.so').read_bytes() == octets, 'the moved library differs')
+    check(oct((cible / 'libgrafcet.so').stat().st_mode & 0o7777) == '0o644',
+          'the moved library must be writable by its owner only')
+    autre = tmp / 'autre-kiosque'
+    autre.mkdir()
+    (autre / 'libgrafcet.so').write_bytes(b'autre bibliotheque')
+    refus = run([str(script), str(autre), str(cible)])
+    check(refus.returncode == 1 and 'diffère' in refus.stderr,
+          'a different library in the target must stop the move: ' + refus.stderr)
+    check(not (autre / 'libgrafcet.so').is_symlink() and
+          (cible / 'libgrafcet.so').read_bytes() == octets, 'a refused move changed something')
 
 
 def check_flotte(tmp):

@@ -105,7 +105,8 @@ protected:
         reglageEmail(QStringLiteral("Port"), QString::number(portFerme()));
         writeFile(QStringLiteral("epi/panne.txt"), "Tambour: butee colonne non atteinte\r\n");
 
-        ASSERT_TRUE(m_lib.load(path(QStringLiteral("libgrafcet.so"))))
+        ASSERT_TRUE(
+            m_lib.load(path(QStringLiteral("libgrafcet.so")), Machine::ControleProvenance::Aucun))
             << m_lib.errorText().toStdString();
         ASSERT_EQ(m_mecanisme.init_grafcet(Machine::InitGrafcetMode), 0);
 

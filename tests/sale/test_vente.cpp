@@ -108,7 +108,8 @@ protected:
             Platform::writeProfileString(etat().CheminIni, QLatin1String(section),
                                          QStringLiteral("Port"),
                                          QString::number(ecoute.serverPort()));
-        ASSERT_TRUE(m_lib.load(path(QStringLiteral("libgrafcet.so"))))
+        ASSERT_TRUE(
+            m_lib.load(path(QStringLiteral("libgrafcet.so")), Machine::ControleProvenance::Aucun))
             << m_lib.errorText().toStdString();
         ASSERT_EQ(m_mecanisme.init_grafcet(Machine::InitGrafcetMode), 0);
     }

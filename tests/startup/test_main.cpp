@@ -15,6 +15,7 @@
 
 #include <QDir>
 #include <QLockFile>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <sqlite3.h>
@@ -198,6 +199,24 @@ TEST_F(MainTest, LibraryMissingOrIncomplete_CountsAsInitGrafcetFailure)
     EXPECT_TRUE(rows.at(0).erreur.contains(QStringLiteral("introuvable")));
     EXPECT_TRUE(rows.at(1).erreur.contains(QStringLiteral("CloseDoor")));
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("RUNAUTO.INI"))));
+
+    // In service, the simulator in a folder the kiosk's account could write is not even opened.
+    reinitialiserEtat();
+    const QString copie = path(QStringLiteral("libgrafcet.so"));
+    ASSERT_TRUE(QFile::copy(Movendi::Test::binaryPath("libgrafcet.so"), copie));
+    ASSERT_TRUE(QFile::setPermissions(copie, QFile::permissions(copie) | QFile::WriteGroup));
+    ASSERT_TRUE(Platform::writeProfileString(path(QStringLiteral("RURUDIZ.ini")),
+                                             QStringLiteral("Machine"), QStringLiteral("Automate"),
+                                             QStringLiteral("libgrafcet.so")));
+    qunsetenv("MOVENDI_AUTOMATE_HORS_ROOT");
+    const auto remettre = qScopeGuard([] { qputenv("MOVENDI_AUTOMATE_HORS_ROOT", "1"); });
+    EXPECT_EQ(Main(), IssueDemarrage::EchecAutomate);
+    const auto refus = journalRows();
+    ASSERT_EQ(refus.size(), 3);
+    EXPECT_TRUE(refus.at(2).erreur.startsWith(
+        QStringLiteral("erreur ini_grfcet -1 (bibliothèque %1 refusée: ").arg(copie)))
+        << refus.at(2).erreur.toStdString();
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("epi/grafcet-sim.log"))));
 }
 
 TEST_F(MainTest, FolderLockedByAnotherCopy_EndsSilentlyTouchingNothing)

@@ -76,7 +76,8 @@ protected:
         ScreensTest::SetUp();
         createJournal();
         useExchangeFolder();
-        ASSERT_TRUE(m_lib.load(path(QStringLiteral("libgrafcet.so"))))
+        ASSERT_TRUE(
+            m_lib.load(path(QStringLiteral("libgrafcet.so")), Machine::ControleProvenance::Aucun))
             << m_lib.errorText().toStdString();
         ASSERT_EQ(m_mecanisme.init_grafcet(Machine::InitGrafcetMode), 0);
     }

@@ -5,6 +5,7 @@
 
 #include "config/badgespersonnel.h"
 #include "config/clesconfiguration.h"
+#include "machine/provenancebibliotheque.h"
 #include "platform/filelookup.h"
 #include "platform/profilefile.h"
 #include "startup/demarrage.h"
@@ -202,9 +203,13 @@ Verdict Verification::juger(const CleConfiguration &d, const ProfileEntry *entre
         return invalide(QStringLiteral("périphérique absent: %1").arg(valeur));
     case Genre::Bibliotheque: {
         const QString chemin = QDir(m_dossier).absoluteFilePath(valeur);
-        return QFileInfo(chemin).isFile()
-                   ? Verdict{}
-                   : invalide(QStringLiteral("bibliothèque absente: %1").arg(chemin));
+        if (!QFileInfo(chemin).isFile())
+            return invalide(QStringLiteral("bibliothèque absente: %1").arg(chemin));
+        if (Machine::controleDemande() == Machine::ControleProvenance::DossierRoot) {
+            if (const auto p = Machine::examinerProvenance(chemin); !p.sure())
+                return invalide(QStringLiteral("le kiosque la refusera: %1").arg(p.refus));
+        }
+        return {};
     }
     case Genre::DossierEpi: {
         const QString chemin = QDir(m_dossier).absoluteFilePath(valeur);
@@ -412,7 +417,8 @@ const Commande CommandeConfig = {
     "  À RENSEIGNER   un périphérique encore à A_RENSEIGNER (dossier posé par init --production)\n"
     "  INVALIDE       une valeur que le kiosque ne peut pas utiliser: nombre, port ou heure\n"
     "                 illisible, OUI/NON mal écrit, périphérique, bibliothèque, dossier ou base\n"
-    "                 absents, adresse mail invalide...\n"
+    "                 absents, adresse mail invalide, bibliothèque du mécanisme qu'un autre\n"
+    "                 compte que root peut modifier...\n"
     "  INCONNUE       une clé que le kiosque ne lit jamais (faute de frappe, section inconnue,\n"
     "                 clé ou section en double dont seule la première est lue)\n"
     "  EN CLAIR       un serveur FTP sans FTPS=OUI, de mail sans STARTTLS=OUI, un broker de\n"

@@ -2,6 +2,7 @@
 
 #include "democatalogue.h"
 #include "filmdemo.h"
+#include "machine/provenancebibliotheque.h"
 #include "platform/filelookup.h"
 #include "platform/profilefile.h"
 
@@ -14,9 +15,11 @@
 #include "journal/erreur.h"
 #include "store/storedatabase.h"
 
+#include <cstdio>
 #include <functional>
 #include <optional>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace Movendi::Admin {
 
@@ -63,18 +66,85 @@ bool creerJournal(const QString &chemin, QString *erreur)
     return rc == SQLITE_OK;
 }
 
+namespace {
+
+// The demo's library is a copy inside its folder.
+void copierBibliotheque(const QString &source, const QString &cible, InitReport &report)
+{
+    if (source.isNull()) {
+        report.lines.append(QStringLiteral("gardé: %1").arg(cible));
+    } else if (!QFileInfo(source).isFile()) {
+        report.fail(
+            QStringLiteral("erreur: bibliothèque du mécanisme introuvable: %1").arg(source));
+    } else if (QFileInfo(source).canonicalFilePath() != QFileInfo(cible).canonicalFilePath()) {
+        QFile::remove(cible);
+        if (QFile::copy(source, cible))
+            report.lines.append(QStringLiteral("copié: %1").arg(cible));
+        else
+            report.fail(
+                QStringLiteral("erreur: copie de %1 vers %2 impossible").arg(source, cible));
+    }
+}
+
+// A real kiosk's folder only links to its library, which stays where root installed it: the
+// kiosk's account, which owns the folder, must not be able to change the code that drives the
+// drum. A library already in the folder is kept if the check lets it through.
+void lierBibliotheque(const QString &source, const QString &cible, InitReport &report)
+{
+    const bool verifier = Machine::controleDemande() == Machine::ControleProvenance::DossierRoot;
+    const QString conseil =
+        QStringLiteral(": l'installer en root dans un dossier de root, par exemple "
+                       "/usr/local/lib/movendi/, puis « movendi-admin init --production %1 "
+                       "--automate CHEMIN »")
+            .arg(QFileInfo(cible).path());
+    if (source.isNull()) {
+        const Machine::ProvenanceBibliotheque p = Machine::examinerProvenance(cible);
+        if (verifier && !p.sure())
+            report.fail(QStringLiteral("erreur: bibliothèque du mécanisme refusée: %1%2")
+                            .arg(p.refus, conseil));
+        else
+            report.lines.append(QStringLiteral("gardé: %1").arg(cible));
+        return;
+    }
+    const QString absolue = QFileInfo(source).absoluteFilePath();
+    if (!QFileInfo(absolue).isFile()) {
+        report.fail(
+            QStringLiteral("erreur: bibliothèque du mécanisme introuvable: %1").arg(absolue));
+        return;
+    }
+    if (const Machine::ProvenanceBibliotheque p = Machine::examinerProvenance(absolue);
+        verifier && !p.sure()) {
+        report.fail(QStringLiteral("erreur: bibliothèque du mécanisme refusée: %1%2")
+                        .arg(p.refus, conseil));
+        return;
+    }
+    if (QFileInfo(cible).isSymLink() && QFileInfo(cible).symLinkTarget() == absolue) {
+        report.lines.append(QStringLiteral("gardé: %1 -> %2").arg(cible, absolue));
+        return;
+    }
+    // Made aside and renamed over the old one: a kiosk starting meanwhile finds one or the other.
+    const QString provisoire = cible + QStringLiteral(".lien");
+    QFile::remove(provisoire);
+    const QByteArray de = QFile::encodeName(provisoire);
+    if (::symlink(QFile::encodeName(absolue).constData(), de.constData()) != 0 ||
+        ::rename(de.constData(), QFile::encodeName(cible).constData()) != 0) {
+        QFile::remove(provisoire);
+        report.fail(QStringLiteral("erreur: lien de %1 vers %2 impossible").arg(cible, absolue));
+        return;
+    }
+    report.lines.append(QStringLiteral("lié: %1 -> %2").arg(cible, absolue));
+}
+
+} // namespace
+
 InitReport initialiserDossier(const QString &dossier, const QString &bibliothequeAutomate,
                               ContenuDossier contenu)
 {
     const bool demo = contenu == ContenuDossier::Demo;
     InitReport report;
-    auto fail = [&](const QString &line) {
-        report.ok = false;
-        report.lines.append(line);
-    };
     QDir dir(dossier);
     if (!dir.mkpath(QStringLiteral("epi"))) {
-        fail(QStringLiteral("erreur: impossible de créer le dossier %1").arg(dossier));
+        report.fail(QStringLiteral("erreur: impossible de créer le dossier %1").arg(dossier));
         return report;
     }
     // What staff may have changed or what holds records is kept; only missing pieces are made.
@@ -90,7 +160,7 @@ InitReport initialiserDossier(const QString &dossier, const QString &bibliothequ
         if (creer(info.filePath(), &erreur))
             report.lines.append(QStringLiteral("créé: %1").arg(info.filePath()));
         else
-            fail(QStringLiteral("erreur: %1: %2").arg(info.filePath(), erreur));
+            report.fail(QStringLiteral("erreur: %1: %2").arg(info.filePath(), erreur));
     };
     auto depuisDonnee = [](const QString &nom) {
         return [nom](const QString &chemin, QString *erreur) {
@@ -152,30 +222,20 @@ InitReport initialiserDossier(const QString &dossier, const QString &bibliothequ
                 return ecrireFilmDemo(chemin, dir.filePath(QStringLiteral("image")), erreur);
             });
     } else if (!dir.mkpath(QStringLiteral("image"))) {
-        fail(QStringLiteral("erreur: impossible de créer le dossier %1")
-                 .arg(dir.filePath(QStringLiteral("image"))));
+        report.fail(QStringLiteral("erreur: impossible de créer le dossier %1")
+                        .arg(dir.filePath(QStringLiteral("image"))));
     }
     if (baseExistante) {
         QString erreur;
         if (!completerMagasin(dir.filePath(*baseExistante), &report.lines, &erreur))
-            fail(QStringLiteral("erreur: %1: %2").arg(dir.filePath(*baseExistante), erreur));
+            report.fail(QStringLiteral("erreur: %1: %2").arg(dir.filePath(*baseExistante), erreur));
     }
 
     const QString cible = dir.filePath(QStringLiteral("libgrafcet.so"));
-    if (bibliothequeAutomate.isNull()) {
-        report.lines.append(QStringLiteral("gardé: %1").arg(cible));
-    } else if (!QFileInfo(bibliothequeAutomate).isFile()) {
-        fail(QStringLiteral("erreur: bibliothèque du mécanisme introuvable: %1")
-                 .arg(bibliothequeAutomate));
-    } else if (QFileInfo(bibliothequeAutomate).canonicalFilePath() !=
-               QFileInfo(cible).canonicalFilePath()) {
-        QFile::remove(cible);
-        if (QFile::copy(bibliothequeAutomate, cible))
-            report.lines.append(QStringLiteral("copié: %1").arg(cible));
-        else
-            fail(QStringLiteral("erreur: copie de %1 vers %2 impossible")
-                     .arg(bibliothequeAutomate, cible));
-    }
+    if (demo)
+        copierBibliotheque(bibliothequeAutomate, cible, report);
+    else
+        lierBibliotheque(bibliothequeAutomate, cible, report);
     return report;
 }
 

@@ -29,6 +29,12 @@ struct InitReport
 {
     bool ok = true;
     QStringList lines; // what was created, kept or refused, one line each
+
+    void fail(const QString &line)
+    {
+        ok = false;
+        lines.append(line);
+    }
 };
 
 // Lays out an application folder the kiosk starts on: RURUDIZ.ini with every start-up key,
@@ -38,8 +44,9 @@ struct InitReport
 // video/animation.avi. For a real kiosk: the production configuration (devices left to fill
 // in, ReglerHorloge=OUI, the machine's host name as identity), a store with the schema and the
 // drum's free locations only. What exists is kept as it is (an existing store only gets the
-// tables and columns it lacks); the library is replaced by bibliothequeAutomate, or kept when
-// that is null.
+// tables and columns it lacks). The library: the demo gets a copy of bibliothequeAutomate; a
+// real kiosk's folder links to it where it lies, once the loader's check accepts it (see
+// Machine::examinerProvenance). A null bibliothequeAutomate keeps what the folder has.
 InitReport initialiserDossier(const QString &dossier, const QString &bibliothequeAutomate,
                               ContenuDossier contenu = ContenuDossier::Demo);
 

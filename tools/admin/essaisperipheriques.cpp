@@ -170,7 +170,7 @@ int essayerAutomate(const QStringList &arguments, QTextStream &out, QTextStream 
     const QString chemin =
         QDir(a.dossier()).absoluteFilePath(nom.isEmpty() ? QStringLiteral("libgrafcet.so") : nom);
     Machine::GrafcetLibrary bibliotheque;
-    if (!bibliotheque.load(chemin)) {
+    if (!bibliotheque.load(chemin, Machine::controleDemande())) {
         err << "erreur: bibliothèque du mécanisme " << chemin << ": " << bibliotheque.errorText()
             << '\n';
         return Echec;
