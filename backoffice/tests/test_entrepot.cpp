@@ -289,3 +289,33 @@ TEST_F(EntrepotTest, Operators_SaltedSlowHashRightPasswordOnly)
 }
 
 } // namespace
+
+namespace {
+
+// A statement waiting on another session's lock ends with the reason instead of holding the
+// service; the bound comes with every connection, and a string's own value (quoted, with
+// spaces) replaces it.
+TEST_F(EntrepotTest, StatementWaitingOnALock_EndsWithinTheConnectionsBound)
+{
+    EXPECT_EQ(valeur(QStringLiteral("SHOW statement_timeout")).toString(),
+              QStringLiteral("%1s").arg(ConnexionPg::DelaiRequeteS));
+    const QString nom = QStringLiteral("essai%1").arg(s_bases);
+    ConnexionPg pressee(s_serveur->connexion(nom) +
+                        QStringLiteral(" options='-c statement_timeout=300'"));
+    m_base->enTransaction([&] {
+        m_base->executer(QStringLiteral("SELECT pg_advisory_xact_lock(29)"));
+        try {
+            pressee.executer(QStringLiteral("SELECT pg_advisory_lock(29)"));
+            ADD_FAILURE() << "the statement went through a held lock";
+        } catch (const ErreurBase &e) {
+            EXPECT_TRUE(e.raison().contains(QStringLiteral("statement timeout")))
+                << e.raison().toStdString();
+        }
+    });
+    // The connection is usable again once the lock is gone.
+    QSqlQuery q = pressee.executer(QStringLiteral("SELECT pg_advisory_lock(29)"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toInt(), 0);
+}
+
+} // namespace

@@ -29,6 +29,17 @@ QList<std::pair<QString, QString>> lireChaine(const QString &chaine)
     return paires;
 }
 
+// A value written back as libpq reads it: quoted when it holds a space, a quote or nothing.
+QString citee(QString valeur)
+{
+    static const QRegularExpression speciaux(QStringLiteral("[\\s'\\\\]"));
+    if (!valeur.isEmpty() && !valeur.contains(speciaux))
+        return valeur;
+    valeur.replace(QStringLiteral("\\"), QStringLiteral("\\\\"));
+    valeur.replace(QStringLiteral("'"), QStringLiteral("\\'"));
+    return QLatin1Char('\'') + valeur + QLatin1Char('\'');
+}
+
 } // namespace
 
 ConnexionPg::ConnexionPg(const QString &chaine)
@@ -36,7 +47,7 @@ ConnexionPg::ConnexionPg(const QString &chaine)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_nom);
     QStringList options;
-    bool delai = false;
+    QStringList donnees;
     for (const auto &[cle, valeur] : lireChaine(chaine)) {
         if (cle == QLatin1String("host") || cle == QLatin1String("hostaddr"))
             db.setHostName(valeur);
@@ -49,12 +60,26 @@ ConnexionPg::ConnexionPg(const QString &chaine)
         else if (cle == QLatin1String("password"))
             db.setPassword(valeur);
         else {
-            delai = delai || cle == QLatin1String("connect_timeout");
-            options << cle + QLatin1Char('=') + valeur;
+            donnees << cle;
+            options << cle + QLatin1Char('=') + citee(valeur);
         }
     }
-    if (!delai)
-        options << QStringLiteral("connect_timeout=%1").arg(DelaiConnexionS);
+    // Every wait bounded: opening; a statement the server is slow with or that waits on a lock;
+    // a server gone mid-statement (keepalives, then unacknowledged data). The string may say
+    // otherwise for each.
+    const std::pair<QString, QString> bornes[] = {
+        {QStringLiteral("connect_timeout"), QString::number(DelaiConnexionS)},
+        {QStringLiteral("options"),
+         citee(QStringLiteral("-c statement_timeout=%1s").arg(DelaiRequeteS))},
+        {QStringLiteral("keepalives_idle"), QStringLiteral("10")},
+        {QStringLiteral("keepalives_interval"), QStringLiteral("5")},
+        {QStringLiteral("keepalives_count"), QStringLiteral("3")},
+        {QStringLiteral("tcp_user_timeout"), QString::number(DelaiRequeteS * 1000)},
+    };
+    for (const auto &[cle, valeur] : bornes) {
+        if (!donnees.contains(cle))
+            options << cle + QLatin1Char('=') + valeur;
+    }
     db.setConnectOptions(options.join(QLatin1Char(';')));
     if (!db.open()) {
         const QString raison = db.lastError().text();

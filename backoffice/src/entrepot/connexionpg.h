@@ -27,9 +27,10 @@ private:
 
 // One connection to the fleet's PostgreSQL database (Qt SQL's QPSQL driver), from a libpq
 // connection string; opened on construction, closed on destruction. Each statement's values go
-// through bound parameters. Opening waits at most DelaiConnexionS unless the string says
-// otherwise. A link the server dropped (a restart) is opened again once, outside a transaction,
-// when a statement or a transaction finds it gone. Every failure throws ErreurBase.
+// through bound parameters. Opening waits at most DelaiConnexionS and a statement at most
+// DelaiRequeteS unless the string says otherwise. A link the server dropped (a restart) is opened
+// again once, outside a transaction, when a statement or a transaction finds it gone. Every failure
+// throws ErreurBase.
 class ConnexionPg
 {
 public:
@@ -57,6 +58,9 @@ public:
     }
 
     static constexpr int DelaiConnexionS = 10;
+    // The longest a statement may take, lock waits included, and the longest data sent may stay
+    // unacknowledged by a server gone away.
+    static constexpr int DelaiRequeteS = 30;
 
 private:
     QSqlQuery executerUneFois(const QString &sql, const QVariantList &parametres);
