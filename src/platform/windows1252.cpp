@@ -43,17 +43,18 @@ QString fromWindows1252(const QByteArray &bytes)
 
 QByteArray toWindows1252(const QString &text, bool *ok)
 {
-    QByteArray bytes;
-    bytes.reserve(text.size());
+    // One byte per character, written in place: exports convert every line of a month.
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    char *out = bytes.data();
     bool all = true;
-    for (QChar c : text) {
-        const int code = windows1252Code(c);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        int code = c.unicode() < 0x80 ? c.unicode() : windows1252Code(c);
         if (code < 0) {
             all = false;
-            bytes.append('?');
-        } else {
-            bytes.append(static_cast<char>(code));
+            code = '?';
         }
+        out[i] = static_cast<char>(code);
     }
     if (ok)
         *ok = all;

@@ -20,6 +20,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace Movendi::Reporting {
 
 namespace {
@@ -45,11 +47,103 @@ QString texteValeur(const QVariant &v)
     return v.toString();
 }
 
+QString champCsv(const QString &texte)
+{
+    if (!texte.contains(QLatin1Char(';')) && !texte.contains(QLatin1Char('"')) &&
+        !texte.contains(QLatin1Char('\r')) && !texte.contains(QLatin1Char('\n')))
+        return texte;
+    QString cite = texte;
+    cite.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + cite + QLatin1Char('"');
+}
+
+// One line of the CSV in the Western Windows code page the accountants' spreadsheet reads.
+QByteArray ligneCsv(const QStringList &champs)
+{
+    QString ligne;
+    for (qsizetype i = 0; i < champs.size(); ++i) {
+        if (i > 0)
+            ligne += QLatin1Char(';');
+        ligne += champCsv(champs.at(i));
+    }
+    return Platform::toWindows1252(ligne) + "\r\n";
+}
+
+QByteArray ligneCsv(const QVariantList &valeurs)
+{
+    QStringList champs;
+    champs.reserve(valeurs.size());
+    for (const QVariant &v : valeurs)
+        champs << texteValeur(v);
+    return ligneCsv(champs);
+}
+
 void ecrireCsv(const QString &chemin, const QByteArray &contenu)
 {
     QSaveFile fichier(chemin);
     if (!fichier.open(QIODevice::WriteOnly) || fichier.write(contenu) != contenu.size() ||
         !fichier.commit())
+        throw Journal::Erreurs::accesFichier(chemin, fichier.errorString());
+}
+
+// A value as texteValeur writes it, from SQLite's own text: most are ASCII and go as they are.
+void ajouterChamp(QByteArray &ligne, const Store::ValeurBrute &v)
+{
+    using Genre = Store::ValeurBrute::Genre;
+    QByteArray converti;
+    QByteArrayView octets = v.utf8;
+    if (v.genre == Genre::Nul)
+        return;
+    if (v.genre == Genre::Reel) {
+        converti = QByteArray::number(v.reel, 'g', 15).replace('.', ',');
+        octets = converti;
+    } else if (std::any_of(octets.begin(), octets.end(), [](char c) { return c & 0x80; })) {
+        converti = Platform::toWindows1252(QString::fromUtf8(octets));
+        octets = converti;
+    }
+    const bool citer = std::any_of(octets.begin(), octets.end(), [](char c) {
+        return c == ';' || c == '"' || c == '\r' || c == '\n';
+    });
+    if (!citer) {
+        ligne += octets;
+        return;
+    }
+    ligne += '"';
+    for (const char c : octets) {
+        if (c == '"')
+            ligne += '"';
+        ligne += c;
+    }
+    ligne += '"';
+}
+
+// The rows of a query written as they are read: a month of sales never sits in memory. The file
+// appears whole or not at all.
+void ecrireCsv(const QString &chemin, Store::StoreDatabase &base, const QString &sql)
+{
+    QSaveFile fichier(chemin);
+    if (!fichier.open(QIODevice::WriteOnly))
+        throw Journal::Erreurs::accesFichier(chemin, fichier.errorString());
+    QByteArray tampon;
+    const auto vider = [&] {
+        if (fichier.write(tampon) != tampon.size())
+            throw Journal::Erreurs::accesFichier(chemin, fichier.errorString());
+        tampon.clear();
+    };
+    base.parcourirBrut(
+        sql, [&](const QStringList &colonnes) { tampon += ligneCsv(colonnes); },
+        [&](const QList<Store::ValeurBrute> &valeurs) {
+            for (qsizetype i = 0; i < valeurs.size(); ++i) {
+                if (i > 0)
+                    tampon += ';';
+                ajouterChamp(tampon, valeurs.at(i));
+            }
+            tampon += "\r\n";
+            if (tampon.size() >= 1 << 16)
+                vider();
+        });
+    vider();
+    if (!fichier.commit())
         throw Journal::Erreurs::accesFichier(chemin, fichier.errorString());
 }
 
@@ -130,29 +224,9 @@ QString dossierRapports()
 
 QByteArray texteCsv(const Store::ResultatRequete &lignes)
 {
-    const auto champ = [](const QString &texte) {
-        if (!texte.contains(QLatin1Char(';')) && !texte.contains(QLatin1Char('"')) &&
-            !texte.contains(QLatin1Char('\r')) && !texte.contains(QLatin1Char('\n')))
-            return texte;
-        QString cite = texte;
-        cite.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-        return QLatin1Char('"') + cite + QLatin1Char('"');
-    };
-    QStringList sortie;
-    QStringList noms;
-    for (const QString &nom : lignes.colonnes)
-        noms << champ(nom);
-    sortie << noms.join(QLatin1Char(';'));
-    for (const QVariantList &ligne : lignes.lignes) {
-        QStringList valeurs;
-        for (const QVariant &v : ligne)
-            valeurs << champ(texteValeur(v));
-        sortie << valeurs.join(QLatin1Char(';'));
-    }
-    // The accountants' spreadsheet reads the Western Windows code page.
-    QByteArray octets;
-    for (const QString &l : sortie)
-        octets += Platform::toWindows1252(l) + "\r\n";
+    QByteArray octets = ligneCsv(lignes.colonnes);
+    for (const QVariantList &ligne : lignes.lignes)
+        octets += ligneCsv(ligne);
     return octets;
 }
 
@@ -167,8 +241,7 @@ QStringList ecrireExportsCsv(const QString &debut, const QString &fin, const QDa
     const QString ventes = QDir(dossier).filePath(
         nomFichierRapport(QStringLiteral("Ventes"), identite, jour, QStringLiteral(".CSV")));
     base.RapportCVSDetailVente(debut, finJour);
-    ecrireCsv(ventes, texteCsv(base.lire(QStringLiteral("SELECT * FROM ExportCSVvente "
-                                                        "ORDER BY NumVente"))));
+    ecrireCsv(ventes, base, QStringLiteral("SELECT * FROM ExportCSVvente ORDER BY NumVente"));
     enregistrerFichierRapport(base, ventes);
     fichiers << ventes;
 

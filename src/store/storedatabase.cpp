@@ -19,6 +19,8 @@
 
 #include <sqlite3.h>
 
+#include <memory>
+
 namespace Movendi::Store {
 
 namespace {
@@ -112,11 +114,8 @@ void StoreDatabase::ouvrir(const QString &fichier)
         echec(ErreurOuverture, QStringLiteral("ouverture de la base impossible"),
               db.lastError().text());
     // A staff tool or a backup holding the write lock must not make a sale fail at once.
-    const QVariant poignee = db.driver()->handle();
-    if (poignee.isValid() && qstrcmp(poignee.typeName(), "sqlite3*") == 0) {
-        if (sqlite3 *handle = *static_cast<sqlite3 *const *>(poignee.constData()))
-            sqlite3_busy_handler(handle, attendreVerrou, &m_debutAttente);
-    }
+    if (sqlite3 *handle = poignee())
+        sqlite3_busy_handler(handle, attendreVerrou, &m_debutAttente);
     // Sales are money: every commit reaches the disk before the customer is told.
     for (const char *pragma :
          {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"}) {
@@ -125,6 +124,58 @@ void StoreDatabase::ouvrir(const QString &fichier)
             echec(ErreurOuverture, QStringLiteral("ouverture de la base impossible"),
                   q.lastError().text());
     }
+}
+
+sqlite3 *StoreDatabase::poignee() const
+{
+    const QVariant v = QSqlDatabase::database(m_connexion, false).driver()->handle();
+    if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
+        return *static_cast<sqlite3 *const *>(v.constData());
+    return nullptr;
+}
+
+void StoreDatabase::parcourirBrut(const QString &sql,
+                                  const std::function<void(const QStringList &)> &surColonnes,
+                                  const std::function<void(const QList<ValeurBrute> &)> &surLigne)
+{
+    sqlite3 *db = poignee();
+    if (!db)
+        echec(ErreurRequete, QStringLiteral("requête refusée"), QStringLiteral("pas de base"));
+    sqlite3_stmt *stmt = nullptr;
+    const QByteArray texte = sql.toUtf8();
+    if (sqlite3_prepare_v2(db, texte.constData(), int(texte.size()), &stmt, nullptr) != SQLITE_OK)
+        echec(ErreurRequete, QStringLiteral("requête refusée"),
+              QString::fromUtf8(sqlite3_errmsg(db)) + QStringLiteral(" [") + sql +
+                  QLatin1Char(']'));
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> garde(stmt, sqlite3_finalize);
+    const int n = sqlite3_column_count(stmt);
+    QStringList colonnes;
+    for (int c = 0; c < n; ++c)
+        colonnes.append(QString::fromUtf8(sqlite3_column_name(stmt, c)));
+    surColonnes(colonnes);
+    QList<ValeurBrute> ligne(n);
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        for (int c = 0; c < n; ++c) {
+            ValeurBrute &v = ligne[c];
+            // The type first: asking for the text converts the value.
+            const int type = sqlite3_column_type(stmt, c);
+            if (type == SQLITE_NULL) {
+                v = {};
+            } else if (type == SQLITE_FLOAT) {
+                v = {ValeurBrute::Genre::Reel, {}, sqlite3_column_double(stmt, c)};
+            } else {
+                const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(stmt, c));
+                v = {type == SQLITE_INTEGER ? ValeurBrute::Genre::Entier
+                                            : ValeurBrute::Genre::Texte,
+                     QByteArrayView(t, sqlite3_column_bytes(stmt, c)), 0};
+            }
+        }
+        surLigne(ligne);
+    }
+    if (rc != SQLITE_DONE)
+        echec(ErreurRequete, QStringLiteral("requête interrompue"),
+              QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
 void StoreDatabase::echec(int numero, const QString &quoi, const QString &detail) const
@@ -150,21 +201,33 @@ QSqlQuery StoreDatabase::lancer(const QString &sql, const QVariantList &parametr
 
 ResultatRequete StoreDatabase::lire(const QString &sql, const QVariantList &parametres)
 {
-    QSqlQuery q = lancer(sql, parametres);
     ResultatRequete resultat;
+    parcourir(
+        sql, parametres, [&](const QStringList &colonnes) { resultat.colonnes = colonnes; },
+        [&](const QVariantList &ligne) { resultat.lignes.append(ligne); });
+    return resultat;
+}
+
+void StoreDatabase::parcourir(const QString &sql, const QVariantList &parametres,
+                              const std::function<void(const QStringList &)> &surColonnes,
+                              const std::function<void(const QVariantList &)> &surLigne)
+{
+    QSqlQuery q = lancer(sql, parametres);
     const QSqlRecord record = q.record();
+    QStringList colonnes;
     for (int c = 0; c < record.count(); ++c)
-        resultat.colonnes.append(record.fieldName(c));
+        colonnes.append(record.fieldName(c));
+    surColonnes(colonnes);
+    QVariantList ligne;
     while (q.next()) {
-        QVariantList ligne;
+        ligne.clear();
         ligne.reserve(record.count());
         for (int c = 0; c < record.count(); ++c)
             ligne.append(q.value(c));
-        resultat.lignes.append(ligne);
+        surLigne(ligne);
     }
     if (q.lastError().isValid())
         echec(ErreurRequete, QStringLiteral("requête interrompue"), q.lastError().text());
-    return resultat;
 }
 
 int StoreDatabase::executer(const QString &sql, const QVariantList &parametres)

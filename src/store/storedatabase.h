@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "money/monnaie.h"
 
 #include <QDateTime>
@@ -9,9 +11,20 @@
 
 class QSqlQuery;
 
+struct sqlite3;
+
 namespace Movendi::Store {
 
 // Rows read from the store, with their column names in the order the statement gives them.
+// One value of a row as SQLite holds it, for readers that write rows out as text: valid until
+// the next row.
+struct ValeurBrute
+{
+    enum class Genre { Nul, Entier, Reel, Texte } genre = Genre::Nul;
+    QByteArrayView utf8; // Entier and Texte: the value as text
+    double reel = 0;     // Reel
+};
+
 struct ResultatRequete
 {
     QStringList colonnes;
@@ -42,6 +55,15 @@ public:
     QString fichier() const { return m_fichier; }
 
     ResultatRequete lire(const QString &sql, const QVariantList &parametres = {});
+    // The rows of a statement without parameters as SQLite's own text, one at a time, with no
+    // conversion on the way: for exports of many rows.
+    void parcourirBrut(const QString &sql,
+                       const std::function<void(const QStringList &)> &surColonnes,
+                       const std::function<void(const QList<ValeurBrute> &)> &surLigne);
+    // The same rows one at a time, none kept: the column names first, then each row.
+    void parcourir(const QString &sql, const QVariantList &parametres,
+                   const std::function<void(const QStringList &)> &surColonnes,
+                   const std::function<void(const QVariantList &)> &surLigne);
     // Returns the number of rows changed.
     int executer(const QString &sql, const QVariantList &parametres = {});
     // Returns the key the database gave the new row.
@@ -77,6 +99,7 @@ public:
 
 private:
     void ouvrir(const QString &fichier);
+    sqlite3 *poignee() const;
     // The two bounds of a report period, as stored; a period that does not parse fails.
     QVariantList periode(const QString &procedure, const QString &debut, const QString &fin) const;
     QSqlQuery lancer(const QString &sql, const QVariantList &parametres);

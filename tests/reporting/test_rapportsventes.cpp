@@ -155,6 +155,8 @@ TEST_F(RapportsTest, ExportCsv_WritesRegistersAndMailsTheFilesOfThePeriod)
     deuxVentes();
     // A missing amount stays missing in the file: nothing, never 0,00.
     sql(QStringLiteral("UPDATE DetailVente SET EcoTaxe = NULL WHERE NoFamille = 1"));
+    // Text leaves the store as UTF-8 and reaches the file in the Windows code page.
+    sql(QStringLiteral("UPDATE DetailVente SET NoCommande = 'CMD-1 é€' WHERE NoFamille = 1"));
     Reporting::etatRapport() = {QStringLiteral("01/12/2026"), QStringLiteral("10/12/2026")};
     const QDate aujourdhui = QDate::currentDate();
     const QString ventes = Reporting::nomFichierRapport(
@@ -170,8 +172,8 @@ TEST_F(RapportsTest, ExportCsv_WritesRegistersAndMailsTheFilesOfThePeriod)
     const QByteArray csvVentes = readFile(QStringLiteral("RapportVentes/") + ventes);
     EXPECT_EQ(csvVentes.split('\n').size(), 3) << csvVentes.constData();
     EXPECT_TRUE(csvVentes.startsWith("NumVente;LaDate;"));
-    EXPECT_TRUE(
-        csvVentes.contains(";\"Samsung; Galaxy \"\"A15\"\"\";352091014100377;;CMD-1;199,90;;19,6;"))
+    EXPECT_TRUE(csvVentes.contains(
+        ";\"Samsung; Galaxy \"\"A15\"\"\";352091014100377;;CMD-1 \xe9\x80;199,90;;19,6;"))
         << csvVentes.constData();
     EXPECT_TRUE(
         readFile(QStringLiteral("RapportVentes/") + recharges).contains("7201583094779745"));

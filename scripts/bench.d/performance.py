@@ -1,0 +1,114 @@
+#!/usr/bin/env python3
+"""Turns the benchmarks' "key<TAB>value" lines into the performance page: machine, command,
+each figure beside its goal, a figure that misses its goal marked so with what limits it.
+Usage: performance.py MESURES MACHINE_TEXT COMMANDE > docs/performance.md"""
+import sys
+
+
+def lire(chemin):
+    m = {}
+    with open(chemin) as f:
+        for ligne in f:
+            if '\t' in ligne:
+                cle, valeur = ligne.rstrip('\n').split('\t', 1)
+                m[cle] = valeur
+    return m
+
+
+def nombre(m, cle):
+    try:
+        return float(m[cle])
+    except (KeyError, ValueError):
+        return None
+
+
+# What limits a figure that misses its goal, found by profiling it; keyed like LIGNES below.
+LIMITES = {
+}
+
+# section, key, what is measured, unit, goal text, check (value, measures) -> bool or None
+LIGNES = [
+    ('Idle', 'accueil.cpu', 'home screen: processor', '% of a core', 'under 0.1 %',
+     lambda v, m: v < 0.1),
+    ('Idle', 'accueil.reveils', 'home screen: context switches', 'per second', 'at most 5',
+     lambda v, m: v <= 5),
+    ('Idle', 'accueil.rss', 'home screen: resident memory', 'MB', '', None),
+    ('Idle', 'film.cpu', 'film playing: processor', '% of a core',
+     'at most twice gst-launch playbin', lambda v, m: nombre(m, 'gst.cpu') is not None and
+     v <= 2 * nombre(m, 'gst.cpu')),
+    ('Idle', 'gst.cpu', 'gst-launch-1.0 playbin, same film and display: processor',
+     '% of a core', '', None),
+    ('Idle', 'film.reveils', 'film playing: context switches', 'per second', '', None),
+    ('Idle', 'film.rss', 'film playing: resident memory', 'MB', 'under 80 MB',
+     lambda v, m: v < 80),
+    ('Idle', 'gst.rss', 'gst-launch-1.0 playbin: resident memory', 'MB', '', None),
+    ('Idle', 'film.fils', 'film playing: threads', '', '', None),
+    ('Start-up', 'demarrage.median', 'exec to home screen shown (READY=1), median of 10', 's',
+     'under 0.2 s', lambda v, m: v < 0.2),
+    ('Start-up', 'demarrage.max', 'exec to home screen shown, slowest of 10', 's', '', None),
+    ('Exports', 'csv.100000.temps', 'sales CSV, 100 000 lines (movendi-admin export), median of 5',
+     's', 'no slower than sqlite3', lambda v, m: nombre(m, 'sqlite3.100000.temps') is not None and
+     v <= nombre(m, 'sqlite3.100000.temps')),
+    ('Exports', 'sqlite3.100000.temps', 'sqlite3 -csv writing the same view, median of 5', 's',
+     '', None),
+    ('Exports', 'csv.100000.memoire', 'sales CSV, 100 000 lines: peak memory', 'MB',
+     'no growth with the lines (10 000 lines: see next)',
+     lambda v, m: nombre(m, 'csv.10000.memoire') is not None and
+     v <= nombre(m, 'csv.10000.memoire') + 5),
+    ('Exports', 'csv.10000.memoire', 'sales CSV, 10 000 lines: peak memory', 'MB', '', None),
+    ('Exports', 'sqlite3.100000.memoire', 'sqlite3, 100 000 lines: peak memory', 'MB', '', None),
+    ('Fleet', 'flotte.1000.retard.median', '1 000 kiosks: lag behind the broker, median', 's',
+     '', None),
+    ('Fleet', 'flotte.1000.api.median', '1 000 kiosks: GET /api/v1/kiosques, median', 'ms', '',
+     None),
+    ('Fleet', 'flotte.1000.page.median', '1 000 kiosks: fleet page, median', 'ms', '', None),
+    ('Fleet', 'flotte.1000.mo_par_kiosque_an', '1 000 kiosks: database per kiosk-year', 'MB', '',
+     None),
+    ('Fleet', 'flotte.10000.retard.max', '10 000 kiosks: lag behind the broker, maximum', 's',
+     'under 5 s', lambda v, m: v < 5),
+    ('Fleet', 'flotte.10000.retard.median', '10 000 kiosks: lag behind the broker, median', 's',
+     '', None),
+    ('Fleet', 'flotte.10000.api.median', '10 000 kiosks: GET /api/v1/kiosques, median', 'ms', '',
+     None),
+    ('Fleet', 'flotte.10000.page.median', '10 000 kiosks: fleet page, median', 'ms', '', None),
+    ('Fleet', 'flotte.10000.stockes', '10 000 kiosks: events stored / published', '', '', None),
+]
+
+
+def main():
+    m = lire(sys.argv[1])
+    machine, commande = sys.argv[2], sys.argv[3]
+    print('# Performance\n')
+    print('What the kiosk and the back-office cost, measured by `%s` against the wire, the disk '
+          'and the tools an operator would use instead. Figures are from the run below; a '
+          'figure that misses its goal is marked **missed**, with what limits it.\n' % commande)
+    print('Machine: %s\n' % machine)
+    section = None
+    manques = []
+    for sec, cle, quoi, unite, objectif, test in LIGNES:
+        if sec != section:
+            section = sec
+            print('\n## %s\n' % sec)
+            print('| figure | value | goal | |')
+            print('|---|---|---|---|')
+        valeur = m.get(cle)
+        if valeur is None:
+            etat = 'not measured'
+        elif test is None:
+            etat = ''
+        else:
+            v = nombre(m, cle)
+            ok = v is not None and test(v, m)
+            etat = 'met' if ok else '**missed**'
+            if not ok:
+                manques.append((cle, quoi))
+        texte = '—' if valeur is None else (valeur + (' ' + unite if unite else ''))
+        print('| %s | %s | %s | %s |' % (quoi, texte, objectif, etat))
+    if manques:
+        print('\n## What limits the figures that miss their goal\n')
+        for cle, quoi in manques:
+            print('- **%s**: %s' % (quoi, LIMITES.get(cle, 'not yet analysed.')))
+
+
+if __name__ == '__main__':
+    main()
