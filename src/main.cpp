@@ -21,6 +21,12 @@ using namespace Movendi;
 
 int main(int argc, char *argv[])
 {
+    // Screens and film are painted by the widgets' raster engine. An OpenGL context, which the
+    // film's video widget would otherwise open on X11, loads the graphics driver (without a GPU,
+    // Mesa's software rasteriser and LLVM): twice the memory and three times the processor while
+    // the film plays. The environment may still ask for it.
+    if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Movendi"));
     QApplication::setQuitOnLastWindowClosed(false);
