@@ -33,8 +33,6 @@ quint32 LecteurQtMedia::ouvrir(const QString &alias, const QString &chemin, quin
         return ResultatMedia::FichierIntrouvable;
     Film film;
     film.lecteur = std::make_unique<QMediaPlayer>();
-    film.son = std::make_unique<QAudioOutput>();
-    film.lecteur->setAudioOutput(film.son.get());
     QWidget *parent = QWidget::find(WId(fenetre));
     film.image = new QVideoWidget(parent);
     film.image->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -56,7 +54,20 @@ quint32 LecteurQtMedia::ouvrir(const QString &alias, const QString &chemin, quin
         delete film.image;
         return ResultatMedia::FichierIntrouvable;
     }
-    m_films.emplace(alias, std::move(film));
+    // The sound output only for a film with sound: it holds the sound server's connection for as
+    // long as the film is open. The map keeps the film where it is until it is closed, and the
+    // connection ends with its player.
+    Film &ouvert = m_films.emplace(alias, std::move(film)).first->second;
+    const auto brancherSon = [&ouvert] {
+        if (ouvert.son || !ouvert.lecteur->hasAudio())
+            return;
+        ouvert.son = std::make_unique<QAudioOutput>();
+        ouvert.son->setMuted(ouvert.muet);
+        ouvert.lecteur->setAudioOutput(ouvert.son.get());
+    };
+    QObject::connect(ouvert.lecteur.get(), &QMediaPlayer::hasAudioChanged, ouvert.lecteur.get(),
+                     brancherSon);
+    brancherSon();
     return ResultatMedia::Ok;
 }
 
@@ -91,7 +102,9 @@ quint32 LecteurQtMedia::son(const QString &alias, bool actif)
     Film *f = film(alias);
     if (!f)
         return ResultatMedia::AppareilInconnu;
-    f->son->setMuted(!actif);
+    f->muet = !actif;
+    if (f->son)
+        f->son->setMuted(f->muet);
     return ResultatMedia::Ok;
 }
 

@@ -44,8 +44,9 @@ private:
     struct Film
     {
         std::unique_ptr<QMediaPlayer> lecteur;
-        std::unique_ptr<QAudioOutput> son;
-        QPointer<QVideoWidget> image; // owned by its parent window while that lives
+        std::unique_ptr<QAudioOutput> son; // only once the film turns out to have sound
+        QPointer<QVideoWidget> image;      // owned by its parent window while that lives
+        bool muet = false;
     };
     // The film of an alias, or null.
     Film *film(const QString &alias);
