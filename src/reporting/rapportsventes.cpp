@@ -47,26 +47,35 @@ QString texteValeur(const QVariant &v)
     return v.toString();
 }
 
-QString champCsv(const QString &texte)
+// A field already in the Western Windows code page the accountants' spreadsheet reads: quoted,
+// its quotes doubled, when it holds ";", a quote, CR or LF, so that it stays in its column.
+void ajouterChamp(QByteArray &ligne, QByteArrayView octets)
 {
-    if (!texte.contains(QLatin1Char(';')) && !texte.contains(QLatin1Char('"')) &&
-        !texte.contains(QLatin1Char('\r')) && !texte.contains(QLatin1Char('\n')))
-        return texte;
-    QString cite = texte;
-    cite.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + cite + QLatin1Char('"');
+    const bool citer = std::any_of(octets.begin(), octets.end(), [](char c) {
+        return c == ';' || c == '"' || c == '\r' || c == '\n';
+    });
+    if (!citer) {
+        ligne += octets;
+        return;
+    }
+    ligne += '"';
+    for (const char c : octets) {
+        if (c == '"')
+            ligne += '"';
+        ligne += c;
+    }
+    ligne += '"';
 }
 
-// One line of the CSV in the Western Windows code page the accountants' spreadsheet reads.
 QByteArray ligneCsv(const QStringList &champs)
 {
-    QString ligne;
+    QByteArray ligne;
     for (qsizetype i = 0; i < champs.size(); ++i) {
         if (i > 0)
-            ligne += QLatin1Char(';');
-        ligne += champCsv(champs.at(i));
+            ligne += ';';
+        ajouterChamp(ligne, Platform::toWindows1252(champs.at(i)));
     }
-    return Platform::toWindows1252(ligne) + "\r\n";
+    return ligne + "\r\n";
 }
 
 QByteArray ligneCsv(const QVariantList &valeurs)
@@ -87,34 +96,17 @@ void ecrireCsv(const QString &chemin, const QByteArray &contenu)
 }
 
 // A value as texteValeur writes it, from SQLite's own text: most are ASCII and go as they are.
-void ajouterChamp(QByteArray &ligne, const Store::ValeurBrute &v)
+void ajouterValeur(QByteArray &ligne, const Store::ValeurBrute &v)
 {
     using Genre = Store::ValeurBrute::Genre;
-    QByteArray converti;
-    QByteArrayView octets = v.utf8;
     if (v.genre == Genre::Nul)
         return;
-    if (v.genre == Genre::Reel) {
-        converti = QByteArray::number(v.reel, 'g', 15).replace('.', ',');
-        octets = converti;
-    } else if (std::any_of(octets.begin(), octets.end(), [](char c) { return c & 0x80; })) {
-        converti = Platform::toWindows1252(QString::fromUtf8(octets));
-        octets = converti;
-    }
-    const bool citer = std::any_of(octets.begin(), octets.end(), [](char c) {
-        return c == ';' || c == '"' || c == '\r' || c == '\n';
-    });
-    if (!citer) {
-        ligne += octets;
-        return;
-    }
-    ligne += '"';
-    for (const char c : octets) {
-        if (c == '"')
-            ligne += '"';
-        ligne += c;
-    }
-    ligne += '"';
+    if (v.genre == Genre::Reel)
+        ajouterChamp(ligne, QByteArray::number(v.reel, 'g', 15).replace('.', ','));
+    else if (std::any_of(v.utf8.begin(), v.utf8.end(), [](char c) { return c & 0x80; }))
+        ajouterChamp(ligne, Platform::toWindows1252(QString::fromUtf8(v.utf8)));
+    else
+        ajouterChamp(ligne, v.utf8);
 }
 
 // The rows of a query written as they are read: a month of sales never sits in memory. The file
@@ -136,7 +128,7 @@ void ecrireCsv(const QString &chemin, Store::StoreDatabase &base, const QString 
             for (qsizetype i = 0; i < valeurs.size(); ++i) {
                 if (i > 0)
                     tampon += ';';
-                ajouterChamp(tampon, valeurs.at(i));
+                ajouterValeur(tampon, valeurs.at(i));
             }
             tampon += "\r\n";
             if (tampon.size() >= 1 << 16)

@@ -201,33 +201,21 @@ QSqlQuery StoreDatabase::lancer(const QString &sql, const QVariantList &parametr
 
 ResultatRequete StoreDatabase::lire(const QString &sql, const QVariantList &parametres)
 {
-    ResultatRequete resultat;
-    parcourir(
-        sql, parametres, [&](const QStringList &colonnes) { resultat.colonnes = colonnes; },
-        [&](const QVariantList &ligne) { resultat.lignes.append(ligne); });
-    return resultat;
-}
-
-void StoreDatabase::parcourir(const QString &sql, const QVariantList &parametres,
-                              const std::function<void(const QStringList &)> &surColonnes,
-                              const std::function<void(const QVariantList &)> &surLigne)
-{
     QSqlQuery q = lancer(sql, parametres);
+    ResultatRequete resultat;
     const QSqlRecord record = q.record();
-    QStringList colonnes;
     for (int c = 0; c < record.count(); ++c)
-        colonnes.append(record.fieldName(c));
-    surColonnes(colonnes);
-    QVariantList ligne;
+        resultat.colonnes.append(record.fieldName(c));
     while (q.next()) {
-        ligne.clear();
+        QVariantList ligne;
         ligne.reserve(record.count());
         for (int c = 0; c < record.count(); ++c)
             ligne.append(q.value(c));
-        surLigne(ligne);
+        resultat.lignes.append(ligne);
     }
     if (q.lastError().isValid())
         echec(ErreurRequete, QStringLiteral("requête interrompue"), q.lastError().text());
+    return resultat;
 }
 
 int StoreDatabase::executer(const QString &sql, const QVariantList &parametres)

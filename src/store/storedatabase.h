@@ -60,10 +60,6 @@ public:
     void parcourirBrut(const QString &sql,
                        const std::function<void(const QStringList &)> &surColonnes,
                        const std::function<void(const QList<ValeurBrute> &)> &surLigne);
-    // The same rows one at a time, none kept: the column names first, then each row.
-    void parcourir(const QString &sql, const QVariantList &parametres,
-                   const std::function<void(const QStringList &)> &surColonnes,
-                   const std::function<void(const QVariantList &)> &surLigne);
     // Returns the number of rows changed.
     int executer(const QString &sql, const QVariantList &parametres = {});
     // Returns the key the database gave the new row.

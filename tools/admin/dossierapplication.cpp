@@ -91,18 +91,21 @@ void copierBibliotheque(const QString &source, const QString &cible, InitReport 
 // drum. A library already in the folder is kept if the check lets it through.
 void lierBibliotheque(const QString &source, const QString &cible, InitReport &report)
 {
-    const bool verifier = Machine::controleDemande() == Machine::ControleProvenance::DossierRoot;
-    const QString conseil =
-        QStringLiteral(": l'installer en root dans un dossier de root, par exemple "
-                       "/usr/local/lib/movendi/, puis « movendi-admin init --production %1 "
-                       "--automate CHEMIN »")
-            .arg(QFileInfo(cible).path());
+    // Whether the kiosk would refuse the library; if so, the report says why and what to do.
+    const auto refusee = [&](const QString &chemin) {
+        if (Machine::controleDemande() != Machine::ControleProvenance::DossierRoot)
+            return false;
+        const Machine::ProvenanceBibliotheque p = Machine::examinerProvenance(chemin);
+        if (!p.sure())
+            report.fail(QStringLiteral("erreur: bibliothèque du mécanisme refusée: %1: l'installer "
+                                       "en root dans un dossier de root, par exemple "
+                                       "/usr/local/lib/movendi/, puis « movendi-admin init "
+                                       "--production %2 --automate CHEMIN »")
+                            .arg(p.refus, QFileInfo(cible).path()));
+        return !p.sure();
+    };
     if (source.isNull()) {
-        const Machine::ProvenanceBibliotheque p = Machine::examinerProvenance(cible);
-        if (verifier && !p.sure())
-            report.fail(QStringLiteral("erreur: bibliothèque du mécanisme refusée: %1%2")
-                            .arg(p.refus, conseil));
-        else
+        if (!refusee(cible))
             report.lines.append(QStringLiteral("gardé: %1").arg(cible));
         return;
     }
@@ -112,12 +115,8 @@ void lierBibliotheque(const QString &source, const QString &cible, InitReport &r
             QStringLiteral("erreur: bibliothèque du mécanisme introuvable: %1").arg(absolue));
         return;
     }
-    if (const Machine::ProvenanceBibliotheque p = Machine::examinerProvenance(absolue);
-        verifier && !p.sure()) {
-        report.fail(QStringLiteral("erreur: bibliothèque du mécanisme refusée: %1%2")
-                        .arg(p.refus, conseil));
+    if (refusee(absolue))
         return;
-    }
     if (QFileInfo(cible).isSymLink() && QFileInfo(cible).symLinkTarget() == absolue) {
         report.lines.append(QStringLiteral("gardé: %1 -> %2").arg(cible, absolue));
         return;
