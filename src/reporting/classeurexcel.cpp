@@ -114,8 +114,11 @@ QByteArray styleNormal()
     return enregistrement(Style, d);
 }
 
-// The sheet's cells and the strings they refer to, in order of first use.
-class Cellules
+} // namespace
+
+// The sheet's cells as BIFF records and the strings they refer to, in order of first use:
+// encoded as the rows come, so a workbook costs its file's size rather than its cells'.
+class ClasseurExcel::Cellules
 {
 public:
     void texte(int ligne, int colonne, const QString &valeur)
@@ -131,15 +134,13 @@ public:
             m_chaines.append(t);
         }
         ++m_references;
-        QByteArray d = entete(ligne, colonne, XfGeneral);
-        ajouterU32(d, *it);
-        m_enregistrements += enregistrement(LabelSst, d);
+        entete(LabelSst, 10, ligne, colonne, XfGeneral);
+        ajouterU32(m_enregistrements, *it);
     }
     void nombre(int ligne, int colonne, double valeur, quint16 format)
     {
-        QByteArray d = entete(ligne, colonne, format);
-        ajouterDouble(d, valeur);
-        m_enregistrements += enregistrement(Number, d);
+        entete(Number, 14, ligne, colonne, format);
+        ajouterDouble(m_enregistrements, valeur);
     }
 
     const QStringList &chaines() const { return m_chaines; }
@@ -159,17 +160,18 @@ public:
     }
 
 private:
-    QByteArray entete(int ligne, int colonne, quint16 format)
+    // A cell record's header, written in place: one allocation per many cells.
+    void entete(quint16 type, quint16 taille, int ligne, int colonne, quint16 format)
     {
         m_premiereLigne = std::min(m_premiereLigne, ligne);
         m_derniereLigne = std::max(m_derniereLigne, ligne);
         m_premiereColonne = std::min(m_premiereColonne, colonne);
         m_derniereColonne = std::max(m_derniereColonne, colonne);
-        QByteArray d;
-        ajouterU16(d, quint16(ligne));
-        ajouterU16(d, quint16(colonne));
-        ajouterU16(d, format);
-        return d;
+        ajouterU16(m_enregistrements, type);
+        ajouterU16(m_enregistrements, taille);
+        ajouterU16(m_enregistrements, quint16(ligne));
+        ajouterU16(m_enregistrements, quint16(colonne));
+        ajouterU16(m_enregistrements, format);
     }
 
     QStringList m_chaines;
@@ -181,6 +183,10 @@ private:
     int m_premiereColonne = ClasseurExcel::ColonnesMax;
     int m_derniereColonne = -1;
 };
+
+namespace {
+
+using Cellules = ClasseurExcel::Cellules;
 
 void ajouterCellule(Cellules &cellules, int ligne, int colonne, const Cellule &valeur)
 {
@@ -215,7 +221,8 @@ void ajouterCellule(Cellules &cellules, int ligne, int colonne, const Cellule &v
     std::visit(Visiteur{cellules, ligne, colonne}, valeur);
 }
 
-QByteArray feuille(const Cellules &cellules)
+// Appends the sheet's substream to flux, its cells copied once.
+void ajouterFeuille(QByteArray &flux, const Cellules &cellules)
 {
     QByteArray d;
     ajouterU16(d, 0x06B6); // grid, headers, zeros, outline symbols, selected, page view
@@ -226,8 +233,12 @@ QByteArray feuille(const Cellules &cellules)
     ajouterU16(d, 0); // zooms: the default
     ajouterU16(d, 0);
     ajouterU32(d, 0);
-    return bof(0x0010) + cellules.dimensions() + enregistrement(Window2, d) +
-           cellules.enregistrements() + enregistrement(Eof, {});
+    const QByteArray avant = bof(0x0010) + cellules.dimensions() + enregistrement(Window2, d);
+    const QByteArray fin = enregistrement(Eof, {});
+    flux.reserve(flux.size() + avant.size() + cellules.enregistrements().size() + fin.size());
+    flux += avant;
+    flux += cellules.enregistrements();
+    flux += fin;
 }
 
 } // namespace
@@ -248,34 +259,45 @@ QString nomFeuilleValide(const QString &nom)
 }
 
 ClasseurExcel::ClasseurExcel(const QString &nomFeuille, const QStringList &colonnes)
-    : m_nomFeuille(nomFeuilleValide(nomFeuille))
+    : m_nomFeuille(nomFeuilleValide(nomFeuille)), m_cellules(std::make_unique<Cellules>())
 {
     QList<Cellule> entete;
     entete.reserve(colonnes.size());
     for (const QString &c : colonnes)
         entete.append(c);
-    m_lignes.append(entete);
+    ajouterLigne(entete);
 }
+
+ClasseurExcel::~ClasseurExcel() = default;
+ClasseurExcel::ClasseurExcel(ClasseurExcel &&) noexcept = default;
+ClasseurExcel &ClasseurExcel::operator=(ClasseurExcel &&) noexcept = default;
 
 void ClasseurExcel::ajouterLigne(const QList<Cellule> &valeurs)
 {
-    m_lignes.append(valeurs);
+    const int ligne = m_lignes++;
+    if (valeurs.size() > ColonnesMax && m_ligneTropLarge < 0) {
+        m_ligneTropLarge = ligne;
+        m_colonnesTrop = int(valeurs.size());
+    }
+    // What does not fit is counted, not encoded: the workbook is refused whole.
+    if (ligne >= LignesMax || valeurs.size() > ColonnesMax)
+        return;
+    for (qsizetype c = 0; c < valeurs.size(); ++c)
+        ajouterCellule(*m_cellules, ligne, int(c), valeurs.at(c));
 }
 
 QString ClasseurExcel::depassement() const
 {
-    if (m_lignes.size() > LignesMax)
+    if (m_lignes > LignesMax)
         return QStringLiteral("%1 lignes avec les noms de colonnes, un classeur Excel 97 en "
                               "prend %2")
-            .arg(m_lignes.size())
+            .arg(m_lignes)
             .arg(LignesMax);
-    for (qsizetype i = 0; i < m_lignes.size(); ++i) {
-        if (m_lignes.at(i).size() > ColonnesMax)
-            return QStringLiteral("%1 colonnes à la ligne %2, un classeur Excel 97 en prend %3")
-                .arg(m_lignes.at(i).size())
-                .arg(i + 1)
-                .arg(ColonnesMax);
-    }
+    if (m_ligneTropLarge >= 0)
+        return QStringLiteral("%1 colonnes à la ligne %2, un classeur Excel 97 en prend %3")
+            .arg(m_colonnesTrop)
+            .arg(m_ligneTropLarge + 1)
+            .arg(ColonnesMax);
     return {};
 }
 
@@ -283,12 +305,7 @@ QByteArray ClasseurExcel::fluxClasseur() const
 {
     if (!depassement().isEmpty())
         return {};
-    Cellules cellules;
-    for (qsizetype l = 0; l < m_lignes.size(); ++l) {
-        const QList<Cellule> &ligne = m_lignes.at(l);
-        for (qsizetype c = 0; c < ligne.size(); ++c)
-            ajouterCellule(cellules, int(l), int(c), ligne.at(c));
-    }
+    const Cellules &cellules = *m_cellules;
 
     QByteArray globaux = bof(0x0005) + mot(Codepage, 1200) + window1() + mot(DateMode, 0);
     for (int i = 0; i < 5; ++i) // readers skip font index 4, so five records give 0-3 and 5
@@ -308,7 +325,8 @@ QByteArray ClasseurExcel::fluxClasseur() const
     globaux += tableChaines(cellules.chaines(), cellules.references(), globaux.size());
     globaux += enregistrement(Eof, {});
     ecrireU32(globaux, positionFeuille, quint32(globaux.size()));
-    QByteArray flux = globaux + feuille(cellules);
+    QByteArray flux = std::move(globaux);
+    ajouterFeuille(flux, cellules);
     // Zeros after the last EOF keep a small stream out of the compound file's mini stream,
     // which some readers do not handle; Excel's own workbooks never use it.
     if (flux.size() < TailleMinFlux)

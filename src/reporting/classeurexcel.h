@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <memory>
 #include <variant>
 
 namespace Movendi::Reporting {
@@ -25,8 +26,13 @@ public:
 
     // One sheet named nomFeuille whose first row holds the column names.
     ClasseurExcel(const QString &nomFeuille, const QStringList &colonnes);
-    // Shorter rows leave the rest empty.
+    ~ClasseurExcel();
+    ClasseurExcel(ClasseurExcel &&) noexcept;
+    ClasseurExcel &operator=(ClasseurExcel &&) noexcept;
+    // Shorter rows leave the rest empty. Each row is encoded as it comes.
     void ajouterLigne(const QList<Cellule> &valeurs);
+    // The rows added, the column names' included.
+    int lignes() const { return m_lignes; }
 
     // Writes the .xls; false with the reason in *erreur (when not null) on failure.
     bool ecrire(const QString &chemin, QString *erreur = nullptr) const;
@@ -38,9 +44,14 @@ public:
     // The Workbook stream; empty when the sheet does not fit.
     QByteArray fluxClasseur() const;
 
+    class Cellules;
+
 private:
     QString m_nomFeuille;
-    QList<QList<Cellule>> m_lignes; // the column names first
+    std::unique_ptr<Cellules> m_cellules;
+    int m_lignes = 0;
+    int m_ligneTropLarge = -1; // the first row with more than ColonnesMax cells
+    int m_colonnesTrop = 0;
 };
 
 // A QVariant as a cell: null/invalid -> empty, QString -> text, integer and double types ->

@@ -87,6 +87,22 @@ Cellule cellule(const QVariant &valeur, Genre genre)
     return valeur.toString();
 }
 
+// A value as the SQL driver would have typed it, for the conversions the cells share.
+QVariant variantDepuis(const Store::ValeurBrute &v)
+{
+    switch (v.genre) {
+    case Store::ValeurBrute::Genre::Nul:
+        return {};
+    case Store::ValeurBrute::Genre::Entier:
+        return QVariant(QByteArray::fromRawData(v.utf8.data(), v.utf8.size()).toLongLong());
+    case Store::ValeurBrute::Genre::Reel:
+        return QVariant(v.reel);
+    case Store::ValeurBrute::Genre::Texte:
+        break;
+    }
+    return QVariant(QString::fromUtf8(v.utf8));
+}
+
 QString dossierSynchro()
 {
     return etat().dossierApplication + QLatin1Char('/') + QLatin1String(DossierSynchro);
@@ -121,24 +137,29 @@ bool exporterDetails(StoreDatabase &base, const QString &dossier)
     if (!Utilities::DossierAccessible(dossier))
         QDir().mkpath(dossier);
 
-    QStringList champs = colonnesDetail();
-    // One workbook holds at most its sheet's rows; the rest go with the next run.
-    const Store::ResultatRequete details =
-        base.lire(QStringLiteral("SELECT %1, IdDetail FROM Detail ORDER BY IdDetail LIMIT %2")
-                      .arg(champs.join(QStringLiteral(", ")))
-                      .arg(ClasseurExcel::LignesMax - 1));
-    if (details.estVide())
-        return false;
-
+    const QStringList champs = colonnesDetail();
+    // One workbook holds at most its sheet's rows; the rest go with the next run. The rows
+    // are encoded as SQLite hands them over: none is held as a query result.
     ClasseurExcel classeur(QStringLiteral("Detail"), champs);
-    QVariantList cles;
-    for (qsizetype i = 0; i < details.lignes.size(); ++i) {
-        QList<Cellule> ligne;
-        for (const Colonne &c : Colonnes)
-            ligne << cellule(details.valeur(i, QLatin1String(c.nom)), c.genre);
-        classeur.ajouterLigne(ligne);
-        cles << details.valeur(i, QStringLiteral("IdDetail"));
-    }
+    QByteArray cles = "[";
+    QList<Cellule> ligne;
+    base.parcourirBrut(
+        QStringLiteral("SELECT %1, IdDetail FROM Detail ORDER BY IdDetail LIMIT %2")
+            .arg(champs.join(QStringLiteral(", ")))
+            .arg(ClasseurExcel::LignesMax - 1),
+        [](const QStringList &) {},
+        [&](const QList<Store::ValeurBrute> &valeurs) {
+            ligne.clear();
+            for (qsizetype c = 0; c < qsizetype(std::size(Colonnes)); ++c)
+                ligne << cellule(variantDepuis(valeurs.at(c)), Colonnes[c].genre);
+            classeur.ajouterLigne(ligne);
+            if (cles.size() > 1)
+                cles += ',';
+            cles += valeurs.last().utf8.toByteArray();
+        });
+    if (classeur.lignes() == 1)
+        return false;
+    cles += ']';
 
     const QString chemin = dossier + QLatin1Char('/') + nom;
     QString erreur;
@@ -152,9 +173,10 @@ bool exporterDetails(StoreDatabase &base, const QString &dossier)
     try {
         base.debuterTransaction();
         base.inserer(QStringLiteral("INSERT INTO FichierTransfer (NomFichier) VALUES (?)"), {nom});
-        for (const QVariant &cle : std::as_const(cles))
-            base.executer(QStringLiteral("UPDATE DetailVente SET SynchroServ = 1 WHERE Id = ?"),
-                          {cle});
+        // Exactly the rows the workbook holds, in one statement.
+        base.executer(QStringLiteral("UPDATE DetailVente SET SynchroServ = 1 WHERE Id IN "
+                                     "(SELECT value FROM json_each(?))"),
+                      {QString::fromLatin1(cles)});
         base.valider();
     } catch (const ErreurExecution &) {
         try {

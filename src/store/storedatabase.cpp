@@ -16,6 +16,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <algorithm>
 
 #include <sqlite3.h>
 
@@ -327,9 +328,45 @@ QVariant StoreDatabase::jourVersBase(const QDate &jour)
                           : QVariant(QMetaType(QMetaType::QString));
 }
 
+namespace {
+
+// "yyyy-MM-dd HH:mm:ss" read field by field: the exports read one per row, and the general
+// parser costs more than the rest of the row. Anything else is left to the general parser.
+QDateTime momentRapide(const QString &t)
+{
+    if (t.size() != 19 || t[4] != u'-' || t[7] != u'-' || t[10] != u' ' || t[13] != u':' ||
+        t[16] != u':')
+        return {};
+    const auto champ = [&t](int debut, int longueur) {
+        int n = 0;
+        for (int i = debut; i < debut + longueur; ++i) {
+            if (t[i].unicode() < '0' || t[i].unicode() > '9')
+                return -1;
+            n = n * 10 + (t[i].unicode() - '0');
+        }
+        return n;
+    };
+    const int a = champ(0, 4), mo = champ(5, 2), j = champ(8, 2);
+    const int h = champ(11, 2), mi = champ(14, 2), s = champ(17, 2);
+    // QDate takes negative years (before Christ): a field that is not digits is no year.
+    if (std::min({a, mo, j, h, mi, s}) < 0)
+        return {};
+    const QDate jour(a, mo, j);
+    const QTime heure(h, mi, s);
+    if (!jour.isValid() || !heure.isValid())
+        return {};
+    const QDateTime moment(jour, heure);
+    // A local time the clocks skipped is the general parser's to judge.
+    return moment.time() == heure ? moment : QDateTime();
+}
+
+} // namespace
+
 QDateTime StoreDatabase::momentDepuisBase(const QVariant &valeur)
 {
     const QString texte = valeur.toString();
+    if (QDateTime rapide = momentRapide(texte); rapide.isValid())
+        return rapide;
     QDateTime moment = QDateTime::fromString(texte, formatMoment);
     if (!moment.isValid())
         moment = QDateTime(QDate::fromString(texte, formatJour), QTime(0, 0));

@@ -423,3 +423,26 @@ TEST_F(StoreTest, Outbox_SeqNeverGoesBackAndNoWholeCardInAnEvent)
     restauree.executer(QStringLiteral("UPDATE Ventes SET NoCBClient = NULL WHERE NumVente = ?"),
                        {numero});
 }
+
+namespace {
+
+// The stored moment read field by field must read as the general parser reads it, the
+// malformed and impossible ones included.
+TEST(MomentDepuisBase, ReadsAsTheGeneralParser)
+{
+    const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    for (const char *texte : {"2026-12-08 14:05:09", "2026-02-29 10:00:00", "2024-02-29 23:59:59",
+                              "2026-02-30 10:00:00", "2026-12-08 24:00:00", "2026-12-08 14:60:00",
+                              "2026-12-08T14:05:09", "2026-12-08 14:05:9 ", "2026-1a-08 14:05:09",
+                              "2026-12-08", "0000-01-01 00:00:00", "",
+                              // digits of other scripts are not the store's
+                              "\u0662\u0660\u0662\u0666-12-08 14:05:09"}) {
+        const QString t = QString::fromUtf8(texte);
+        QDateTime attendu = QDateTime::fromString(t, format);
+        if (!attendu.isValid())
+            attendu = QDateTime(QDate::fromString(t, QStringLiteral("yyyy-MM-dd")), QTime(0, 0));
+        EXPECT_EQ(StoreDatabase::momentDepuisBase(t), attendu) << texte;
+    }
+}
+
+} // namespace
