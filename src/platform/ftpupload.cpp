@@ -4,19 +4,52 @@
 #include "platform/seams.h"
 #include "platform/watchdog.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QSocketNotifier>
 #include <QUrl>
 
 #include <curl/curl.h>
 
+#include <memory>
 #include <mutex>
+#include <vector>
 
 namespace Movendi::Platform {
 
 namespace {
 
-// Short slices: the screens stay responsive and a socket that becomes ready is served soon.
+// Short slices: the screens stay responsive; a socket that becomes ready ends the slice.
 constexpr int PollSliceMs = 10;
+
+// While it lives, a socket libcurl waits on wakes the event loop: an idle slice ends as soon
+// as the transfer can go on, rather than at its end.
+class ReveilTransfert
+{
+public:
+    explicit ReveilTransfert(CURLM *multi)
+    {
+        if (!QCoreApplication::instance())
+            return;
+        fd_set lecture, ecriture, erreur;
+        FD_ZERO(&lecture);
+        FD_ZERO(&ecriture);
+        FD_ZERO(&erreur);
+        int max = -1;
+        if (curl_multi_fdset(multi, &lecture, &ecriture, &erreur, &max) != CURLM_OK)
+            return;
+        for (int fd = 0; fd <= max && fd < FD_SETSIZE; ++fd) {
+            if (FD_ISSET(fd, &lecture))
+                m_veilleurs.push_back(std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read));
+            if (FD_ISSET(fd, &ecriture))
+                m_veilleurs.push_back(
+                    std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write));
+        }
+    }
+
+private:
+    std::vector<std::unique_ptr<QSocketNotifier>> m_veilleurs;
+};
 
 void initialiseCurl()
 {
@@ -131,7 +164,12 @@ public:
             // handled; busy, only the pending events are.
             int ready = 0;
             curl_multi_poll(m_multi, nullptr, 0, 0, &ready);
-            clock().processEventsFor(ready > 0 ? 0 : PollSliceMs);
+            if (ready > 0) {
+                clock().processEventsFor(0);
+            } else {
+                const ReveilTransfert reveil(m_multi);
+                clock().processEventsFor(PollSliceMs);
+            }
         }
         long reply = 0;
         curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &reply);
