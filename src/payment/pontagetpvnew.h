@@ -163,6 +163,8 @@ private:
     void discardInput();
     void send(const QByteArray &bytes);
     bool elapsed(qint64 startMs, int seconds) const;
+    // The wait between two looks at the line, finer while the wait is young.
+    void pause(qint64 startMs, bool handleEvents);
     void waitForCount(int expected, qint64 startMs, int timeoutSeconds, bool handleEvents);
     QByteArray collect(QByteArray text, int expected, qint64 startMs, int timeoutSeconds);
     QByteArray acknowledgeAndRead(int expected, int timeoutSeconds);

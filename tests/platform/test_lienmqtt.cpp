@@ -1,5 +1,5 @@
 #include "brokermqtt.h"
-#include "scaledclock.h"
+#include "client/scaledclock.h"
 
 #include "platform/installation.h"
 #include "platform/lienmosquitto.h"
@@ -57,7 +57,7 @@ protected:
     }
 
     // Time runs ten times faster for the link's timers: back-off and keep-alive checks.
-    Movendi::Test::ScaledClock m_horloge{10};
+    Movendi::Client::ScaledClock m_horloge{10};
     InstalledClock m_horlogeInstallee{&m_horloge};
     Movendi::Test::BrokerMqtt m_broker;
 };
@@ -241,7 +241,7 @@ void PrintTo(const CasTls &c, std::ostream *os)
 class LienMqttTlsTest : public ::testing::TestWithParam<CasTls>
 {
 protected:
-    Movendi::Test::ScaledClock m_horloge{10};
+    Movendi::Client::ScaledClock m_horloge{10};
     InstalledClock m_horlogeInstallee{&m_horloge};
     Movendi::Test::BrokerMqtt m_broker;
 };

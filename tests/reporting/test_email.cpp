@@ -1,7 +1,7 @@
 // The mail control and EnvoyerEmail against a real SMTP server on 127.0.0.1.
 #include "certificatloopback.h"
+#include "client/scaledclock.h"
 #include "kiosktest.h"
-#include "scaledclock.h"
 #include "smtpserver.h"
 
 #include "mail/email.h"
@@ -432,7 +432,7 @@ TEST_F(MailTest, TricklingOrClosingMidReply_BoundedJournalledOnceNextMailGoes)
 
         // The kiosk's time runs 20 times as fast: its minute-long limit passes in 3 s, while
         // each byte (every 2 s of its time) comes before it would call the server silent.
-        Movendi::Test::ScaledClock rapide(20);
+        Movendi::Client::ScaledClock rapide(20);
         const qsizetype avant = journalRows().size();
         qint64 duree = 0;
         {

@@ -1,10 +1,10 @@
 // The sale details sent to a real FTP server on 127.0.0.1 (pyftpdlib), the workbooks read back
 // with xlrd.
 #include "certificatloopback.h"
+#include "client/scaledclock.h"
 #include "ftpserver.h"
 #include "kiosktest.h"
 #include "lecturexls.h"
-#include "scaledclock.h"
 
 #include "commandes.h"
 #include "platform/ftpupload.h"
@@ -28,7 +28,7 @@ using namespace Movendi::Reporting;
 using Movendi::Test::FtpServer;
 using Movendi::Test::JournalRow;
 using namespace Movendi::Test;
-using Movendi::Test::ScaledClock;
+using Movendi::Client::ScaledClock;
 using State::etat;
 
 namespace {

@@ -2,6 +2,7 @@
 // simulator, a printer on a pseudo-terminal and a mail server, on a clock that runs ten
 // times faster than real time.
 #include "brokermqtt.h"
+#include "client/scaledclock.h"
 #include "config/reglagesflotte.h"
 #include "flotte/serviceflotte.h"
 #include "front/flottekiosque.h"
@@ -23,7 +24,6 @@
 #include "sale/etatvente.h"
 #include "sale/frmchoix.h"
 #include "sale/frmpayment.h"
-#include "scaledclock.h"
 #include "screenstest.h"
 #include "smtpserver.h"
 #include "startup/demarrage.h"
@@ -199,12 +199,12 @@ protected:
     }
 
     // Outlives the screens of every test: their timers still cancel on it when they go.
-    static Movendi::Test::ScaledClock &horloge()
+    static Movendi::Client::ScaledClock &horloge()
     {
-        static Movendi::Test::ScaledClock clock(10);
+        static Movendi::Client::ScaledClock clock(10);
         return clock;
     }
-    Movendi::Test::ScaledClock &m_fast = horloge();
+    Movendi::Client::ScaledClock &m_fast = horloge();
     const Platform::InstalledClock m_rapide{&m_fast};
     Movendi::Test::TpeSimulator m_tpe;
     Movendi::Test::PrinterSimulator m_printer;

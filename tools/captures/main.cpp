@@ -6,8 +6,12 @@
 // staff member opens the refill screen (F12), scans the first phone and the first top-up voucher
 // of the delivery list as a keyboard-emulating scanner types them, closes each door, prints the
 // inventory (F11) and saves the screen (remplissage.png). --ventes N plays the sale N times
-// without capturing, and prints each one's time and the UI thread's processor time.
+// without capturing (every other customer without a top-up), and prints each one's time, the UI
+// thread's processor time and the process's resident memory; --acceleration K runs the kiosk's own
+// waits (the ticket prompt, the screens' pauses, the terminal's polls) K times faster, for measures
+// of many sales.
 #include "client/clientscripte.h"
+#include "client/scaledclock.h"
 #include "front/flottekiosque.h"
 #include "front/fnacceuil.h"
 #include "front/kioskscreens.h"
@@ -38,6 +42,7 @@
 #include <QTest>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 
 using namespace Movendi;
 using Movendi::Client::controle;
@@ -67,6 +72,19 @@ bool capturer(QWidget *ecran, const QString &fichier)
 
 // Processor time of the UI thread, in seconds: what a sale costs the thread every screen
 // depends on, apart from the waits for the devices.
+// Resident memory of the process, in MB.
+double memoireResidente()
+{
+    QFile statut(QStringLiteral("/proc/self/status"));
+    if (!statut.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &ligne : statut.readAll().split('\n')) {
+        if (ligne.startsWith("VmRSS:"))
+            return ligne.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return 0;
+}
+
 double processeurFil()
 {
     timespec t{};
@@ -77,11 +95,13 @@ double processeurFil()
 // The customer of a whole sale: a tile, a top-up, validate, then the payment screen drives
 // itself; the card prompt and the delivery are captured, the article taken when offered.
 bool jouerVente(Front::KioskScreens &screens, const QString &nom, const QString &sortie,
-                bool captures = true)
+                bool captures = true, bool recharge = true)
 {
-    Client::ClientScripte client(screens);
+    // Measures need no screen to settle for a picture: a short pause after each touch.
+    Client::ClientScripte client(screens, captures ? std::function<void()>()
+                                                   : std::function<void()>([] { attendre(30); }));
     if (!client.toucher(controle<QPushButton>(screens.fnAcceuil(), QStringLiteral("CmdFR"))) ||
-        !client.toucherTuile() || !client.ajouterRecharge()) {
+        !client.toucherTuile() || (recharge && !client.ajouterRecharge())) {
         std::fprintf(stderr, "vente: écran sans le contrôle attendu\n");
         return false;
     }
@@ -118,8 +138,9 @@ bool jouerVente(Front::KioskScreens &screens, const QString &nom, const QString 
     duree.start();
     const double cpuAvant = processeurFil();
     client.payer(suivi);
-    std::printf("vente terminée en %.2f s (processeur %.1f ms)\n", duree.elapsed() / 1000.0,
-                (processeurFil() - cpuAvant) * 1000.0);
+    std::printf("vente terminée en %.2f s (processeur %.1f ms, mémoire %.1f Mo)\n",
+                duree.elapsed() / 1000.0, (processeurFil() - cpuAvant) * 1000.0,
+                memoireResidente());
     return ok && (carteCapturee || !captures) && !paiement->paiementEnCours();
 }
 
@@ -232,7 +253,7 @@ int main(int argc, char *argv[])
     const QString sortie = args.size() > 1 ? args.last() : QString();
     if (sortie.isEmpty() || sortie.startsWith(QLatin1String("--"))) {
         std::fprintf(stderr, "usage: movendi-captures --dossier DIR [--vente NAME [--ventes N]] "
-                             "OUTPUT_FOLDER\n");
+                             "[--acceleration K] OUTPUT_FOLDER\n");
         return 64;
     }
     QDir().mkpath(sortie);
@@ -240,6 +261,15 @@ int main(int argc, char *argv[])
         Platform::resolveApplicationFolder(args, QString(), QDir::currentPath());
     Platform::FileMessageBox boites(QDir(sortie).filePath(QStringLiteral("boites.txt")));
     const Platform::InstalledMessageBox boitesInstallees(&boites);
+    // Installed before the kiosk is built: every wait of the run goes through it.
+    const qsizetype acceleration = args.indexOf(QStringLiteral("--acceleration"));
+    std::optional<Client::ScaledClock> horlogeRapide;
+    std::optional<Platform::InstalledClock> horlogeInstallee;
+    if (acceleration >= 0 && acceleration + 2 < args.size()) {
+        horlogeRapide.emplace(qMax(1, args.at(acceleration + 1).toInt()),
+                              QDateTime::currentDateTime());
+        horlogeInstallee.emplace(&*horlogeRapide);
+    }
     Platform::LecteurQtMedia lecteur;
     const Platform::InstalledLecteurMedia lecteurInstalle(&lecteur);
     Front::Kiosque kiosque;
@@ -267,8 +297,9 @@ int main(int argc, char *argv[])
         const qsizetype n = args.indexOf(QStringLiteral("--ventes"));
         const int fois = n >= 0 && n + 2 < args.size() ? qMax(1, args.at(n + 1).toInt()) : 1;
         bool ok = true;
+        // Every other customer takes a top-up: the drum holds half as many vouchers as phones.
         for (int i = 0; i < fois && ok; ++i)
-            ok = jouerVente(screens, args.at(vente + 1), sortie, n < 0);
+            ok = jouerVente(screens, args.at(vente + 1), sortie, n < 0, n < 0 || i % 2 == 0);
         screens.fnAcceuil()->terminer();
         flotte.arreter();
         return ok ? 0 : 1;

@@ -1,10 +1,10 @@
-#include "scaledclock.h"
+#include "client/scaledclock.h"
 
 #include <QCoreApplication>
 #include <QThread>
 #include <QTimer>
 
-namespace Movendi::Test {
+namespace Movendi::Client {
 
 ScaledClock::ScaledClock(int factor, QDateTime start)
     : m_factor(qMax(1, factor)), m_start(std::move(start))
@@ -65,4 +65,4 @@ void ScaledClock::cancel(quint64 id)
     m_timers.erase(id);
 }
 
-} // namespace Movendi::Test
+} // namespace Movendi::Client

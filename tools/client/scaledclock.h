@@ -9,7 +9,7 @@
 
 class QTimer;
 
-namespace Movendi::Test {
+namespace Movendi::Client {
 
 // Real time running `factor` times faster: the kiosk's minute-long waits take seconds while
 // simulators in other processes still answer in real time. For tests with real peers, where a
@@ -39,4 +39,4 @@ private:
     std::map<quint64, std::unique_ptr<QTimer>> m_timers;
 };
 
-} // namespace Movendi::Test
+} // namespace Movendi::Client
