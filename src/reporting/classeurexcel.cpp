@@ -221,8 +221,8 @@ void ajouterCellule(Cellules &cellules, int ligne, int colonne, const Cellule &v
     std::visit(Visiteur{cellules, ligne, colonne}, valeur);
 }
 
-// Appends the sheet's substream to flux, its cells copied once.
-void ajouterFeuille(QByteArray &flux, const Cellules &cellules)
+// The sheet's substream around its cells: what comes before them, and its end.
+std::pair<QByteArray, QByteArray> cadreFeuille(const Cellules &cellules)
 {
     QByteArray d;
     ajouterU16(d, 0x06B6); // grid, headers, zeros, outline symbols, selected, page view
@@ -233,12 +233,8 @@ void ajouterFeuille(QByteArray &flux, const Cellules &cellules)
     ajouterU16(d, 0); // zooms: the default
     ajouterU16(d, 0);
     ajouterU32(d, 0);
-    const QByteArray avant = bof(0x0010) + cellules.dimensions() + enregistrement(Window2, d);
-    const QByteArray fin = enregistrement(Eof, {});
-    flux.reserve(flux.size() + avant.size() + cellules.enregistrements().size() + fin.size());
-    flux += avant;
-    flux += cellules.enregistrements();
-    flux += fin;
+    return {bof(0x0010) + cellules.dimensions() + enregistrement(Window2, d),
+            enregistrement(Eof, {})};
 }
 
 } // namespace
@@ -301,10 +297,8 @@ QString ClasseurExcel::depassement() const
     return {};
 }
 
-QByteArray ClasseurExcel::fluxClasseur() const
+QByteArrayList ClasseurExcel::morceauxFlux() const
 {
-    if (!depassement().isEmpty())
-        return {};
     const Cellules &cellules = *m_cellules;
 
     QByteArray globaux = bof(0x0005) + mot(Codepage, 1200) + window1() + mot(DateMode, 0);
@@ -325,13 +319,23 @@ QByteArray ClasseurExcel::fluxClasseur() const
     globaux += tableChaines(cellules.chaines(), cellules.references(), globaux.size());
     globaux += enregistrement(Eof, {});
     ecrireU32(globaux, positionFeuille, quint32(globaux.size()));
-    QByteArray flux = std::move(globaux);
-    ajouterFeuille(flux, cellules);
+    auto [avantCellules, fin] = cadreFeuille(cellules);
+    QByteArrayList morceaux{globaux, avantCellules, cellules.enregistrements(), fin};
     // Zeros after the last EOF keep a small stream out of the compound file's mini stream,
     // which some readers do not handle; Excel's own workbooks never use it.
-    if (flux.size() < TailleMinFlux)
-        flux.append(TailleMinFlux - flux.size(), '\0');
-    return flux;
+    qsizetype taille = 0;
+    for (const QByteArray &m : std::as_const(morceaux))
+        taille += m.size();
+    if (taille < TailleMinFlux)
+        morceaux << QByteArray(TailleMinFlux - taille, '\0');
+    return morceaux;
+}
+
+QByteArray ClasseurExcel::fluxClasseur() const
+{
+    if (!depassement().isEmpty())
+        return {};
+    return morceauxFlux().join();
 }
 
 bool ClasseurExcel::ecrire(const QString &chemin, QString *erreur) const
@@ -341,7 +345,10 @@ bool ClasseurExcel::ecrire(const QString &chemin, QString *erreur) const
             *erreur = r;
         return false;
     }
-    return ecrireFichierComposite(chemin, QStringLiteral("Workbook"), fluxClasseur(), erreur);
+    // The cells go to the file from where they were encoded: never copied into one stream.
+    const QByteArrayList morceaux = morceauxFlux();
+    return ecrireFichierComposite(chemin, QStringLiteral("Workbook"),
+                                  QList<QByteArrayView>(morceaux.begin(), morceaux.end()), erreur);
 }
 
 Cellule celluleDepuis(const QVariant &v)

@@ -47,6 +47,9 @@ public:
     class Cellules;
 
 private:
+    // The Workbook stream as its consecutive parts, the cells shared, not copied.
+    QByteArrayList morceauxFlux() const;
+
     QString m_nomFeuille;
     std::unique_ptr<Cellules> m_cellules;
     int m_lignes = 0;

@@ -59,7 +59,8 @@ QString cheminTemporaire(const QString &chemin)
 }
 
 // The compound file at temporaire, closed; the reason when it could not be written.
-QString ecrireConteneur(const QString &temporaire, const QString &nomFlux, const QByteArray &flux)
+QString ecrireConteneur(const QString &temporaire, const QString &nomFlux,
+                        const QList<QByteArrayView> &flux)
 {
     static std::once_flag initialise;
     std::call_once(initialise, [] { gsf_init(); });
@@ -79,10 +80,13 @@ QString ecrireConteneur(const QString &temporaire, const QString &nomFlux, const
                   : nullptr);
     bool ok = enfant.get() != nullptr;
     QString r = ok ? QString() : QStringLiteral("flux %1 impossible à créer").arg(nomFlux);
-    if (ok && !gsf_output_write(enfant.get(), gsize(flux.size()),
-                                reinterpret_cast<const guint8 *>(flux.constData()))) {
-        ok = false;
-        r = raison(enfant.get(), QStringLiteral("écriture du flux %1 impossible").arg(nomFlux));
+    for (const QByteArrayView morceau : flux) {
+        if (ok && !morceau.isEmpty() &&
+            !gsf_output_write(enfant.get(), gsize(morceau.size()),
+                              reinterpret_cast<const guint8 *>(morceau.data()))) {
+            ok = false;
+            r = raison(enfant.get(), QStringLiteral("écriture du flux %1 impossible").arg(nomFlux));
+        }
     }
     // Closed in every case, so that the library drops what it wrote when something failed.
     if (enfant.get() && !gsf_output_close(enfant.get()) && ok) {
@@ -113,8 +117,8 @@ bool synchroniser(const QString &chemin)
 
 } // namespace
 
-bool ecrireFichierComposite(const QString &chemin, const QString &nomFlux, const QByteArray &flux,
-                            QString *erreur)
+bool ecrireFichierComposite(const QString &chemin, const QString &nomFlux,
+                            const QList<QByteArrayView> &flux, QString *erreur)
 {
     const auto echec = [&](const QString &r) {
         if (erreur)
