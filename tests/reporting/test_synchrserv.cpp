@@ -266,6 +266,51 @@ TEST_F(SynchrServTest, NothingNewToExport_NoFileAndNoUpload)
     EXPECT_TRUE(journalRows().isEmpty()) << contextesJournal().join('\n').toStdString();
 }
 
+// More unsent details than a sheet holds: the first workbook takes the oldest 65 535 and marks
+// exactly those (the unsent kinds NULL and 0 alike, rows sent before left as they are), the
+// rest go with the next run.
+TEST_F(SynchrServTest, MoreDetailsThanASheetHolds_OldestGoFirstAndExactlyThoseAreMarked)
+{
+    demarrerServeur(FtpServer::Behaviour::Normal);
+    const qint64 premier = vendre(QStringLiteral("356938035643809"));
+    // Copies of the first, every 1000th already sent, the others alternately NULL and 0.
+    executer(
+        QStringLiteral(
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 65601) "
+            "INSERT INTO DetailVente (NoVente, Montant, EcoTaxe, TVA, RefProduit, Designation, "
+            "Marque, "
+            "NoIMEI, NoSIM, Quantite, NoFamille, NoCommande, TypeMouvement, SynchroServ) "
+            "SELECT NoVente, Montant, EcoTaxe, TVA, RefProduit, Designation, Marque, "
+            "printf('35693803%07d', i), NoSIM, Quantite, NoFamille, NoCommande, TypeMouvement, "
+            "CASE WHEN i % 1000 = 0 THEN 1 WHEN i % 2 = 0 THEN 0 END "
+            "FROM DetailVente, n WHERE Id = ?"),
+        {premier});
+    const auto compte = [this](const QString &sql) {
+        return lire(sql).lignes.value(0).value(0).toLongLong();
+    };
+    ASSERT_EQ(compte(QStringLiteral("SELECT COUNT(*) FROM Detail")), 65537);
+
+    TransferFTP();
+
+    // The two left are the newest of all; every row marked is older than they are.
+    EXPECT_EQ(compte(QStringLiteral("SELECT COUNT(*) FROM Detail")), 2);
+    EXPECT_GT(compte(QStringLiteral("SELECT MIN(IdDetail) FROM Detail")),
+              compte(QStringLiteral("SELECT MAX(Id) FROM DetailVente WHERE SynchroServ = 1")));
+    EXPECT_EQ(compte(QStringLiteral("SELECT COUNT(*) FROM DetailVente WHERE SynchroServ = 1")),
+              65535 + 65);
+    EXPECT_EQ(fichiers().size(), 1);
+
+    TransferFTP();
+
+    EXPECT_EQ(compte(QStringLiteral("SELECT COUNT(*) FROM Detail")), 0);
+    const QMap<QString, int> envoyes = fichiers();
+    ASSERT_EQ(envoyes.size(), 2);
+    for (auto it = envoyes.cbegin(); it != envoyes.cend(); ++it) {
+        EXPECT_EQ(it.value(), 1) << it.key().toStdString();
+        EXPECT_EQ(contenu(recu(it.key())), contenu(local(it.key()))) << it.key().toStdString();
+    }
+}
+
 // A server that requires TLS: the kiosk sends only over TLS to a certificate it can check;
 // in clear, or to a certificate no authority it knows signed, nothing goes and the run says why.
 TEST_F(SynchrServTest, ServerRequiringTls_FilesGoOnlyOverTlsToACheckedCertificate)
