@@ -100,16 +100,31 @@ def fichiers(chemins, sauf):
                     yield complet
 
 
-def trouvailles(donnees, connus):
-    """The first card number of each run of digits outside the known identifiers."""
+def couper(chiffres, connus, longueurs):
+    """The run with each known identifier inside it replaced by '|', from the left, the longest
+    first: looked up by length, so that a run costs its length, not the number of identifiers."""
+    sortie, i = [], 0
+    while i < len(chiffres):
+        for n in longueurs:
+            if chiffres[i:i + n] in connus:
+                sortie.append('|')
+                i += n
+                break
+        else:
+            sortie.append(chiffres[i])
+            i += 1
+    return ''.join(sortie)
+
+
+def trouvailles(donnees, connus, longueurs):
+    """The first card number of each run of digits outside the known identifiers (longueurs:
+    their lengths, longest first)."""
     for m in RUN.finditer(donnees):
         chiffres = re.sub(rb'\D', b'', m.group()).decode()
         if len(chiffres) < 13:
             continue
         # The known identifiers inside the run are not card numbers: they cut it.
-        for ident in connus:
-            if ident in chiffres:
-                chiffres = chiffres.replace(ident, '|')
+        chiffres = couper(chiffres, connus, longueurs)
         for morceau in chiffres.split('|'):
             # A card number glued to other digits on one side (a terminal frame's field before
             # or after it): the windows that start or end the run. Windows inside it, cut from
@@ -125,18 +140,19 @@ def trouvailles(donnees, connus):
 def trouvailles_fichier(chemin, connus):
     """Where each card number of the file is: a byte offset, or a column of a SQLite store
     (read value by value, so that neighbouring columns are not read as one number)."""
+    longueurs = sorted({len(c) for c in connus}, reverse=True)
     if est_sqlite(chemin):
         try:
             for colonne, v in valeurs_sqlite(chemin):
                 if not IDENTIFIANTS.search(colonne):
                     texte = v if isinstance(v, bytes) else str(v).encode('utf-8', 'replace')
-                    for _, numero in trouvailles(texte, connus):
+                    for _, numero in trouvailles(texte, connus, longueurs):
                         yield colonne, numero
             return
         except sqlite3.Error:
             pass
     with open(chemin, 'rb') as f:
-        yield from trouvailles(f.read(), connus)
+        yield from trouvailles(f.read(), connus, longueurs)
 
 
 def main():
