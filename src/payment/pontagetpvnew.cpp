@@ -419,17 +419,14 @@ bool LiaisonTerminal::elapsed(qint64 startMs, int seconds) const
 void LiaisonTerminal::pause(qint64 startMs, bool handleEvents)
 {
     const bool fine = horloge().monotonicMs() - startMs < FineWindowMs;
-    if (handleEvents) {
-        if (!fine) {
-            horloge().processEventsFor(PollSliceMs);
-            return;
-        }
-        // What is pending, then a fine sleep: the event loop's own wait counts whole ms.
-        horloge().processEventsFor(0);
-    } else {
-        // Waits that may not handle events still feed the watchdog.
-        Platform::feedWatchdog();
+    if (handleEvents && !fine) {
+        horloge().processEventsFor(PollSliceMs);
+        return;
     }
+    if (handleEvents) // what is pending, then a fine sleep: the event loop's wait counts whole ms
+        horloge().processEventsFor(0);
+    else // waits that may not handle events still feed the watchdog
+        Platform::feedWatchdog();
     if (fine)
         horloge().sleepUs(FineSliceUs);
     else

@@ -134,12 +134,12 @@ public:
             m_chaines.append(t);
         }
         ++m_references;
-        entete(LabelSst, 10, ligne, colonne, XfGeneral);
+        entete(LabelSst, sizeof(quint32), ligne, colonne, XfGeneral);
         ajouterU32(m_enregistrements, *it);
     }
     void nombre(int ligne, int colonne, double valeur, quint16 format)
     {
-        entete(Number, 14, ligne, colonne, format);
+        entete(Number, sizeof(double), ligne, colonne, format);
         ajouterDouble(m_enregistrements, valeur);
     }
 
@@ -160,15 +160,16 @@ public:
     }
 
 private:
-    // A cell record's header, written in place: one allocation per many cells.
-    void entete(quint16 type, quint16 taille, int ligne, int colonne, quint16 format)
+    // A cell record's header, written in place: one allocation per many cells. valeur: the
+    // size of what follows the cell's row, column and format.
+    void entete(quint16 type, std::size_t valeur, int ligne, int colonne, quint16 format)
     {
         m_premiereLigne = std::min(m_premiereLigne, ligne);
         m_derniereLigne = std::max(m_derniereLigne, ligne);
         m_premiereColonne = std::min(m_premiereColonne, colonne);
         m_derniereColonne = std::max(m_derniereColonne, colonne);
         ajouterU16(m_enregistrements, type);
-        ajouterU16(m_enregistrements, taille);
+        ajouterU16(m_enregistrements, quint16(3 * sizeof(quint16) + valeur));
         ajouterU16(m_enregistrements, quint16(ligne));
         ajouterU16(m_enregistrements, quint16(colonne));
         ajouterU16(m_enregistrements, format);

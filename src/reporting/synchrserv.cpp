@@ -143,20 +143,18 @@ bool exporterDetails(StoreDatabase &base, const QString &dossier)
     ClasseurExcel classeur(QStringLiteral("Detail"), champs);
     QByteArray cles = "[";
     QList<Cellule> ligne;
-    base.parcourirBrut(
-        QStringLiteral("SELECT %1, IdDetail FROM Detail ORDER BY IdDetail LIMIT %2")
-            .arg(champs.join(QStringLiteral(", ")))
-            .arg(ClasseurExcel::LignesMax - 1),
-        [](const QStringList &) {},
-        [&](const QList<Store::ValeurBrute> &valeurs) {
-            ligne.clear();
-            for (qsizetype c = 0; c < qsizetype(std::size(Colonnes)); ++c)
-                ligne << cellule(variantDepuis(valeurs.at(c)), Colonnes[c].genre);
-            classeur.ajouterLigne(ligne);
-            if (cles.size() > 1)
-                cles += ',';
-            cles += valeurs.last().utf8.toByteArray();
-        });
+    base.parcourirBrut(QStringLiteral("SELECT %1, IdDetail FROM Detail ORDER BY IdDetail LIMIT %2")
+                           .arg(champs.join(QStringLiteral(", ")))
+                           .arg(ClasseurExcel::LignesMax - 1),
+                       {}, [&](const QList<Store::ValeurBrute> &valeurs) {
+                           ligne.clear();
+                           for (qsizetype c = 0; c < qsizetype(std::size(Colonnes)); ++c)
+                               ligne << cellule(variantDepuis(valeurs.at(c)), Colonnes[c].genre);
+                           classeur.ajouterLigne(ligne);
+                           if (cles.size() > 1)
+                               cles += ',';
+                           cles += valeurs.last().utf8.toByteArray();
+                       });
     if (classeur.lignes() == 1)
         return false;
     cles += ']';

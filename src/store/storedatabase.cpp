@@ -150,10 +150,12 @@ void StoreDatabase::parcourirBrut(const QString &sql,
                   QLatin1Char(']'));
     const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> garde(stmt, sqlite3_finalize);
     const int n = sqlite3_column_count(stmt);
-    QStringList colonnes;
-    for (int c = 0; c < n; ++c)
-        colonnes.append(QString::fromUtf8(sqlite3_column_name(stmt, c)));
-    surColonnes(colonnes);
+    if (surColonnes) {
+        QStringList colonnes;
+        for (int c = 0; c < n; ++c)
+            colonnes.append(QString::fromUtf8(sqlite3_column_name(stmt, c)));
+        surColonnes(colonnes);
+    }
     QList<ValeurBrute> ligne(n);
     int rc = SQLITE_ROW;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {

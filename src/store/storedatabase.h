@@ -56,7 +56,7 @@ public:
 
     ResultatRequete lire(const QString &sql, const QVariantList &parametres = {});
     // The rows of a statement without parameters as SQLite's own text, one at a time, with no
-    // conversion on the way: for exports of many rows.
+    // conversion on the way: for exports of many rows. surColonnes may be empty.
     void parcourirBrut(const QString &sql,
                        const std::function<void(const QStringList &)> &surColonnes,
                        const std::function<void(const QList<ValeurBrute> &)> &surLigne);
